@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include "data/recordset.h"
+
+// Runs one statement on the open database. Values are bound to the `?` placeholders in order,
+// never spliced into the text. A statement whose first word is delete, insert or update (in any
+// letter case) is executed and yields an empty recordset at EOF; anything else opens a recordset
+// on the trimmed text, positioned on its first row. On any failure the result is a null
+// recordset and LastSqlError() tells why; nothing is thrown and nothing is shown.
+Recordset RunSql(const QString& statement, const QVariantList& params = {});
+
+// The reason the last failed statement gave, or an empty text after a success.
+QString LastSqlError();
