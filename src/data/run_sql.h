@@ -15,3 +15,7 @@ Recordset RunSql(const QString& statement, const QVariantList& params = {});
 
 // The reason the last failed statement gave, or an empty text after a success.
 QString LastSqlError();
+
+// A like-pattern that matches `text` anywhere, with its own %, _ and \ taken literally.
+// Use it with "like ? escape '\'".
+QString ContainsPattern(const QString& text);

@@ -1,0 +1,7 @@
+#include "data/record_key.h"
+
+#include <QUuid>
+
+QString NewRecordKey() {
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}

@@ -1,0 +1,135 @@
+#include "data/run_sql.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include "data/database.h"
+#include "data/recordset_impl.h"
+#include "data/sql_error.h"
+
+namespace {
+
+QString g_lastError;
+
+// The first word decides: these three change rows and are executed; anything else is opened.
+bool IsCommand(const QString& trimmed) {
+    qsizetype end = 0;
+    while (end < trimmed.size() && !trimmed.at(end).isSpace()) {
+        ++end;
+    }
+    const QString first = trimmed.left(end).toUpper();
+    return first == QLatin1String("INSERT") || first == QLatin1String("DELETE") ||
+           first == QLatin1String("UPDATE");
+}
+
+// "select * from <table> ..." reads whole rows of one table, so its rows can be written back.
+const QRegularExpression& EditableShape() {
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^select\s+\*\s+from\s+([A-Za-z_][A-Za-z0-9_]*)(\s.*)?$)"),
+        QRegularExpression::CaseInsensitiveOption |
+            QRegularExpression::DotMatchesEverythingOption);
+    return shape;
+}
+
+void Bind(QSqlQuery& query, const QVariantList& params) {
+    for (const QVariant& value : params) {
+        query.addBindValue(ToStoredValue(value));
+    }
+}
+
+Recordset Failed(const QString& reason) {
+    SetLastSqlError(reason.isEmpty() ? QStringLiteral("未知错误") : reason);
+    return {};
+}
+
+}  // namespace
+
+void SetLastSqlError(const QString& reason) {
+    g_lastError = reason;
+}
+
+QString LastSqlError() {
+    return g_lastError;
+}
+
+QString ContainsPattern(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size() + 4);
+    escaped += QLatin1Char('%');
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_')) {
+            escaped += QLatin1Char('\\');
+        }
+        escaped += c;
+    }
+    escaped += QLatin1Char('%');
+    return escaped;
+}
+
+Recordset RunSql(const QString& statement, const QVariantList& params) {
+    g_lastError.clear();
+    QSqlDatabase db = Database::Connection();
+    if (!db.isValid() || !db.isOpen()) {
+        return Failed(QStringLiteral("数据库没有打开"));
+    }
+    const QString trimmed = statement.trimmed();
+    if (trimmed.isEmpty()) {
+        return Failed(QStringLiteral("语句为空"));
+    }
+
+    auto impl = std::make_shared<Recordset::Impl>();
+    impl->query = QSqlQuery(db);
+    impl->query.setForwardOnly(true);
+
+    if (IsCommand(trimmed)) {
+        if (!impl->query.prepare(trimmed)) {
+            return Failed(impl->query.lastError().text());
+        }
+        Bind(impl->query, params);
+        if (!impl->query.exec()) {
+            return Failed(impl->query.lastError().text());
+        }
+        impl->rowsAffected = impl->query.numRowsAffected();
+        impl->query.finish();
+        impl->closed = true;
+        return Recordset(std::move(impl));
+    }
+
+    bool prepared = false;
+    const QRegularExpressionMatch editable = EditableShape().match(trimmed);
+    if (editable.hasMatch()) {
+        // Carry the row id along, hidden, so Update() finds the row however the rows were ordered.
+        const QString withRowid = QStringLiteral("select *, _rowid_ from ") +
+                                  editable.captured(1) + editable.captured(2);
+        if (impl->query.prepare(withRowid)) {
+            impl->table = editable.captured(1);
+            prepared = true;
+        }
+    }
+    if (!prepared && !impl->query.prepare(trimmed)) {
+        return Failed(impl->query.lastError().text());
+    }
+    Bind(impl->query, params);
+    if (!impl->query.exec()) {
+        return Failed(impl->query.lastError().text());
+    }
+
+    const QSqlRecord record = impl->query.record();
+    int visible = record.count();
+    if (!impl->table.isEmpty()) {
+        impl->rowidColumn = visible - 1;
+        --visible;
+    }
+    for (int i = 0; i < visible; ++i) {
+        const QString name = record.fieldName(i);
+        impl->names << name;
+        impl->byName.insert(name, i);
+        impl->byName.insert(name.toLower(), i);
+    }
+    impl->eof = !impl->query.next();
+    if (!impl->eof) {
+        impl->fetchCurrent();
+    }
+    return Recordset(std::move(impl));
+}

@@ -1,0 +1,164 @@
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/database.h"
+#include "data/password.h"
+#include "data/run_sql.h"
+#include "support/database_fixture.h"
+
+namespace {
+
+QByteArray Digest(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QString Pragma(const QString& name) {
+    QSqlQuery query(Database::Connection());
+    query.exec(QStringLiteral("pragma ") + name);
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+}  // namespace
+
+class TestDatabaseFile : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { Database::Close(); }
+
+    void newFolderGetsTheSeededDatabase() {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/nested/data");
+        const Database::OpenResult opened = Database::Open(folder);
+        QVERIFY2(opened.ok, qPrintable(opened.message));
+        QVERIFY(opened.created);
+        QCOMPARE(Database::FilePath(), folder + QStringLiteral("/database.db"));
+        const auto mode = QFile::permissions(Database::FilePath());
+        QVERIFY(mode.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(!(mode & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                          QFileDevice::WriteOther)));
+        QVERIFY(!QFile::exists(Database::FilePath() + QStringLiteral(".new")));
+
+        Recordset users = RunSql(QStringLiteral("select * from user_table"));
+        QVERIFY(!users.Eof());
+        QCOMPARE(users.Text(QStringLiteral("user_name")), QStringLiteral("管理员"));
+        const QString stored = users.Text(QStringLiteral("user_pass"));
+        QVERIFY2(stored.startsWith(QStringLiteral("$argon2id$")), qPrintable(stored));
+        QCOMPARE(CheckPassword(stored, QStringLiteral("888888")), PasswordCheck::Match);
+        users.MoveNext();
+        QVERIFY(users.Eof());
+
+        QCOMPARE(RunSql(QStringLiteral("select * from cp_table")).Text(QStringLiteral("cp_name")),
+                 QStringLiteral("京A"));
+        QCOMPARE(RunSql(QStringLiteral("select * from regedit_table")).Text(QStringLiteral("re_name")),
+                 QStringLiteral("Ruvaso"));
+        for (const char* table : {"kh_table", "kh_tele_table", "kh_wx_table", "kh_wx_mx_table",
+                                  "xm_table", "wxjs_table", "tele_nr", "tele_hy"}) {
+            const Recordset rs = RunSql(QStringLiteral("select * from ") + QLatin1String(table));
+            QVERIFY2(!rs.isNull() && rs.Eof(), table);
+        }
+        QCOMPARE(Pragma(QStringLiteral("journal_mode")), QStringLiteral("wal"));
+        QCOMPARE(Pragma(QStringLiteral("synchronous")), QStringLiteral("2"));
+        QCOMPARE(Pragma(QStringLiteral("busy_timeout")), QStringLiteral("5000"));
+    }
+
+    void existingFileIsKept() {
+        TestDatabase db;
+        QVERIFY(db.ok());
+        TestDatabase::exec(QStringLiteral("insert into kh_table (kh_code, kh_cph) values ('{K}', '京A1')"));
+        TestDatabase::exec(QStringLiteral("update cp_table set cp_name = '沪B'"));
+        Database::Close();
+        const Database::OpenResult reopened = Database::Open(db.dir());
+        QVERIFY(reopened.ok);
+        QVERIFY(!reopened.created);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_cph from kh_table")).toString(),
+                 QStringLiteral("京A1"));
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from cp_table")).toInt(), 1);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select cp_name from cp_table")).toString(),
+                 QStringLiteral("沪B"));
+    }
+
+    // A file that is damaged or not ours is refused with a message and left exactly as it was.
+    void foreignOrDamagedFileIsRefusedUntouched_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("text file") << "text";
+        QTest::newRow("garbage header") << "header";
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("other sqlite file") << "foreign";
+        QTest::newRow("missing table") << "missing";
+        QTest::newRow("newer version") << "newer";
+        QTest::newRow("empty file") << "empty";
+    }
+    void foreignOrDamagedFileIsRefusedUntouched() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/database.db");
+        if (kind == QLatin1String("text") || kind == QLatin1String("empty")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == QLatin1String("text")) {
+                file.write("车牌号,车主姓名\n京A12345,张三\n");
+            }
+        } else if (kind == QLatin1String("foreign")) {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QSqlQuery(other).exec(QStringLiteral("create table notes (body text)"));
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        } else {
+            QVERIFY(Database::Open(dir.path()).ok);
+            if (kind == QLatin1String("missing")) {
+                TestDatabase::exec(QStringLiteral("drop table tele_hy"));
+            } else if (kind == QLatin1String("newer")) {
+                TestDatabase::exec(QStringLiteral("update meta set version = version + 1"));
+            }
+            TestDatabase::exec(QStringLiteral("pragma journal_mode = delete"));
+            Database::Close();
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (kind == QLatin1String("header")) {
+                file.write(QByteArray(100, 'x'));
+            } else if (kind == QLatin1String("truncated")) {
+                QVERIFY(file.resize(1000));
+            }
+        }
+        const QByteArray before = Digest(path);
+        const auto permissionsBefore = QFile::permissions(path);
+
+        const Database::OpenResult opened = Database::Open(dir.path());
+        QVERIFY(!opened.ok);
+        QVERIFY(!opened.message.isEmpty());
+        QVERIFY(!Database::IsOpen());
+        QVERIFY(RunSql(QStringLiteral("select * from kh_table")).isNull());
+        QCOMPARE(Digest(path), before);
+        QCOMPARE(QFile::permissions(path), permissionsBefore);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+    }
+
+    void passwordsAreHashed() {
+        const QString hash = HashPassword(QStringLiteral("密码 '1\""));
+        QVERIFY(IsPasswordHash(hash));
+        QVERIFY(hash != HashPassword(QStringLiteral("密码 '1\"")));  // salted
+        QCOMPARE(CheckPassword(hash, QStringLiteral("密码 '1\"")), PasswordCheck::Match);
+        QCOMPARE(CheckPassword(hash, QStringLiteral("密码 '1")), PasswordCheck::NoMatch);
+        QCOMPARE(CheckPassword(hash, QString()), PasswordCheck::NoMatch);
+        // Plain text from an older file counts exactly, and asks to be replaced by a hash.
+        QCOMPARE(CheckPassword(QStringLiteral("Abc "), QStringLiteral("Abc ")),
+                 PasswordCheck::MatchNeedsRehash);
+        QCOMPARE(CheckPassword(QStringLiteral("Abc "), QStringLiteral("abc ")), PasswordCheck::NoMatch);
+        QCOMPARE(CheckPassword(QString(), QString()), PasswordCheck::MatchNeedsRehash);
+        QCOMPARE(CheckPassword(QString(), QStringLiteral(" ")), PasswordCheck::NoMatch);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseFile)
+#include "test_database.moc"

@@ -1,0 +1,73 @@
+#include "support/database_fixture.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "data/database.h"
+
+namespace {
+
+// The seeded database of this process, built once by the program's own code.
+QString TemplateFile() {
+    static QTemporaryDir templateDir;
+    static QString path;
+    if (path.isEmpty()) {
+        const Database::OpenResult opened = Database::Open(templateDir.path());
+        if (!opened.ok) {
+            qFatal("cannot create the template database: %s", qPrintable(opened.message));
+        }
+        Database::Close();
+        path = templateDir.path() + QStringLiteral("/") + Database::FileName();
+    }
+    return path;
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase() {
+    const QString source = TemplateFile();
+    if (!QFile::copy(source, filePath())) {
+        message_ = QStringLiteral("cannot copy the template database");
+        return;
+    }
+    QFile::setPermissions(filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const Database::OpenResult opened = Database::Open(dir_.path());
+    ok_ = opened.ok;
+    message_ = opened.message;
+}
+
+TestDatabase::~TestDatabase() {
+    Database::Close();
+}
+
+QString TestDatabase::filePath() const {
+    return dir_.path() + QStringLiteral("/") + Database::FileName();
+}
+
+void TestDatabase::exec(const QString& statement, const QVariantList& params) {
+    QSqlQuery query(Database::Connection());
+    bool ok = query.prepare(statement);
+    for (const QVariant& p : params) {
+        const bool nullText = p.typeId() == QMetaType::QString && p.toString().isNull();
+        query.addBindValue(nullText ? QVariant(QLatin1String("")) : p);
+    }
+    ok = ok && query.exec();
+    if (!ok) {
+        qFatal("fixture statement failed: %s: %s", qPrintable(statement),
+               qPrintable(query.lastError().text()));
+    }
+}
+
+QVariant TestDatabase::scalar(const QString& statement, const QVariantList& params) {
+    QSqlQuery query(Database::Connection());
+    query.prepare(statement);
+    for (const QVariant& p : params) {
+        query.addBindValue(p);
+    }
+    if (!query.exec() || !query.next()) {
+        return {};
+    }
+    return query.value(0);
+}
