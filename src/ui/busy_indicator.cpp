@@ -1,0 +1,76 @@
+#include "ui/busy_indicator.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace ui {
+
+BusyIndicator::BusyIndicator(QWidget* parent)
+    : QFrame(parent), label_(new QLabel(QStringLiteral("正在处理数据，请稍候......"), this)) {
+    Q_ASSERT(parent != nullptr);
+    setObjectName(QStringLiteral("picLOAD"));
+    label_->setObjectName(QStringLiteral("Label10"));
+    label_->setAlignment(Qt::AlignCenter);
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    setLineWidth(2);
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->addWidget(label_);
+    hide();
+    parent->installEventFilter(this);
+}
+
+BusyIndicator::~BusyIndicator() {
+    if (cursorOverridden_)
+        QApplication::restoreOverrideCursor();
+}
+
+void BusyIndicator::showBusy() {
+    centre();
+    show();
+    raise();
+    if (!cursorOverridden_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        cursorOverridden_ = true;
+    }
+    // A synchronous repaint, not an event loop: nothing the operator does runs in between.
+    if (window()->isVisible())
+        window()->repaint();
+}
+
+void BusyIndicator::hideBusy() {
+    hide();
+    if (cursorOverridden_) {
+        QApplication::restoreOverrideCursor();
+        cursorOverridden_ = false;
+    }
+}
+
+bool BusyIndicator::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize && isBusy())
+        centre();
+    return QFrame::eventFilter(watched, event);
+}
+
+void BusyIndicator::centre() {
+    const QSize size = sizeHint().expandedTo(minimumSizeHint());
+    resize(size);
+    const QRect area = parentWidget()->rect();
+    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+BusyGuard::BusyGuard(BusyIndicator* indicator)
+    : indicator_(indicator), wasBusy_(indicator->isBusy()) {
+    if (!wasBusy_)
+        indicator_->showBusy();
+}
+
+BusyGuard::~BusyGuard() {
+    if (!wasBusy_ && indicator_)
+        indicator_->hideBusy();
+}
+
+}  // namespace ui
