@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "ui/grid_format.h"
+
+namespace ui {
+
+struct GridColumn {
+    int width = -1;  // -1: the default width, 0: hidden
+    bool locked = false;
+    int alignment = 0;         // code for rows 1 and below, 0: default
+    int headingAlignment = 0;  // code for row 0, 0: default
+    int kind = 0;              // 2: read-only check box
+};
+
+// Sparse cell storage: only rows holding text, a format or a height have an entry, kept
+// sorted by row index; formats are shared through an interned table.
+class GridStore {
+public:
+    GridStore();
+
+    int rows() const { return rowCount_; }
+    int cols() const { return colCount_; }
+    void setRows(int count);
+    void setCols(int count);
+
+    const QString& text(int row, int col) const;
+    void setText(int row, int col, const QString& text);
+
+    int formatIndex(int row, int col) const;
+    const CellFormat& format(int row, int col) const { return formats_[formatIndex(row, col)]; }
+    // Applies `edit` to every cell of the range; cells that share a format share the result.
+    void editFormats(const GridRange& range, const std::function<void(CellFormat&)>& edit);
+    int formatCount() const { return static_cast<int>(formats_.size()); }
+
+    int rowHeight(int row) const;  // 0 when the row has the default height
+    void setRowHeight(int row, int height);
+    void forEachRowHeight(const std::function<void(int row, int height)>& visit) const;
+
+    const GridColumn& column(int col) const { return columns_[col]; }
+    GridColumn& column(int col) { return columns_[col]; }
+
+    const std::vector<GridRange>& merges() const { return merges_; }
+    void merge(const GridRange& range);
+    void unmerge(const GridRange& range);
+    const GridRange* mergeAt(int row, int col) const;
+
+    void insertRow(int row);
+    void removeRow(int row);
+    void insertColumn(int col);
+    void removeColumn(int col);
+
+    int storedRowCount() const { return static_cast<int>(rows_.size()); }
+    bool inRange(int row, int col) const {
+        return row >= 0 && row < rowCount_ && col >= 0 && col < colCount_;
+    }
+
+private:
+    struct Cell {
+        QString text;
+        int format = 0;
+    };
+    struct Row {
+        int index = 0;
+        int height = 0;
+        std::vector<Cell> cells;
+    };
+
+    std::vector<Row>::iterator lowerBound(int row);
+    std::vector<Row>::const_iterator lowerBound(int row) const;
+    const Row* findRow(int row) const;
+    Row& rowForWrite(int row);
+    Cell& cellForWrite(int row, int col);
+    static bool isBlank(const Row& entry);
+    void dropIfEmpty(std::vector<Row>::iterator it);
+    int intern(const CellFormat& format);
+    void shiftMerges(bool rowsAxis, int at, int delta);
+
+    int rowCount_ = 1;
+    int colCount_ = 1;
+    std::vector<Row> rows_;
+    std::vector<GridColumn> columns_;
+    std::vector<CellFormat> formats_;
+    std::vector<GridRange> merges_;
+};
+
+}  // namespace ui
