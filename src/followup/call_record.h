@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// One follow-up call as the operator recorded it.
+struct CallRecord {
+    QString customerKey;
+    QString plate;
+    QString owner;
+    QString content;
+    QString response;
+    QDate nextReminder;
+    QDate callDate;
+    QString operatorName;
+};
+
+enum class CallSave {
+    // Nothing was written; LastSqlError() says why.
+    Failed,
+    // The call is stored and the customer is marked as called with the new reminder date.
+    Saved,
+    // The call is stored, but no customer has that key any more (deleted meanwhile).
+    SavedWithoutCustomer,
+};
+
+// Stores the call and marks the customer in one transaction: both writes or neither.
+CallSave SaveCall(const CallRecord& call);
+
+// The called flag a saved call leaves on the customer.
+inline QString CalledFlag() {
+    return QStringLiteral("1");
+}
