@@ -1,0 +1,161 @@
+#include "customers/customer_entry_window.h"
+
+#include <QPushButton>
+#include <algorithm>
+
+#include "data/record_key.h"
+#include "data/run_sql.h"
+#include "ui/date_picker.h"
+#include "ui/message_box.h"
+
+namespace {
+
+const QString kHeading = QStringLiteral("客户信息添加");
+const QString kNote = QStringLiteral("“*” 为必填项");
+const QString kPlateRequired = QStringLiteral("车牌号为必填项！");
+const QString kOwnerRequired = QStringLiteral("车主姓名为必填项！");
+const QString kDuplicatePlate = QStringLiteral("车牌号重复！");
+const QString kAdded = QStringLiteral("添加成功！");
+
+// Checks and appends in one statement, so no second save of the same plate, from this
+// window or another station, can slip in between the check and the insert.
+const QString kAddUnlessStored = QStringLiteral(
+    "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
+    "kh_sfzh, kh_cx, kh_sfdgdh) select ?, ?, ?, ?, ?, ?, ?, ?, ?, '0' "
+    "where not exists (select 1 from kh_table where kh_cph = ?)");
+
+// A box holding only blanks is as empty as one holding nothing.
+bool IsBlank(const QString& text) {
+    return text.trimmed().isEmpty();
+}
+
+}  // namespace
+
+CustomerEntryWindow::CustomerEntryWindow(QWidget* parent)
+    : CustomerForm({"Form3", kHeading, kNote, {0, 1}}, parent) {
+    Option1->setChecked(true);
+
+    for (int i = 0; i < int(Text.size()); ++i) {
+        connect(Text[i], &CustomerTextBox::KeyDown, this,
+                [this, i](int key) { Text_KeyDown(i, key); });
+        connect(Text[i], &CustomerTextBox::GotFocus, this, [this, i](Qt::FocusReason reason) {
+            // Coming back from another window or a menu keeps the operator's own selection.
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                Text_GotFocus(i);
+            }
+        });
+    }
+    connect(Option1, &CustomerOption::KeyDown, this, &CustomerEntryWindow::Option1_KeyDown);
+    connect(Option2, &CustomerOption::KeyDown, this, &CustomerEntryWindow::Option2_KeyDown);
+    connect(DTPicker1, &ui::DatePicker::KeyDown, this, &CustomerEntryWindow::DTPicker1_KeyDown);
+    connect(DTPicker2, &ui::DatePicker::KeyDown, this, &CustomerEntryWindow::DTPicker2_KeyDown);
+    connect(Command1, &QPushButton::clicked, this, &CustomerEntryWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &CustomerEntryWindow::Command2_Click);
+
+    Text[0]->setFocus(Qt::OtherFocusReason);
+    Form_Load();
+}
+
+void CustomerEntryWindow::Form_Load() {
+    const QDate today = QDate::currentDate();
+    DTPicker1->setValue(today);
+    DTPicker2->setValue(today);
+
+    Recordset prefix =
+        RunSql(QStringLiteral("select cp_name from cp_table order by rowid limit 1"));
+    if (prefix.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    if (!prefix.Eof()) {
+        platePrefix_ = prefix.Text(QStringLiteral("cp_name"));
+        Text[0]->setText(platePrefix_);
+    }
+    prefix.Close();
+    Text_GotFocus(0);
+}
+
+void CustomerEntryWindow::Text_GotFocus(int index) {
+    CustomerTextBox* box = Text[index];
+    const int length = int(box->text().size());
+    if (index == 0) {
+        // Keep the plate's first characters, as long as the shop's prefix, and select the
+        // number after them, so typing replaces only the number. The selection runs backwards
+        // so that the cursor itself stands right after the prefix.
+        const int kept = std::min(int(platePrefix_.size()), length);
+        box->setSelection(length, kept - length);
+        return;
+    }
+    box->selectAll();
+}
+
+void CustomerEntryWindow::Text_KeyDown(int index, int key) {
+    if (!IsEnterKey(key)) {
+        return;
+    }
+    QWidget* const next[] = {Text[1], Option1, DTPicker1, Text[4], Command1};
+    next[index]->setFocus(Qt::OtherFocusReason);
+}
+
+void CustomerEntryWindow::Option1_KeyDown(int key) {
+    if (IsEnterKey(key)) {
+        Text[2]->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CustomerEntryWindow::Option2_KeyDown(int key) {
+    Option1_KeyDown(key);
+}
+
+void CustomerEntryWindow::DTPicker1_KeyDown(int key) {
+    if (IsEnterKey(key)) {
+        DTPicker2->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CustomerEntryWindow::DTPicker2_KeyDown(int key) {
+    if (IsEnterKey(key)) {
+        Text[3]->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CustomerEntryWindow::Command1_Click() {
+    const QString plate = Text[0]->text();
+    if (IsBlank(plate)) {
+        ui::Stop(this, kPlateRequired);
+        focusText(0);
+        return;
+    }
+    const QString owner = Text[1]->text();
+    if (IsBlank(owner)) {
+        ui::Stop(this, kOwnerRequired);
+        focusText(1);
+        return;
+    }
+
+    // The plate is stored and compared exactly as typed, blanks included.
+    const Recordset added = RunSql(
+        kAddUnlessStored, {NewRecordKey(), plate, owner, sex(), Text[2]->text(), DTPicker1->value(),
+                           DTPicker2->value(), Text[3]->text(), Text[4]->text(), plate});
+    if (added.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    if (added.rowsAffected() == 0) {
+        ui::Stop(this, kDuplicatePlate);
+        focusText(0);
+        return;
+    }
+    ui::Information(this, kAdded);
+    focusText(0);
+}
+
+void CustomerEntryWindow::Command2_Click() {
+    close();
+}
+
+void CustomerEntryWindow::focusText(int index) {
+    Text[index]->setFocus(Qt::OtherFocusReason);
+    // A box that already had the focus gets no focus event; select as if it had.
+    Text_GotFocus(index);
+}

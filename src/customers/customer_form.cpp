@@ -1,0 +1,179 @@
+#include "customers/customer_form.h"
+
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/date_picker.h"
+#include "ui/fonts.h"
+
+namespace {
+
+const QString kPlateCaption = QStringLiteral("车牌号：");
+const QString kOwnerCaption = QStringLiteral("车主姓名：");
+const QString kSexCaption = QStringLiteral("性别：");
+const QString kMale = QStringLiteral("先生");
+const QString kFemale = QStringLiteral("女士");
+const QString kTelephoneCaption = QStringLiteral("联系电话：");
+const QString kEntryDateCaption = QStringLiteral("登记日期：");
+const QString kReminderDateCaption = QStringLiteral("提醒日期：");
+const QString kIdentityCaption = QStringLiteral("身份证号：");
+const QString kModelCaption = QStringLiteral("车型：");
+const QString kSave = QStringLiteral("保 存");
+const QString kCancel = QStringLiteral("取 消");
+const QString kStar = QStringLiteral("*");
+
+constexpr int kFieldWidth = 190;
+
+template <class T>
+T* Named(T* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+}  // namespace
+
+bool IsEnterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+void CustomerTextBox::keyPressEvent(QKeyEvent* event) {
+    // A handler may close the window that owns the box.
+    const QPointer<CustomerTextBox> alive(this);
+    Q_EMIT KeyDown(event->key());
+    if (alive) {
+        QLineEdit::keyPressEvent(event);
+    }
+}
+
+void CustomerTextBox::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    Q_EMIT GotFocus(event->reason());
+}
+
+void CustomerOption::keyPressEvent(QKeyEvent* event) {
+    const QPointer<CustomerOption> alive(this);
+    Q_EMIT KeyDown(event->key());
+    if (alive) {
+        QRadioButton::keyPressEvent(event);
+    }
+}
+
+CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
+    : QWidget(parent, Qt::Window) {
+    setObjectName(QLatin1String(captions.formName));
+    setWindowTitle(captions.heading);
+
+    Label11 = Named(new QLabel(captions.heading, this), QStringLiteral("Label11"));
+    Label11->setFont(ui::ScreenFont(QStringLiteral("宋体"), 16));
+    QFont headingFont = Label11->font();
+    headingFont.setBold(true);
+    Label11->setFont(headingFont);
+    Label11->setAlignment(Qt::AlignCenter);
+    Label12 = Named(new QLabel(captions.note, this), QStringLiteral("Label12"));
+
+    for (int i = 0; i < int(Text.size()); ++i) {
+        Text[i] = Named(new CustomerTextBox(this), QStringLiteral("Text(%1)").arg(i));
+        Text[i]->setMinimumWidth(kFieldWidth);
+    }
+    Option1 = Named(new CustomerOption(kMale, this), QStringLiteral("Option1"));
+    Option2 = Named(new CustomerOption(kFemale, this), QStringLiteral("Option2"));
+    DTPicker1 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker1"));
+    DTPicker2 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker2"));
+    for (ui::DatePicker* picker : {DTPicker1, DTPicker2}) {
+        picker->setMinimumWidth(kFieldWidth);
+    }
+    Command1 = Named(new QPushButton(kSave, this), QStringLiteral("Command1"));
+    Command2 = Named(new QPushButton(kCancel, this), QStringLiteral("Command2"));
+    // These windows are not dialogs, so a button presses on Enter only when asked to.
+    for (QPushButton* button : {Command1, Command2}) {
+        button->setAutoDefault(true);
+        button->setMinimumWidth(90);
+    }
+
+    auto* sexButtons = new QWidget(this);
+    auto* sexRow = new QHBoxLayout(sexButtons);
+    sexRow->setContentsMargins(0, 0, 0, 0);
+    sexRow->setSpacing(18);
+    sexRow->addWidget(Option1);
+    sexRow->addWidget(Option2);
+    sexRow->addStretch();
+
+    // Two columns in the order Enter walks through them: the owner on the left, the dates,
+    // papers and car on the right.
+    struct Field {
+        QString caption;
+        QWidget* input;
+        QWidget* buddy;
+        int textIndex;
+    };
+    const Field left[] = {{kPlateCaption, Text[0], Text[0], 0},
+                          {kOwnerCaption, Text[1], Text[1], 1},
+                          {kSexCaption, sexButtons, Option1, -1},
+                          {kTelephoneCaption, Text[2], Text[2], 2}};
+    const Field right[] = {{kEntryDateCaption, DTPicker1, DTPicker1, -1},
+                           {kReminderDateCaption, DTPicker2, DTPicker2, -1},
+                           {kIdentityCaption, Text[3], Text[3], 3},
+                           {kModelCaption, Text[4], Text[4], 4}};
+
+    auto* frame = new QGroupBox(this);
+    auto* grid = new QGridLayout(frame);
+    grid->setContentsMargins(20, 18, 20, 18);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(14);
+    grid->setColumnMinimumWidth(3, 28);
+    auto place = [&](const Field& field, int row, int column) {
+        auto* label = new QLabel(field.caption, frame);
+        label->setBuddy(field.buddy);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(label, row, column);
+        grid->addWidget(field.input, row, column + 1);
+        if (captions.starred.contains(field.textIndex)) {
+            auto* star = new QLabel(kStar, frame);
+            star->setStyleSheet(QStringLiteral("color: #c00000;"));
+            grid->addWidget(star, row, column + 2);
+        }
+    };
+    for (int row = 0; row < 4; ++row) {
+        place(left[row], row, 0);
+        place(right[row], row, 4);
+    }
+    grid->setColumnMinimumWidth(2, 12);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Label12);
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addSpacing(12);
+    buttons->addWidget(Command2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 16, 20, 16);
+    layout->setSpacing(14);
+    layout->addWidget(Label11);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint());
+
+    QWidget* order[] = {Text[0],   Text[1], Option1, Option2,  Text[2], DTPicker1,
+                        DTPicker2, Text[3], Text[4], Command1, Command2};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+QString CustomerForm::sex() const {
+    if (Option1->isChecked()) {
+        return kMale;
+    }
+    if (Option2->isChecked()) {
+        return kFemale;
+    }
+    return QString();
+}

@@ -1,0 +1,235 @@
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <functional>
+
+#include "app/localization.h"
+#include "customers/customer_edit_window.h"
+#include "support/database_fixture.h"
+#include "support/message_script.h"
+#include "support/modal_driver.h"
+#include "support/windows.h"
+#include "ui/date_picker.h"
+#include "ui/date_text.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kKey = QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+const QString kOtherKey = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
+
+// Every column of a customer, in table order: code, plate, name, sex, tele, entry date,
+// reminder date, identity number, model, called flag.
+QStringList Stored(const QString& key) {
+    return TestDatabase::scalar(
+               QStringLiteral("select kh_code||'|'||kh_cph||'|'||kh_czname||'|'||kh_xb||'|'||"
+                              "kh_tele||'|'||kh_djdate||'|'||kh_txdate||'|'||kh_sfzh||'|'||"
+                              "kh_cx||'|'||kh_sfdgdh from kh_table where kh_code=?"),
+               {key})
+        .toString()
+        .split('|');
+}
+
+QStringList StoreCustomer(const QString& key, const QString& sex) {
+    const QStringList row = {key,           "京A12345",   "张三",       sex,
+                             "13800138000", "2023-01-02", "2023-07-02", "110101199001011234",
+                             "捷达",        "1"};
+    TestDatabase::exec(QStringLiteral("insert into kh_table values (?,?,?,?,?,?,?,?,?,?)"),
+                       QVariantList(row.cbegin(), row.cend()));
+    return row;
+}
+
+void Retype(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(box, &press);
+    }
+}
+
+// Fills the window from the stored row as the main window does, shows it modal and lets `act`
+// play the operator inside. Returns whether the window had closed itself when `act` ended.
+bool EditCustomer(const QString& key, const std::function<void(CustomerEditWindow*)>& act) {
+    const QStringList row = Stored(key);
+    auto* window = ui::WindowHost::instance<CustomerEditWindow>();
+    window->kh_code->setText(key);
+    if (row[3] == QStringLiteral("先生")) {
+        window->Option1->setChecked(true);
+    } else if (row[3] == QStringLiteral("女士")) {
+        window->Option2->setChecked(true);
+    }
+    window->Text[0]->setText(row[1]);
+    window->Text[1]->setText(row[2]);
+    window->Text[2]->setText(row[4]);
+    window->DTPicker1->setValue(ui::ParseDateText(row[5]));
+    window->DTPicker2->setValue(ui::ParseDateText(row[6]));
+    window->Text[3]->setText(row[7]);
+    window->Text[4]->setText(row[8]);
+
+    bool closed = false;
+    const QPointer<CustomerEditWindow> alive(window);
+    ScopedModalDriver driver([&](QWidget*) {
+        act(window);
+        closed = !alive || !alive->isVisible();
+    });
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
+    return closed;
+}
+
+}  // namespace
+
+class TestCustomerEditWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ApplyChineseLocale(*qApp); }
+
+    void init() {
+        db_ = std::make_unique<TestDatabase>();
+        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+    }
+
+    void cleanup() {
+        CloseAllWindows();
+        db_.reset();
+    }
+
+    void startsWithNothingChosen() {
+        CustomerEditWindow window;
+        QCOMPARE(window.objectName(), QStringLiteral("Form13"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("客户信息修改"));
+        QVERIFY(window.kh_code->isHidden());
+        QVERIFY(window.Text[0]->isReadOnly());
+        QVERIFY(!window.Option1->isChecked() && !window.Option2->isChecked());
+    }
+
+    void saveWritesTheEditableFields_data() {
+        QTest::addColumn<QString>("storedSex");
+        QTest::addColumn<int>("choose");
+        QTest::addColumn<QString>("savedSex");
+        QTest::addColumn<QString>("owner");
+        QTest::newRow("先生 to 女士") << "先生" << 2 << "女士"
+                                      << "李四";
+        QTest::newRow("女士 kept") << "女士" << 0 << "女士"
+                                   << "O'Brien \"老王\" 100%";
+        QTest::newRow("unknown sex kept") << "未知" << 0 << "未知"
+                                          << "王五";
+        QTest::newRow("unknown sex chosen") << "" << 1 << "先生"
+                                            << "王五";
+        QTest::newRow("owner emptied") << "先生" << 0 << "先生"
+                                       << "";
+    }
+    void saveWritesTheEditableFields() {
+        QFETCH(QString, storedSex);
+        QFETCH(int, choose);
+        QFETCH(QString, savedSex);
+        QFETCH(QString, owner);
+        StoreCustomer(kKey, storedSex);
+        const QStringList other = StoreCustomer(kOtherKey, QStringLiteral("女士"));
+
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), QStringLiteral("修改成功！"),
+                        MessageScript::Icon::Information);
+        const bool closed = EditCustomer(kKey, [&](CustomerEditWindow* window) {
+            Retype(window->Text[1], owner);
+            if (choose != 0) {
+                QTest::mouseClick(choose == 1 ? window->Option1 : window->Option2, Qt::LeftButton);
+            }
+            Retype(window->Text[2], QStringLiteral("010-1234'5678"));
+            Retype(window->Text[3], QStringLiteral("证件\\号"));
+            Retype(window->Text[4], QStringLiteral("大众 帕萨特"));
+            window->DTPicker1->setValue(QDate(2022, 12, 31));
+            window->DTPicker2->setValue(QDate(2024, 2, 29));
+            // Whatever the plate box shows, the plate is never written.
+            window->Text[0]->setText(QStringLiteral("京B99999"));
+            QTest::keyClick(window->Command1, Qt::Key_Return);
+        });
+        VERIFY_MESSAGES(messages);
+        QVERIFY(closed);
+        QCOMPARE(Stored(kKey),
+                 (QStringList{kKey, "京A12345", owner, savedSex, "010-1234'5678", "2022-12-31",
+                              "2024-02-29", "证件\\号", "大众 帕萨特", "1"}));
+        QCOMPARE(Stored(kOtherKey), other);
+    }
+
+    void leavingWritesNothing_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("取 消") << true;
+        QTest::newRow("close box") << false;
+    }
+    void leavingWritesNothing() {
+        QFETCH(bool, cancel);
+        const QStringList stored = StoreCustomer(kKey, QStringLiteral("先生"));
+        MessageScript messages;
+        QVERIFY(EditCustomer(kKey, [&](CustomerEditWindow* window) {
+            Retype(window->Text[1], QStringLiteral("李四"));
+            window->Option2->setChecked(true);
+            window->DTPicker2->setValue(QDate(2030, 1, 1));
+            if (cancel) {
+                window->Command2->click();
+            } else {
+                window->close();
+            }
+        }));
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(Stored(kKey), stored);
+    }
+
+    // A customer deleted while the window was open is reported, not "saved".
+    void vanishedCustomerIsNotASuccess() {
+        StoreCustomer(kKey, QStringLiteral("先生"));
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"),
+                        QStringLiteral("该客户信息已不存在，可能已被删除！"),
+                        MessageScript::Icon::Stop);
+        QVERIFY(EditCustomer(kKey, [](CustomerEditWindow* window) {
+            TestDatabase::exec(QStringLiteral("delete from kh_table"));
+            window->Command1->click();
+        }));
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt(), 0);
+    }
+
+    void databaseErrorKeepsRowAndWindow() {
+        const QStringList stored = StoreCustomer(kKey, QStringLiteral("先生"));
+        TestDatabase::exec(
+            QStringLiteral("create trigger refuse before update on kh_table "
+                           "begin select raise(abort, 'refused'); end"));
+        MessageScript messages;
+        QList<MessageScript::Message> shown;
+        bool stayedOpen = false;
+        QStringList afterError;
+        const bool closed = EditCustomer(kKey, [&](CustomerEditWindow* window) {
+            Retype(window->Text[1], QStringLiteral("李四"));
+            window->Command1->click();
+            stayedOpen = window->isVisible();
+            afterError = Stored(kKey);
+            shown = messages.shown();
+            messages.takeProblems();
+
+            // Once the database takes writes again, the same window saves.
+            TestDatabase::exec(QStringLiteral("drop trigger refuse"));
+            messages.expect(QStringLiteral("修改成功！"));
+            window->Command1->click();
+        });
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, MessageScript::Icon::Stop);
+        QVERIFY2(shown.first().text.startsWith(QStringLiteral("数据库操作失败：")),
+                 qPrintable(shown.first().text));
+        QVERIFY(stayedOpen);
+        QCOMPARE(afterError, stored);
+        VERIFY_MESSAGES(messages);
+        QVERIFY(closed);
+        QCOMPARE(Stored(kKey).value(2), QStringLiteral("李四"));
+    }
+
+private:
+    std::unique_ptr<TestDatabase> db_;
+};
+
+QTEST_MAIN(TestCustomerEditWindow)
+#include "test_customer_edit_window.moc"
