@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include "data/password.h"
+#include "data/statement.h"
 
 namespace {
 
@@ -30,7 +31,9 @@ const QStringList& RequiredTables() {
     return tables;
 }
 
-sqlite3* Handle(const QSqlDatabase& db) {
+sqlite3* g_handle = nullptr;
+
+sqlite3* DriverHandle(const QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
         return nullptr;
@@ -50,10 +53,10 @@ void StrFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 }
 
 bool RegisterFunctions(const QSqlDatabase& db) {
-    sqlite3* handle = Handle(db);
-    return handle && sqlite3_create_function_v2(handle, "str", 1,
-                                                SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                                StrFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3* handle = DriverHandle(db);
+    return handle &&
+           sqlite3_create_function_v2(handle, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                      StrFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 QString ReadSchema() {
@@ -81,7 +84,7 @@ bool Exec(QSqlDatabase& db, const QString& statement, const QVariantList& params
 }
 
 bool WriteSchemaAndSeed(QSqlDatabase& db, QString* error) {
-    sqlite3* handle = Handle(db);
+    sqlite3* handle = DriverHandle(db);
     const QString schema = ReadSchema();
     if (!handle || schema.isEmpty()) {
         *error = QStringLiteral("内部错误：无法读取数据库结构");
@@ -149,8 +152,9 @@ bool CreateDatabase(const QString& path, QString* error) {
 }
 
 QString CheckDatabase(QSqlDatabase& db, int* version) {
-    const QString notOurs = QStringLiteral("文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。")
-                                .arg(QDir::toNativeSeparators(db.databaseName()));
+    const QString notOurs =
+        QStringLiteral("文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。")
+            .arg(QDir::toNativeSeparators(db.databaseName()));
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("pragma application_id")) || !query.next()) {
         return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
@@ -220,15 +224,16 @@ Database::OpenResult Database::Open(const QString& dataDir) {
     OpenResult result;
     const QString dir = QDir(dataDir).absolutePath();
     if (!QDir().mkpath(dir)) {
-        result.message = QStringLiteral("无法建立数据文件夹“%1”。").arg(QDir::toNativeSeparators(dir));
+        result.message =
+            QStringLiteral("无法建立数据文件夹“%1”。").arg(QDir::toNativeSeparators(dir));
         return result;
     }
     const QString path = dir + QLatin1Char('/') + FileName();
     if (!QFileInfo::exists(path)) {
         QString error;
         if (!CreateDatabase(path, &error)) {
-            result.message = QStringLiteral("无法建立数据库“%1”：%2")
-                                 .arg(QDir::toNativeSeparators(path), error);
+            result.message =
+                QStringLiteral("无法建立数据库“%1”：%2").arg(QDir::toNativeSeparators(path), error);
             return result;
         }
         result.created = true;
@@ -250,7 +255,8 @@ Database::OpenResult Database::Open(const QString& dataDir) {
             error = CheckDatabase(db, &version);
         }
         if (error.isEmpty() && !Configure(db, &error)) {
-            error = QStringLiteral("无法打开数据库“%1”：%2").arg(QDir::toNativeSeparators(path), error);
+            error =
+                QStringLiteral("无法打开数据库“%1”：%2").arg(QDir::toNativeSeparators(path), error);
         }
         if (!error.isEmpty()) {
             db.close();
@@ -262,11 +268,14 @@ Database::OpenResult Database::Open(const QString& dataDir) {
         return result;
     }
     g_dataDir = dir;
+    g_handle = DriverHandle(Connection());
     result.ok = true;
     return result;
 }
 
 void Database::Close() {
+    Statement::finalizeAll();
+    g_handle = nullptr;
     if (!QSqlDatabase::contains(kConnection)) {
         return;
     }
@@ -279,7 +288,8 @@ void Database::Close() {
 }
 
 bool Database::IsOpen() {
-    return QSqlDatabase::contains(kConnection) && QSqlDatabase::database(kConnection, false).isOpen();
+    return QSqlDatabase::contains(kConnection) &&
+           QSqlDatabase::database(kConnection, false).isOpen();
 }
 
 QString Database::DataDir() {
@@ -288,6 +298,10 @@ QString Database::DataDir() {
 
 QString Database::FilePath() {
     return g_dataDir.isEmpty() ? QString() : g_dataDir + QLatin1Char('/') + FileName();
+}
+
+sqlite3* Database::Handle() {
+    return g_handle;
 }
 
 QSqlDatabase Database::Connection() {

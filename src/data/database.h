@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
 // The shop's database file, <data folder>/database.db, opened once for the whole run.
 // A missing file is made from the schema and the seed; an existing file is never rewritten,
 // and one that is damaged or not ours is refused without being touched.
@@ -30,4 +32,7 @@ public:
     static QString FilePath();
     // The open connection; invalid when no database is open.
     static QSqlDatabase Connection();
+    // The engine's handle of the open connection, for the statements of this layer; null when
+    // no database is open.
+    static sqlite3* Handle();
 };

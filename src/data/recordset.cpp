@@ -1,45 +1,89 @@
 #include "data/recordset.h"
 
+#include <sqlite3.h>
+
 #include <QDate>
 #include <QDateTime>
-#include <QSqlError>
 
-#include "data/database.h"
 #include "data/recordset_impl.h"
 #include "data/sql_error.h"
 
 QVariant ToStoredValue(const QVariant& value) {
     switch (value.typeId()) {
         case QMetaType::QDate:
-            return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
         case QMetaType::QDateTime:
-            return value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd"));
+            return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
         case QMetaType::QString:
-            // A null QString would be bound as SQL NULL; an empty box stores the empty text.
             return value.toString().isNull() ? QVariant(QLatin1String("")) : value;
         default:
             return value;
     }
 }
 
-void Recordset::Impl::fetchCurrent() {
-    const int count = int(names.size());
-    row.resize(count);
-    for (int i = 0; i < count; ++i) {
-        row[i] = query.value(i);
+bool Recordset::Impl::advance() {
+    written.clear();
+    materialized = false;
+    row.clear();
+    const int rc = statement.step();
+    if (rc == SQLITE_ROW) {
+        if (rowidColumn >= 0) {
+            rowid = statement.int64(rowidColumn);
+        }
+        return true;
     }
-    if (rowidColumn >= 0) {
-        rowid = query.value(rowidColumn).toLongLong();
+    if (rc != SQLITE_DONE) {
+        // The walk stops here; the reason is kept for the error message.
+        error = statement.error();
+        SetLastSqlError(error);
     }
+    statement.finalize();
+    return false;
+}
+
+void Recordset::Impl::materialize() {
+    if (materialized) {
+        return;
+    }
+    std::vector<QVariant> values(names.size());
+    for (int i = 0; i < int(values.size()); ++i) {
+        values[i] = value(i);
+    }
+    row = std::move(values);
+    materialized = true;
+}
+
+QVariant Recordset::Impl::value(int index) const {
+    auto changed = written.find(index);
+    if (changed != written.end()) {
+        return changed->second;
+    }
+    return materialized ? row[index] : statement.value(index);
+}
+
+QString Recordset::Impl::text(int index) const {
+    if (materialized || !written.empty()) {
+        return value(index).toString();
+    }
+    return statement.text(index);
 }
 
 int Recordset::Impl::indexOf(const QString& name) const {
-    auto it = byName.constFind(name);
-    if (it != byName.constEnd()) {
-        return it.value();
+    const QChar* text = name.constData();
+    for (const NameHit& hit : hits) {
+        if (hit.text == text && hit.size == name.size()) {
+            return hit.index;
+        }
     }
-    it = byName.constFind(name.toLower());
-    return it != byName.constEnd() ? it.value() : -1;
+    auto it = byName.constFind(name);
+    if (it == byName.constEnd()) {
+        it = byName.constFind(name.toLower());
+    }
+    const int index = it != byName.constEnd() ? it.value() : -1;
+    // Only literal text (no allocation, so no capacity) keeps its address for the whole run.
+    if (index >= 0 && name.capacity() == 0 && !name.isEmpty()) {
+        hits[nextHit++ % std::size(hits)] = {text, name.size(), index};
+    }
+    return index;
 }
 
 Recordset::Recordset() = default;
@@ -60,12 +104,7 @@ void Recordset::MoveNext() {
     }
     d_->adding = false;
     d_->pending.clear();
-    d_->eof = !d_->query.next();
-    if (d_->eof) {
-        d_->row.clear();
-    } else {
-        d_->fetchCurrent();
-    }
+    d_->eof = !d_->statement.isPrepared() || !d_->advance();
 }
 
 void Recordset::MoveLast() {
@@ -74,8 +113,20 @@ void Recordset::MoveLast() {
     }
     d_->adding = false;
     d_->pending.clear();
-    while (d_->query.next()) {
-        d_->fetchCurrent();
+    // Keep each row before stepping on: once the statement is done its last row is gone.
+    while (d_->statement.isPrepared()) {
+        std::vector<QVariant> last;
+        const qint64 lastRowid = d_->rowid;
+        const std::map<int, QVariant> lastWritten = d_->written;
+        d_->materialize();
+        last = d_->row;
+        if (!d_->advance()) {
+            d_->row = std::move(last);
+            d_->rowid = lastRowid;
+            d_->written = lastWritten;
+            d_->materialized = true;
+            break;
+        }
     }
 }
 
@@ -91,14 +142,18 @@ QVariant Recordset::Field(const QString& name) const {
     if (pending != d_->pending.end()) {
         return pending->second;
     }
-    if (d_->adding || d_->eof || index >= int(d_->row.size())) {
+    if (d_->adding || d_->eof) {
         return {};
     }
-    return d_->row[index];
+    return d_->value(index);
 }
 
 QString Recordset::Text(const QString& name) const {
-    return Field(name).toString();
+    if (!d_ || d_->closed || d_->eof || d_->adding || !d_->pending.empty()) {
+        return Field(name).toString();
+    }
+    const int index = d_->indexOf(name);
+    return index < 0 ? QString() : d_->text(index);
 }
 
 int Recordset::fieldCount() const {
@@ -166,63 +221,59 @@ bool Recordset::Update() {
         return true;
     }
 
-    QSqlQuery write(Database::Connection());
-    QString statement;
     QStringList columns;
+    QVariantList values;
     for (const auto& [index, value] : d_->pending) {
         columns << QuoteName(d_->names[index]);
+        values << value;
     }
+    QString text;
     if (d_->adding) {
         if (columns.isEmpty()) {
-            statement = QStringLiteral("insert into %1 default values").arg(QuoteName(d_->table));
+            text = QStringLiteral("insert into %1 default values").arg(QuoteName(d_->table));
         } else {
             QStringList marks;
             marks.fill(QStringLiteral("?"), columns.size());
-            statement = QStringLiteral("insert into %1 (%2) values (%3)")
-                            .arg(QuoteName(d_->table), columns.join(QLatin1Char(',')),
-                                 marks.join(QLatin1Char(',')));
+            text = QStringLiteral("insert into %1 (%2) values (%3)")
+                       .arg(QuoteName(d_->table), columns.join(QLatin1Char(',')),
+                            marks.join(QLatin1Char(',')));
         }
     } else {
-        statement = QStringLiteral("update %1 set %2 where _rowid_ = ?")
-                        .arg(QuoteName(d_->table), columns.join(QStringLiteral("=?,")) +
-                                                       QStringLiteral("=?"));
+        text = QStringLiteral("update %1 set %2=? where _rowid_ = ?")
+                   .arg(QuoteName(d_->table), columns.join(QStringLiteral("=?,")));
+        values << d_->rowid;
     }
-    if (!write.prepare(statement)) {
-        return fail(write.lastError().text());
-    }
-    for (const auto& [index, value] : d_->pending) {
-        write.addBindValue(value);
-    }
-    if (!d_->adding) {
-        write.addBindValue(d_->rowid);
-    }
-    if (!write.exec()) {
-        return fail(write.lastError().text());
+    Statement write;
+    if (!write.prepare(text, values) || write.step() != SQLITE_DONE) {
+        return fail(write.error());
     }
 
     if (d_->adding) {
-        // Read the new row back so defaults show as the engine stored them.
-        const qint64 newRowid = write.lastInsertId().toLongLong();
-        QSqlQuery reread(Database::Connection());
-        reread.prepare(QStringLiteral("select * from %1 where _rowid_ = ?").arg(QuoteName(d_->table)));
-        reread.addBindValue(newRowid);
-        std::vector<QVariant> values(d_->names.size());
-        if (reread.exec() && reread.next()) {
-            for (int i = 0; i < int(values.size()); ++i) {
-                values[i] = reread.value(i);
+        // Read the new row back, so defaults show as the engine stored them.
+        const qint64 newRowid = Statement::lastInsertRowid();
+        Statement reread;
+        std::vector<QVariant> row(d_->names.size());
+        if (reread.prepare(
+                QStringLiteral("select * from %1 where _rowid_ = ?").arg(QuoteName(d_->table)),
+                {newRowid}) &&
+            reread.step() == SQLITE_ROW) {
+            for (int i = 0; i < int(row.size()); ++i) {
+                row[i] = reread.value(i);
             }
         }
-        d_->row = std::move(values);
+        d_->row = std::move(row);
+        d_->materialized = true;
+        d_->written.clear();
         d_->rowid = newRowid;
         d_->adding = false;
         d_->eof = false;
     } else {
-        if (write.numRowsAffected() == 0) {
+        if (Statement::changes() == 0) {
             d_->pending.clear();
             return fail(QStringLiteral("记录已不存在，可能已被删除"));
         }
         for (const auto& [index, value] : d_->pending) {
-            d_->row[index] = value;
+            d_->written[index] = value;
         }
     }
     d_->pending.clear();
@@ -235,11 +286,12 @@ void Recordset::Close() {
     if (!d_ || d_->closed) {
         return;
     }
-    d_->query.finish();
+    d_->statement.finalize();
     d_->closed = true;
     d_->eof = true;
     d_->adding = false;
     d_->pending.clear();
+    d_->written.clear();
     d_->row.clear();
 }
 

@@ -1,24 +1,30 @@
 #pragma once
 
 #include <QHash>
-#include <QSqlQuery>
 #include <QStringList>
 #include <map>
 #include <vector>
 
 #include "data/recordset.h"
+#include "data/statement.h"
 
 struct Recordset::Impl {
-    QSqlQuery query;
-    QStringList names;            // visible columns, in statement order
-    QHash<QString, int> byName;   // exact and lower-case names to column index
-    std::vector<QVariant> row;    // current row's visible values
+    Statement statement;
+    QStringList names;           // visible columns, in statement order
+    QHash<QString, int> byName;  // exact and lower-case names to column index
     bool eof = true;
     bool closed = false;
 
+    // Normally values are read straight from the statement's current row. After MoveLast or
+    // after appending, the current row is no longer the statement's, so it is kept here.
+    bool materialized = false;
+    std::vector<QVariant> row;
+    // Columns of the current row changed by Update(), shown until the next move.
+    std::map<int, QVariant> written;
+
     // Set when the statement reads all columns of one table: then rows can be written back.
     QString table;
-    int rowidColumn = -1;  // position of the hidden row id in the query's result
+    int rowidColumn = -1;  // position of the hidden row id in the statement's result
     qint64 rowid = 0;
 
     bool adding = false;
@@ -27,9 +33,23 @@ struct Recordset::Impl {
     int rowsAffected = 0;
     QString error;
 
-    void fetchCurrent();
+    // Steps to the next row of the statement; false at the end or on an error.
+    bool advance();
+    void materialize();
+    QVariant value(int index) const;
+    QString text(int index) const;
     int indexOf(const QString& name) const;
+
+    // Windows read columns by literal names, whose text lives at a fixed address: remembering
+    // those addresses spares hashing the name on every read of every row.
+    struct NameHit {
+        const QChar* text = nullptr;
+        qsizetype size = 0;
+        int index = -1;
+    };
+    mutable NameHit hits[16];
+    mutable unsigned nextHit = 0;
 };
 
-// Dates are stored as text so that text order is date order.
+// Dates are stored as yyyy-MM-dd text, and a null text as the empty text.
 QVariant ToStoredValue(const QVariant& value);

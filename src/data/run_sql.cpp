@@ -1,8 +1,8 @@
 #include "data/run_sql.h"
 
+#include <sqlite3.h>
+
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlRecord>
 
 #include "data/database.h"
 #include "data/recordset_impl.h"
@@ -27,15 +27,8 @@ bool IsCommand(const QString& trimmed) {
 const QRegularExpression& EditableShape() {
     static const QRegularExpression shape(
         QStringLiteral(R"(^select\s+\*\s+from\s+([A-Za-z_][A-Za-z0-9_]*)(\s.*)?$)"),
-        QRegularExpression::CaseInsensitiveOption |
-            QRegularExpression::DotMatchesEverythingOption);
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     return shape;
-}
-
-void Bind(QSqlQuery& query, const QVariantList& params) {
-    for (const QVariant& value : params) {
-        query.addBindValue(ToStoredValue(value));
-    }
 }
 
 Recordset Failed(const QString& reason) {
@@ -69,8 +62,7 @@ QString ContainsPattern(const QString& text) {
 
 Recordset RunSql(const QString& statement, const QVariantList& params) {
     g_lastError.clear();
-    QSqlDatabase db = Database::Connection();
-    if (!db.isValid() || !db.isOpen()) {
+    if (!Database::Handle()) {
         return Failed(QStringLiteral("数据库没有打开"));
     }
     const QString trimmed = statement.trimmed();
@@ -79,57 +71,43 @@ Recordset RunSql(const QString& statement, const QVariantList& params) {
     }
 
     auto impl = std::make_shared<Recordset::Impl>();
-    impl->query = QSqlQuery(db);
-    impl->query.setForwardOnly(true);
-
     if (IsCommand(trimmed)) {
-        if (!impl->query.prepare(trimmed)) {
-            return Failed(impl->query.lastError().text());
+        if (!impl->statement.prepare(trimmed, params) || impl->statement.step() != SQLITE_DONE) {
+            return Failed(impl->statement.error());
         }
-        Bind(impl->query, params);
-        if (!impl->query.exec()) {
-            return Failed(impl->query.lastError().text());
-        }
-        impl->rowsAffected = impl->query.numRowsAffected();
-        impl->query.finish();
+        impl->rowsAffected = Statement::changes();
+        impl->statement.finalize();
         impl->closed = true;
         return Recordset(std::move(impl));
     }
 
-    bool prepared = false;
     const QRegularExpressionMatch editable = EditableShape().match(trimmed);
     if (editable.hasMatch()) {
         // Carry the row id along, hidden, so Update() finds the row however the rows were ordered.
-        const QString withRowid = QStringLiteral("select *, _rowid_ from ") +
-                                  editable.captured(1) + editable.captured(2);
-        if (impl->query.prepare(withRowid)) {
+        const QString withRowid =
+            QStringLiteral("select *, _rowid_ from ") + editable.captured(1) + editable.captured(2);
+        if (impl->statement.prepare(withRowid, params)) {
             impl->table = editable.captured(1);
-            prepared = true;
         }
     }
-    if (!prepared && !impl->query.prepare(trimmed)) {
-        return Failed(impl->query.lastError().text());
-    }
-    Bind(impl->query, params);
-    if (!impl->query.exec()) {
-        return Failed(impl->query.lastError().text());
+    if (!impl->statement.isPrepared() && !impl->statement.prepare(trimmed, params)) {
+        return Failed(impl->statement.error());
     }
 
-    const QSqlRecord record = impl->query.record();
-    int visible = record.count();
+    int visible = impl->statement.columnCount();
     if (!impl->table.isEmpty()) {
         impl->rowidColumn = visible - 1;
         --visible;
     }
     for (int i = 0; i < visible; ++i) {
-        const QString name = record.fieldName(i);
+        const QString name = impl->statement.columnName(i);
         impl->names << name;
         impl->byName.insert(name, i);
         impl->byName.insert(name.toLower(), i);
     }
-    impl->eof = !impl->query.next();
-    if (!impl->eof) {
-        impl->fetchCurrent();
+    impl->eof = !impl->advance();
+    if (impl->eof && !impl->error.isEmpty()) {
+        return Failed(impl->error);
     }
     return Recordset(std::move(impl));
 }

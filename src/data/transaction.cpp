@@ -1,19 +1,17 @@
 #include "data/transaction.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
 #include "data/database.h"
 #include "data/sql_error.h"
+#include "data/statement.h"
 
 namespace {
 
 int g_depth = 0;
 
-bool Exec(const QString& statement) {
-    QSqlQuery query(Database::Connection());
-    if (!query.exec(statement)) {
-        SetLastSqlError(query.lastError().text());
+bool Exec(const QString& text) {
+    QString error;
+    if (!Statement::exec(text, &error)) {
+        SetLastSqlError(error);
         return false;
     }
     return true;
@@ -22,7 +20,7 @@ bool Exec(const QString& statement) {
 }  // namespace
 
 Transaction::Transaction() : name_(QStringLiteral("ruvaso_save_%1").arg(g_depth + 1)) {
-    active_ = Database::Connection().isOpen() && Exec(QStringLiteral("savepoint ") + name_);
+    active_ = Database::Handle() && Exec(QStringLiteral("savepoint ") + name_);
     if (active_) {
         ++g_depth;
     }
@@ -51,7 +49,6 @@ void Transaction::rollback() {
     }
     active_ = false;
     --g_depth;
-    QSqlQuery query(Database::Connection());
-    query.exec(QStringLiteral("rollback to ") + name_);
-    query.exec(QStringLiteral("release ") + name_);
+    Statement::exec(QStringLiteral("rollback to ") + name_);
+    Statement::exec(QStringLiteral("release ") + name_);
 }

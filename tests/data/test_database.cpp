@@ -42,8 +42,8 @@ private Q_SLOTS:
         QCOMPARE(Database::FilePath(), folder + QStringLiteral("/database.db"));
         const auto mode = QFile::permissions(Database::FilePath());
         QVERIFY(mode.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QVERIFY(!(mode & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
-                          QFileDevice::WriteOther)));
+        QVERIFY(!(mode & (QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                          QFileDevice::ReadOther | QFileDevice::WriteOther)));
         QVERIFY(!QFile::exists(Database::FilePath() + QStringLiteral(".new")));
 
         Recordset users = RunSql(QStringLiteral("select * from user_table"));
@@ -57,8 +57,9 @@ private Q_SLOTS:
 
         QCOMPARE(RunSql(QStringLiteral("select * from cp_table")).Text(QStringLiteral("cp_name")),
                  QStringLiteral("京A"));
-        QCOMPARE(RunSql(QStringLiteral("select * from regedit_table")).Text(QStringLiteral("re_name")),
-                 QStringLiteral("Ruvaso"));
+        QCOMPARE(
+            RunSql(QStringLiteral("select * from regedit_table")).Text(QStringLiteral("re_name")),
+            QStringLiteral("Ruvaso"));
         for (const char* table : {"kh_table", "kh_tele_table", "kh_wx_table", "kh_wx_mx_table",
                                   "xm_table", "wxjs_table", "tele_nr", "tele_hy"}) {
             const Recordset rs = RunSql(QStringLiteral("select * from ") + QLatin1String(table));
@@ -72,7 +73,8 @@ private Q_SLOTS:
     void existingFileIsKept() {
         TestDatabase db;
         QVERIFY(db.ok());
-        TestDatabase::exec(QStringLiteral("insert into kh_table (kh_code, kh_cph) values ('{K}', '京A1')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into kh_table (kh_code, kh_cph) values ('{K}', '京A1')"));
         TestDatabase::exec(QStringLiteral("update cp_table set cp_name = '沪B'"));
         Database::Close();
         const Database::OpenResult reopened = Database::Open(db.dir());
@@ -107,7 +109,8 @@ private Q_SLOTS:
                 file.write("车牌号,车主姓名\n京A12345,张三\n");
             }
         } else if (kind == QLatin1String("foreign")) {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
             other.setDatabaseName(path);
             QVERIFY(other.open());
             QSqlQuery(other).exec(QStringLiteral("create table notes (body text)"));
@@ -154,7 +157,8 @@ private Q_SLOTS:
         // Plain text from an older file counts exactly, and asks to be replaced by a hash.
         QCOMPARE(CheckPassword(QStringLiteral("Abc "), QStringLiteral("Abc ")),
                  PasswordCheck::MatchNeedsRehash);
-        QCOMPARE(CheckPassword(QStringLiteral("Abc "), QStringLiteral("abc ")), PasswordCheck::NoMatch);
+        QCOMPARE(CheckPassword(QStringLiteral("Abc "), QStringLiteral("abc ")),
+                 PasswordCheck::NoMatch);
         QCOMPARE(CheckPassword(QString(), QString()), PasswordCheck::MatchNeedsRehash);
         QCOMPARE(CheckPassword(QString(), QStringLiteral(" ")), PasswordCheck::NoMatch);
     }

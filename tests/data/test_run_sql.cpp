@@ -11,9 +11,10 @@ namespace {
 
 void AddCustomer(const QString& key, const QString& plate, const QString& name,
                  const QString& reminder = QStringLiteral("2026-12-06")) {
-    TestDatabase::exec(QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, kh_txdate) "
-                                      "values (?, ?, ?, ?)"),
-                       {key, plate, name, reminder});
+    TestDatabase::exec(
+        QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, kh_txdate) "
+                       "values (?, ?, ?, ?)"),
+        {key, plate, name, reminder});
 }
 
 int CustomerCount() {
@@ -50,8 +51,8 @@ private Q_SLOTS:
         QTest::newRow("tab after word") << "select\t* from kh_table" << true;
         QTest::newRow("delete") << "delete from kh_table where kh_code='{X}'" << false;
         QTest::newRow("DELETE") << "DELETE from kh_table where kh_code='{X}'" << false;
-        QTest::newRow("leading space delete") << "  Delete from kh_table where kh_code='{X}'"
-                                              << false;
+        QTest::newRow("leading space delete")
+            << "  Delete from kh_table where kh_code='{X}'" << false;
     }
     void routesByFirstWord() {
         QFETCH(QString, statement);
@@ -72,8 +73,8 @@ private Q_SLOTS:
     void commandsChangeRows() {
         AddCustomer(QStringLiteral("{A}"), QStringLiteral("京A1"), QStringLiteral("张三"));
         AddCustomer(QStringLiteral("{B}"), QStringLiteral("京A2"), QStringLiteral("李四"));
-        Recordset deleted = RunSql(QStringLiteral("delete from kh_table where kh_code=?"),
-                                   {QStringLiteral("{A}")});
+        Recordset deleted =
+            RunSql(QStringLiteral("delete from kh_table where kh_code=?"), {QStringLiteral("{A}")});
         QVERIFY(!deleted.isNull());
         QCOMPARE(deleted.rowsAffected(), 1);
         QVERIFY(!RunSql(QStringLiteral("update kh_table set kh_czname=? where kh_code=?"),
@@ -128,9 +129,9 @@ private Q_SLOTS:
 
         Recordset exact = RunSql(QStringLiteral("select * from kh_table where kh_cph=?"), {value});
         QCOMPARE(Plates(exact), QStringList{value});
-        Recordset like = RunSql(
-            QStringLiteral("select * from kh_table where kh_czname like ? escape '\\'"),
-            {ContainsPattern(value)});
+        Recordset like =
+            RunSql(QStringLiteral("select * from kh_table where kh_czname like ? escape '\\'"),
+                   {ContainsPattern(value)});
         QCOMPARE(Plates(like), QStringList{value});
         QCOMPARE(CustomerCount(), 2);
     }
@@ -140,7 +141,8 @@ private Q_SLOTS:
         AddCustomer(QStringLiteral("{B}"), QStringLiteral("京B24680"), QStringLiteral("李四"));
         AddCustomer(QStringLiteral("{C}"), QStringLiteral("京C00000"), QStringLiteral("张小三"));
         const QString statement = QStringLiteral(
-            "select * from kh_table where kh_cph like ? escape '\\' or kh_czname like ? escape '\\'");
+            "select * from kh_table where kh_cph like ? escape '\\' or kh_czname like ? escape "
+            "'\\'");
         QCOMPARE(Plates(RunSql(statement, {ContainsPattern(QStringLiteral("35")),
                                            ContainsPattern(QStringLiteral("35"))})),
                  QStringList{QStringLiteral("京A13579")});
@@ -153,16 +155,23 @@ private Q_SLOTS:
     }
 
     void dateRangeWithStrIsInclusive() {
-        AddCustomer(QStringLiteral("{A}"), QStringLiteral("before"), QString(), QStringLiteral("2026-11-30"));
-        AddCustomer(QStringLiteral("{B}"), QStringLiteral("from"), QString(), QStringLiteral("2026-12-01"));
-        AddCustomer(QStringLiteral("{C}"), QStringLiteral("inside"), QString(), QStringLiteral("2026-12-05"));
-        AddCustomer(QStringLiteral("{D}"), QStringLiteral("to"), QString(), QStringLiteral("2026-12-10"));
-        AddCustomer(QStringLiteral("{E}"), QStringLiteral("after"), QString(), QStringLiteral("2026-12-11"));
+        AddCustomer(QStringLiteral("{A}"), QStringLiteral("before"), QString(),
+                    QStringLiteral("2026-11-30"));
+        AddCustomer(QStringLiteral("{B}"), QStringLiteral("from"), QString(),
+                    QStringLiteral("2026-12-01"));
+        AddCustomer(QStringLiteral("{C}"), QStringLiteral("inside"), QString(),
+                    QStringLiteral("2026-12-05"));
+        AddCustomer(QStringLiteral("{D}"), QStringLiteral("to"), QString(),
+                    QStringLiteral("2026-12-10"));
+        AddCustomer(QStringLiteral("{E}"), QStringLiteral("after"), QString(),
+                    QStringLiteral("2026-12-11"));
         const QString statement = QStringLiteral(
             "select * from kh_table where str(kh_txdate) >= ? and str(kh_txdate) <= ?");
-        QCOMPARE(Plates(RunSql(statement, {QDate(2026, 12, 1), QDate(2026, 12, 10)})),
-                 (QStringList{QStringLiteral("from"), QStringLiteral("inside"), QStringLiteral("to")}));
-        QCOMPARE(Plates(RunSql(statement, {QDate(2026, 12, 10), QDate(2026, 12, 1)})), QStringList{});
+        QCOMPARE(
+            Plates(RunSql(statement, {QDate(2026, 12, 1), QDate(2026, 12, 10)})),
+            (QStringList{QStringLiteral("from"), QStringLiteral("inside"), QStringLiteral("to")}));
+        QCOMPARE(Plates(RunSql(statement, {QDate(2026, 12, 10), QDate(2026, 12, 1)})),
+                 QStringList{});
     }
 
     void failuresReturnNullAndKeepTheReason_data() {
@@ -195,10 +204,11 @@ private Q_SLOTS:
         QCOMPARE(rs.Text(QStringLiteral("kh_czname")), QStringLiteral("新名字"));
         QVERIFY(rs.Update());
         rs.Close();
-        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_czname from kh_table where kh_code=?"),
-                                      {QStringLiteral("{B}")})
-                     .toString(),
-                 QStringLiteral("新名字"));
+        QCOMPARE(
+            TestDatabase::scalar(QStringLiteral("select kh_czname from kh_table where kh_code=?"),
+                                 {QStringLiteral("{B}")})
+                .toString(),
+            QStringLiteral("新名字"));
         QCOMPARE(TestDatabase::scalar(
                      QStringLiteral("select count(*) from kh_table where kh_czname='新名字'"))
                      .toInt(),
@@ -211,15 +221,17 @@ private Q_SLOTS:
         // The row went away under the recordset.
         Recordset gone = RunSql(QStringLiteral("select * from kh_table where kh_code=?"),
                                 {QStringLiteral("{A}")});
-        QVERIFY(!RunSql(QStringLiteral("delete from kh_table where kh_code=?"), {QStringLiteral("{A}")})
-                     .isNull());
+        QVERIFY(
+            !RunSql(QStringLiteral("delete from kh_table where kh_code=?"), {QStringLiteral("{A}")})
+                 .isNull());
         gone.SetField(QStringLiteral("kh_czname"), QStringLiteral("乙"));
         QVERIFY(!gone.Update());
         QVERIFY(!LastSqlError().isEmpty());
 
         // Rows that are not whole rows of one table cannot be written back.
         AddCustomer(QStringLiteral("{B}"), QStringLiteral("京A2"), QStringLiteral("乙"));
-        Recordset counted = RunSql(QStringLiteral("select kh_cph, count(*) as n from kh_table group by kh_cph"));
+        Recordset counted =
+            RunSql(QStringLiteral("select kh_cph, count(*) as n from kh_table group by kh_cph"));
         QVERIFY(!counted.isNull());
         counted.SetField(QStringLiteral("kh_cph"), QStringLiteral("x"));
         QVERIFY(!counted.Update());
@@ -251,7 +263,8 @@ private Q_SLOTS:
         QCOMPARE(rs.Text(QStringLiteral("kh_wx_cph")), QString());
         rs.Close();
         // Amounts are numbers the engine can add; nothing unassigned is null.
-        QCOMPARE(TestDatabase::scalar(QStringLiteral("select sum(kh_wx_hj) + 1 from kh_wx_table")).toDouble(),
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select sum(kh_wx_hj) + 1 from kh_wx_table"))
+                     .toDouble(),
                  13.5);
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_wx_table where "
                                                      "kh_wx_cph is null or kh_wx_wxjs is null"))
@@ -271,7 +284,8 @@ private Q_SLOTS:
         QVERIFY(rs.Update());
         rs.MoveNext();
         QVERIFY(rs.Eof());
-        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_cph from kh_table where kh_czname='最后'"))
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select kh_cph from kh_table where kh_czname='最后'"))
                      .toString(),
                  QStringLiteral("京A5"));
     }
@@ -289,14 +303,15 @@ private Q_SLOTS:
             seen << inner.Text(QStringLiteral("kh_czname"));
         }
         QCOMPARE(seen, (QStringList{QStringLiteral("甲"), QStringLiteral("乙")}));
-        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_table where kh_sfdgdh='1'"))
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select count(*) from kh_table where kh_sfdgdh='1'"))
                      .toInt(),
                  2);
     }
 
     void recordKeysAreFreshRegistryGuids() {
-        static const QRegularExpression shape(QStringLiteral(
-            "^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$"));
+        static const QRegularExpression shape(
+            QStringLiteral("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$"));
         QSet<QString> keys;
         for (int i = 0; i < 1000; ++i) {
             const QString key = NewRecordKey();

@@ -1,0 +1,212 @@
+#include "data/statement.h"
+
+#include <sqlite3.h>
+
+#include <QDate>
+#include <QDateTime>
+#include <unordered_set>
+
+#include "data/database.h"
+
+namespace {
+
+std::unordered_set<Statement*>& Live() {
+    static std::unordered_set<Statement*> live;
+    return live;
+}
+
+int Bind(sqlite3_stmt* stmt, int index, const QVariant& value) {
+    if (!value.isValid() || value.isNull()) {
+        // A null text is the empty text: an empty box stores "", never NULL.
+        if (value.typeId() == QMetaType::QString) {
+            return sqlite3_bind_text(stmt, index, "", 0, SQLITE_STATIC);
+        }
+        return sqlite3_bind_null(stmt, index);
+    }
+    switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+            return sqlite3_bind_int64(stmt, index, value.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return sqlite3_bind_double(stmt, index, value.toDouble());
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            return sqlite3_bind_blob64(stmt, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                       SQLITE_TRANSIENT);
+        }
+        case QMetaType::QDate:
+        case QMetaType::QDateTime: {
+            const QByteArray text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+            return sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8);
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            return sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8);
+        }
+    }
+}
+
+QString ErrorText(sqlite3* db) {
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库没有打开");
+}
+
+}  // namespace
+
+Statement::~Statement() {
+    finalize();
+}
+
+void Statement::fail() {
+    error_ = ErrorText(Database::Handle());
+}
+
+bool Statement::prepare(const QString& text, const QVariantList& params) {
+    finalize();
+    error_.clear();
+    sqlite3* db = Database::Handle();
+    if (!db) {
+        error_ = ErrorText(nullptr);
+        return false;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt_, &tail) != SQLITE_OK) {
+        fail();
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        return false;
+    }
+    if (!stmt_) {
+        error_ = QStringLiteral("语句为空");
+        return false;
+    }
+    Live().insert(this);
+    if (tail && *tail) {
+        // More than one statement in the text: refuse rather than silently run the first.
+        const QByteArray rest = QByteArray(tail).trimmed();
+        if (!rest.isEmpty() && rest != ";") {
+            finalize();
+            error_ = QStringLiteral("一次只能执行一条语句");
+            return false;
+        }
+    }
+    if (params.size() != sqlite3_bind_parameter_count(stmt_)) {
+        error_ = QStringLiteral("参数个数不符：语句需要 %1 个，给了 %2 个")
+                     .arg(sqlite3_bind_parameter_count(stmt_))
+                     .arg(params.size());
+        finalize();
+        return false;
+    }
+    for (int i = 0; i < params.size(); ++i) {
+        if (Bind(stmt_, i + 1, params[i]) != SQLITE_OK) {
+            fail();
+            finalize();
+            return false;
+        }
+    }
+    return true;
+}
+
+int Statement::step() {
+    if (!stmt_) {
+        return SQLITE_MISUSE;
+    }
+    const int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        fail();
+    }
+    return rc;
+}
+
+void Statement::finalize() {
+    if (stmt_) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        Live().erase(this);
+    }
+}
+
+int Statement::columnCount() const {
+    return stmt_ ? sqlite3_column_count(stmt_) : 0;
+}
+
+QString Statement::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+}
+
+QVariant Statement::value(int column) const {
+    if (!stmt_) {
+        return {};
+    }
+    switch (sqlite3_column_type(stmt_, column)) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(stmt_, column));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(stmt_, column);
+        case SQLITE_TEXT:
+            return text(column);
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt_, column)),
+                              sqlite3_column_bytes(stmt_, column));
+        default:
+            return {};
+    }
+}
+
+QString Statement::text(int column) const {
+    if (!stmt_) {
+        return {};
+    }
+    const int type = sqlite3_column_type(stmt_, column);
+    if (type == SQLITE_TEXT) {
+        const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return QString::fromUtf8(utf8, sqlite3_column_bytes(stmt_, column));
+    }
+    return type == SQLITE_NULL ? QString() : value(column).toString();
+}
+
+qint64 Statement::int64(int column) const {
+    return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
+}
+
+int Statement::changes() {
+    sqlite3* db = Database::Handle();
+    return db ? sqlite3_changes(db) : 0;
+}
+
+qint64 Statement::lastInsertRowid() {
+    sqlite3* db = Database::Handle();
+    return db ? sqlite3_last_insert_rowid(db) : 0;
+}
+
+bool Statement::exec(const QString& text, QString* error) {
+    Statement statement;
+    if (!statement.prepare(text)) {
+        if (error) {
+            *error = statement.error();
+        }
+        return false;
+    }
+    const int rc = statement.step();
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        if (error) {
+            *error = statement.error();
+        }
+        return false;
+    }
+    return true;
+}
+
+void Statement::finalizeAll() {
+    const auto live = Live();
+    for (Statement* statement : live) {
+        statement->finalize();
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+struct sqlite3_stmt;
+
+// One prepared statement on the open database. Statements still alive when the database
+// closes are finalized first, so a forgotten recordset can never keep the file open.
+class Statement {
+public:
+    Statement() = default;
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Prepares `text` and binds `params` to its placeholders, in order. On failure error()
+    // tells why and the statement stays unprepared.
+    bool prepare(const QString& text, const QVariantList& params = {});
+    // SQLITE_ROW, SQLITE_DONE or an error code (then error() tells why).
+    int step();
+    void finalize();
+
+    bool isPrepared() const { return stmt_ != nullptr; }
+    const QString& error() const { return error_; }
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    QVariant value(int column) const;
+    QString text(int column) const;
+    qint64 int64(int column) const;
+
+    // Rows changed by the last step of an insert, update or delete; the new row's id.
+    static int changes();
+    static qint64 lastInsertRowid();
+
+    // Runs one statement without rows (savepoints and the like).
+    static bool exec(const QString& text, QString* error = nullptr);
+    // Finalizes every live statement; called before the database closes.
+    static void finalizeAll();
+
+private:
+    void fail();
+
+    sqlite3_stmt* stmt_ = nullptr;
+    QString error_;
+};
