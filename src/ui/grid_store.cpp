@@ -7,10 +7,83 @@ namespace ui {
 
 GridStore::GridStore() : columns_(1), formats_(1) {}
 
+QString GridStore::Row::text(int col) const {
+    if (col < 0 || size_t(col) >= ends.size()) {
+        return {};
+    }
+    const qsizetype from = start(col);
+    return texts.mid(from, qsizetype(ends[col]) - from);
+}
+
+void GridStore::Row::setText(int col, const QString& text) {
+    if (size_t(col) >= ends.size()) {
+        if (text.isEmpty()) {
+            return;
+        }
+        ends.resize(col + 1, quint32(texts.size()));
+    }
+    const qsizetype from = start(col);
+    const qsizetype length = qsizetype(ends[col]) - from;
+    if (from == texts.size()) {
+        texts.append(text);
+    } else {
+        texts.replace(from, length, text);
+    }
+    const qsizetype delta = text.size() - length;
+    for (size_t c = col; c < ends.size(); ++c) {
+        ends[c] = quint32(qsizetype(ends[c]) + delta);
+    }
+    // Trailing empty cells need no entry.
+    while (!ends.empty() &&
+           (ends.size() == 1 ? ends.back() == 0 : ends.back() == ends[ends.size() - 2])) {
+        ends.pop_back();
+    }
+}
+
+void GridStore::Row::insertCell(int col) {
+    if (size_t(col) < ends.size()) {
+        ends.insert(ends.begin() + col, quint32(start(col)));
+    }
+    if (size_t(col) < formats.size()) {
+        formats.insert(formats.begin() + col, 0);
+    }
+}
+
+void GridStore::Row::removeCell(int col) {
+    if (size_t(col) < ends.size()) {
+        setText(col, QString());
+        if (size_t(col) < ends.size()) {
+            ends.erase(ends.begin() + col);
+        }
+    }
+    if (size_t(col) < formats.size()) {
+        formats.erase(formats.begin() + col);
+    }
+}
+
+void GridStore::Row::truncate(int cols) {
+    if (ends.size() > size_t(cols)) {
+        ends.resize(cols);
+        texts.truncate(ends.empty() ? 0 : qsizetype(ends.back()));
+    }
+    if (formats.size() > size_t(cols)) {
+        formats.resize(cols);
+    }
+}
+
+void GridStore::Row::squeeze() {
+    texts.squeeze();
+    ends.shrink_to_fit();
+    formats.shrink_to_fit();
+}
+
 std::vector<GridStore::Row>::iterator GridStore::lowerBound(int row) {
-    // Appending at the end is the common case while a list is filled.
+    // Appending at the end, cell by cell, is the common case while a list is filled.
     if (rows_.empty() || rows_.back().index < row) {
         return rows_.end();
+    }
+    if (rows_.back().index == row) {
+        return rows_.end() - 1;
     }
     return std::lower_bound(rows_.begin(), rows_.end(), row,
                             [](const Row& entry, int index) { return entry.index < index; });
@@ -29,23 +102,40 @@ const GridStore::Row* GridStore::findRow(int row) const {
 GridStore::Row& GridStore::rowForWrite(int row) {
     auto it = lowerBound(row);
     if (it == rows_.end() || it->index != row) {
-        it = rows_.insert(it, Row{row, 0, {}});
+        // A list is filled row after row, and its rows look alike: size the new last row like
+        // the one before, which is complete now and gives back what it reserved for growing.
+        qsizetype expected = 0;
+        size_t expectedCells = 0;
+        const bool appending = it == rows_.end();
+        if (appending && !rows_.empty()) {
+            Row& previous = rows_.back();
+            if (previous.texts.capacity() - previous.texts.size() > 16) {
+                previous.squeeze();
+            }
+            expected = previous.texts.size() + 8;
+            expectedCells = previous.ends.size();
+        }
+        it = rows_.insert(it, Row{row, 0, {}, {}, {}});
+        if (appending) {
+            it->ends.reserve(expectedCells);
+            it->texts.reserve(expected);
+        }
     }
     return *it;
 }
 
-GridStore::Cell& GridStore::cellForWrite(int row, int col) {
+int& GridStore::formatForWrite(int row, int col) {
     Row& entry = rowForWrite(row);
-    if (entry.cells.size() <= static_cast<size_t>(col)) {
-        entry.cells.resize(col + 1);
+    if (entry.formats.size() <= static_cast<size_t>(col)) {
+        entry.formats.resize(col + 1, 0);
     }
-    return entry.cells[col];
+    return entry.formats[col];
 }
 
 bool GridStore::isBlank(const Row& entry) {
-    return entry.height == 0 &&
-           std::all_of(entry.cells.begin(), entry.cells.end(),
-                       [](const Cell& cell) { return cell.text.isEmpty() && cell.format == 0; });
+    return entry.height == 0 && entry.texts.isEmpty() &&
+           std::all_of(entry.formats.begin(), entry.formats.end(),
+                       [](int format) { return format == 0; });
 }
 
 void GridStore::dropIfEmpty(std::vector<Row>::iterator it) {
@@ -70,9 +160,7 @@ void GridStore::setCols(int count) {
     count = std::max(count, 1);
     if (count < colCount_) {
         for (Row& entry : rows_) {
-            if (entry.cells.size() > static_cast<size_t>(count)) {
-                entry.cells.resize(count);
-            }
+            entry.truncate(count);
         }
         std::erase_if(rows_, isBlank);
         std::erase_if(merges_, [count](GridRange& range) {
@@ -84,13 +172,9 @@ void GridStore::setCols(int count) {
     columns_.resize(count);
 }
 
-const QString& GridStore::text(int row, int col) const {
-    static const QString empty;
+QString GridStore::text(int row, int col) const {
     const Row* entry = findRow(row);
-    if (entry == nullptr || entry->cells.size() <= static_cast<size_t>(col) || col < 0) {
-        return empty;
-    }
-    return entry->cells[col].text;
+    return entry == nullptr ? QString() : entry->text(col);
 }
 
 void GridStore::setText(int row, int col, const QString& text) {
@@ -99,21 +183,21 @@ void GridStore::setText(int row, int col, const QString& text) {
     }
     if (text.isEmpty()) {
         auto it = lowerBound(row);
-        if (it != rows_.end() && it->index == row && it->cells.size() > static_cast<size_t>(col)) {
-            it->cells[col].text.clear();
+        if (it != rows_.end() && it->index == row) {
+            it->setText(col, text);
             dropIfEmpty(it);
         }
         return;
     }
-    cellForWrite(row, col).text = text;
+    rowForWrite(row).setText(col, text);
 }
 
 int GridStore::formatIndex(int row, int col) const {
     const Row* entry = findRow(row);
-    if (entry == nullptr || col < 0 || entry->cells.size() <= static_cast<size_t>(col)) {
+    if (entry == nullptr || col < 0 || entry->formats.size() <= static_cast<size_t>(col)) {
         return 0;
     }
-    return entry->cells[col].format;
+    return entry->formats[col];
 }
 
 int GridStore::intern(const CellFormat& format) {
@@ -143,7 +227,7 @@ void GridStore::editFormats(const GridRange& range, const std::function<void(Cel
             if (hit->second == old) {
                 continue;
             }
-            cellForWrite(row, col).format = hit->second;
+            formatForWrite(row, col) = hit->second;
             if (hit->second == 0) {
                 dropIfEmpty(lowerBound(row));
             }
@@ -257,9 +341,7 @@ void GridStore::insertColumn(int col) {
         return;
     }
     for (Row& entry : rows_) {
-        if (entry.cells.size() > static_cast<size_t>(col)) {
-            entry.cells.insert(entry.cells.begin() + col, Cell{});
-        }
+        entry.insertCell(col);
     }
     columns_.insert(columns_.begin() + col, GridColumn{});
     ++colCount_;
@@ -271,9 +353,7 @@ void GridStore::removeColumn(int col) {
         return;
     }
     for (Row& entry : rows_) {
-        if (entry.cells.size() > static_cast<size_t>(col)) {
-            entry.cells.erase(entry.cells.begin() + col);
-        }
+        entry.removeCell(col);
     }
     std::erase_if(rows_, isBlank);
     columns_.erase(columns_.begin() + col);
