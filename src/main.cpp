@@ -1,1 +1,64 @@
-int main() { return 0; }
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include "app/localization.h"
+#include "app/login_window.h"
+#include "data/database.h"
+#include "ui/message_box.h"
+
+namespace {
+
+// Ends the program once the window has really been painted, for start-up measurements.
+class QuitAfterFirstPaint : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            QTimer::singleShot(0, qApp, [] { QApplication::exit(0); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ruvaso"));
+    QApplication::setApplicationVersion(QStringLiteral("2.7"));
+    ApplyChineseLocale(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Ruvaso汽车维修保养客户管理系统"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption dataDir(
+        QStringLiteral("data-dir"),
+        QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
+        QStringLiteral("DIR"));
+    parser.addOption(dataDir);
+    // Start-up measurements: end as soon as the login window has been shown.
+    QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
+    exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(exitWhenShown);
+    parser.process(app);
+
+    const QString folder =
+        parser.isSet(dataDir) ? parser.value(dataDir) : Database::DefaultDataDir();
+    const Database::OpenResult opened = Database::Open(folder);
+    if (!opened.ok) {
+        ui::MessageBox::show(nullptr, QStringLiteral("系统提示"), opened.message,
+                             ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
+        return 1;
+    }
+
+    auto* login = new LoginWindow;
+    login->show();
+    if (parser.isSet(exitWhenShown)) {
+        login->installEventFilter(new QuitAfterFirstPaint(login));
+    }
+    const int status = QApplication::exec();
+    Database::Close();
+    return status;
+}

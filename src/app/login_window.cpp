@@ -1,0 +1,158 @@
+#include "app/login_window.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/main_window.h"
+#include "data/database.h"
+#include "data/password.h"
+#include "data/run_sql.h"
+#include "ui/message_box.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("用户登录");
+const QString kUserCaption = QStringLiteral("用户名:");
+const QString kPasswordCaption = QStringLiteral("密  码:");
+const QString kLogin = QStringLiteral("登录");
+const QString kClose = QStringLiteral("关闭");
+const QString kVersion = QStringLiteral("version 2.7");
+const QString kDefaultPassword = QStringLiteral("系统默认密码：");
+const QString kChooseUser = QStringLiteral("请选择用户名称！");
+const QString kWrongPassword = QStringLiteral("密码错误！");
+
+}  // namespace
+
+LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form9"));
+    setWindowTitle(kTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    Label3 = new QLabel(kUserCaption, this);
+    Combo1 = new QComboBox(this);
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setMinimumWidth(180);
+    Label4 = new QLabel(kPasswordCaption, this);
+    Text1 = new QLineEdit(this);
+    Text1->setEchoMode(QLineEdit::Password);
+    Command1 = new QPushButton(kLogin, this);
+    Command2 = new QPushButton(kClose, this);
+    Label5 = new QLabel(kVersion, this);
+    Label1 = new QLabel(kDefaultPassword + Database::DefaultPassword(), this);
+    Label3->setBuddy(Combo1);
+    Label4->setBuddy(Text1);
+
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(Label3, 0, 0);
+    fields->addWidget(Combo1, 0, 1);
+    fields->addWidget(Label4, 1, 0);
+    fields->addWidget(Text1, 1, 1);
+    fields->setHorizontalSpacing(10);
+    fields->setVerticalSpacing(12);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    buttons->addStretch();
+
+    auto* footer = new QHBoxLayout;
+    footer->addWidget(Label1);
+    footer->addStretch();
+    footer->addWidget(Label5);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 24, 28, 14);
+    layout->setSpacing(16);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    layout->addLayout(footer);
+    setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
+
+    setTabOrder(Combo1, Text1);
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
+
+    connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
+    // Enter in the name box moves on to the password; Enter in the password logs in.
+    connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1,
+            [this] { Text1->setFocus(Qt::OtherFocusReason); });
+    connect(Text1, &QLineEdit::returnPressed, this, &LoginWindow::Command1_Click);
+
+    Form_Load();
+}
+
+void LoginWindow::Form_Load() {
+    Recordset users = RunSql(QStringLiteral("select * from user_table"));
+    if (users.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    for (; !users.Eof(); users.MoveNext()) {
+        Combo1->addItem(users.Text(QStringLiteral("user_name")));
+    }
+    users.Close();
+    Combo1->setCurrentIndex(-1);
+    Combo1->setEditText(QString());
+}
+
+void LoginWindow::Command1_Click() {
+    const QString name = Combo1->currentText();
+    if (name.isEmpty()) {
+        ui::Stop(this, kChooseUser);
+        Combo1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    Recordset user = RunSql(QStringLiteral("select * from user_table where user_name=?"), {name});
+    if (user.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    if (user.Eof()) {
+        return;
+    }
+    // With two operators of one name, the first row's password counts.
+    const QString typed = Text1->text();
+    const PasswordCheck check = CheckPassword(user.Text(QStringLiteral("user_pass")), typed);
+    if (check == PasswordCheck::NoMatch) {
+        user.Close();
+        ui::Stop(this, kWrongPassword);
+        Text1->setFocus(Qt::OtherFocusReason);
+        Text1->selectAll();
+        return;
+    }
+    if (check == PasswordCheck::MatchNeedsRehash) {
+        // A password still kept as plain text is replaced by its hash once it has matched.
+        const QString hash = HashPassword(typed);
+        if (!hash.isEmpty()) {
+            user.SetField(QStringLiteral("user_pass"), hash);
+            user.Update();
+        }
+    }
+    user.Close();
+
+    auto* main = new MainWindow;
+    main->setOperatorName(name);
+    main->show();
+    Q_EMIT loggedIn(name);
+    close();
+}
+
+void LoginWindow::Command2_Click() {
+    close();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The first window: an operator picks a name, types the password and logs in; the main window
+// then opens and this one closes. Closing it before logging in ends the program.
+class LoginWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LoginWindow(QWidget* parent = nullptr);
+
+    QLabel* Label3;
+    QComboBox* Combo1;
+    QLabel* Label4;
+    QLineEdit* Text1;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QLabel* Label5;
+    QLabel* Label1;
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+
+Q_SIGNALS:
+    // The main window is open and shows this operator.
+    void loggedIn(const QString& operatorName);
+};

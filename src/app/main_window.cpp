@@ -1,0 +1,458 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/current_operator.h"
+#include "app/customer_queries.h"
+#include "customers/customer_edit_window.h"
+#include "customers/customer_entry_window.h"
+#include "data/run_sql.h"
+#include "followup/call_history_window.h"
+#include "followup/call_record_window.h"
+#include "ui/busy_indicator.h"
+#include "ui/date_picker.h"
+#include "ui/date_text.h"
+#include "ui/grid.h"
+#include "ui/link_label.h"
+#include "ui/message_box.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Ruvaso汽车维修保养客户管理系统");
+const QString kSearchTip = QStringLiteral("查找内容：车牌、车主姓名、手机号  填写完后按回车查找");
+const QString kSelectRecord = QStringLiteral("请选中相应记录！");
+const QString kEmptySearch = QStringLiteral("请填写查找内容！");
+const QString kConfirmDelete = QStringLiteral("是否删除信息？");
+const QString kDeleted = QStringLiteral("删除成功！");
+
+struct ListColumn {
+    const char* heading;
+    int width;
+    const char* field;
+};
+
+// The reminder list: column 0 holds the hidden record key.
+const ListColumn kColumns[] = {
+    {"", 0, "kh_code"},           {"是否打过电话", 90, "kh_sfdgdh"}, {"提醒日期", 70, "kh_txdate"},
+    {"车牌号", 70, "kh_cph"},     {"车主姓名", 70, "kh_czname"},     {"性别", 65, "kh_xb"},
+    {"联系电话", 140, "kh_tele"}, {"登记日期", 70, "kh_djdate"},     {"身份证号", 180, "kh_sfzh"},
+    {"车型", 20, "kh_cx"}};
+constexpr int kColumnCount = int(std::size(kColumns));
+
+template <class T>
+T* Named(T* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(1280, 800);
+
+    buildControls();
+    buildMenus();
+
+    connect(Combo1, &QComboBox::activated, this, &MainWindow::Combo1_Click);
+    connect(DTPicker1, &ui::DatePicker::Change, this, &MainWindow::DTPicker1_Change);
+    connect(DTPicker2, &ui::DatePicker::Change, this, &MainWindow::DTPicker2_Change);
+    connect(grid1, &ui::Grid::currentCellChanged, this, &MainWindow::grid1_CurrentCellChanged);
+    connect(grid1, &ui::Grid::mouseButton, this, &MainWindow::grid1_MouseButton);
+    connect(grid1, &ui::Grid::rowDoubleClicked, this, &MainWindow::grid1_DblClick);
+    connect(grid1, &ui::Grid::contextMenuRequested, this, [this](int) {
+        if (SelectedRow != 0) {
+            const QRect cell = grid1->visualRect(grid1->currentIndex());
+            showRecordMenu(grid1->viewport()->mapToGlobal(cell.bottomLeft()));
+        }
+    });
+    connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyDown(Qt::Key_Return); });
+    connect(Label1, &ui::LinkLabel::clicked, this, &MainWindow::Label1_Click);
+    connect(Label16, &ui::LinkLabel::clicked, this, &MainWindow::Label16_Click);
+    connect(kh_dhjl, &QAction::triggered, this, &MainWindow::kh_dhjl_Click);
+    connect(kh_mana, &QAction::triggered, this, &MainWindow::kh_mana_Click);
+    connect(kh_dele, &QAction::triggered, this, &MainWindow::kh_dele_Click);
+    connect(kh_tele, &QAction::triggered, this, &MainWindow::kh_tele_Click);
+
+    Form_Load();
+}
+
+void MainWindow::buildControls() {
+    Label5 = Named(new QLabel(this), "Label5");
+    Label14 = Named(new QLabel(QStringLiteral("操作员"), this), "Label14");
+    Label13 = Named(new QLabel(this), "Label13");
+    Label13->setMinimumWidth(80);
+    QFont strong = Label13->font();
+    strong.setBold(true);
+    Label13->setFont(strong);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label5);
+    top->addStretch();
+    top->addWidget(Label14);
+    top->addSpacing(6);
+    top->addWidget(Label13);
+
+    // Left panel: the windows a shop opens all day.
+    auto* panel = Named(new QFrame(this), "Frame2");
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFixedWidth(150);
+    panel->setAutoFillBackground(true);
+    QPalette panelPalette = panel->palette();
+    panelPalette.setColor(QPalette::Window, QColor(232, 232, 245));
+    panel->setPalette(panelPalette);
+    Label1 = Named(new ui::LinkLabel(QStringLiteral("客户信息"), panel), "Label1");
+    Label3 = Named(new ui::LinkLabel(QStringLiteral("维修管理"), panel), "Label3");
+    Label2 = Named(new ui::LinkLabel(QStringLiteral("系统管理"), panel), "Label2");
+    Label16 = Named(new ui::LinkLabel(QStringLiteral("统计管理"), panel), "Label16");
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(16, 24, 16, 24);
+    panelLayout->setSpacing(28);
+    QFont entryFont = Label1->font();
+    entryFont.setPointSizeF(entryFont.pointSizeF() * 1.3);
+    for (ui::LinkLabel* entry : {Label1, Label3, Label2, Label16}) {
+        entry->setFont(entryFont);
+        entry->setAlignment(Qt::AlignCenter);
+        panelLayout->addWidget(entry);
+    }
+    panelLayout->addStretch();
+    // Windows built later take these entries over; until then they cannot be used.
+    Label3->setEnabled(false);
+    Label2->setEnabled(false);
+
+    Label6 = Named(new QLabel(QStringLiteral("客户提醒显示"), this), "Label6");
+    QFont heading = Label6->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.2);
+    Label6->setFont(heading);
+
+    Label7 = Named(new QLabel(QStringLiteral("提醒日期"), this), "Label7");
+    DTPicker1 = Named(new ui::DatePicker(this), "DTPicker1");
+    Label8 = Named(new QLabel(QStringLiteral("至"), this), "Label8");
+    DTPicker2 = Named(new ui::DatePicker(this), "DTPicker2");
+    Label9 = Named(new QLabel(QStringLiteral("显示方式"), this), "Label9");
+    Combo1 = Named(new QComboBox(this), "Combo1");
+    Combo1->setMinimumContentsLength(8);
+    Label15 = Named(new QLabel(QStringLiteral("查找"), this), "Label15");
+    Text1 = Named(new QLineEdit(this), "Text1");
+    Text1->setToolTip(kSearchTip);
+    Text1->setPlaceholderText(QStringLiteral("车牌、车主姓名、手机号"));
+    Text1->setMinimumWidth(200);
+    Label7->setBuddy(DTPicker1);
+    Label8->setBuddy(DTPicker2);
+    Label9->setBuddy(Combo1);
+    Label15->setBuddy(Text1);
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(Label7);
+    filters->addWidget(DTPicker1);
+    filters->addWidget(Label8);
+    filters->addWidget(DTPicker2);
+    filters->addSpacing(16);
+    filters->addWidget(Label9);
+    filters->addWidget(Combo1);
+    filters->addSpacing(16);
+    filters->addWidget(Label15);
+    filters->addWidget(Text1, 1);
+
+    auto* frame = Named(new QFrame(this), "Frame1");
+    frame->setFrameShape(QFrame::StyledPanel);
+    grid1 = Named(new ui::Grid(frame), "grid1");
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    frameLayout->addWidget(grid1);
+
+    auto* listSide = new QVBoxLayout;
+    listSide->addWidget(Label6);
+    listSide->addLayout(filters);
+    listSide->addWidget(frame, 1);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(panel);
+    body->addLayout(listSide, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+
+    picLOAD = Named(new ui::BusyIndicator(this), "picLOAD");
+
+    setTabOrder(Text1, grid1);
+    setTabOrder(grid1, Label1);
+}
+
+void MainWindow::buildMenus() {
+    sys = Named(new QMenu(QStringLiteral("系统"), this), "sys");
+    kh_dhjl = sys->addAction(QStringLiteral("『    电话记录　　』"));
+    sys->addSeparator()->setObjectName(QStringLiteral("line_2"));
+    kh_mana = sys->addAction(QStringLiteral("『　修改客户信息　』"));
+    kh_dele = sys->addAction(QStringLiteral("『　删除客户信息　』"));
+    sys->addSeparator()->setObjectName(QStringLiteral("line_1"));
+    kh_wxjl = sys->addAction(QStringLiteral("『　查看维修记录　』"));
+    kh_tele = sys->addAction(QStringLiteral("『　查看电话记录　』"));
+    kh_dhjl->setObjectName(QStringLiteral("kh_dhjl"));
+    kh_mana->setObjectName(QStringLiteral("kh_mana"));
+    kh_dele->setObjectName(QStringLiteral("kh_dele"));
+    kh_wxjl->setObjectName(QStringLiteral("kh_wxjl"));
+    kh_tele->setObjectName(QStringLiteral("kh_tele"));
+    kh_wxjl->setEnabled(false);
+
+    tjgl = Named(new QMenu(QStringLiteral("统计管理"), this), "tjgl");
+    zmtj = tjgl->addAction(QStringLiteral("『  帐目统计  』"));
+    mxtj = tjgl->addAction(QStringLiteral("『  明细统计  』 "));
+    wxjstj = tjgl->addAction(QStringLiteral("『  维修技师统计  』 "));
+    zmtj->setObjectName(QStringLiteral("zmtj"));
+    mxtj->setObjectName(QStringLiteral("mxtj"));
+    wxjstj->setObjectName(QStringLiteral("wxjstj"));
+    for (QAction* item : {zmtj, mxtj, wxjstj}) {
+        item->setEnabled(false);
+    }
+}
+
+void MainWindow::setUpGrid() {
+    grid1->setAutoRedraw(false);
+    grid1->applyStandardLook();
+    grid1->setGridFont(QStringLiteral("Tahoma"), 8);
+    grid1->setCols(kColumnCount);
+    grid1->setRows(21);
+    grid1->setRowHeight(0, 30);
+    for (int c = 1; c < kColumnCount; ++c) {
+        grid1->setCellText(0, c, QString::fromUtf8(kColumns[c].heading));
+        grid1->setColumnAlignment(c, 14);
+        grid1->setHeadingAlignment(c, 10);
+        grid1->setColumnLocked(c, true);
+    }
+    for (int c = 0; c < kColumnCount; ++c) {
+        grid1->setColumnWidth(c, kColumns[c].width);
+    }
+    grid1->setColumnCellKind(1, 2);
+    // The car model is the last column: let it take the rest of the width, so it is never cut.
+    grid1->horizontalHeader()->setStretchLastSection(true);
+    grid1->setAutoRedraw(true);
+    grid1->refresh();
+}
+
+void MainWindow::setOperatorName(const QString& name) {
+    Label13->setText(name);
+    SetCurrentOperator(name);
+}
+
+void MainWindow::Form_Load() {
+    const QDate today = QDate::currentDate();
+    DTPicker1->setValue(today);
+    DTPicker2->setValue(today);
+    Label5->setText(ui::TodayLine(today));
+    setUpGrid();
+    for (ReminderMode mode : {ReminderMode::All, ReminderMode::Called, ReminderMode::NotCalled}) {
+        Combo1->addItem(ReminderModeText(mode));
+    }
+    Combo1->setCurrentIndex(int(ReminderMode::NotCalled));
+    Combo1_Click();
+    grid1->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::Combo1_Click() {
+    ReloadReminderList();
+}
+
+void MainWindow::DTPicker1_Change() {
+    Combo1->setCurrentIndex(int(ReminderMode::NotCalled));
+    ReloadReminderList();
+}
+
+void MainWindow::DTPicker2_Change() {
+    DTPicker1_Change();
+}
+
+void MainWindow::ReloadReminderList() {
+    const BoundStatement statement =
+        ReminderStatement(Combo1->currentText(), DTPicker1->value(), DTPicker2->value());
+    if (!statement.isValid()) {
+        grid1->setRows(1);
+        return;
+    }
+    fillList(statement.text, statement.params);
+}
+
+void MainWindow::Text1_KeyDown(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+        return;
+    }
+    if (Text1->text().isEmpty()) {
+        grid1->setRows(1);
+        ui::Stop(this, kEmptySearch);
+        return;
+    }
+    const BoundStatement statement = SearchStatement(Text1->text());
+    fillList(statement.text, statement.params);
+}
+
+void MainWindow::fillList(const QString& statement, const QVariantList& params) {
+    ui::BusyGuard busy(picLOAD);
+    grid1->setAutoRedraw(false);
+    grid1->setRows(1);
+    Recordset rs = RunSql(statement, params);
+    if (rs.isNull()) {
+        grid1->setAutoRedraw(true);
+        grid1->refresh();
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    QStringList fields;
+    for (const ListColumn& column : kColumns) {
+        fields << QLatin1String(column.field);
+    }
+    for (int row = 1; !rs.Eof(); rs.MoveNext(), ++row) {
+        grid1->setRows(row + 1);
+        for (int c = 0; c < kColumnCount; ++c) {
+            grid1->setCellText(row, c, rs.Text(fields[c]));
+        }
+    }
+    rs.Close();
+    grid1->setAutoRedraw(true);
+    grid1->refresh();
+}
+
+void MainWindow::grid1_CurrentCellChanged(int row, int) {
+    SelectedRow = row;
+}
+
+void MainWindow::grid1_MouseButton(int button, int, int x, int y) {
+    if (button == 2 && SelectedRow != 0) {
+        showRecordMenu(grid1->mapToGlobal(QPoint(x, y)));
+    }
+}
+
+void MainWindow::showRecordMenu(const QPoint& globalPos) {
+    sys->popup(globalPos);
+}
+
+void MainWindow::grid1_DblClick() {
+    kh_dhjl_Click();
+}
+
+void MainWindow::Label1_Click() {
+    ui::WindowHost::show(ui::WindowHost::instance<CustomerEntryWindow>(),
+                         ui::WindowHost::Mode::Modeless);
+}
+
+void MainWindow::Label16_Click() {
+    tjgl->popup(Label16->mapToGlobal(QPoint(Label16->width(), 0)));
+}
+
+QString MainWindow::selectedKey() const {
+    return grid1->cellText(SelectedRow, 0);
+}
+
+void MainWindow::kh_dhjl_Click() {
+    if (SelectedRow == 0) {
+        ui::Stop(this, kSelectRecord);
+        return;
+    }
+    Recordset rs =
+        RunSql(QStringLiteral("select * from kh_table where kh_code=?"), {selectedKey()});
+    if (rs.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    if (rs.Eof()) {
+        return;
+    }
+    auto* call = ui::WindowHost::instance<CallRecordWindow>();
+    call->select_row->setText(QString::number(SelectedRow));
+    call->kh_code->setText(rs.Text(QStringLiteral("kh_code")));
+    call->Text1->setText(rs.Text(QStringLiteral("kh_czname")));
+    call->Text2->setText(rs.Text(QStringLiteral("kh_cph")));
+    call->DTPicker1->setValue(ui::ParseDateText(rs.Text(QStringLiteral("kh_txdate"))));
+    rs.Close();
+    connect(call, &CallRecordWindow::callSaved, this, &MainWindow::showSavedCall,
+            Qt::UniqueConnection);
+    ui::WindowHost::show(call, ui::WindowHost::Mode::Modal);
+}
+
+void MainWindow::showSavedCall(int row, const QString& calledFlag, const QString& reminderDate) {
+    if (row > 0 && row < grid1->rows()) {
+        grid1->setCellText(row, 1, calledFlag);
+        grid1->setCellText(row, 2, reminderDate);
+    }
+}
+
+void MainWindow::kh_mana_Click() {
+    if (SelectedRow == 0) {
+        ui::Stop(this, kSelectRecord);
+        return;
+    }
+    const QString key = selectedKey();
+    Recordset rs = RunSql(QStringLiteral("select * from kh_table where kh_code=?"), {key});
+    if (rs.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    if (rs.Eof()) {
+        return;
+    }
+    auto* edit = ui::WindowHost::instance<CustomerEditWindow>();
+    edit->kh_code->setText(key);
+    const QString sex = rs.Text(QStringLiteral("kh_xb"));
+    if (sex == QStringLiteral("先生")) {
+        edit->Option1->setChecked(true);
+    } else if (sex == QStringLiteral("女士")) {
+        edit->Option2->setChecked(true);
+    }
+    edit->Text[0]->setText(rs.Text(QStringLiteral("kh_cph")));
+    edit->Text[1]->setText(rs.Text(QStringLiteral("kh_czname")));
+    edit->Text[2]->setText(rs.Text(QStringLiteral("kh_tele")));
+    edit->DTPicker1->setValue(ui::ParseDateText(rs.Text(QStringLiteral("kh_djdate"))));
+    edit->DTPicker2->setValue(ui::ParseDateText(rs.Text(QStringLiteral("kh_txdate"))));
+    edit->Text[3]->setText(rs.Text(QStringLiteral("kh_sfzh")));
+    edit->Text[4]->setText(rs.Text(QStringLiteral("kh_cx")));
+    rs.Close();
+    ui::WindowHost::show(edit, ui::WindowHost::Mode::Modal);
+}
+
+void MainWindow::kh_dele_Click() {
+    if (SelectedRow == 0 || SelectedRow >= grid1->rows()) {
+        ui::Stop(this, kSelectRecord);
+        return;
+    }
+    // One stray click must not destroy a customer record.
+    if (!ui::Confirm(this, kConfirmDelete)) {
+        return;
+    }
+    const Recordset deleted =
+        RunSql(QStringLiteral("delete from kh_table where kh_code=?"), {selectedKey()});
+    if (deleted.isNull()) {
+        ui::ShowDatabaseError(this);
+        return;
+    }
+    grid1->removeRow(SelectedRow);
+    // The row that moved up is the one now highlighted, so the next action applies to it.
+    if (SelectedRow < grid1->rows()) {
+        grid1->setCurrentCell(SelectedRow, std::max(1, grid1->currentCol()));
+    } else {
+        SelectedRow = 0;
+    }
+    ui::Stop(this, kDeleted);
+}
+
+void MainWindow::kh_tele_Click() {
+    if (SelectedRow == 0) {
+        ui::Stop(this, kSelectRecord);
+        return;
+    }
+    ShowCallHistory(this, grid1->cellText(SelectedRow, 3), grid1->cellText(SelectedRow, 4),
+                    grid1->cellText(SelectedRow, 6), grid1->cellText(SelectedRow, 9));
+}

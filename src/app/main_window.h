@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QWidget>
+
+#include "data/recordset.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+
+namespace ui {
+class BusyIndicator;
+class DatePicker;
+class Grid;
+class LinkLabel;
+}  // namespace ui
+
+// The hub of the program, open from login until the program ends: the list of customers due
+// for a call, the search, the record actions on the selected row and the panel that opens
+// every other window.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    // Shows the operator who logged in; everything recorded from now on carries this name.
+    void setOperatorName(const QString& name);
+
+    QLabel* Label5;
+    QLabel* Label14;
+    QLabel* Label13;
+    QLabel* Label6;
+    QLabel* Label7;
+    ui::DatePicker* DTPicker1;
+    QLabel* Label8;
+    ui::DatePicker* DTPicker2;
+    QLabel* Label9;
+    QComboBox* Combo1;
+    QLabel* Label15;
+    QLineEdit* Text1;
+    ui::Grid* grid1;
+    ui::BusyIndicator* picLOAD;
+    ui::LinkLabel* Label1;
+    ui::LinkLabel* Label3;
+    ui::LinkLabel* Label2;
+    ui::LinkLabel* Label16;
+
+    QMenu* sys;
+    QAction* kh_dhjl;
+    QAction* kh_mana;
+    QAction* kh_dele;
+    QAction* kh_wxjl;
+    QAction* kh_tele;
+    QMenu* tjgl;
+    QAction* zmtj;
+    QAction* mxtj;
+    QAction* wxjstj;
+
+    // The list row the operator last moved to; 0 when none.
+    int SelectedRow = 0;
+
+    void Form_Load();
+    void ReloadReminderList();
+    void Combo1_Click();
+    void DTPicker1_Change();
+    void DTPicker2_Change();
+    void grid1_CurrentCellChanged(int row, int col);
+    void grid1_MouseButton(int button, int shift, int x, int y);
+    void grid1_DblClick();
+    void Text1_KeyDown(int key);
+    void Label1_Click();
+    void Label16_Click();
+    void kh_dhjl_Click();
+    void kh_mana_Click();
+    void kh_dele_Click();
+    void kh_tele_Click();
+
+    // A saved call shows in its list row at once, without the list being read again.
+    void showSavedCall(int row, const QString& calledFlag, const QString& reminderDate);
+
+private:
+    void buildControls();
+    void buildMenus();
+    void setUpGrid();
+    void fillList(const QString& statement, const QVariantList& params);
+    void showRecordMenu(const QPoint& globalPos);
+    QString selectedKey() const;
+};

@@ -1,0 +1,203 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "app/current_operator.h"
+#include "app/localization.h"
+#include "app/login_window.h"
+#include "app/main_window.h"
+#include "data/password.h"
+#include "support/database_fixture.h"
+#include "support/message_script.h"
+#include "support/windows.h"
+
+namespace {
+
+MainWindow* OpenMainWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* main = qobject_cast<MainWindow*>(w); main && main->isVisible()) {
+            return main;
+        }
+    }
+    return nullptr;
+}
+
+QString StoredPassword(int rowid) {
+    return TestDatabase::scalar(QStringLiteral("select user_pass from user_table where rowid=?"),
+                                {rowid})
+        .toString();
+}
+
+}  // namespace
+
+class TestLoginWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ApplyChineseLocale(*qApp); }
+
+    void init() {
+        db_ = std::make_unique<TestDatabase>();
+        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+    }
+
+    void cleanup() {
+        CloseAllWindows();
+        db_.reset();
+    }
+
+    void showsOperatorsAndDefaultPassword() {
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table values ('张三', 'a'), ('管理员', 'b')"));
+        LoginWindow login;
+        QCOMPARE(login.objectName(), QStringLiteral("Form9"));
+        QCOMPARE(login.Combo1->count(), 3);
+        QCOMPARE(login.Combo1->itemText(0), QStringLiteral("管理员"));
+        QCOMPARE(login.Combo1->itemText(1), QStringLiteral("张三"));
+        QCOMPARE(login.Combo1->itemText(2), QStringLiteral("管理员"));
+        QCOMPARE(login.Combo1->currentText(), QString());
+        QCOMPARE(login.Label1->text(), QStringLiteral("系统默认密码：888888"));
+        QCOMPARE(login.Label5->text(), QStringLiteral("version 2.7"));
+        QCOMPARE(login.Label3->text(), QStringLiteral("用户名:"));
+        QCOMPARE(login.Label4->text(), QStringLiteral("密  码:"));
+        QCOMPARE(login.Command1->text(), QStringLiteral("登录"));
+        QCOMPARE(login.Command2->text(), QStringLiteral("关闭"));
+        QCOMPARE(login.Text1->echoMode(), QLineEdit::Password);
+        QCOMPARE(login.Label3->buddy(), login.Combo1);
+        QCOMPARE(login.Label4->buddy(), login.Text1);
+    }
+
+    void seedOperatorLogsInAndMainWindowShowsTheName() {
+        auto* login = new LoginWindow;
+        login->show();
+        QSignalSpy spy(login, &LoginWindow::loggedIn);
+        login->Combo1->setCurrentIndex(0);
+        QTest::keyClicks(login->Text1, QStringLiteral("888888"));
+        QTest::keyClick(login->Text1, Qt::Key_Return);
+
+        QCOMPARE(spy.count(), 1);
+        MainWindow* main = OpenMainWindow();
+        QVERIFY(main);
+        QCOMPARE(main->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(main->windowTitle(), QStringLiteral("Ruvaso汽车维修保养客户管理系统"));
+        QCOMPARE(main->Label14->text(), QStringLiteral("操作员"));
+        QCOMPARE(main->Label13->text(), QStringLiteral("管理员"));
+        QCOMPARE(CurrentOperator(), QStringLiteral("管理员"));
+        QVERIFY(!login->isVisible());
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("no name") << ""
+                                 << "888888"
+                                 << "请选择用户名称！"
+                                 << "Combo1";
+        QTest::newRow("wrong password") << "管理员"
+                                        << "888888 "
+                                        << "密码错误！"
+                                        << "Text1";
+        QTest::newRow("case counts") << "张三"
+                                     << "ABC"
+                                     << "密码错误！"
+                                     << "Text1";
+        QTest::newRow("unknown name") << "李四"
+                                      << "abc"
+                                      << ""
+                                      << "";
+    }
+    void refusals() {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        TestDatabase::exec(QStringLiteral("insert into user_table values ('张三', 'abc')"));
+        LoginWindow login;
+        login.show();
+        login.Combo1->setEditText(name);
+        login.Text1->setText(password);
+        MessageScript messages;
+        if (!message.isEmpty()) {
+            messages.expect(QStringLiteral("系统提示"), message, MessageScript::Icon::Stop);
+        }
+        login.Command1->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!OpenMainWindow());
+        QVERIFY(login.isVisible());
+        if (!focus.isEmpty()) {
+            QCOMPARE(login.focusWidget()->objectName(), focus);
+        }
+        if (focus == QLatin1String("Text1")) {
+            QCOMPARE(login.Text1->selectedText(), password);
+        }
+        QCOMPARE(StoredPassword(2), QStringLiteral("abc"));
+    }
+
+    // The first row of a name counts; a plain stored password is replaced by its hash once used.
+    void duplicateNamesAndPlainPasswords() {
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table values ('张三', 'first'), ('张三', 'second')"));
+        {
+            LoginWindow login;
+            login.Combo1->setEditText(QStringLiteral("张三"));
+            login.Text1->setText(QStringLiteral("second"));
+            MessageScript messages;
+            messages.expect(QStringLiteral("密码错误！"));
+            login.Command1->click();
+            VERIFY_MESSAGES(messages);
+            QCOMPARE(StoredPassword(2), QStringLiteral("first"));
+
+            login.Text1->setText(QStringLiteral("first"));
+            login.Command1->click();
+            QVERIFY(OpenMainWindow());
+        }
+        QVERIFY(IsPasswordHash(StoredPassword(2)));
+        QCOMPARE(CheckPassword(StoredPassword(2), QStringLiteral("first")), PasswordCheck::Match);
+        QCOMPARE(StoredPassword(3), QStringLiteral("second"));
+    }
+
+    void emptyStoredPasswordAcceptsEmptyEntry() {
+        TestDatabase::exec(QStringLiteral("insert into user_table values ('王五', '')"));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            LoginWindow login;
+            login.Combo1->setEditText(QStringLiteral("王五"));
+            login.Command1->click();
+            MainWindow* main = OpenMainWindow();
+            QVERIFY(main);
+            QCOMPARE(main->Label13->text(), QStringLiteral("王五"));
+            delete main;
+        }
+        QVERIFY(IsPasswordHash(StoredPassword(2)));
+    }
+
+    void qtDialogsSpeakChinese() {
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    }
+
+    void closingBeforeLoginEndsTheProgram() {
+        auto* login = new LoginWindow;
+        login->show();
+        QSignalSpy quit(qApp, &QGuiApplication::lastWindowClosed);
+        QTimer::singleShot(0, login->Command2, &QPushButton::click);
+        QTimer::singleShot(10000, qApp, [] { QApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(quit.count(), 1);
+        QVERIFY(!OpenMainWindow());
+    }
+
+private:
+    std::unique_ptr<TestDatabase> db_;
+};
+
+QTEST_MAIN(TestLoginWindow)
+#include "test_login_window.moc"

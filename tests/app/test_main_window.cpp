@@ -1,0 +1,438 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/current_operator.h"
+#include "app/main_window.h"
+#include "customers/customer_edit_window.h"
+#include "customers/customer_entry_window.h"
+#include "followup/call_history_window.h"
+#include "followup/call_record_window.h"
+#include "support/database_fixture.h"
+#include "support/message_script.h"
+#include "support/modal_driver.h"
+#include "support/windows.h"
+#include "ui/date_picker.h"
+#include "ui/date_text.h"
+#include "ui/grid.h"
+#include "ui/link_label.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QDate kToday = QDate::currentDate();
+
+void AddCustomer(const QString& key, const QString& plate, const QString& name,
+                 const QString& phone, const QDate& reminder,
+                 const QString& called = QStringLiteral("0")) {
+    TestDatabase::exec(
+        QStringLiteral("insert into kh_table values (?, ?, ?, '先生', ?, '2026-01-05', ?, "
+                       "'110105', '捷达', ?)"),
+        {key, plate, name, phone, ui::DateText(reminder), called});
+}
+
+void AddCall(const QString& plate, const QString& content) {
+    TestDatabase::exec(QStringLiteral("insert into kh_tele_table values (?, ?, '旧车主', ?, '好', "
+                                      "'2026-01-01', '2025-12-01', '管理员')"),
+                       {QStringLiteral("{CALL-%1}").arg(content), plate, content});
+}
+
+QStringList ListedPlates(const MainWindow& main) {
+    QStringList plates;
+    for (int row = 1; row < main.grid1->rows(); ++row) {
+        plates << main.grid1->cellText(row, 3);
+    }
+    return plates;
+}
+
+int RowOf(const MainWindow& main, const QString& plate) {
+    for (int row = 1; row < main.grid1->rows(); ++row) {
+        if (main.grid1->cellText(row, 3) == plate) {
+            return row;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() {
+        db_ = std::make_unique<TestDatabase>();
+        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+        SetCurrentOperator(QStringLiteral("小李"));
+    }
+    void cleanup() {
+        CloseAllWindows();
+        db_.reset();
+    }
+
+    void opensOnTodaysUncalledCustomers() {
+        AddCustomer(QStringLiteral("{A}"), QStringLiteral("京A00001"), QStringLiteral("张三"),
+                    QStringLiteral("13800000001"), kToday);
+        AddCustomer(QStringLiteral("{B}"), QStringLiteral("京A00002"), QStringLiteral("李四"),
+                    QStringLiteral("13800000002"), kToday, QStringLiteral("1"));
+        AddCustomer(QStringLiteral("{C}"), QStringLiteral("京A00003"), QStringLiteral("王五"),
+                    QStringLiteral("13800000003"), kToday.addDays(1));
+        MainWindow main;
+        QCOMPARE(main.Label5->text(), ui::TodayLine(kToday));
+        QCOMPARE(main.DTPicker1->value(), kToday);
+        QCOMPARE(main.DTPicker2->value(), kToday);
+        QCOMPARE(main.Combo1->count(), 3);
+        QCOMPARE(main.Combo1->currentIndex(), 2);
+        QCOMPARE(main.Combo1->currentText(), QStringLiteral("显示未打过电话"));
+        QCOMPARE(main.Text1->toolTip(),
+                 QStringLiteral("查找内容：车牌、车主姓名、手机号  填写完后按回车查找"));
+        QCOMPARE(main.grid1->cols(), 10);
+        const QStringList headings = {QString(),
+                                      QStringLiteral("是否打过电话"),
+                                      QStringLiteral("提醒日期"),
+                                      QStringLiteral("车牌号"),
+                                      QStringLiteral("车主姓名"),
+                                      QStringLiteral("性别"),
+                                      QStringLiteral("联系电话"),
+                                      QStringLiteral("登记日期"),
+                                      QStringLiteral("身份证号"),
+                                      QStringLiteral("车型")};
+        for (int c = 0; c < 10; ++c) {
+            QCOMPARE(main.grid1->cellText(0, c), headings[c]);
+        }
+        QCOMPARE(main.grid1->columnWidth(0), 0);
+        QCOMPARE(main.grid1->columnWidth(6), 140);
+        QVERIFY(main.grid1->isColumnLocked(3));
+
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A00001")});
+        const QStringList row = {QStringLiteral("{A}"),         QStringLiteral("0"),
+                                 ui::DateText(kToday),          QStringLiteral("京A00001"),
+                                 QStringLiteral("张三"),        QStringLiteral("先生"),
+                                 QStringLiteral("13800000001"), QStringLiteral("2026-01-05"),
+                                 QStringLiteral("110105"),      QStringLiteral("捷达")};
+        for (int c = 0; c < 10; ++c) {
+            QCOMPARE(main.grid1->cellText(1, c), row[c]);
+        }
+    }
+
+    void rangeAndModeFilter_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QStringList>("plates");
+        const QDate d1(2026, 3, 1), d2(2026, 3, 10);
+        QTest::newRow("not called, both ends") << 2 << d1 << d2 << QStringList{"from", "to"};
+        QTest::newRow("called") << 1 << d1 << d2 << QStringList{"called"};
+        QTest::newRow("all") << 0 << d1 << d2 << QStringList{"from", "called", "to"};
+        QTest::newRow("from after to") << 0 << d2 << d1 << QStringList{};
+        QTest::newRow("one day") << 0 << d2 << d2 << QStringList{"to"};
+    }
+    void rangeAndModeFilter() {
+        QFETCH(int, mode);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QStringList, plates);
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("before"), {}, {}, QDate(2026, 2, 28));
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("from"), {}, {}, QDate(2026, 3, 1));
+        AddCustomer(QStringLiteral("{3}"), QStringLiteral("called"), {}, {}, QDate(2026, 3, 5),
+                    QStringLiteral("1"));
+        AddCustomer(QStringLiteral("{4}"), QStringLiteral("to"), {}, {}, QDate(2026, 3, 10));
+        AddCustomer(QStringLiteral("{5}"), QStringLiteral("after"), {}, {}, QDate(2026, 3, 11));
+        MainWindow main;
+        main.DTPicker1->setValue(from);
+        main.DTPicker2->setValue(to);
+        main.Combo1->setCurrentIndex(mode);
+        main.Combo1_Click();
+        QStringList listed = ListedPlates(main);
+        listed.sort();
+        plates.sort();
+        QCOMPARE(listed, plates);
+    }
+
+    void changingADateShowsUncalledCustomers() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("called"), {}, {}, kToday.addDays(3),
+                    QStringLiteral("1"));
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("waiting"), {}, {}, kToday.addDays(3));
+        MainWindow main;
+        main.Combo1->setCurrentIndex(0);
+        main.Combo1_Click();
+        QCOMPARE(ListedPlates(main), QStringList{});
+        main.DTPicker2->setDate(kToday.addDays(5));  // as the operator would
+        QCOMPARE(main.Combo1->currentText(), QStringLiteral("显示未打过电话"));
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("waiting")});
+
+        // A customer added while the window is open shows at the next reload only.
+        AddCustomer(QStringLiteral("{3}"), QStringLiteral("new"), {}, {}, kToday.addDays(4));
+        QCOMPARE(ListedPlates(main).size(), 1);
+        main.DTPicker1->setDate(kToday.addDays(-1));
+        QCOMPARE(ListedPlates(main).size(), 2);
+    }
+
+    void searchLooksAtPlateNameAndPhoneIgnoringTheRange() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A13000"), QStringLiteral("甲"),
+                    QStringLiteral("010"), QDate(2020, 1, 1));
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A00000"), QStringLiteral("乙13"),
+                    QStringLiteral("010"), QDate(2030, 1, 1), QStringLiteral("1"));
+        AddCustomer(QStringLiteral("{3}"), QStringLiteral("京A99999"), QStringLiteral("丙"),
+                    QStringLiteral("13900000000"), kToday);
+        AddCustomer(QStringLiteral("{4}"), QStringLiteral("京A1-3"), QStringLiteral("丁"),
+                    QStringLiteral("010"), kToday);
+        AddCustomer(QStringLiteral("{5}"), QStringLiteral("京A'5%"), QStringLiteral("O'Neil"),
+                    QStringLiteral("010"), kToday);
+        MainWindow main;
+        const QDate from = main.DTPicker1->value();
+        QTest::keyClicks(main.Text1, QStringLiteral("13"));
+        QTest::keyClick(main.Text1, Qt::Key_Return);
+        QStringList listed = ListedPlates(main);
+        listed.sort();
+        QCOMPARE(listed, (QStringList{QStringLiteral("京A00000"), QStringLiteral("京A13000"),
+                                      QStringLiteral("京A99999")}));
+        QCOMPARE(main.DTPicker1->value(), from);
+        QCOMPARE(main.Combo1->currentIndex(), 2);
+
+        main.Text1->setText(QStringLiteral("'5%"));
+        main.Text1_KeyDown(Qt::Key_Return);
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A'5%")});
+        main.Text1->setText(QStringLiteral("O'N"));
+        main.Text1_KeyDown(Qt::Key_Return);
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A'5%")});
+        main.Text1->setText(QStringLiteral("%"));
+        main.Text1_KeyDown(Qt::Key_Return);
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A'5%")});
+
+        main.Text1->clear();
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), QStringLiteral("请填写查找内容！"),
+                        MessageScript::Icon::Stop);
+        main.Text1_KeyDown(Qt::Key_Return);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(main.grid1->rows(), 1);
+    }
+
+    void recordActionsNeedASelectedRow() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
+                    kToday);
+        MainWindow main;
+        main.show();
+        QCOMPARE(main.SelectedRow, 0);
+        main.grid1_MouseButton(2, 0, 10, 10);
+        QVERIFY(!main.sys->isVisible());
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), QStringLiteral("请选中相应记录！"),
+                        MessageScript::Icon::Stop);
+        main.grid1_DblClick();
+        VERIFY_MESSAGES(messages);
+
+        main.grid1->setCurrentCell(1, 3);
+        QCOMPARE(main.SelectedRow, 1);
+        main.grid1_MouseButton(2, 0, 10, 40);
+        QVERIFY(main.sys->isVisible());
+        main.sys->hide();
+        // The keyboard opens the same menu on the current row.
+        QTest::keyClick(main.grid1, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(main.sys->isVisible());
+        main.sys->hide();
+        const QStringList captions = {QStringLiteral("『    电话记录　　』"),
+                                      QString(),
+                                      QStringLiteral("『　修改客户信息　』"),
+                                      QStringLiteral("『　删除客户信息　』"),
+                                      QString(),
+                                      QStringLiteral("『　查看维修记录　』"),
+                                      QStringLiteral("『　查看电话记录　』")};
+        QCOMPARE(main.sys->actions().size(), captions.size());
+        for (int i = 0; i < captions.size(); ++i) {
+            QCOMPARE(main.sys->actions()[i]->text(), captions[i]);
+        }
+    }
+
+    void deleteAsksFirstAndKeepsTheCalls() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
+                    kToday);
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
+                    kToday);
+        AddCustomer(QStringLiteral("{3}"), QStringLiteral("京A3"), QStringLiteral("丙"), {},
+                    kToday);
+        AddCall(QStringLiteral("京A2"), QStringLiteral("第一次"));
+        MainWindow main;
+        main.grid1->setCurrentCell(RowOf(main, QStringLiteral("京A2")), 3);
+        const int row = main.SelectedRow;
+        const QString below = main.grid1->cellText(row + 1, 3);
+        {
+            MessageScript messages;
+            messages.expect(QStringLiteral("系统提示"), QStringLiteral("是否删除信息？"),
+                            MessageScript::Icon::Question, MessageScript::Answer::Cancel);
+            main.kh_dele_Click();
+            VERIFY_MESSAGES(messages);
+        }
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt(), 3);
+        QCOMPARE(main.grid1->rows(), 4);
+        {
+            MessageScript messages;
+            messages.expect(QStringLiteral("是否删除信息？"), MessageScript::Answer::Ok)
+                .expect(QStringLiteral("系统提示"), QStringLiteral("删除成功！"),
+                        MessageScript::Icon::Stop);
+            main.kh_dele_Click();
+            VERIFY_MESSAGES(messages);
+        }
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select count(*) from kh_table where kh_cph='京A2'"))
+                     .toInt(),
+                 0);
+        QCOMPARE(main.grid1->rows(), 3);
+        QCOMPARE(RowOf(main, QStringLiteral("京A2")), 0);
+        // The row that moved up is current, so the next action applies to what is highlighted.
+        QCOMPARE(main.SelectedRow, row);
+        QCOMPARE(main.grid1->currentRow(), row);
+        QCOMPARE(main.grid1->cellText(row, 3), below);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_tele_table")).toInt(),
+                 1);
+
+        // A new customer with the same plate sees the old calls again.
+        AddCustomer(QStringLiteral("{9}"), QStringLiteral("京A2"), QStringLiteral("新车主"),
+                    QStringLiteral("139"), kToday);
+        main.Combo1_Click();
+        main.grid1->setCurrentCell(RowOf(main, QStringLiteral("京A2")), 3);
+        bool shown = false;
+        ScopedModalDriver driver([&shown](QWidget* window) {
+            auto* history = qobject_cast<CallHistoryWindow*>(window);
+            QVERIFY(history);
+            shown = true;
+            QCOMPARE(history->Text5->text(), QStringLiteral("新车主"));
+            QCOMPARE(history->Text9->text(), QStringLiteral("1"));
+            QCOMPARE(history->grid1->cellText(1, 2), QStringLiteral("第一次"));
+        });
+        main.kh_tele_Click();
+        QVERIFY(shown);
+    }
+
+    void callRecordUpdatesTheListRowInPlace() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲'"), {},
+                    kToday);
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
+                    kToday);
+        MainWindow main;
+        const int row = RowOf(main, QStringLiteral("京A2"));
+        main.grid1->setCurrentCell(row, 4);
+        const QDate next = kToday.addDays(30);
+        MessageScript messages;
+        messages.expect(QStringLiteral("添加成功！"));
+        ScopedModalDriver driver([&](QWidget* window) {
+            auto* call = qobject_cast<CallRecordWindow*>(window);
+            QVERIFY(call);
+            QCOMPARE(call->Text1->text(), QStringLiteral("乙"));
+            QCOMPARE(call->Text2->text(), QStringLiteral("京A2"));
+            QCOMPARE(call->kh_code->text(), QStringLiteral("{2}"));
+            QCOMPARE(call->select_row->text(), QString::number(row));
+            QCOMPARE(call->DTPicker1->value(), kToday);
+            call->Text3->setPlainText(QStringLiteral("提醒保养"));
+            call->Text4->setPlainText(QStringLiteral("下月来"));
+            call->DTPicker1->setValue(next);
+            call->Command1->click();
+        });
+        main.grid1_DblClick();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(main.grid1->cellText(row, 1), QStringLiteral("1"));
+        QCOMPARE(main.grid1->cellText(row, 2), ui::DateText(next));
+        QCOMPARE(main.grid1->cellText(row == 1 ? 2 : 1, 1), QStringLiteral("0"));
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_tele_czr from kh_tele_table"))
+                     .toString(),
+                 QStringLiteral("小李"));
+    }
+
+    void editShowsTheStoredCustomer() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"),
+                    QStringLiteral("555"), kToday);
+        TestDatabase::exec(QStringLiteral("update kh_table set kh_xb='女士'"));
+        MainWindow main;
+        main.grid1->setCurrentCell(1, 3);
+        MessageScript messages;
+        messages.expect(QStringLiteral("修改成功！"));
+        ScopedModalDriver driver([](QWidget* window) {
+            auto* edit = qobject_cast<CustomerEditWindow*>(window);
+            QVERIFY(edit);
+            QCOMPARE(edit->kh_code->text(), QStringLiteral("{1}"));
+            QVERIFY(edit->Option2->isChecked());
+            QVERIFY(!edit->Option1->isChecked());
+            QCOMPARE(edit->Text[0]->text(), QStringLiteral("京A1"));
+            QCOMPARE(edit->Text[2]->text(), QStringLiteral("555"));
+            QCOMPARE(edit->DTPicker1->value(), QDate(2026, 1, 5));
+            QCOMPARE(edit->DTPicker2->value(), kToday);
+            edit->Text[1]->setText(QStringLiteral("甲乙"));
+            edit->Command1->click();
+        });
+        main.kh_mana_Click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_czname from kh_table")).toString(),
+                 QStringLiteral("甲乙"));
+        // The list shows the change at the next reload only.
+        QCOMPARE(main.grid1->cellText(1, 4), QStringLiteral("甲"));
+        main.Combo1_Click();
+        QCOMPARE(main.grid1->cellText(1, 4), QStringLiteral("甲乙"));
+    }
+
+    void databaseErrorsAreShownAndChangeNothing() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
+                    kToday);
+        MainWindow main;
+        main.grid1->setCurrentCell(1, 3);
+        TestDatabase::exec(
+            QStringLiteral("create trigger keep before delete on kh_table "
+                           "begin select raise(abort, 'locked'); end"));
+        {
+            MessageScript messages;
+            messages.expect(QStringLiteral("是否删除信息？"), MessageScript::Answer::Ok)
+                .expect(QStringLiteral("系统提示"), QStringLiteral("数据库操作失败：locked"),
+                        MessageScript::Icon::Stop);
+            main.kh_dele_Click();
+            VERIFY_MESSAGES(messages);
+        }
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A1")});
+        QCOMPARE(main.SelectedRow, 1);
+
+        TestDatabase::exec(QStringLiteral("alter table kh_table rename to kh_gone"));
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"),
+                        QStringLiteral("数据库操作失败：no such table: kh_table"),
+                        MessageScript::Icon::Stop);
+        main.Combo1_Click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(main.grid1->rows(), 1);
+    }
+
+    void panelOpensCustomerEntryOnce() {
+        MainWindow main;
+        main.show();
+        QTest::mouseClick(main.Label1, Qt::LeftButton);
+        auto* entry = ui::WindowHost::find<CustomerEntryWindow>();
+        QVERIFY(entry);
+        QVERIFY(entry->isVisible());
+        main.Label1->setFocus();
+        QTest::keyClick(main.Label1, Qt::Key_Return);
+        QCOMPARE(ui::WindowHost::find<CustomerEntryWindow>(), entry);
+
+        // A customer entered there is due today and not yet called: the next reload lists it.
+        entry->Text[0]->setText(QStringLiteral("京A88888"));
+        entry->Text[1]->setText(QStringLiteral("新客户"));
+        MessageScript messages;
+        messages.expect(QStringLiteral("添加成功！"));
+        entry->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(ListedPlates(main), QStringList{});
+        main.Combo1_Click();
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A88888")});
+        QCOMPARE(main.grid1->cellText(1, 1), QStringLiteral("0"));
+        QCOMPARE(main.grid1->cellText(1, 2), ui::DateText(kToday));
+    }
+
+private:
+    std::unique_ptr<TestDatabase> db_;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
