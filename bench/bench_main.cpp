@@ -1,0 +1,249 @@
+// Prints the figures we track: data walks against the sqlite3 shell, grid fills, a huge grid
+// and start-up time. Each comparison runs its contenders alternately in one run, because this
+// machine is shared and its speed drifts.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "app/main_window.h"
+#include "data/database.h"
+#include "data/run_sql.h"
+#include "data_generator.h"
+#include "measure.h"
+#include "ui/date_picker.h"
+#include "ui/grid.h"
+
+namespace {
+
+const QStringList kCustomerColumns = {QStringLiteral("kh_code"),   QStringLiteral("kh_sfdgdh"),
+                                      QStringLiteral("kh_txdate"), QStringLiteral("kh_cph"),
+                                      QStringLiteral("kh_czname"), QStringLiteral("kh_xb"),
+                                      QStringLiteral("kh_tele"),   QStringLiteral("kh_djdate"),
+                                      QStringLiteral("kh_sfzh"),   QStringLiteral("kh_cx")};
+
+QString MakeShop(const QString& root, int customers) {
+    const QString dir = root + QStringLiteral("/shop%1").arg(customers);
+    const Database::OpenResult opened = Database::Open(dir);
+    if (!opened.ok || !GenerateShop({customers, customers / 10})) {
+        qFatal("cannot generate the shop: %s", qPrintable(opened.message + LastSqlError()));
+    }
+    Database::Close();
+    return dir;
+}
+
+// Walks every customer reading every column by name, as a list window does.
+qint64 WalkCustomers(const std::function<void(int, const QString&, int)>& cell = {}) {
+    qint64 chars = 0;
+    int row = 0;
+    for (Recordset rs = RunSql(QStringLiteral("select * from kh_table")); !rs.Eof();
+         rs.MoveNext()) {
+        ++row;
+        for (int c = 0; c < kCustomerColumns.size(); ++c) {
+            const QString text = rs.Text(kCustomerColumns[c]);
+            chars += text.size();
+            if (cell) {
+                cell(row, text, c);
+            }
+        }
+    }
+    return chars;
+}
+
+void BenchWalk(const QString& dir, int customers, const QString& sqlite3) {
+    const QString file = dir + QStringLiteral("/database.db");
+    std::vector<double> shell, ours;
+    double peakExtra = 0;
+    for (int run = 0; run < 3; ++run) {
+        shell.push_back(CommandSeconds(sqlite3, {file, QStringLiteral("select * from kh_table")}));
+        Database::Open(dir);
+        const double before = ResidentMb();
+        QElapsedTimer timer;
+        timer.start();
+        double peak = before;
+        qint64 rows = 0;
+        for (Recordset rs = RunSql(QStringLiteral("select * from kh_table")); !rs.Eof();
+             rs.MoveNext()) {
+            for (const QString& column : kCustomerColumns) {
+                rows += rs.Text(column).size();
+            }
+            if ((++rows & 0xFFFF) == 0) {
+                peak = std::max(peak, ResidentMb());
+            }
+        }
+        ours.push_back(double(timer.nsecsElapsed()) / 1e9);
+        peakExtra = std::max(peakExtra, peak - before);
+        Database::Close();
+    }
+    std::sort(shell.begin(), shell.end());
+    std::sort(ours.begin(), ours.end());
+    PrintRow(QStringLiteral("(a) sqlite3 shell, %1 rows to /dev/null").arg(customers),
+             QStringLiteral("%1 s").arg(shell[1], 0, 'f', 3));
+    PrintRow(QStringLiteral("(a) RunSql walk, %1 rows, 10 fields by name").arg(customers),
+             QStringLiteral("%1 s").arg(ours[1], 0, 'f', 3),
+             QStringLiteral("%1x shell, +%2 MB resident while walking")
+                 .arg(ours[1] / shell[1], 0, 'f', 2)
+                 .arg(peakExtra, 0, 'f', 1));
+}
+
+void BenchGridFill(const QString& dir) {
+    Database::Open(dir);
+    ui::Grid grid;
+    grid.resize(1000, 700);
+    grid.show();
+    std::vector<double> walk, fill;
+    for (int run = 0; run < 3; ++run) {
+        walk.push_back(MedianSeconds(1, [] { WalkCustomers(); }));
+        fill.push_back(MedianSeconds(1, [&grid] {
+            grid.setAutoRedraw(false);
+            grid.setCols(10);
+            grid.setRows(1);
+            WalkCustomers([&grid](int row, const QString& text, int col) {
+                if (col == 0) {
+                    grid.setRows(row + 1);
+                }
+                grid.setCellText(row, col, text);
+            });
+            grid.setAutoRedraw(true);
+            grid.refresh();
+            QApplication::processEvents();
+        }));
+    }
+    std::sort(walk.begin(), walk.end());
+    std::sort(fill.begin(), fill.end());
+    PrintRow(QStringLiteral("(b) walk alone, %1 rows").arg(grid.rows() - 1),
+             QStringLiteral("%1 s").arg(walk[1], 0, 'f', 3));
+    PrintRow(QStringLiteral("(b) walk + grid fill row by row, 10 columns"),
+             QStringLiteral("%1 s").arg(fill[1], 0, 'f', 3),
+             QStringLiteral("fill adds %1 s (%2x the walk)")
+                 .arg(fill[1] - walk[1], 0, 'f', 3)
+                 .arg((fill[1] - walk[1]) / walk[1], 0, 'f', 2));
+    Database::Close();
+}
+
+void BenchHugeGrid() {
+    const double before = ResidentMb();
+    ui::Grid grid;
+    grid.resize(1000, 700);
+    grid.setCols(10);
+    grid.show();
+    QApplication::processEvents();
+    const double seconds = MedianSeconds(1, [&grid] {
+        grid.setRows(10000000);
+        grid.setCellText(9999999, 3, QStringLiteral("京A12345"));
+        QApplication::processEvents();
+    });
+    PrintRow(QStringLiteral("(c) grid set to 10,000,000 rows"),
+             QStringLiteral("%1 s").arg(seconds, 0, 'f', 3),
+             QStringLiteral("+%1 MB resident").arg(ResidentMb() - before, 0, 'f', 1));
+}
+
+// The reminder list and the search over a shop whose every customer matches, against the
+// shell running the same query.
+void BenchReminderList(const QString& dir, const QString& sqlite3) {
+    const QString file = dir + QStringLiteral("/database.db");
+    Database::Open(dir);
+    auto* main = new MainWindow;
+    main->resize(1280, 800);
+    main->show();
+    QApplication::processEvents();
+    main->DTPicker1->setValue(QDate(2000, 1, 1));
+    main->DTPicker2->setValue(QDate(2000, 1, 1));
+    main->Combo1->setCurrentIndex(0);
+    main->Combo1_Click();
+    QApplication::processEvents();
+    const double emptyMb = HeapMb();
+
+    struct Case {
+        QString what;
+        QString shellQuery;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {QStringLiteral("(e) ReloadReminderList, all 100,000 in range"),
+         QStringLiteral("select * from kh_table where kh_txdate >= '2000-01-01' and kh_txdate <= "
+                        "'2030-12-31'"),
+         [main] {
+             main->DTPicker2->setValue(QDate(2030, 12, 31));
+             main->Combo1_Click();
+         }},
+        {QStringLiteral("(f) search matching all 100,000"),
+         QStringLiteral("select * from kh_table where kh_cph like '%1%' escape '\\' or kh_czname "
+                        "like '%1%' escape '\\' or kh_tele like '%1%' escape '\\'"),
+         [main] {
+             main->Text1->setText(QStringLiteral("1"));
+             main->Text1_KeyDown(Qt::Key_Return);
+         }},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> shell, ours;
+        double extra = 0;
+        for (int run = 0; run < 3; ++run) {
+            shell.push_back(CommandSeconds(sqlite3, {file, c.shellQuery}));
+            ours.push_back(MedianSeconds(1, [&c] {
+                c.run();
+                QApplication::processEvents();
+            }));
+            extra = std::max(extra, HeapMb() - emptyMb);
+        }
+        std::sort(shell.begin(), shell.end());
+        std::sort(ours.begin(), ours.end());
+        PrintRow(c.what + QStringLiteral(" (%1 rows)").arg(main->grid1->rows() - 1),
+                 QStringLiteral("%1 s").arg(ours[1], 0, 'f', 3),
+                 QStringLiteral("shell %1 s, %2x; +%3 MB heap over the empty list")
+                     .arg(shell[1], 0, 'f', 3)
+                     .arg(ours[1] / shell[1], 0, 'f', 2)
+                     .arg(extra, 0, 'f', 1));
+    }
+    delete main;
+    Database::Close();
+}
+
+void BenchStartup(const QString& program, const QString& dir) {
+    std::vector<double> runs;
+    for (int i = 0; i < 7; ++i) {
+        runs.push_back(CommandSeconds(
+            program, {QStringLiteral("--data-dir"), dir, QStringLiteral("--exit-when-shown"),
+                      QStringLiteral("-platform"), QStringLiteral("offscreen")}));
+    }
+    std::sort(runs.begin(), runs.end());
+    PrintRow(QStringLiteral("(d) start-up until the login window is shown"),
+             QStringLiteral("%1 s").arg(runs[3], 0, 'f', 3),
+             QStringLiteral("median of 7, database of 100,000 customers"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption sqlite3(QStringLiteral("sqlite3"), QStringLiteral("shell"),
+                                     QStringLiteral("PATH"), QStringLiteral("sqlite3"));
+    const QCommandLineOption program(QStringLiteral("ruvaso"), QStringLiteral("program"),
+                                     QStringLiteral("PATH"));
+    const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
+                                 QStringLiteral("N"), QStringLiteral("1000000"));
+    parser.addOptions({sqlite3, program, big});
+    parser.process(app);
+
+    QTemporaryDir root;
+    const QString small = MakeShop(root.path(), 100000);
+    BenchReminderList(small, parser.value(sqlite3));
+    BenchWalk(small, 100000, parser.value(sqlite3));
+    {
+        const int bigRows = parser.value(big).toInt();
+        const QString large = MakeShop(root.path(), bigRows);
+        BenchWalk(large, bigRows, parser.value(sqlite3));
+        QDir(large).removeRecursively();
+    }
+    BenchGridFill(small);
+    BenchHugeGrid();
+    if (parser.isSet(program)) {
+        BenchStartup(parser.value(program), small);
+    }
+    return 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDate>
+
+// Fills the open database with a plausible shop: customers with real-looking plates, Chinese
+// names and telephones, reminder dates spread over the years, and repair orders with lines.
+struct ShopSize {
+    int customers = 0;
+    int orders = 0;  // each with one to seven lines
+    QDate reminderFrom = QDate(2020, 1, 1);
+    QDate reminderTo = QDate(2026, 12, 31);
+};
+
+// Returns false when a statement failed; the database then holds nothing of this run.
+bool GenerateShop(const ShopSize& size, unsigned seed = 20261207);

@@ -1,0 +1,82 @@
+// Renders every window to a PNG, filled with sample data, so its look can be checked without
+// a display: ruvaso_screens OUTPUT_DIR (run with QT_QPA_PLATFORM=offscreen).
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/localization.h"
+#include "app/login_window.h"
+#include "app/main_window.h"
+#include "customers/customer_edit_window.h"
+#include "customers/customer_entry_window.h"
+#include "data/database.h"
+#include "data/run_sql.h"
+#include "followup/call_history_window.h"
+#include "followup/call_record_window.h"
+#include "followup/phrase_list_window.h"
+#include "followup/phrases.h"
+#include "ui/grid.h"
+#include "ui/window_host.h"
+
+namespace {
+
+void Seed() {
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const char* names[] = {"张三", "李四", "王小五", "欧阳明", "赵敏"};
+    for (int i = 0; i < 5; ++i) {
+        RunSql(
+            QStringLiteral("insert into kh_table values (?, ?, ?, ?, ?, '2025-03-02', ?, "
+                           "'110105198001011234', '卡罗拉', ?)"),
+            {QStringLiteral("{K%1}").arg(i), QStringLiteral("京A1234%1").arg(i),
+             QString::fromUtf8(names[i]), i % 2 ? QStringLiteral("女士") : QStringLiteral("先生"),
+             QStringLiteral("1380013800%1").arg(i), today,
+             i == 3 ? QStringLiteral("1") : QStringLiteral("0")});
+    }
+    for (const char* phrase : {"提醒保养", "提醒年检", "回访满意度"}) {
+        RunSql(QStringLiteral("insert into tele_nr values (?)"), {QString::fromUtf8(phrase)});
+    }
+    RunSql(
+        QStringLiteral("insert into kh_tele_table values ('{T1}', '京A12340', '张三', '提醒保养', "
+                       "'下周来店', '2026-12-20', '2026-12-01', '管理员')"));
+}
+
+void Save(QWidget* window, const QString& dir, const QString& name) {
+    window->show();
+    QApplication::processEvents();
+    window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ApplyChineseLocale(app);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+    QTemporaryDir data;
+    if (!Database::Open(data.path()).ok) {
+        return 1;
+    }
+    Seed();
+
+    Save(new LoginWindow, out, QStringLiteral("Form9"));
+    auto* main = new MainWindow;
+    main->setOperatorName(QStringLiteral("管理员"));
+    main->Combo1->setCurrentIndex(0);
+    main->Combo1_Click();
+    main->grid1->setCurrentCell(2, 3);
+    Save(main, out, QStringLiteral("Form1"));
+    Save(new CustomerEntryWindow, out, QStringLiteral("Form3"));
+    Save(new CustomerEditWindow, out, QStringLiteral("Form13"));
+    auto* call = new CallRecordWindow;
+    Save(call, out, QStringLiteral("Form14"));
+    Save(new PhraseListWindow(ContentPhrases(), call->Combo1), out, QStringLiteral("Form15"));
+    // Modal windows are grabbed from inside their modal loop.
+    ui::WindowHost::setModalDriver(
+        [&out](QWidget* window) { Save(window, out, window->objectName()); });
+    ShowCallHistory(nullptr, QStringLiteral("京A12340"), QStringLiteral("张三"),
+                    QStringLiteral("13800138000"), QStringLiteral("卡罗拉"));
+    return 0;
+}
