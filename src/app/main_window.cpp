@@ -311,9 +311,9 @@ void MainWindow::fillList(const QString& statement, const QVariantList& params) 
         ui::ShowDatabaseError(this);
         return;
     }
-    QStringList fields;
-    for (const ListColumn& column : kColumns) {
-        fields << QLatin1String(column.field);
+    int fields[kColumnCount];
+    for (int c = 0; c < kColumnCount; ++c) {
+        fields[c] = rs.FieldIndex(QLatin1String(kColumns[c].field));
     }
     for (int row = 1; !rs.Eof(); rs.MoveNext(), ++row) {
         grid1->setRows(row + 1);

@@ -156,6 +156,20 @@ QString Recordset::Text(const QString& name) const {
     return index < 0 ? QString() : d_->text(index);
 }
 
+int Recordset::FieldIndex(const QString& name) const {
+    return d_ ? d_->indexOf(name) : -1;
+}
+
+QString Recordset::Text(int index) const {
+    if (!d_ || index < 0 || index >= int(d_->names.size())) {
+        return {};
+    }
+    if (d_->closed || d_->eof || d_->adding || !d_->pending.empty()) {
+        return Field(d_->names[index]).toString();
+    }
+    return d_->text(index);
+}
+
 int Recordset::fieldCount() const {
     return d_ ? int(d_->names.size()) : 0;
 }

@@ -32,6 +32,9 @@ public:
     QVariant Field(const QString& name) const;
     // The same value as text; dates are stored as yyyy-MM-dd text and come back unchanged.
     QString Text(const QString& name) const;
+    // The same by position, for loops that read many rows: FieldIndex() once, then Text(i).
+    int FieldIndex(const QString& name) const;
+    QString Text(int index) const;
     int fieldCount() const;
     QString fieldName(int index) const;
 

@@ -15,6 +15,7 @@
 #include "data/password.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 
 namespace {
@@ -36,22 +37,10 @@ QString StoredPassword(int rowid) {
 
 }  // namespace
 
-class TestLoginWindow : public QObject {
+class TestLoginWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyChineseLocale(*qApp); }
-
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
-    }
-
     void showsOperatorsAndDefaultPassword() {
         TestDatabase::exec(
             QStringLiteral("insert into user_table values ('张三', 'a'), ('管理员', 'b')"));
@@ -194,9 +183,6 @@ private Q_SLOTS:
         QCOMPARE(quit.count(), 1);
         QVERIFY(!OpenMainWindow());
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestLoginWindow)

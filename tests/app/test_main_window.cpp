@@ -17,6 +17,7 @@
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
 #include "ui/date_text.h"
@@ -62,18 +63,13 @@ int RowOf(const MainWindow& main, const QString& plate) {
 
 }  // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
     void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+        WindowTest::init();
         SetCurrentOperator(QStringLiteral("小李"));
-    }
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
     }
 
     void opensOnTodaysUncalledCustomers() {
@@ -429,9 +425,6 @@ private Q_SLOTS:
         QCOMPARE(main.grid1->cellText(1, 1), QStringLiteral("0"));
         QCOMPARE(main.grid1->cellText(1, 2), ui::DateText(kToday));
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestMainWindow)

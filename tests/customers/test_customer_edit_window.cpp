@@ -10,6 +10,7 @@
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
 #include "ui/date_text.h"
@@ -82,22 +83,10 @@ bool EditCustomer(const QString& key, const std::function<void(CustomerEditWindo
 
 }  // namespace
 
-class TestCustomerEditWindow : public QObject {
+class TestCustomerEditWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyChineseLocale(*qApp); }
-
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
-    }
-
     void startsWithNothingChosen() {
         CustomerEditWindow window;
         QCOMPARE(window.objectName(), QStringLiteral("Form13"));
@@ -226,9 +215,6 @@ private Q_SLOTS:
         QVERIFY(closed);
         QCOMPARE(Stored(kKey).value(2), QStringLiteral("李四"));
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestCustomerEditWindow)

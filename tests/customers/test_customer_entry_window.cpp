@@ -8,6 +8,7 @@
 #include "customers/customer_entry_window.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
 #include "ui/window_host.h"
@@ -63,22 +64,10 @@ void Fill(CustomerEntryWindow* window, const QStringList& texts) {
 
 }  // namespace
 
-class TestCustomerEntryWindow : public QObject {
+class TestCustomerEntryWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyChineseLocale(*qApp); }
-
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
-    }
-
     void everyFieldHasItsLabel() {
         CustomerEntryWindow* window = OpenEntryWindow();
         QCOMPARE(window->objectName(), QStringLiteral("Form3"));
@@ -313,9 +302,6 @@ private Q_SLOTS:
         QCOMPARE(window->Text[0]->text(), QStringLiteral("京A12345"));
         QCOMPARE(CustomerCount(), 0);
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestCustomerEntryWindow)

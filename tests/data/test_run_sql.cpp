@@ -203,6 +203,10 @@ private Q_SLOTS:
         rs.SetField(QStringLiteral("KH_CZNAME"), QStringLiteral("新名字"));
         QCOMPARE(rs.Text(QStringLiteral("kh_czname")), QStringLiteral("新名字"));
         QVERIFY(rs.Update());
+        // Reads by position see the written value too.
+        QCOMPARE(rs.Text(rs.FieldIndex(QStringLiteral("kh_czname"))), QStringLiteral("新名字"));
+        QCOMPARE(rs.FieldIndex(QStringLiteral("no_such_column")), -1);
+        QCOMPARE(rs.Text(-1), QString());
         rs.Close();
         QCOMPARE(
             TestDatabase::scalar(QStringLiteral("select kh_czname from kh_table where kh_code=?"),

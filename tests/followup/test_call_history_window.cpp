@@ -8,6 +8,7 @@
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/grid.h"
 #include "ui/window_host.h"
@@ -58,22 +59,10 @@ bool ShowAndRead(const QString& plate, Shown* shown, const QStringList& owner = 
 
 }  // namespace
 
-class TestCallHistoryWindow : public QObject {
+class TestCallHistoryWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyChineseLocale(*qApp); }
-
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
-    }
-
     // Matched by the stored plate text alone; owner fields are what the caller hands over.
     void listsTheCallsOfOnePlate() {
         const QString plate = QStringLiteral("京A'12345");
@@ -130,9 +119,6 @@ private Q_SLOTS:
         QCOMPARE(shown.calls, 0);
         QVERIFY(!ui::WindowHost::find<CallHistoryWindow>());
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestCallHistoryWindow)

@@ -15,6 +15,7 @@
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
@@ -127,23 +128,15 @@ PhraseTarget Target(CallRecordWindow* window, bool response) {
 
 }  // namespace
 
-class TestCallRecordWindow : public QObject {
+class TestCallRecordWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyChineseLocale(*qApp); }
-
     void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+        WindowTest::init();
         SetCurrentOperator(QStringLiteral("张三"));
         AddCustomer(kKey, kPlate, kOwner);
         AddCustomer(kOtherKey, QStringLiteral("沪B00001"), QStringLiteral("李女士"));
-    }
-
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
     }
 
     void showsHandedOverCustomerAndStoredPhrases() {
@@ -459,9 +452,6 @@ private Q_SLOTS:
         QCOMPARE(Items(combo), QStringList({QStringLiteral("甲"), QStringLiteral("丙")}));
         QVERIFY(window->isVisible());
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestCallRecordWindow)

@@ -9,6 +9,7 @@
 #include "followup/phrases.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
+#include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
@@ -65,22 +66,10 @@ void ClickRow(ui::Grid* grid, int row) {
 
 }  // namespace
 
-class TestPhraseListWindow : public QObject {
+class TestPhraseListWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyChineseLocale(*qApp); }
-
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-
-    void cleanup() {
-        CloseAllWindows();
-        db_.reset();
-    }
-
     void showsStoredPhrases_data() {
         QTest::addColumn<bool>("response");
         QTest::addColumn<QString>("form");
@@ -240,9 +229,6 @@ private Q_SLOTS:
         QCOMPARE(Items(&combo), QStringList({QStringLiteral("乙"), QStringLiteral("丙")}));
         QCOMPARE(combo.currentText(), QStringLiteral("正在输入"));
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_MAIN(TestPhraseListWindow)
