@@ -318,7 +318,7 @@ void MainWindow::fillList(const QString& statement, const QVariantList& params) 
     for (int row = 1; !rs.Eof(); rs.MoveNext(), ++row) {
         grid1->setRows(row + 1);
         for (int c = 0; c < kColumnCount; ++c) {
-            grid1->setCellText(row, c, rs.Text(fields[c]));
+            grid1->setCellUtf8(row, c, rs.Utf8(fields[c]));
         }
     }
     rs.Close();

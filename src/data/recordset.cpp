@@ -170,6 +170,17 @@ QString Recordset::Text(int index) const {
     return d_->text(index);
 }
 
+QByteArray Recordset::Utf8(int index) const {
+    if (!d_ || index < 0 || index >= int(d_->names.size())) {
+        return {};
+    }
+    if (d_->closed || d_->eof || d_->adding || !d_->pending.empty() || d_->materialized ||
+        !d_->written.empty()) {
+        return Text(index).toUtf8();
+    }
+    return d_->statement.utf8(index);
+}
+
 int Recordset::fieldCount() const {
     return d_ ? int(d_->names.size()) : 0;
 }

@@ -35,6 +35,9 @@ public:
     // The same by position, for loops that read many rows: FieldIndex() once, then Text(i).
     int FieldIndex(const QString& name) const;
     QString Text(int index) const;
+    // The current row's text of a column as the engine holds it, in UTF-8, valid until the
+    // next move; for filling long lists without converting every cell.
+    QByteArray Utf8(int index) const;
     int fieldCount() const;
     QString fieldName(int index) const;
 

@@ -172,6 +172,18 @@ QString Statement::text(int column) const {
     return type == SQLITE_NULL ? QString() : value(column).toString();
 }
 
+QByteArray Statement::utf8(int column) const {
+    if (!stmt_) {
+        return {};
+    }
+    const int type = sqlite3_column_type(stmt_, column);
+    if (type == SQLITE_TEXT) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return QByteArray::fromRawData(text, sqlite3_column_bytes(stmt_, column));
+    }
+    return type == SQLITE_NULL ? QByteArray() : value(column).toString().toUtf8();
+}
+
 qint64 Statement::int64(int column) const {
     return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
 }

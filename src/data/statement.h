@@ -29,6 +29,9 @@ public:
     QString columnName(int column) const;
     QVariant value(int column) const;
     QString text(int column) const;
+    // The column's text without copying: it points into the engine's row and is valid until
+    // the next step.
+    QByteArray utf8(int column) const;
     qint64 int64(int column) const;
 
     // Rows changed by the last step of an insert, update or delete; the new row's id.

@@ -193,6 +193,10 @@ void Grid::setCellText(int row, int col, const QString& text) {
     model_->setText(row, col, text);
 }
 
+void Grid::setCellUtf8(int row, int col, QByteArrayView utf8) {
+    model_->setUtf8(row, col, utf8);
+}
+
 QString Grid::cellText(int row, int col) const {
     return model_->store().text(row, col);
 }

@@ -29,6 +29,9 @@ public:
     int rows() const;
 
     void setCellText(int row, int col, const QString& text);
+    // The same for UTF-8 text, as a recordset hands it over; lists filled from the database
+    // use it to skip converting cells nobody looks at.
+    void setCellUtf8(int row, int col, QByteArrayView utf8);
     QString cellText(int row, int col) const;
 
     void setRowHeight(int row, int px);

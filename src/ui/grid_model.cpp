@@ -272,10 +272,14 @@ void GridModel::cellsChanged(int row1, int col1, int row2, int col2) {
 }
 
 void GridModel::setText(int row, int col, const QString& text) {
+    setUtf8(row, col, text.toUtf8());
+}
+
+void GridModel::setUtf8(int row, int col, QByteArrayView utf8) {
     if (!store_.inRange(row, col)) {
         return;
     }
-    store_.setText(row, col, text);
+    store_.setUtf8(row, col, utf8);
     cellsChanged(row, col, row, col);
 }
 

@@ -40,6 +40,7 @@ public:
     void removeColumn(int col);
 
     void setText(int row, int col, const QString& text);
+    void setUtf8(int row, int col, QByteArrayView utf8);
     void setRowHeight(int row, int height) { store_.setRowHeight(row, height); }
     void setColumnWidth(int col, int width);
     void setColumnLocked(int col, bool locked);

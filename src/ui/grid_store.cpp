@@ -12,10 +12,10 @@ QString GridStore::Row::text(int col) const {
         return {};
     }
     const qsizetype from = start(col);
-    return texts.mid(from, qsizetype(ends[col]) - from);
+    return QString::fromUtf8(texts.constData() + from, qsizetype(ends[col]) - from);
 }
 
-void GridStore::Row::setText(int col, const QString& text) {
+void GridStore::Row::setText(int col, QByteArrayView text) {
     if (size_t(col) >= ends.size()) {
         if (text.isEmpty()) {
             return;
@@ -27,7 +27,7 @@ void GridStore::Row::setText(int col, const QString& text) {
     if (from == texts.size()) {
         texts.append(text);
     } else {
-        texts.replace(from, length, text);
+        texts.replace(from, length, text.data(), text.size());
     }
     const qsizetype delta = text.size() - length;
     for (size_t c = col; c < ends.size(); ++c) {
@@ -51,7 +51,7 @@ void GridStore::Row::insertCell(int col) {
 
 void GridStore::Row::removeCell(int col) {
     if (size_t(col) < ends.size()) {
-        setText(col, QString());
+        setText(col, QByteArrayView());
         if (size_t(col) < ends.size()) {
             ends.erase(ends.begin() + col);
         }
@@ -178,18 +178,22 @@ QString GridStore::text(int row, int col) const {
 }
 
 void GridStore::setText(int row, int col, const QString& text) {
+    setUtf8(row, col, text.toUtf8());
+}
+
+void GridStore::setUtf8(int row, int col, QByteArrayView utf8) {
     if (!inRange(row, col)) {
         return;
     }
-    if (text.isEmpty()) {
+    if (utf8.isEmpty()) {
         auto it = lowerBound(row);
         if (it != rows_.end() && it->index == row) {
-            it->setText(col, text);
+            it->setText(col, utf8);
             dropIfEmpty(it);
         }
         return;
     }
-    rowForWrite(row).setText(col, text);
+    rowForWrite(row).setText(col, utf8);
 }
 
 int GridStore::formatIndex(int row, int col) const {

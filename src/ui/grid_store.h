@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -18,7 +19,7 @@ struct GridColumn {
 
 // Sparse cell storage: only rows holding text, a format or a height have an entry, kept
 // sorted by row index; formats are shared through an interned table. A row keeps all its
-// texts in one string with the end of each cell, so a list of 100,000 rows costs one
+// texts in one UTF-8 string with the end of each cell, so a list of 100,000 rows costs one
 // allocation a row rather than one a cell.
 class GridStore {
 public:
@@ -31,6 +32,8 @@ public:
 
     QString text(int row, int col) const;
     void setText(int row, int col, const QString& text);
+    // The same from UTF-8, as the database hands text over: no conversion until it is shown.
+    void setUtf8(int row, int col, QByteArrayView utf8);
 
     int formatIndex(int row, int col) const;
     const CellFormat& format(int row, int col) const { return formats_[formatIndex(row, col)]; }
@@ -64,13 +67,13 @@ private:
     struct Row {
         int index = 0;
         int height = 0;
-        QString texts;              // every cell's text, one after the other
+        QByteArray texts;           // every cell's text in UTF-8, one after the other
         std::vector<quint32> ends;  // ends[c]: where cell c's text ends in `texts`
         std::vector<int> formats;   // empty while every cell has the default format
 
         qsizetype start(int col) const { return col == 0 ? 0 : ends[col - 1]; }
         QString text(int col) const;
-        void setText(int col, const QString& text);
+        void setText(int col, QByteArrayView utf8);
         void insertCell(int col);
         void removeCell(int col);
         void truncate(int cols);

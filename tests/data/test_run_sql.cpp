@@ -128,6 +128,8 @@ private Q_SLOTS:
         rs.Close();
 
         Recordset exact = RunSql(QStringLiteral("select * from kh_table where kh_cph=?"), {value});
+        QCOMPARE(QString::fromUtf8(exact.Utf8(exact.FieldIndex(QStringLiteral("kh_czname")))),
+                 value);
         QCOMPARE(Plates(exact), QStringList{value});
         Recordset like =
             RunSql(QStringLiteral("select * from kh_table where kh_czname like ? escape '\\'"),
@@ -205,6 +207,8 @@ private Q_SLOTS:
         QVERIFY(rs.Update());
         // Reads by position see the written value too.
         QCOMPARE(rs.Text(rs.FieldIndex(QStringLiteral("kh_czname"))), QStringLiteral("新名字"));
+        QCOMPARE(QString::fromUtf8(rs.Utf8(rs.FieldIndex(QStringLiteral("kh_czname")))),
+                 QStringLiteral("新名字"));
         QCOMPARE(rs.FieldIndex(QStringLiteral("no_such_column")), -1);
         QCOMPARE(rs.Text(-1), QString());
         rs.Close();

@@ -67,7 +67,12 @@ private Q_SLOTS:
                     const int row = int(rng.bounded(rows));
                     const int col = int(rng.bounded(cols));
                     const QString& text = samples[int(rng.bounded(samples.size()))];
-                    store.setText(row, col, text);
+                    // Lists fill from the database's UTF-8; windows set texts. Both must agree.
+                    if (step % 2) {
+                        store.setUtf8(row, col, text.toUtf8());
+                    } else {
+                        store.setText(row, col, text);
+                    }
                     plain[row][col] = text;
                 }
             }
