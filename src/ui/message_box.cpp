@@ -60,12 +60,12 @@ MessageBox::Answer ShowBox(QWidget* parent, const MessageBox::Message& message,
     const MessageBox::Answer escape = MessageBox::escapeAnswer(message.buttons);
     QList<std::pair<QPushButton*, MessageBox::Answer>> made;
     QPushButton* defaultButton = nullptr;
-    for (const ButtonSpec& spec : ButtonSpecs(message.buttons)) {
-        QPushButton* button = box.addButton(QString::fromUtf16(spec.caption), spec.role);
-        made.append({button, spec.answer});
-        if (spec.answer == defaultAnswer)
+    for (const ButtonSpec& choice : ButtonSpecs(message.buttons)) {
+        QPushButton* button = box.addButton(QString::fromUtf16(choice.caption), choice.role);
+        made.append({button, choice.answer});
+        if (choice.answer == defaultAnswer)
             defaultButton = button;
-        if (spec.answer == escape)
+        if (choice.answer == escape)
             box.setEscapeButton(button);
     }
     box.setDefaultButton(defaultButton != nullptr ? defaultButton : made.first().first);
