@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QWidget>
 
 #include "app/localization.h"
 #include "support/windows.h"
@@ -11,6 +12,16 @@ void WindowTest::initTestCase() {
 }
 
 void WindowTest::init() {
+    previousHandler_ = ui::MessageBox::setScriptHandler([](const ui::MessageBox::Message& m) {
+        QTest::qFail(qPrintable(QStringLiteral("unexpected message: %1 (%2)").arg(m.text, m.title)),
+                     __FILE__, __LINE__);
+        return ui::MessageBox::escapeAnswer(m.buttons);
+    });
+    previousDriver_ = ui::WindowHost::setModalDriver([](QWidget* window) {
+        QTest::qFail(
+            qPrintable(QStringLiteral("unexpected modal window %1").arg(window->objectName())),
+            __FILE__, __LINE__);
+    });
     db_ = std::make_unique<TestDatabase>();
     QVERIFY2(db_->ok(), qPrintable(db_->message()));
 }
@@ -18,4 +29,6 @@ void WindowTest::init() {
 void WindowTest::cleanup() {
     CloseAllWindows();
     db_.reset();
+    ui::MessageBox::setScriptHandler(std::move(previousHandler_));
+    ui::WindowHost::setModalDriver(std::move(previousDriver_));
 }

@@ -4,15 +4,23 @@
 #include <memory>
 
 #include "support/database_fixture.h"
+#include "ui/message_box.h"
+#include "ui/window_host.h"
 
 // The base of every window test: the screens speak Chinese, each test function starts with a
-// fresh database, and no window or open statement outlives it. A subclass that needs more
-// set-up declares its own init() and calls WindowTest::init() first.
+// fresh database, and no window or open statement outlives it. A message or a modal window
+// that the test did not script fails the test at once instead of waiting for an answer that
+// never comes. A subclass that needs more set-up declares its own init() and calls
+// WindowTest::init() first.
 class WindowTest : public QObject {
     Q_OBJECT
 
 protected:
     std::unique_ptr<TestDatabase> db_;
+
+private:
+    ui::MessageBox::Handler previousHandler_;
+    ui::WindowHost::ModalDriver previousDriver_;
 
 protected Q_SLOTS:
     void initTestCase();
