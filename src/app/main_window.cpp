@@ -171,6 +171,7 @@ void MainWindow::buildControls() {
     auto* frame = Named(new QFrame(this), "Frame1");
     frame->setFrameShape(QFrame::StyledPanel);
     grid1 = Named(new ui::Grid(frame), "grid1");
+    Label6->setBuddy(grid1);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(0, 0, 0, 0);
     frameLayout->addWidget(grid1);
