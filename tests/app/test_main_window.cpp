@@ -307,6 +307,24 @@ private Q_SLOTS:
         QVERIFY(shown);
     }
 
+    void deletingTheLastRowLeavesNothingSelected() {
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
+                    kToday);
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
+                    kToday);
+        MainWindow main;
+        main.grid1->setCurrentCell(2, 3);
+        MessageScript messages;
+        messages.expect(QStringLiteral("是否删除信息？"), MessageScript::Answer::Ok)
+            .expect(QStringLiteral("删除成功！"))
+            .expect(QStringLiteral("请选中相应记录！"));
+        main.kh_dele_Click();
+        QCOMPARE(main.SelectedRow, 0);
+        main.kh_dele_Click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt(), 1);
+    }
+
     void callRecordUpdatesTheListRowInPlace() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲'"), {},
                     kToday);
