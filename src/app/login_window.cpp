@@ -12,6 +12,7 @@
 #include "data/password.h"
 #include "data/run_sql.h"
 #include "ui/message_box.h"
+#include "ui/named.h"
 
 namespace {
 
@@ -32,29 +33,21 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(kTitle);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Label3 = new QLabel(kUserCaption, this);
-    Combo1 = new QComboBox(this);
+    Label3 = ui::Named(new QLabel(kUserCaption, this), QStringLiteral("Label3"));
+    Combo1 = ui::Named(new QComboBox(this), QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setMinimumWidth(180);
-    Label4 = new QLabel(kPasswordCaption, this);
-    Text1 = new QLineEdit(this);
+    Label4 = ui::Named(new QLabel(kPasswordCaption, this), QStringLiteral("Label4"));
+    Text1 = ui::Named(new QLineEdit(this), QStringLiteral("Text1"));
     Text1->setEchoMode(QLineEdit::Password);
-    Command1 = new QPushButton(kLogin, this);
-    Command2 = new QPushButton(kClose, this);
-    Label5 = new QLabel(kVersion, this);
-    Label1 = new QLabel(kDefaultPassword + Database::DefaultPassword(), this);
+    Command1 = ui::Named(new QPushButton(kLogin, this), QStringLiteral("Command1"));
+    Command2 = ui::Named(new QPushButton(kClose, this), QStringLiteral("Command2"));
+    Label5 = ui::Named(new QLabel(kVersion, this), QStringLiteral("Label5"));
+    Label1 = ui::Named(new QLabel(kDefaultPassword + Database::DefaultPassword(), this),
+                       QStringLiteral("Label1"));
     Label3->setBuddy(Combo1);
     Label4->setBuddy(Text1);
-
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label1->setObjectName(QStringLiteral("Label1"));
 
     auto* fields = new QGridLayout;
     fields->addWidget(Label3, 0, 0);

@@ -25,9 +25,12 @@
 #include "ui/grid.h"
 #include "ui/link_label.h"
 #include "ui/message_box.h"
+#include "ui/named.h"
 #include "ui/window_host.h"
 
 namespace {
+
+using ui::Named;
 
 const QString kTitle = QStringLiteral("Ruvaso汽车维修保养客户管理系统");
 const QString kSearchTip = QStringLiteral("查找内容：车牌、车主姓名、手机号  填写完后按回车查找");
@@ -49,12 +52,6 @@ const ListColumn kColumns[] = {
     {"联系电话", 140, "kh_tele"}, {"登记日期", 70, "kh_djdate"},     {"身份证号", 180, "kh_sfzh"},
     {"车型", 20, "kh_cx"}};
 constexpr int kColumnCount = int(std::size(kColumns));
-
-template <class T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 }  // namespace
 
@@ -358,17 +355,21 @@ QString MainWindow::selectedKey() const {
     return grid1->cellText(SelectedRow, 0);
 }
 
-void MainWindow::kh_dhjl_Click() {
+Recordset MainWindow::selectedCustomer() {
     if (SelectedRow == 0) {
         ui::Stop(this, kSelectRecord);
-        return;
+        return {};
     }
     Recordset rs =
         RunSql(QStringLiteral("select * from kh_table where kh_code=?"), {selectedKey()});
     if (rs.isNull()) {
         ui::ShowDatabaseError(this);
-        return;
     }
+    return rs;
+}
+
+void MainWindow::kh_dhjl_Click() {
+    Recordset rs = selectedCustomer();
     if (rs.Eof()) {
         return;
     }
@@ -392,21 +393,12 @@ void MainWindow::showSavedCall(int row, const QString& calledFlag, const QString
 }
 
 void MainWindow::kh_mana_Click() {
-    if (SelectedRow == 0) {
-        ui::Stop(this, kSelectRecord);
-        return;
-    }
-    const QString key = selectedKey();
-    Recordset rs = RunSql(QStringLiteral("select * from kh_table where kh_code=?"), {key});
-    if (rs.isNull()) {
-        ui::ShowDatabaseError(this);
-        return;
-    }
+    Recordset rs = selectedCustomer();
     if (rs.Eof()) {
         return;
     }
     auto* edit = ui::WindowHost::instance<CustomerEditWindow>();
-    edit->kh_code->setText(key);
+    edit->kh_code->setText(rs.Text(QStringLiteral("kh_code")));
     const QString sex = rs.Text(QStringLiteral("kh_xb"));
     if (sex == QStringLiteral("先生")) {
         edit->Option1->setChecked(true);

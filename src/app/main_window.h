@@ -88,4 +88,7 @@ private:
     void fillList(const QString& statement, const QVariantList& params);
     void showRecordMenu(const QPoint& globalPos);
     QString selectedKey() const;
+    // The customer of the selected row; a stop message when no row is selected and the
+    // database-error message when the read fails, each giving a recordset at EOF.
+    Recordset selectedCustomer();
 };

@@ -12,8 +12,11 @@
 
 #include "ui/date_picker.h"
 #include "ui/fonts.h"
+#include "ui/named.h"
 
 namespace {
+
+using ui::Named;
 
 const QString kPlateCaption = QStringLiteral("车牌号：");
 const QString kOwnerCaption = QStringLiteral("车主姓名：");
@@ -30,12 +33,6 @@ const QString kCancel = QStringLiteral("取 消");
 const QString kStar = QStringLiteral("*");
 
 constexpr int kFieldWidth = 190;
-
-template <class T>
-T* Named(T* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
 
 }  // namespace
 

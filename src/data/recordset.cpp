@@ -114,16 +114,14 @@ void Recordset::MoveLast() {
     d_->adding = false;
     d_->pending.clear();
     // Keep each row before stepping on: once the statement is done its last row is gone.
+    // Materializing takes in what Update() wrote to the row, so nothing else needs keeping.
     while (d_->statement.isPrepared()) {
-        std::vector<QVariant> last;
-        const qint64 lastRowid = d_->rowid;
-        const std::map<int, QVariant> lastWritten = d_->written;
         d_->materialize();
-        last = d_->row;
+        std::vector<QVariant> last = d_->row;
+        const qint64 lastRowid = d_->rowid;
         if (!d_->advance()) {
             d_->row = std::move(last);
             d_->rowid = lastRowid;
-            d_->written = lastWritten;
             d_->materialized = true;
             break;
         }
