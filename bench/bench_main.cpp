@@ -29,7 +29,7 @@ QString MakeShop(const QString& root, int customers) {
     const QString dir = root + QStringLiteral("/shop%1").arg(customers);
     const Database::OpenResult opened = Database::Open(dir);
     if (!opened.ok || !GenerateShop({customers, customers / 10})) {
-        qFatal("cannot generate the shop: %s", qPrintable(opened.message + LastSqlError()));
+        qFatal("cannot generate the shop: %s", qPrintable(opened.message));
     }
     Database::Close();
     return dir;

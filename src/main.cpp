@@ -6,6 +6,7 @@
 #include "app/login_window.h"
 #include "data/database.h"
 #include "ui/message_box.h"
+#include "version.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ public:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ruvaso"));
-    QApplication::setApplicationVersion(QStringLiteral("2.7"));
+    QApplication::setApplicationVersion(QStringLiteral(RUVASO_VERSION));
     ApplyChineseLocale(app);
 
     QCommandLineParser parser;

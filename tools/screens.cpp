@@ -9,11 +9,13 @@
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/main_window.h"
+#include "core/clock.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
+#include "customers/customer_store.h"
 #include "data/database.h"
-#include "data/run_sql.h"
 #include "followup/call_history_window.h"
+#include "followup/call_record.h"
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
@@ -23,23 +25,33 @@
 namespace {
 
 void Seed() {
-    const QString today = QDate::currentDate().toString(Qt::ISODate);
     const char* names[] = {"张三", "李四", "王小五", "欧阳明", "赵敏"};
     for (int i = 0; i < 5; ++i) {
-        RunSql(
-            QStringLiteral("insert into kh_table values (?, ?, ?, ?, ?, '2025-03-02', ?, "
-                           "'110105198001011234', '卡罗拉', ?)"),
-            {QStringLiteral("{K%1}").arg(i), QStringLiteral("京A1234%1").arg(i),
-             QString::fromUtf8(names[i]), i % 2 ? QStringLiteral("女士") : QStringLiteral("先生"),
-             QStringLiteral("1380013800%1").arg(i), today,
-             i == 3 ? QStringLiteral("1") : QStringLiteral("0")});
+        Customer customer;
+        customer.key = QStringLiteral("{K%1}").arg(i);
+        customer.plate = QStringLiteral("京A1234%1").arg(i);
+        customer.owner = QString::fromUtf8(names[i]);
+        customer.sex = i % 2 ? QStringLiteral("女士") : QStringLiteral("先生");
+        customer.telephone = QStringLiteral("1380013800%1").arg(i);
+        customer.entryDate = QDate(2025, 3, 2);
+        customer.reminderDate = Today();
+        customer.identity = QStringLiteral("110105198001011234");
+        customer.model = QStringLiteral("卡罗拉");
+        AddCustomer(customer);
     }
     for (const char* phrase : {"提醒保养", "提醒年检", "回访满意度"}) {
-        RunSql(QStringLiteral("insert into tele_nr values (?)"), {QString::fromUtf8(phrase)});
+        StorePhraseOnce(ContentPhrases(), QString::fromUtf8(phrase));
     }
-    RunSql(
-        QStringLiteral("insert into kh_tele_table values ('{T1}', '京A12340', '张三', '提醒保养', "
-                       "'下周来店', '2026-12-20', '2026-12-01', '管理员')"));
+    CallRecord call;
+    call.customerKey = QStringLiteral("{K3}");
+    call.plate = QStringLiteral("京A12343");
+    call.owner = QStringLiteral("欧阳明");
+    call.content = QStringLiteral("提醒保养");
+    call.response = QStringLiteral("下周来店");
+    call.nextReminder = Today();
+    call.callDate = QDate(2026, 12, 1);
+    call.operatorName = QStringLiteral("管理员");
+    SaveCall(call);
 }
 
 void Save(QWidget* window, const QString& dir, const QString& name) {
@@ -76,7 +88,8 @@ int main(int argc, char** argv) {
     // Modal windows are grabbed from inside their modal loop.
     ui::WindowHost::setModalDriver(
         [&out](QWidget* window) { Save(window, out, window->objectName()); });
-    ShowCallHistory(nullptr, QStringLiteral("京A12340"), QStringLiteral("张三"),
-                    QStringLiteral("13800138000"), QStringLiteral("卡罗拉"));
+    if (const auto customer = FindCustomerByKey(QStringLiteral("{K3}")); customer && *customer) {
+        ShowCallHistory(nullptr, **customer);
+    }
     return 0;
 }

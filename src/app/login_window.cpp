@@ -8,11 +8,11 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
+#include "app/operators.h"
 #include "data/database.h"
-#include "data/password.h"
-#include "data/run_sql.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
+#include "version.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ const QString kUserCaption = QStringLiteral("用户名:");
 const QString kPasswordCaption = QStringLiteral("密  码:");
 const QString kLogin = QStringLiteral("登录");
 const QString kClose = QStringLiteral("关闭");
-const QString kVersion = QStringLiteral("version 2.7");
+const QString kVersion = QStringLiteral("version " RUVASO_VERSION);
 const QString kDefaultPassword = QStringLiteral("系统默认密码：");
 const QString kChooseUser = QStringLiteral("请选择用户名称！");
 const QString kWrongPassword = QStringLiteral("密码错误！");
@@ -91,15 +91,12 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void LoginWindow::Form_Load() {
-    Recordset users = RunSql(QStringLiteral("select * from user_table"));
-    if (users.isNull()) {
-        ui::ShowDatabaseError(this);
+    const DbResult<QStringList> names = OperatorNames();
+    if (!names) {
+        ui::ShowDatabaseError(this, names.error());
         return;
     }
-    for (; !users.Eof(); users.MoveNext()) {
-        Combo1->addItem(users.Text(QStringLiteral("user_name")));
-    }
-    users.Close();
+    Combo1->addItems(*names);
     Combo1->setCurrentIndex(-1);
     Combo1->setEditText(QString());
 }
@@ -111,33 +108,20 @@ void LoginWindow::Command1_Click() {
         Combo1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    Recordset user = RunSql(QStringLiteral("select * from user_table where user_name=?"), {name});
-    if (user.isNull()) {
-        ui::ShowDatabaseError(this);
+    const DbResult<Login> login = CheckLogin(name, Text1->text());
+    if (!login) {
+        ui::ShowDatabaseError(this, login.error());
         return;
     }
-    if (user.Eof()) {
+    if (*login == Login::UnknownOperator) {
         return;
     }
-    // With two operators of one name, the first row's password counts.
-    const QString typed = Text1->text();
-    const PasswordCheck check = CheckPassword(user.Text(QStringLiteral("user_pass")), typed);
-    if (check == PasswordCheck::NoMatch) {
-        user.Close();
+    if (*login == Login::WrongPassword) {
         ui::Stop(this, kWrongPassword);
         Text1->setFocus(Qt::OtherFocusReason);
         Text1->selectAll();
         return;
     }
-    if (check == PasswordCheck::MatchNeedsRehash) {
-        // A password still kept as plain text is replaced by its hash once it has matched.
-        const QString hash = HashPassword(typed);
-        if (!hash.isEmpty()) {
-            user.SetField(QStringLiteral("user_pass"), hash);
-            user.Update();
-        }
-    }
-    user.Close();
 
     auto* main = new MainWindow;
     main->setOperatorName(name);

@@ -13,15 +13,16 @@
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
-#include "app/customer_queries.h"
+#include "app/reminder_list.h"
+#include "core/clock.h"
+#include "core/date_text.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
-#include "data/run_sql.h"
+#include "customers/customer_store.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
-#include "ui/date_text.h"
 #include "ui/grid.h"
 #include "ui/link_label.h"
 #include "ui/message_box.h"
@@ -249,10 +250,10 @@ void MainWindow::setOperatorName(const QString& name) {
 }
 
 void MainWindow::Form_Load() {
-    const QDate today = QDate::currentDate();
+    const QDate today = Today();
     DTPicker1->setValue(today);
     DTPicker2->setValue(today);
-    Label5->setText(ui::TodayLine(today));
+    Label5->setText(TodayLine(today));
     setUpGrid();
     for (ReminderMode mode : {ReminderMode::All, ReminderMode::Called, ReminderMode::NotCalled}) {
         Combo1->addItem(ReminderModeText(mode));
@@ -276,13 +277,13 @@ void MainWindow::DTPicker2_Change() {
 }
 
 void MainWindow::ReloadReminderList() {
-    const BoundStatement statement =
-        ReminderStatement(Combo1->currentText(), DTPicker1->value(), DTPicker2->value());
-    if (!statement.isValid()) {
+    const std::optional<ReminderMode> mode = ReminderModeFromText(Combo1->currentText());
+    if (!mode) {
         grid1->setRows(1);
         return;
     }
-    fillList(statement.text, statement.params);
+    ui::BusyGuard busy(picLOAD);
+    fillList(OpenReminderList(*mode, DTPicker1->value(), DTPicker2->value()));
 }
 
 void MainWindow::Text1_KeyDown(int key) {
@@ -294,19 +295,17 @@ void MainWindow::Text1_KeyDown(int key) {
         ui::Stop(this, kEmptySearch);
         return;
     }
-    const BoundStatement statement = SearchStatement(Text1->text());
-    fillList(statement.text, statement.params);
+    ui::BusyGuard busy(picLOAD);
+    fillList(SearchCustomers(Text1->text()));
 }
 
-void MainWindow::fillList(const QString& statement, const QVariantList& params) {
-    ui::BusyGuard busy(picLOAD);
+void MainWindow::fillList(Recordset rs) {
     grid1->setAutoRedraw(false);
     grid1->setRows(1);
-    Recordset rs = RunSql(statement, params);
     if (rs.isNull()) {
         grid1->setAutoRedraw(true);
         grid1->refresh();
-        ui::ShowDatabaseError(this);
+        ui::ShowDatabaseError(this, rs.error());
         return;
     }
     int fields[kColumnCount];
@@ -319,9 +318,13 @@ void MainWindow::fillList(const QString& statement, const QVariantList& params) 
             grid1->setCellUtf8(row, c, rs.Utf8(fields[c]));
         }
     }
+    const QString stopped = rs.error();
     rs.Close();
     grid1->setAutoRedraw(true);
     grid1->refresh();
+    if (!stopped.isEmpty()) {
+        ui::ShowDatabaseError(this, stopped);
+    }
 }
 
 void MainWindow::grid1_CurrentCellChanged(int row, int) {
@@ -355,31 +358,26 @@ QString MainWindow::selectedKey() const {
     return grid1->cellText(SelectedRow, 0);
 }
 
-Recordset MainWindow::selectedCustomer() {
+std::optional<Customer> MainWindow::selectedCustomer() {
     if (SelectedRow == 0) {
         ui::Stop(this, kSelectRecord);
-        return {};
+        return std::nullopt;
     }
-    Recordset rs =
-        RunSql(QStringLiteral("select * from kh_table where kh_code=?"), {selectedKey()});
-    if (rs.isNull()) {
-        ui::ShowDatabaseError(this);
+    const DbResult<std::optional<Customer>> found = FindCustomerByKey(selectedKey());
+    if (!found) {
+        ui::ShowDatabaseError(this, found.error());
+        return std::nullopt;
     }
-    return rs;
+    return *found;
 }
 
 void MainWindow::kh_dhjl_Click() {
-    Recordset rs = selectedCustomer();
-    if (rs.Eof()) {
+    const std::optional<Customer> customer = selectedCustomer();
+    if (!customer) {
         return;
     }
     auto* call = ui::WindowHost::instance<CallRecordWindow>();
-    call->select_row->setText(QString::number(SelectedRow));
-    call->kh_code->setText(rs.Text(QStringLiteral("kh_code")));
-    call->Text1->setText(rs.Text(QStringLiteral("kh_czname")));
-    call->Text2->setText(rs.Text(QStringLiteral("kh_cph")));
-    call->DTPicker1->setValue(ui::ParseDateText(rs.Text(QStringLiteral("kh_txdate"))));
-    rs.Close();
+    call->load(*customer, SelectedRow);
     connect(call, &CallRecordWindow::callSaved, this, &MainWindow::showSavedCall,
             Qt::UniqueConnection);
     ui::WindowHost::show(call, ui::WindowHost::Mode::Modal);
@@ -393,26 +391,12 @@ void MainWindow::showSavedCall(int row, const QString& calledFlag, const QString
 }
 
 void MainWindow::kh_mana_Click() {
-    Recordset rs = selectedCustomer();
-    if (rs.Eof()) {
+    const std::optional<Customer> customer = selectedCustomer();
+    if (!customer) {
         return;
     }
     auto* edit = ui::WindowHost::instance<CustomerEditWindow>();
-    edit->kh_code->setText(rs.Text(QStringLiteral("kh_code")));
-    const QString sex = rs.Text(QStringLiteral("kh_xb"));
-    if (sex == QStringLiteral("先生")) {
-        edit->Option1->setChecked(true);
-    } else if (sex == QStringLiteral("女士")) {
-        edit->Option2->setChecked(true);
-    }
-    edit->Text[0]->setText(rs.Text(QStringLiteral("kh_cph")));
-    edit->Text[1]->setText(rs.Text(QStringLiteral("kh_czname")));
-    edit->Text[2]->setText(rs.Text(QStringLiteral("kh_tele")));
-    edit->DTPicker1->setValue(ui::ParseDateText(rs.Text(QStringLiteral("kh_djdate"))));
-    edit->DTPicker2->setValue(ui::ParseDateText(rs.Text(QStringLiteral("kh_txdate"))));
-    edit->Text[3]->setText(rs.Text(QStringLiteral("kh_sfzh")));
-    edit->Text[4]->setText(rs.Text(QStringLiteral("kh_cx")));
-    rs.Close();
+    edit->load(*customer);
     ui::WindowHost::show(edit, ui::WindowHost::Mode::Modal);
 }
 
@@ -425,10 +409,8 @@ void MainWindow::kh_dele_Click() {
     if (!ui::Confirm(this, kConfirmDelete)) {
         return;
     }
-    const Recordset deleted =
-        RunSql(QStringLiteral("delete from kh_table where kh_code=?"), {selectedKey()});
-    if (deleted.isNull()) {
-        ui::ShowDatabaseError(this);
+    if (const DbStatus removed = RemoveCustomer(selectedKey()); !removed) {
+        ui::ShowDatabaseError(this, removed.error());
         return;
     }
     grid1->removeRow(SelectedRow);
@@ -446,6 +428,11 @@ void MainWindow::kh_tele_Click() {
         ui::Stop(this, kSelectRecord);
         return;
     }
-    ShowCallHistory(this, grid1->cellText(SelectedRow, 3), grid1->cellText(SelectedRow, 4),
-                    grid1->cellText(SelectedRow, 6), grid1->cellText(SelectedRow, 9));
+    // The history shows the owner's details as the list row shows them.
+    Customer listed;
+    listed.plate = grid1->cellText(SelectedRow, 3);
+    listed.owner = grid1->cellText(SelectedRow, 4);
+    listed.telephone = grid1->cellText(SelectedRow, 6);
+    listed.model = grid1->cellText(SelectedRow, 9);
+    ShowCallHistory(this, listed);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
+#include "customers/customer.h"
 #include "data/recordset.h"
 
 class QAction;
@@ -85,10 +87,11 @@ private:
     void buildControls();
     void buildMenus();
     void setUpGrid();
-    void fillList(const QString& statement, const QVariantList& params);
+    void fillList(Recordset rs);
     void showRecordMenu(const QPoint& globalPos);
     QString selectedKey() const;
-    // The customer of the selected row; a stop message when no row is selected and the
-    // database-error message when the read fails, each giving a recordset at EOF.
-    Recordset selectedCustomer();
+    // The stored customer of the selected row; nothing, after a stop message, when no row is
+    // selected, and after the database-error message when the read fails; nothing either when
+    // the customer has been deleted meanwhile.
+    std::optional<Customer> selectedCustomer();
 };

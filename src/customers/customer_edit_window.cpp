@@ -1,10 +1,9 @@
 #include "customers/customer_edit_window.h"
 
-#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 
-#include "data/run_sql.h"
+#include "customers/customer_store.h"
 #include "ui/date_picker.h"
 #include "ui/message_box.h"
 
@@ -14,22 +13,13 @@ const QString kHeading = QStringLiteral("客户信息修改");
 const QString kNote = QStringLiteral("“*” 为不可修改项");
 const QString kSaved = QStringLiteral("修改成功！");
 const QString kGone = QStringLiteral("该客户信息已不存在，可能已被删除！");
-
-const QString kUpdate = QStringLiteral(
-    "update kh_table set kh_czname=?, kh_tele=?, kh_djdate=?, kh_txdate=?, kh_sfzh=?, kh_cx=?, "
-    "kh_xb=? where kh_code=?");
-// With neither option button on, the stored sex stays as it is.
-const QString kUpdateKeepingSex = QStringLiteral(
-    "update kh_table set kh_czname=?, kh_tele=?, kh_djdate=?, kh_txdate=?, kh_sfzh=?, kh_cx=? "
-    "where kh_code=?");
+const QString kMale = QStringLiteral("先生");
+const QString kFemale = QStringLiteral("女士");
 
 }  // namespace
 
 CustomerEditWindow::CustomerEditWindow(QWidget* parent)
     : CustomerForm({"Form13", kHeading, kNote, {0}}, parent) {
-    kh_code = new QLabel(this);
-    kh_code->setObjectName(QStringLiteral("kh_code"));
-    kh_code->hide();
     Text[0]->setReadOnly(true);
     // A locked box looks locked: the window's colour instead of the writing colour.
     QPalette locked = Text[0]->palette();
@@ -43,21 +33,39 @@ CustomerEditWindow::CustomerEditWindow(QWidget* parent)
     Text[1]->setFocus(Qt::OtherFocusReason);
 }
 
-void CustomerEditWindow::Command1_Click() {
-    QVariantList values = {Text[1]->text(),    Text[2]->text(), DTPicker1->value(),
-                           DTPicker2->value(), Text[3]->text(), Text[4]->text()};
-    const QString chosenSex = sex();
-    if (!chosenSex.isEmpty()) {
-        values << chosenSex;
+void CustomerEditWindow::load(const Customer& customer) {
+    key_ = customer.key;
+    if (customer.sex == kMale) {
+        Option1->setChecked(true);
+    } else if (customer.sex == kFemale) {
+        Option2->setChecked(true);
     }
-    values << kh_code->text();
-    const Recordset saved = RunSql(chosenSex.isEmpty() ? kUpdateKeepingSex : kUpdate, values);
-    if (saved.isNull()) {
+    Text[0]->setText(customer.plate);
+    Text[1]->setText(customer.owner);
+    Text[2]->setText(customer.telephone);
+    DTPicker1->setValue(customer.entryDate);
+    DTPicker2->setValue(customer.reminderDate);
+    Text[3]->setText(customer.identity);
+    Text[4]->setText(customer.model);
+}
+
+void CustomerEditWindow::Command1_Click() {
+    Customer edited;
+    edited.key = key_;
+    edited.owner = Text[1]->text();
+    edited.telephone = Text[2]->text();
+    edited.entryDate = DTPicker1->value();
+    edited.reminderDate = DTPicker2->value();
+    edited.identity = Text[3]->text();
+    edited.model = Text[4]->text();
+    edited.sex = sex();
+    const DbResult<CustomerUpdate> saved = UpdateCustomer(edited);
+    if (!saved) {
         // Nothing was written; the window stays open so the operator can try again.
-        ui::ShowDatabaseError(this);
+        ui::ShowDatabaseError(this, saved.error());
         return;
     }
-    if (saved.rowsAffected() == 0) {
+    if (*saved == CustomerUpdate::Gone) {
         // Deleted since the window opened: there is nothing left to correct.
         ui::Stop(this, kGone);
         close();

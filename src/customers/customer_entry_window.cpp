@@ -3,8 +3,9 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "data/record_key.h"
-#include "data/run_sql.h"
+#include "core/clock.h"
+#include "customers/customer_store.h"
+#include "masterdata/plate_prefix.h"
 #include "ui/date_picker.h"
 #include "ui/message_box.h"
 
@@ -16,13 +17,6 @@ const QString kPlateRequired = QStringLiteral("车牌号为必填项！");
 const QString kOwnerRequired = QStringLiteral("车主姓名为必填项！");
 const QString kDuplicatePlate = QStringLiteral("车牌号重复！");
 const QString kAdded = QStringLiteral("添加成功！");
-
-// Checks and appends in one statement, so no second save of the same plate, from this
-// window or another station, can slip in between the check and the insert.
-const QString kAddUnlessStored = QStringLiteral(
-    "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
-    "kh_sfzh, kh_cx, kh_sfdgdh) select ?, ?, ?, ?, ?, ?, ?, ?, ?, '0' "
-    "where not exists (select 1 from kh_table where kh_cph = ?)");
 
 // A box holding only blanks is as empty as one holding nothing.
 bool IsBlank(const QString& text) {
@@ -57,21 +51,19 @@ CustomerEntryWindow::CustomerEntryWindow(QWidget* parent)
 }
 
 void CustomerEntryWindow::Form_Load() {
-    const QDate today = QDate::currentDate();
+    const QDate today = Today();
     DTPicker1->setValue(today);
     DTPicker2->setValue(today);
 
-    Recordset prefix =
-        RunSql(QStringLiteral("select cp_name from cp_table order by rowid limit 1"));
-    if (prefix.isNull()) {
-        ui::ShowDatabaseError(this);
+    const DbResult<QString> prefix = PlatePrefix();
+    if (!prefix) {
+        ui::ShowDatabaseError(this, prefix.error());
         return;
     }
-    if (!prefix.Eof()) {
-        platePrefix_ = prefix.Text(QStringLiteral("cp_name"));
+    if (!prefix->isEmpty()) {
+        platePrefix_ = *prefix;
         Text[0]->setText(platePrefix_);
     }
-    prefix.Close();
     Text_GotFocus(0);
 }
 
@@ -134,14 +126,21 @@ void CustomerEntryWindow::Command1_Click() {
     }
 
     // The plate is stored and compared exactly as typed, blanks included.
-    const Recordset added = RunSql(
-        kAddUnlessStored, {NewRecordKey(), plate, owner, sex(), Text[2]->text(), DTPicker1->value(),
-                           DTPicker2->value(), Text[3]->text(), Text[4]->text(), plate});
-    if (added.isNull()) {
-        ui::ShowDatabaseError(this);
+    Customer customer;
+    customer.plate = plate;
+    customer.owner = owner;
+    customer.sex = sex();
+    customer.telephone = Text[2]->text();
+    customer.entryDate = DTPicker1->value();
+    customer.reminderDate = DTPicker2->value();
+    customer.identity = Text[3]->text();
+    customer.model = Text[4]->text();
+    const DbResult<CustomerAdd> added = AddCustomer(customer);
+    if (!added) {
+        ui::ShowDatabaseError(this, added.error());
         return;
     }
-    if (added.rowsAffected() == 0) {
+    if (*added == CustomerAdd::PlateTaken) {
         ui::Stop(this, kDuplicatePlate);
         focusText(0);
         return;

@@ -6,7 +6,6 @@
 #include <QDateTime>
 
 #include "data/recordset_impl.h"
-#include "data/sql_error.h"
 
 QVariant ToStoredValue(const QVariant& value) {
     switch (value.typeId()) {
@@ -34,7 +33,6 @@ bool Recordset::Impl::advance() {
     if (rc != SQLITE_DONE) {
         // The walk stops here; the reason is kept for the error message.
         error = statement.error();
-        SetLastSqlError(error);
     }
     statement.finalize();
     return false;
@@ -222,7 +220,6 @@ bool Recordset::Update() {
         if (d_) {
             d_->error = reason;
         }
-        SetLastSqlError(reason);
         return false;
     };
     if (!d_ || d_->closed) {
@@ -301,7 +298,6 @@ bool Recordset::Update() {
     }
     d_->pending.clear();
     d_->error.clear();
-    SetLastSqlError(QString());
     return true;
 }
 
@@ -322,6 +318,12 @@ int Recordset::rowsAffected() const {
     return d_ ? d_->rowsAffected : 0;
 }
 
-QString Recordset::lastError() const {
-    return d_ ? d_->error : QString();
+QString Recordset::error() const {
+    return d_ ? d_->error : error_;
+}
+
+Recordset Recordset::failed(const QString& reason) {
+    Recordset rs;
+    rs.error_ = reason.isEmpty() ? QStringLiteral("未知错误") : reason;
+    return rs;
 }

@@ -9,7 +9,7 @@
 // assigned and written back with Update(), and AddNew() appends a row. Rows are written back
 // by the engine's row id, never by position. Copies share the same rows, like a handle.
 //
-// A default-constructed recordset is null: the statement that should have produced it failed.
+// A null recordset stands for a statement that failed; error() tells why.
 class Recordset {
 public:
     Recordset();
@@ -18,6 +18,9 @@ public:
     Recordset& operator=(const Recordset&);
     Recordset(Recordset&&) noexcept;
     Recordset& operator=(Recordset&&) noexcept;
+
+    // A failed statement's recordset, carrying the reason.
+    static Recordset failed(const QString& reason);
 
     bool isNull() const { return !d_; }
     explicit operator bool() const { return !isNull(); }
@@ -49,13 +52,15 @@ public:
 
     // Rows changed by an executed insert, update or delete.
     int rowsAffected() const;
-    // Why the last Update() on this recordset failed.
-    QString lastError() const;
+    // Why the statement failed (for a null recordset), or why the walk stopped early or the last
+    // Update() failed; empty when all went well.
+    QString error() const;
 
 private:
     struct Impl;
     explicit Recordset(std::shared_ptr<Impl> impl);
     std::shared_ptr<Impl> d_;
+    QString error_;
 
     friend Recordset RunSql(const QString&, const QVariantList&);
 };

@@ -6,11 +6,8 @@
 
 #include "data/database.h"
 #include "data/recordset_impl.h"
-#include "data/sql_error.h"
 
 namespace {
-
-QString g_lastError;
 
 // The first word decides: these three change rows and are executed; anything else is opened.
 bool IsCommand(const QString& trimmed) {
@@ -32,19 +29,10 @@ const QRegularExpression& EditableShape() {
 }
 
 Recordset Failed(const QString& reason) {
-    SetLastSqlError(reason.isEmpty() ? QStringLiteral("未知错误") : reason);
-    return {};
+    return Recordset::failed(reason);
 }
 
 }  // namespace
-
-void SetLastSqlError(const QString& reason) {
-    g_lastError = reason;
-}
-
-QString LastSqlError() {
-    return g_lastError;
-}
 
 QString ContainsPattern(const QString& text) {
     QString escaped;
@@ -61,7 +49,6 @@ QString ContainsPattern(const QString& text) {
 }
 
 Recordset RunSql(const QString& statement, const QVariantList& params) {
-    g_lastError.clear();
     if (!Database::Handle()) {
         return Failed(QStringLiteral("数据库没有打开"));
     }

@@ -10,11 +10,8 @@
 // never spliced into the text. A statement whose first word is delete, insert or update (in any
 // letter case) is executed and yields an empty recordset at EOF; anything else opens a recordset
 // on the trimmed text, positioned on its first row. On any failure the result is a null
-// recordset and LastSqlError() tells why; nothing is thrown and nothing is shown.
+// recordset whose error() tells why; nothing is thrown and nothing is shown.
 Recordset RunSql(const QString& statement, const QVariantList& params = {});
-
-// The reason the last failed statement gave, or an empty text after a success.
-QString LastSqlError();
 
 // A like-pattern that matches `text` anywhere, with its own %, _ and \ taken literally.
 // Use it with "like ? escape '\'".

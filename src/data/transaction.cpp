@@ -1,26 +1,20 @@
 #include "data/transaction.h"
 
 #include "data/database.h"
-#include "data/sql_error.h"
 #include "data/statement.h"
 
 namespace {
 
 int g_depth = 0;
 
-bool Exec(const QString& text) {
-    QString error;
-    if (!Statement::exec(text, &error)) {
-        SetLastSqlError(error);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 Transaction::Transaction() : name_(QStringLiteral("ruvaso_save_%1").arg(g_depth + 1)) {
-    active_ = Database::Handle() && Exec(QStringLiteral("savepoint ") + name_);
+    if (!Database::Handle()) {
+        error_ = QStringLiteral("数据库没有打开");
+        return;
+    }
+    active_ = Statement::exec(QStringLiteral("savepoint ") + name_, &error_);
     if (active_) {
         ++g_depth;
     }
@@ -30,17 +24,18 @@ Transaction::~Transaction() {
     rollback();
 }
 
-bool Transaction::commit() {
+DbStatus Transaction::commit() {
     if (!active_) {
-        return false;
+        return DbStatus::failure(error_.isEmpty() ? QStringLiteral("事务已结束") : error_);
     }
-    if (!Exec(QStringLiteral("release ") + name_)) {
+    QString reason;
+    if (!Statement::exec(QStringLiteral("release ") + name_, &reason)) {
         rollback();
-        return false;
+        return DbStatus::failure(reason);
     }
     active_ = false;
     --g_depth;
-    return true;
+    return DbOk();
 }
 
 void Transaction::rollback() {

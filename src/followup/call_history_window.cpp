@@ -7,9 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "data/run_sql.h"
+#include "followup/call_history.h"
 #include "ui/grid.h"
 #include "ui/message_box.h"
+#include "ui/named.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -30,23 +31,23 @@ struct Column {
     const char16_t* heading;
     int width;  // 0: the grid's default width
     int alignment;
-    const char* field;
+    QString CallEntry::*field;
 };
 // Column 0 stays empty and narrow, as in every list. What was said is left-aligned so that a
 // text too long for its column still shows how it begins.
-constexpr Column kColumns[] = {
-    {u"打电话日期", 85, kRightCentre, "kh_tele_date"},
-    {u"电话内容", 310, kLeftCentre, "kh_tele_txnr"},
-    {u"客户回应", 310, kLeftCentre, "kh_tele_khhy"},
-    {u"操作人", 0, kRightCentre, "kh_tele_czr"},
+const Column kColumns[] = {
+    {u"打电话日期", 85, kRightCentre, &CallEntry::date},
+    {u"电话内容", 310, kLeftCentre, &CallEntry::content},
+    {u"客户回应", 310, kLeftCentre, &CallEntry::response},
+    {u"操作人", 0, kRightCentre, &CallEntry::operatorName},
 };
 constexpr int kLeadingWidth = 10;
 constexpr int kHeadingHeight = 30;
 constexpr int kRowHeight = 25;
 constexpr int kEmptyRows = 21;
 
-QLineEdit* MakeReadOnlyField(QWidget* parent) {
-    auto* field = new QLineEdit(parent);
+QLineEdit* MakeReadOnlyField(QWidget* parent, const QString& name) {
+    auto* field = ui::Named(new QLineEdit(parent), name);
     field->setReadOnly(true);
     return field;
 }
@@ -57,35 +58,25 @@ CallHistoryWindow::CallHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     setObjectName(QStringLiteral("Form18"));
     setWindowTitle(kTitle);
 
-    ownerLabel = new QLabel(kOwnerCaption, this);
-    Text5 = MakeReadOnlyField(this);
-    phoneLabel = new QLabel(kPhoneCaption, this);
-    Text10 = MakeReadOnlyField(this);
-    modelLabel = new QLabel(kModelCaption, this);
-    Text8 = MakeReadOnlyField(this);
-    countLabel = new QLabel(kCountCaption, this);
-    Text9 = MakeReadOnlyField(this);
+    using ui::Named;
+    ownerLabel = Named(new QLabel(kOwnerCaption, this), QStringLiteral("ownerLabel"));
+    Text5 = MakeReadOnlyField(this, QStringLiteral("Text5"));
+    phoneLabel = Named(new QLabel(kPhoneCaption, this), QStringLiteral("phoneLabel"));
+    Text10 = MakeReadOnlyField(this, QStringLiteral("Text10"));
+    modelLabel = Named(new QLabel(kModelCaption, this), QStringLiteral("modelLabel"));
+    Text8 = MakeReadOnlyField(this, QStringLiteral("Text8"));
+    countLabel = Named(new QLabel(kCountCaption, this), QStringLiteral("countLabel"));
+    Text9 = MakeReadOnlyField(this, QStringLiteral("Text9"));
     Text9->setText(QStringLiteral("0"));
     Text9->setMaximumWidth(60);
-    grid1 = new ui::Grid(this);
+    grid1 = Named(new ui::Grid(this), QStringLiteral("grid1"));
     grid1->setAccessibleName(kTitle);
-    Command5 = new QPushButton(kClose, this);
+    Command5 = Named(new QPushButton(kClose, this), QStringLiteral("Command5"));
 
     ownerLabel->setBuddy(Text5);
     phoneLabel->setBuddy(Text10);
     modelLabel->setBuddy(Text8);
     countLabel->setBuddy(Text9);
-
-    ownerLabel->setObjectName(QStringLiteral("ownerLabel"));
-    Text5->setObjectName(QStringLiteral("Text5"));
-    phoneLabel->setObjectName(QStringLiteral("phoneLabel"));
-    Text10->setObjectName(QStringLiteral("Text10"));
-    modelLabel->setObjectName(QStringLiteral("modelLabel"));
-    Text8->setObjectName(QStringLiteral("Text8"));
-    countLabel->setObjectName(QStringLiteral("countLabel"));
-    Text9->setObjectName(QStringLiteral("Text9"));
-    grid1->setObjectName(QStringLiteral("grid1"));
-    Command5->setObjectName(QStringLiteral("Command5"));
 
     auto* owner = new QHBoxLayout;
     owner->setSpacing(8);
@@ -157,44 +148,36 @@ void CallHistoryWindow::Command5_Click() {
     close();
 }
 
-bool ShowCallHistory(QWidget* parent, const QString& plate, const QString& owner,
-                     const QString& phone, const QString& model) {
-    // Oldest first; calls of one day in the order they were recorded.
-    Recordset calls =
-        RunSql(QStringLiteral(
-                   "select * from kh_tele_table where kh_tele_cph=? order by kh_tele_date, rowid"),
-               {plate});
-    if (calls.isNull()) {
-        ui::ShowDatabaseError(parent);
+void CallHistoryWindow::load(const Customer& customer, const QList<CallEntry>& calls) {
+    grid1->setAutoRedraw(false);
+    grid1->setRows(1);
+    Text5->setText(customer.owner);
+    Text10->setText(customer.telephone);
+    Text8->setText(customer.model);
+    for (const CallEntry& call : calls) {
+        const int row = grid1->rows();
+        grid1->setRows(row + 1);
+        grid1->setRowHeight(row, kRowHeight);
+        for (int col = 1; col < grid1->cols(); ++col) {
+            grid1->setCellText(row, col, call.*kColumns[col - 1].field);
+        }
+    }
+    Text9->setText(QString::number(calls.size()));
+    grid1->setAutoRedraw(true);
+}
+
+bool ShowCallHistory(QWidget* parent, const Customer& customer) {
+    const DbResult<QList<CallEntry>> calls = CallsOfPlate(customer.plate);
+    if (!calls) {
+        ui::ShowDatabaseError(parent, calls.error());
         return false;
     }
-    if (calls.Eof()) {
-        calls.Close();
+    if (calls->isEmpty()) {
         ui::Stop(parent, kNoCalls);
         return false;
     }
-
     auto* window = ui::WindowHost::instance<CallHistoryWindow>();
-    ui::Grid* grid = window->grid1;
-    grid->setAutoRedraw(false);
-    grid->setRows(1);
-    window->Text9->setText(QStringLiteral("0"));
-    window->Text5->setText(owner);
-    window->Text10->setText(phone);
-    window->Text8->setText(model);
-    int count = 0;
-    for (; !calls.Eof(); calls.MoveNext()) {
-        const int row = grid->rows();
-        grid->setRows(row + 1);
-        grid->setRowHeight(row, kRowHeight);
-        for (int col = 1; col < grid->cols(); ++col) {
-            grid->setCellText(row, col, calls.Text(QString::fromLatin1(kColumns[col - 1].field)));
-        }
-        ++count;
-    }
-    calls.Close();
-    window->Text9->setText(QString::number(count));
-    grid->setAutoRedraw(true);
+    window->load(customer, *calls);
     ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
     return true;
 }

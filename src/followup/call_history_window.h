@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
+
+#include "customers/customer.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct CallEntry;
 
 namespace ui {
 class Grid;
@@ -28,12 +32,14 @@ public:
     ui::Grid* grid1;
     QPushButton* Command5;
 
+    // Shows the customer's owner details and one list row per call.
+    void load(const Customer& customer, const QList<CallEntry>& calls);
+
     void Form_Load();
     void Command5_Click();
 };
 
-// Lists the calls whose stored plate equals `plate` and shows the window modally, with the
-// owner fields as the caller's list shows them. With no call it says "没有电话记录！" and shows
+// Lists the calls of the customer's plate and shows the window modally, with the owner, phone
+// and model as the customer carries them. With no call it says "没有电话记录！" and shows
 // nothing. True when the window was shown.
-bool ShowCallHistory(QWidget* parent, const QString& plate, const QString& owner,
-                     const QString& phone, const QString& model);
+bool ShowCallHistory(QWidget* parent, const Customer& customer);

@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 
+#include "data/db_result.h"
+
 // One follow-up call as the operator recorded it.
 struct CallRecord {
     QString customerKey;
@@ -16,8 +18,6 @@ struct CallRecord {
 };
 
 enum class CallSave {
-    // Nothing was written; LastSqlError() says why.
-    Failed,
     // The call is stored and the customer is marked as called with the new reminder date.
     Saved,
     // The call is stored, but no customer has that key any more (deleted meanwhile).
@@ -25,7 +25,7 @@ enum class CallSave {
 };
 
 // Stores the call and marks the customer in one transaction: both writes or neither.
-CallSave SaveCall(const CallRecord& call);
+DbResult<CallSave> SaveCall(const CallRecord& call);
 
 // The called flag a saved call leaves on the customer.
 inline QString CalledFlag() {

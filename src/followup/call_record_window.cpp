@@ -3,22 +3,23 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
 
 #include "app/current_operator.h"
-#include "data/run_sql.h"
+#include "core/clock.h"
+#include "core/date_text.h"
 #include "followup/call_record.h"
+#include "followup/phrase_combo.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
 #include "ui/date_picker.h"
-#include "ui/date_text.h"
+#include "ui/link_label.h"
 #include "ui/message_box.h"
+#include "ui/named.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -47,19 +48,6 @@ const QString kSaved = QStringLiteral("添加成功！");
 const QString kSavedWithoutCustomer =
     QStringLiteral("电话记录已保存，但该客户资料已不存在（可能已被删除），提醒日期没有更新。");
 
-// A label that works like a link: clicked with the mouse, or focused with Tab and pressed
-// with Space or Enter.
-void MakeLinkLabel(QLabel* label, const QString& accessibleName) {
-    label->setFocusPolicy(Qt::StrongFocus);
-    label->setCursor(Qt::PointingHandCursor);
-    label->setAccessibleName(accessibleName);
-    label->setToolTip(accessibleName);
-    label->setStyleSheet(
-        QStringLiteral("QLabel { color: palette(link); text-decoration: underline;"
-                       " border: 1px solid transparent; padding: 1px 2px; }"
-                       "QLabel:focus { border: 1px dotted palette(highlight); }"));
-}
-
 QPlainTextEdit* MakeTextArea(QWidget* parent) {
     auto* text = new QPlainTextEdit(parent);
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -69,14 +57,37 @@ QPlainTextEdit* MakeTextArea(QWidget* parent) {
     return text;
 }
 
-QComboBox* MakePhraseCombo(QWidget* parent) {
-    auto* combo = new QComboBox(parent);
-    combo->setEditable(true);
+// One phrase row: the stored phrases, the button that appends the chosen one to the text above,
+// and the link that opens the phrase list for editing.
+struct PhraseRow {
+    QComboBox* combo;
+    QPushButton* append;
+    ui::LinkLabel* edit;
+    QHBoxLayout* layout;
+};
+
+PhraseRow MakePhraseRow(QWidget* parent, const QString& comboName, const QString& appendName,
+                        const QString& appendCaption, const QString& editName,
+                        const QString& editCaption) {
+    PhraseRow row;
+    row.combo = ui::Named(new QComboBox(parent), comboName);
+    row.combo->setEditable(true);
     // A typed phrase is stored by the ↑ button, not by Enter in the box.
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->setMinimumContentsLength(20);
-    return combo;
+    row.combo->setInsertPolicy(QComboBox::NoInsert);
+    row.combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    row.combo->setMinimumContentsLength(20);
+    row.append = ui::Named(new QPushButton(kAppend, parent), appendName);
+    row.append->setAccessibleName(appendCaption);
+    row.append->setToolTip(appendCaption);
+    row.append->setFixedWidth(44);
+    row.edit = ui::Named(new ui::LinkLabel(kEdit, parent), editName);
+    row.edit->setAccessibleName(editCaption);
+    row.edit->setToolTip(editCaption);
+    row.layout = new QHBoxLayout;
+    row.layout->addWidget(row.combo, 1);
+    row.layout->addWidget(row.append);
+    row.layout->addWidget(row.edit);
+    return row;
 }
 
 }  // namespace
@@ -85,40 +96,37 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     setObjectName(QStringLiteral("Form14"));
     setWindowTitle(kTitle);
 
-    ownerLabel = new QLabel(kOwnerCaption, this);
-    Text1 = new QLineEdit(this);
+    using ui::Named;
+    ownerLabel = Named(new QLabel(kOwnerCaption, this), QStringLiteral("ownerLabel"));
+    Text1 = Named(new QLineEdit(this), QStringLiteral("Text1"));
     Text1->setReadOnly(true);
-    plateLabel = new QLabel(kPlateCaption, this);
-    Text2 = new QLineEdit(this);
+    plateLabel = Named(new QLabel(kPlateCaption, this), QStringLiteral("plateLabel"));
+    Text2 = Named(new QLineEdit(this), QStringLiteral("Text2"));
     Text2->setReadOnly(true);
-    contentLabel = new QLabel(kContentCaption, this);
-    Text3 = MakeTextArea(this);
-    contentPhraseLabel = new QLabel(kContentPhraseCaption, this);
-    Combo1 = MakePhraseCombo(this);
-    Command3 = new QPushButton(kAppend, this);
-    Command3->setAccessibleName(kAppendContentName);
-    Command3->setToolTip(kAppendContentName);
-    Command3->setFixedWidth(44);
-    Label7 = new QLabel(kEdit, this);
-    MakeLinkLabel(Label7, kEditContentName);
-    responseLabel = new QLabel(kResponseCaption, this);
-    Text4 = MakeTextArea(this);
-    responsePhraseLabel = new QLabel(kResponsePhraseCaption, this);
-    Combo2 = MakePhraseCombo(this);
-    Command4 = new QPushButton(kAppend, this);
-    Command4->setAccessibleName(kAppendResponseName);
-    Command4->setToolTip(kAppendResponseName);
-    Command4->setFixedWidth(44);
-    Label8 = new QLabel(kEdit, this);
-    MakeLinkLabel(Label8, kEditResponseName);
-    reminderLabel = new QLabel(kReminderCaption, this);
-    DTPicker1 = new ui::DatePicker(this);
-    Command1 = new QPushButton(kSave, this);
-    Command2 = new QPushButton(kClose, this);
-    kh_code = new QLabel(this);
-    kh_code->hide();
-    select_row = new QLabel(this);
-    select_row->hide();
+    contentLabel = Named(new QLabel(kContentCaption, this), QStringLiteral("contentLabel"));
+    Text3 = Named(MakeTextArea(this), QStringLiteral("Text3"));
+    contentPhraseLabel =
+        Named(new QLabel(kContentPhraseCaption, this), QStringLiteral("contentPhraseLabel"));
+    const PhraseRow contentPhrase =
+        MakePhraseRow(this, QStringLiteral("Combo1"), QStringLiteral("Command3"),
+                      kAppendContentName, QStringLiteral("Label7"), kEditContentName);
+    Combo1 = contentPhrase.combo;
+    Command3 = contentPhrase.append;
+    Label7 = contentPhrase.edit;
+    responseLabel = Named(new QLabel(kResponseCaption, this), QStringLiteral("responseLabel"));
+    Text4 = Named(MakeTextArea(this), QStringLiteral("Text4"));
+    responsePhraseLabel =
+        Named(new QLabel(kResponsePhraseCaption, this), QStringLiteral("responsePhraseLabel"));
+    const PhraseRow responsePhrase =
+        MakePhraseRow(this, QStringLiteral("Combo2"), QStringLiteral("Command4"),
+                      kAppendResponseName, QStringLiteral("Label8"), kEditResponseName);
+    Combo2 = responsePhrase.combo;
+    Command4 = responsePhrase.append;
+    Label8 = responsePhrase.edit;
+    reminderLabel = Named(new QLabel(kReminderCaption, this), QStringLiteral("reminderLabel"));
+    DTPicker1 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker1"));
+    Command1 = Named(new QPushButton(kSave, this), QStringLiteral("Command1"));
+    Command2 = Named(new QPushButton(kClose, this), QStringLiteral("Command2"));
 
     ownerLabel->setBuddy(Text1);
     plateLabel->setBuddy(Text2);
@@ -128,45 +136,12 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     responsePhraseLabel->setBuddy(Combo2);
     reminderLabel->setBuddy(DTPicker1);
 
-    ownerLabel->setObjectName(QStringLiteral("ownerLabel"));
-    Text1->setObjectName(QStringLiteral("Text1"));
-    plateLabel->setObjectName(QStringLiteral("plateLabel"));
-    Text2->setObjectName(QStringLiteral("Text2"));
-    contentLabel->setObjectName(QStringLiteral("contentLabel"));
-    Text3->setObjectName(QStringLiteral("Text3"));
-    contentPhraseLabel->setObjectName(QStringLiteral("contentPhraseLabel"));
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Label7->setObjectName(QStringLiteral("Label7"));
-    responseLabel->setObjectName(QStringLiteral("responseLabel"));
-    Text4->setObjectName(QStringLiteral("Text4"));
-    responsePhraseLabel->setObjectName(QStringLiteral("responsePhraseLabel"));
-    Combo2->setObjectName(QStringLiteral("Combo2"));
-    Command4->setObjectName(QStringLiteral("Command4"));
-    Label8->setObjectName(QStringLiteral("Label8"));
-    reminderLabel->setObjectName(QStringLiteral("reminderLabel"));
-    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2->setObjectName(QStringLiteral("Command2"));
-    kh_code->setObjectName(QStringLiteral("kh_code"));
-    select_row->setObjectName(QStringLiteral("select_row"));
-
     auto* customer = new QHBoxLayout;
     customer->addWidget(Text1, 1);
     customer->addSpacing(12);
     customer->addWidget(plateLabel);
     customer->addSpacing(4);
     customer->addWidget(Text2, 1);
-
-    auto* contentPhrase = new QHBoxLayout;
-    contentPhrase->addWidget(Combo1, 1);
-    contentPhrase->addWidget(Command3);
-    contentPhrase->addWidget(Label7);
-
-    auto* responsePhrase = new QHBoxLayout;
-    responsePhrase->addWidget(Combo2, 1);
-    responsePhrase->addWidget(Command4);
-    responsePhrase->addWidget(Label8);
 
     auto* reminder = new QHBoxLayout;
     reminder->addWidget(DTPicker1);
@@ -180,11 +155,11 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     fields->addWidget(contentLabel, 1, 0, Qt::AlignTop);
     fields->addWidget(Text3, 1, 1);
     fields->addWidget(contentPhraseLabel, 2, 0);
-    fields->addLayout(contentPhrase, 2, 1);
+    fields->addLayout(contentPhrase.layout, 2, 1);
     fields->addWidget(responseLabel, 3, 0, Qt::AlignTop);
     fields->addWidget(Text4, 3, 1);
     fields->addWidget(responsePhraseLabel, 4, 0);
-    fields->addLayout(responsePhrase, 4, 1);
+    fields->addLayout(responsePhrase.layout, 4, 1);
     fields->addWidget(reminderLabel, 5, 0);
     fields->addLayout(reminder, 5, 1);
     fields->setRowStretch(1, 1);
@@ -222,25 +197,27 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     connect(Command2, &QPushButton::clicked, this, &CallRecordWindow::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &CallRecordWindow::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &CallRecordWindow::Command4_Click);
-    Label7->installEventFilter(this);
-    Label8->installEventFilter(this);
+    connect(Label7, &ui::LinkLabel::clicked, this, &CallRecordWindow::Label7_Click);
+    connect(Label8, &ui::LinkLabel::clicked, this, &CallRecordWindow::Label8_Click);
 
     Form_Load();
 }
 
-void CallRecordWindow::setCustomer(int listRow, const QString& key, const QString& owner,
-                                   const QString& plate, const QDate& reminder) {
-    select_row->setText(QString::number(listRow));
-    kh_code->setText(key);
-    Text1->setText(owner);
-    Text2->setText(plate);
-    DTPicker1->setValue(reminder);
+void CallRecordWindow::load(const Customer& customer, int listRow) {
+    listRow_ = listRow;
+    key_ = customer.key;
+    Text1->setText(customer.owner);
+    Text2->setText(customer.plate);
+    DTPicker1->setValue(customer.reminderDate);
 }
 
 void CallRecordWindow::Form_Load() {
-    if (!RefillPhraseCombo(Combo1, ContentPhrases()) ||
-        !RefillPhraseCombo(Combo2, ResponsePhrases())) {
-        ui::ShowDatabaseError(this);
+    for (const auto& [combo, list] :
+         {std::pair{Combo1, &ContentPhrases()}, std::pair{Combo2, &ResponsePhrases()}}) {
+        if (const DbStatus filled = RefillPhraseCombo(combo, *list); !filled) {
+            ui::ShowDatabaseError(this, filled.error());
+            return;
+        }
     }
 }
 
@@ -258,34 +235,33 @@ void CallRecordWindow::Command1_Click() {
     }
 
     CallRecord call;
-    call.customerKey = kh_code->text();
+    call.customerKey = key_;
     call.plate = Text2->text();
     call.owner = Text1->text();
     call.content = Text3->toPlainText();
     call.response = Text4->toPlainText();
     call.nextReminder = DTPicker1->value();
-    call.callDate = QDate::currentDate();
+    call.callDate = Today();
     call.operatorName = CurrentOperator();
 
-    switch (SaveCall(call)) {
-        case CallSave::Failed:
-            // Nothing was stored; the operator keeps every entry and can try again.
-            ui::ShowDatabaseError(this);
-            return;
+    const DbResult<CallSave> saved = SaveCall(call);
+    if (!saved) {
+        // Nothing was stored; the operator keeps every entry and can try again.
+        ui::ShowDatabaseError(this, saved.error());
+        return;
+    }
+    switch (*saved) {
         case CallSave::SavedWithoutCustomer:
             // The call happened and is kept, but there is no customer row to mark or move.
             ui::Exclamation(this, kSavedWithoutCustomer);
             break;
-        case CallSave::Saved: {
-            bool isNumber = false;
-            const int row = select_row->text().toInt(&isNumber);
-            // Row 0 is the list's heading row; a missing or bad number names no list row.
-            if (isNumber && row > 0) {
-                Q_EMIT callSaved(row, CalledFlag(), ui::DateText(call.nextReminder));
+        case CallSave::Saved:
+            // Row 0 is the list's heading row, so it names no list row.
+            if (listRow_ > 0) {
+                Q_EMIT callSaved(listRow_, CalledFlag(), DateText(call.nextReminder));
             }
             ui::Information(this, kSaved);
             break;
-        }
     }
     close();
 }
@@ -317,10 +293,12 @@ void CallRecordWindow::appendPhrase(const PhraseList& list, QComboBox* combo,
         ui::Stop(this, emptyMessage);
         return;
     }
-    switch (StorePhraseOnce(list, phrase)) {
-        case PhraseStore::Failed:
-            ui::ShowDatabaseError(this);
-            return;
+    const DbResult<PhraseStore> stored = StorePhraseOnce(list, phrase);
+    if (!stored) {
+        ui::ShowDatabaseError(this, stored.error());
+        return;
+    }
+    switch (*stored) {
         case PhraseStore::Stored:
             combo->addItem(phrase);
             break;
@@ -340,28 +318,4 @@ void CallRecordWindow::appendPhrase(const PhraseList& list, QComboBox* combo,
 void CallRecordWindow::openPhraseList(const PhraseList& list, QComboBox* combo) {
     auto* window = ui::WindowHost::instanceNamed<PhraseListWindow>(list.formName, list, combo);
     ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
-}
-
-bool CallRecordWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != Label7 && watched != Label8) {
-        return QWidget::eventFilter(watched, event);
-    }
-    bool activated = false;
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        activated = mouse->button() == Qt::LeftButton &&
-                    static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
-    } else if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        activated = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
-    }
-    if (!activated) {
-        return QWidget::eventFilter(watched, event);
-    }
-    if (watched == Label7) {
-        Label7_Click();
-    } else {
-        Label8_Click();
-    }
-    return true;
 }

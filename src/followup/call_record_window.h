@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "customers/customer.h"
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -11,21 +13,23 @@ struct PhraseList;
 
 namespace ui {
 class DatePicker;
-}
+class LinkLabel;
+}  // namespace ui
 
 // Records one follow-up call with a customer: what was said, what the customer answered and
-// when to call next. The list that opens it fills kh_code, select_row, Text1, Text2 and
-// DTPicker1 (or calls setCustomer), shows it modally and listens to callSaved to update its row.
+// when to call next. The list that opens it hands the customer over with load(), shows it
+// modally and listens to callSaved to update its row.
 class CallRecordWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit CallRecordWindow(QWidget* parent = nullptr);
 
-    // The hand-over in one call: the list row it came from, the customer's key, owner and plate,
-    // and the customer's current reminder date.
-    void setCustomer(int listRow, const QString& key, const QString& owner, const QString& plate,
-                     const QDate& reminder);
+    // Shows the customer's owner, plate and current reminder date; listRow is the list row the
+    // customer came from (0: none), which callSaved names.
+    void load(const Customer& customer, int listRow);
+    const QString& customerKey() const { return key_; }
+    int listRow() const { return listRow_; }
 
     QLabel* ownerLabel;
     QLineEdit* Text1;
@@ -36,20 +40,17 @@ public:
     QLabel* contentPhraseLabel;
     QComboBox* Combo1;
     QPushButton* Command3;
-    QLabel* Label7;
+    ui::LinkLabel* Label7;
     QLabel* responseLabel;
     QPlainTextEdit* Text4;
     QLabel* responsePhraseLabel;
     QComboBox* Combo2;
     QPushButton* Command4;
-    QLabel* Label8;
+    ui::LinkLabel* Label8;
     QLabel* reminderLabel;
     ui::DatePicker* DTPicker1;
     QPushButton* Command1;
     QPushButton* Command2;
-    // Value carriers, never shown.
-    QLabel* kh_code;
-    QLabel* select_row;
 
     void Form_Load();
     void Command1_Click();
@@ -64,11 +65,11 @@ Q_SIGNALS:
     // its called column and reminderDateText in its reminder date column.
     void callSaved(int row, const QString& calledFlag, const QString& reminderDateText);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void appendPhrase(const PhraseList& list, QComboBox* combo, QPlainTextEdit* target,
                       const QString& emptyMessage);
     void openPhraseList(const PhraseList& list, QComboBox* combo);
+
+    QString key_;
+    int listRow_ = 0;
 };

@@ -7,9 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "followup/phrase_combo.h"
 #include "ui/fonts.h"
 #include "ui/grid.h"
 #include "ui/message_box.h"
+#include "ui/named.h"
 
 namespace {
 
@@ -29,20 +31,15 @@ PhraseListWindow::PhraseListWindow(const PhraseList& list, QComboBox* phraseComb
     setObjectName(list_.formName);
     setWindowTitle(list_.heading);
 
-    Label11 = new QLabel(list_.heading, this);
+    Label11 = ui::Named(new QLabel(list_.heading, this), QStringLiteral("Label11"));
     QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 12);
     headingFont.setBold(true);
     Label11->setFont(headingFont);
     Label11->setAlignment(Qt::AlignCenter);
-    grid1 = new ui::Grid(this);
+    grid1 = ui::Named(new ui::Grid(this), QStringLiteral("grid1"));
     grid1->setAccessibleName(list_.columnHeading);
-    Command3 = new QPushButton(kDelete, this);
-    Command5 = new QPushButton(kClose, this);
-
-    Label11->setObjectName(QStringLiteral("Label11"));
-    grid1->setObjectName(QStringLiteral("grid1"));
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command5->setObjectName(QStringLiteral("Command5"));
+    Command3 = ui::Named(new QPushButton(kDelete, this), QStringLiteral("Command3"));
+    Command5 = ui::Named(new QPushButton(kClose, this), QStringLiteral("Command5"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -82,9 +79,9 @@ void PhraseListWindow::Form_Load() {
     grid1->setColumnLocked(1, true);
     grid1->setCellText(0, 1, list_.columnHeading);
 
-    const std::optional<QStringList> phrases = LoadPhrases(list_);
+    const DbResult<QStringList> phrases = LoadPhrases(list_);
     if (!phrases) {
-        ui::ShowDatabaseError(this);
+        ui::ShowDatabaseError(this, phrases.error());
         return;
     }
     grid1->setAutoRedraw(false);
@@ -110,8 +107,8 @@ void PhraseListWindow::Command3_Click() {
     if (!ui::Confirm(this, kConfirmDelete)) {
         return;
     }
-    if (!DeletePhrase(list_, grid1->cellText(selectedRow_, 1))) {
-        ui::ShowDatabaseError(this);
+    if (const DbStatus deleted = DeletePhrase(list_, grid1->cellText(selectedRow_, 1)); !deleted) {
+        ui::ShowDatabaseError(this, deleted.error());
         return;
     }
     grid1->removeRow(selectedRow_);
@@ -130,8 +127,8 @@ void PhraseListWindow::Command5_Click() {
 
 void PhraseListWindow::closeEvent(QCloseEvent* event) {
     // However the window is closed, the call window must not go on offering deleted phrases.
-    if (!RefillPhraseCombo(phraseCombo_, list_)) {
-        ui::ShowDatabaseError(this);
+    if (const DbStatus refilled = RefillPhraseCombo(phraseCombo_, list_); !refilled) {
+        ui::ShowDatabaseError(this, refilled.error());
     }
     event->accept();
 }

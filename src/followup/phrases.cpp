@@ -1,21 +1,8 @@
 #include "followup/phrases.h"
 
-#include <QComboBox>
-
 #include "data/run_sql.h"
 
-namespace {
-
 // Table and column names come from the two descriptions below, never from input.
-QString SelectAll(const PhraseList& list) {
-    return QStringLiteral("select * from ") + list.table;
-}
-
-QString WhereText(const PhraseList& list) {
-    return QStringLiteral(" where ") + list.column + QStringLiteral("=?");
-}
-
-}  // namespace
 
 const PhraseList& ContentPhrases() {
     static const PhraseList list{QStringLiteral("Form15"), QStringLiteral("tele_nr"),
@@ -31,54 +18,39 @@ const PhraseList& ResponsePhrases() {
     return list;
 }
 
-std::optional<QStringList> LoadPhrases(const PhraseList& list) {
-    Recordset rows = RunSql(SelectAll(list));
+DbResult<QStringList> LoadPhrases(const PhraseList& list) {
+    Recordset rows = RunSql(QStringLiteral("select %1 from %2").arg(list.column, list.table));
     if (rows.isNull()) {
-        return std::nullopt;
+        return DbResult<QStringList>::failure(rows.error());
     }
     QStringList phrases;
     for (; !rows.Eof(); rows.MoveNext()) {
-        phrases << rows.Text(list.column);
+        phrases << rows.Text(0);
     }
     rows.Close();
+    // A walk that stopped on an error has not read every row.
+    if (!rows.error().isEmpty()) {
+        return DbResult<QStringList>::failure(rows.error());
+    }
     return phrases;
 }
 
-PhraseStore StorePhraseOnce(const PhraseList& list, const QString& phrase) {
-    Recordset found = RunSql(SelectAll(list) + WhereText(list), {phrase});
-    if (found.isNull()) {
-        return PhraseStore::Failed;
+DbResult<PhraseStore> StorePhraseOnce(const PhraseList& list, const QString& phrase) {
+    const Recordset added = RunSql(QStringLiteral("insert into %1 (%2) select ? where not exists "
+                                                  "(select 1 from %1 where %2 = ?)")
+                                       .arg(list.table, list.column),
+                                   {phrase, phrase});
+    if (added.isNull()) {
+        return DbResult<PhraseStore>::failure(added.error());
     }
-    const bool known = !found.Eof();
-    found.Close();
-    if (known) {
-        return PhraseStore::AlreadyStored;
-    }
-    const Recordset added =
-        RunSql(QStringLiteral("insert into ") + list.table + QStringLiteral(" (") + list.column +
-                   QStringLiteral(") values (?)"),
-               {phrase});
-    return added.isNull() ? PhraseStore::Failed : PhraseStore::Stored;
+    return added.rowsAffected() > 0 ? PhraseStore::Stored : PhraseStore::AlreadyStored;
 }
 
-bool DeletePhrase(const PhraseList& list, const QString& phrase) {
-    return !RunSql(QStringLiteral("delete from ") + list.table + WhereText(list), {phrase})
-                .isNull();
-}
-
-bool RefillPhraseCombo(QComboBox* combo, const PhraseList& list) {
-    if (combo == nullptr) {
-        return true;
+DbStatus DeletePhrase(const PhraseList& list, const QString& phrase) {
+    const Recordset deleted =
+        RunSql(QStringLiteral("delete from %1 where %2=?").arg(list.table, list.column), {phrase});
+    if (deleted.isNull()) {
+        return DbStatus::failure(deleted.error());
     }
-    const std::optional<QStringList> phrases = LoadPhrases(list);
-    if (!phrases) {
-        return false;
-    }
-    const QString typed = combo->currentText();
-    combo->clear();
-    combo->addItems(*phrases);
-    // Adding to an empty box picks the first item; the box should show only what was typed.
-    combo->setCurrentIndex(-1);
-    combo->setEditText(typed);
-    return true;
+    return DbOk();
 }

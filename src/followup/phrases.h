@@ -2,9 +2,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <optional>
 
-class QComboBox;
+#include "data/db_result.h"
 
 // What tells the two phrase lists apart: the stored table and column, and their captions.
 struct PhraseList {
@@ -19,17 +18,14 @@ struct PhraseList {
 const PhraseList& ContentPhrases();
 const PhraseList& ResponsePhrases();
 
-// Every stored phrase in the order the database returns them; nothing when the read failed.
-std::optional<QStringList> LoadPhrases(const PhraseList& list);
+// Every stored phrase in the order the database returns them.
+DbResult<QStringList> LoadPhrases(const PhraseList& list);
 
-enum class PhraseStore { Failed, Stored, AlreadyStored };
+enum class PhraseStore { Stored, AlreadyStored };
 
-// Stores the phrase unless a row with exactly this text is already there.
-PhraseStore StorePhraseOnce(const PhraseList& list, const QString& phrase);
+// Stores the phrase unless a row with exactly this text is already there. The check and the
+// insert are one statement, so two stations cannot store the same phrase twice.
+DbResult<PhraseStore> StorePhraseOnce(const PhraseList& list, const QString& phrase);
 
-// Removes every row holding exactly this text; false when the statement failed.
-bool DeletePhrase(const PhraseList& list, const QString& phrase);
-
-// Replaces the combo box's items with the stored phrases, keeping what the operator has typed.
-// False (and the items untouched) when the phrases could not be read.
-bool RefillPhraseCombo(QComboBox* combo, const PhraseList& list);
+// Removes every row holding exactly this text.
+DbStatus DeletePhrase(const PhraseList& list, const QString& phrase);

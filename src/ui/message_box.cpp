@@ -4,8 +4,6 @@
 #include <QPushButton>
 #include <utility>
 
-#include "data/run_sql.h"
-
 namespace ui {
 
 namespace {
@@ -139,8 +137,8 @@ bool Confirm(QWidget* parent, const QString& text) {
                             MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
 }
 
-void ShowDatabaseError(QWidget* parent) {
-    MessageBox::show(parent, kSystemTitle, QStringLiteral("数据库操作失败：") + LastSqlError(),
+void ShowDatabaseError(QWidget* parent, const QString& reason) {
+    MessageBox::show(parent, kSystemTitle, QStringLiteral("数据库操作失败：") + reason,
                      MessageBox::Icon::Stop, MessageBox::Buttons::Ok);
 }
 

@@ -47,7 +47,7 @@ void Exclamation(QWidget* parent, const QString& text);
 // A question with OK and Cancel; only OK goes on.
 bool Confirm(QWidget* parent, const QString& text);
 
-// The one message for a statement that failed: "数据库操作失败：" and the reason.
-void ShowDatabaseError(QWidget* parent);
+// The one message for a statement that failed: "数据库操作失败：" and the reason it gave.
+void ShowDatabaseError(QWidget* parent, const QString& reason);
 
 }  // namespace ui

@@ -10,6 +10,8 @@
 
 #include "app/current_operator.h"
 #include "app/main_window.h"
+#include "core/clock.h"
+#include "core/date_text.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
 #include "followup/call_history_window.h"
@@ -20,22 +22,22 @@
 #include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
-#include "ui/date_text.h"
 #include "ui/grid.h"
 #include "ui/link_label.h"
 #include "ui/window_host.h"
 
 namespace {
 
-const QDate kToday = QDate::currentDate();
-
 void AddCustomer(const QString& key, const QString& plate, const QString& name,
                  const QString& phone, const QDate& reminder,
                  const QString& called = QStringLiteral("0")) {
-    TestDatabase::exec(
-        QStringLiteral("insert into kh_table values (?, ?, ?, '先生', ?, '2026-01-05', ?, "
-                       "'110105', '捷达', ?)"),
-        {key, plate, name, phone, ui::DateText(reminder), called});
+    Customer customer = TestDatabase::sampleCustomer(key, plate, name);
+    customer.telephone = phone;
+    customer.entryDate = QDate(2026, 1, 5);
+    customer.reminderDate = reminder;
+    customer.identity = QStringLiteral("110105");
+    customer.calledFlag = called;
+    TestDatabase::addCustomer(customer);
 }
 
 void AddCall(const QString& plate, const QString& content) {
@@ -74,15 +76,15 @@ private Q_SLOTS:
 
     void opensOnTodaysUncalledCustomers() {
         AddCustomer(QStringLiteral("{A}"), QStringLiteral("京A00001"), QStringLiteral("张三"),
-                    QStringLiteral("13800000001"), kToday);
+                    QStringLiteral("13800000001"), Today());
         AddCustomer(QStringLiteral("{B}"), QStringLiteral("京A00002"), QStringLiteral("李四"),
-                    QStringLiteral("13800000002"), kToday, QStringLiteral("1"));
+                    QStringLiteral("13800000002"), Today(), QStringLiteral("1"));
         AddCustomer(QStringLiteral("{C}"), QStringLiteral("京A00003"), QStringLiteral("王五"),
-                    QStringLiteral("13800000003"), kToday.addDays(1));
+                    QStringLiteral("13800000003"), Today().addDays(1));
         MainWindow main;
-        QCOMPARE(main.Label5->text(), ui::TodayLine(kToday));
-        QCOMPARE(main.DTPicker1->value(), kToday);
-        QCOMPARE(main.DTPicker2->value(), kToday);
+        QCOMPARE(main.Label5->text(), TodayLine(Today()));
+        QCOMPARE(main.DTPicker1->value(), Today());
+        QCOMPARE(main.DTPicker2->value(), Today());
         QCOMPARE(main.Combo1->count(), 3);
         QCOMPARE(main.Combo1->currentIndex(), 2);
         QCOMPARE(main.Combo1->currentText(), QStringLiteral("显示未打过电话"));
@@ -107,11 +109,11 @@ private Q_SLOTS:
         QVERIFY(main.grid1->isColumnLocked(3));
 
         QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A00001")});
-        const QStringList row = {QStringLiteral("{A}"),         QStringLiteral("0"),
-                                 ui::DateText(kToday),          QStringLiteral("京A00001"),
-                                 QStringLiteral("张三"),        QStringLiteral("先生"),
-                                 QStringLiteral("13800000001"), QStringLiteral("2026-01-05"),
-                                 QStringLiteral("110105"),      QStringLiteral("捷达")};
+        const QStringList row = {
+            QStringLiteral("{A}"),         QStringLiteral("0"),          DateText(Today()),
+            QStringLiteral("京A00001"),    QStringLiteral("张三"),       QStringLiteral("先生"),
+            QStringLiteral("13800000001"), QStringLiteral("2026-01-05"), QStringLiteral("110105"),
+            QStringLiteral("捷达")};
         for (int c = 0; c < 10; ++c) {
             QCOMPARE(main.grid1->cellText(1, c), row[c]);
         }
@@ -152,21 +154,21 @@ private Q_SLOTS:
     }
 
     void changingADateShowsUncalledCustomers() {
-        AddCustomer(QStringLiteral("{1}"), QStringLiteral("called"), {}, {}, kToday.addDays(3),
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("called"), {}, {}, Today().addDays(3),
                     QStringLiteral("1"));
-        AddCustomer(QStringLiteral("{2}"), QStringLiteral("waiting"), {}, {}, kToday.addDays(3));
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("waiting"), {}, {}, Today().addDays(3));
         MainWindow main;
         main.Combo1->setCurrentIndex(0);
         main.Combo1_Click();
         QCOMPARE(ListedPlates(main), QStringList{});
-        main.DTPicker2->setDate(kToday.addDays(5));  // as the operator would
+        main.DTPicker2->setDate(Today().addDays(5));  // as the operator would
         QCOMPARE(main.Combo1->currentText(), QStringLiteral("显示未打过电话"));
         QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("waiting")});
 
         // A customer added while the window is open shows at the next reload only.
-        AddCustomer(QStringLiteral("{3}"), QStringLiteral("new"), {}, {}, kToday.addDays(4));
+        AddCustomer(QStringLiteral("{3}"), QStringLiteral("new"), {}, {}, Today().addDays(4));
         QCOMPARE(ListedPlates(main).size(), 1);
-        main.DTPicker1->setDate(kToday.addDays(-1));
+        main.DTPicker1->setDate(Today().addDays(-1));
         QCOMPARE(ListedPlates(main).size(), 2);
     }
 
@@ -176,11 +178,11 @@ private Q_SLOTS:
         AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A00000"), QStringLiteral("乙13"),
                     QStringLiteral("010"), QDate(2030, 1, 1), QStringLiteral("1"));
         AddCustomer(QStringLiteral("{3}"), QStringLiteral("京A99999"), QStringLiteral("丙"),
-                    QStringLiteral("13900000000"), kToday);
+                    QStringLiteral("13900000000"), Today());
         AddCustomer(QStringLiteral("{4}"), QStringLiteral("京A1-3"), QStringLiteral("丁"),
-                    QStringLiteral("010"), kToday);
+                    QStringLiteral("010"), Today());
         AddCustomer(QStringLiteral("{5}"), QStringLiteral("京A'5%"), QStringLiteral("O'Neil"),
-                    QStringLiteral("010"), kToday);
+                    QStringLiteral("010"), Today());
         MainWindow main;
         const QDate from = main.DTPicker1->value();
         QTest::keyClicks(main.Text1, QStringLiteral("13"));
@@ -213,7 +215,7 @@ private Q_SLOTS:
 
     void recordActionsNeedASelectedRow() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
-                    kToday);
+                    Today());
         MainWindow main;
         main.show();
         QCOMPARE(main.SelectedRow, 0);
@@ -249,11 +251,11 @@ private Q_SLOTS:
 
     void deleteAsksFirstAndKeepsTheCalls() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
-                    kToday);
+                    Today());
         AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
-                    kToday);
+                    Today());
         AddCustomer(QStringLiteral("{3}"), QStringLiteral("京A3"), QStringLiteral("丙"), {},
-                    kToday);
+                    Today());
         AddCall(QStringLiteral("京A2"), QStringLiteral("第一次"));
         MainWindow main;
         main.grid1->setCurrentCell(RowOf(main, QStringLiteral("京A2")), 3);
@@ -291,7 +293,7 @@ private Q_SLOTS:
 
         // A new customer with the same plate sees the old calls again.
         AddCustomer(QStringLiteral("{9}"), QStringLiteral("京A2"), QStringLiteral("新车主"),
-                    QStringLiteral("139"), kToday);
+                    QStringLiteral("139"), Today());
         main.Combo1_Click();
         main.grid1->setCurrentCell(RowOf(main, QStringLiteral("京A2")), 3);
         bool shown = false;
@@ -309,9 +311,9 @@ private Q_SLOTS:
 
     void deletingTheLastRowLeavesNothingSelected() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
-                    kToday);
+                    Today());
         AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
-                    kToday);
+                    Today());
         MainWindow main;
         main.grid1->setCurrentCell(2, 3);
         MessageScript messages;
@@ -327,13 +329,13 @@ private Q_SLOTS:
 
     void callRecordUpdatesTheListRowInPlace() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲'"), {},
-                    kToday);
+                    Today());
         AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
-                    kToday);
+                    Today());
         MainWindow main;
         const int row = RowOf(main, QStringLiteral("京A2"));
         main.grid1->setCurrentCell(row, 4);
-        const QDate next = kToday.addDays(30);
+        const QDate next = Today().addDays(30);
         MessageScript messages;
         messages.expect(QStringLiteral("添加成功！"));
         ScopedModalDriver driver([&](QWidget* window) {
@@ -341,9 +343,9 @@ private Q_SLOTS:
             QVERIFY(call);
             QCOMPARE(call->Text1->text(), QStringLiteral("乙"));
             QCOMPARE(call->Text2->text(), QStringLiteral("京A2"));
-            QCOMPARE(call->kh_code->text(), QStringLiteral("{2}"));
-            QCOMPARE(call->select_row->text(), QString::number(row));
-            QCOMPARE(call->DTPicker1->value(), kToday);
+            QCOMPARE(call->customerKey(), QStringLiteral("{2}"));
+            QCOMPARE(call->listRow(), row);
+            QCOMPARE(call->DTPicker1->value(), Today());
             call->Text3->setPlainText(QStringLiteral("提醒保养"));
             call->Text4->setPlainText(QStringLiteral("下月来"));
             call->DTPicker1->setValue(next);
@@ -352,7 +354,7 @@ private Q_SLOTS:
         main.grid1_DblClick();
         VERIFY_MESSAGES(messages);
         QCOMPARE(main.grid1->cellText(row, 1), QStringLiteral("1"));
-        QCOMPARE(main.grid1->cellText(row, 2), ui::DateText(next));
+        QCOMPARE(main.grid1->cellText(row, 2), DateText(next));
         QCOMPARE(main.grid1->cellText(row == 1 ? 2 : 1, 1), QStringLiteral("0"));
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_tele_czr from kh_tele_table"))
                      .toString(),
@@ -361,7 +363,7 @@ private Q_SLOTS:
 
     void editShowsTheStoredCustomer() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"),
-                    QStringLiteral("555"), kToday);
+                    QStringLiteral("555"), Today());
         TestDatabase::exec(QStringLiteral("update kh_table set kh_xb='女士'"));
         MainWindow main;
         main.grid1->setCurrentCell(1, 3);
@@ -370,13 +372,13 @@ private Q_SLOTS:
         ScopedModalDriver driver([](QWidget* window) {
             auto* edit = qobject_cast<CustomerEditWindow*>(window);
             QVERIFY(edit);
-            QCOMPARE(edit->kh_code->text(), QStringLiteral("{1}"));
+            QCOMPARE(edit->customerKey(), QStringLiteral("{1}"));
             QVERIFY(edit->Option2->isChecked());
             QVERIFY(!edit->Option1->isChecked());
             QCOMPARE(edit->Text[0]->text(), QStringLiteral("京A1"));
             QCOMPARE(edit->Text[2]->text(), QStringLiteral("555"));
             QCOMPARE(edit->DTPicker1->value(), QDate(2026, 1, 5));
-            QCOMPARE(edit->DTPicker2->value(), kToday);
+            QCOMPARE(edit->DTPicker2->value(), Today());
             edit->Text[1]->setText(QStringLiteral("甲乙"));
             edit->Command1->click();
         });
@@ -392,7 +394,7 @@ private Q_SLOTS:
 
     void databaseErrorsAreShownAndChangeNothing() {
         AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
-                    kToday);
+                    Today());
         MainWindow main;
         main.grid1->setCurrentCell(1, 3);
         TestDatabase::exec(
@@ -441,7 +443,7 @@ private Q_SLOTS:
         main.Combo1_Click();
         QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A88888")});
         QCOMPARE(main.grid1->cellText(1, 1), QStringLiteral("0"));
-        QCOMPARE(main.grid1->cellText(1, 2), ui::DateText(kToday));
+        QCOMPARE(main.grid1->cellText(1, 2), DateText(Today()));
     }
 };
 

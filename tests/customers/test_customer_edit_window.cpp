@@ -6,14 +6,15 @@
 #include <functional>
 
 #include "app/localization.h"
+#include "core/date_text.h"
 #include "customers/customer_edit_window.h"
+#include "customers/customer_store.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
-#include "ui/date_text.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -34,12 +35,14 @@ QStringList Stored(const QString& key) {
 }
 
 QStringList StoreCustomer(const QString& key, const QString& sex) {
-    const QStringList row = {key,           "京A12345",   "张三",       sex,
-                             "13800138000", "2023-01-02", "2023-07-02", "110101199001011234",
-                             "捷达",        "1"};
-    TestDatabase::exec(QStringLiteral("insert into kh_table values (?,?,?,?,?,?,?,?,?,?)"),
-                       QVariantList(row.cbegin(), row.cend()));
-    return row;
+    Customer customer =
+        TestDatabase::sampleCustomer(key, QStringLiteral("京A12345"), QStringLiteral("张三"));
+    customer.sex = sex;
+    customer.entryDate = QDate(2023, 1, 2);
+    customer.reminderDate = QDate(2023, 7, 2);
+    customer.calledFlag = QStringLiteral("1");
+    TestDatabase::addCustomer(customer);
+    return Stored(key);
 }
 
 void Retype(QLineEdit* box, const QString& text) {
@@ -52,24 +55,17 @@ void Retype(QLineEdit* box, const QString& text) {
     }
 }
 
-// Fills the window from the stored row as the main window does, shows it modal and lets `act`
-// play the operator inside. Returns whether the window had closed itself when `act` ended.
+// Hands the stored customer to the window as the main window does, shows it modal and lets
+// `act` play the operator inside. Returns whether the window had closed itself when `act` ended.
 bool EditCustomer(const QString& key, const std::function<void(CustomerEditWindow*)>& act) {
-    const QStringList row = Stored(key);
+    const DbResult<std::optional<Customer>> stored = FindCustomerByKey(key);
     auto* window = ui::WindowHost::instance<CustomerEditWindow>();
-    window->kh_code->setText(key);
-    if (row[3] == QStringLiteral("先生")) {
-        window->Option1->setChecked(true);
-    } else if (row[3] == QStringLiteral("女士")) {
-        window->Option2->setChecked(true);
+    Customer customer;
+    customer.key = key;
+    if (stored && *stored) {
+        customer = **stored;
     }
-    window->Text[0]->setText(row[1]);
-    window->Text[1]->setText(row[2]);
-    window->Text[2]->setText(row[4]);
-    window->DTPicker1->setValue(ui::ParseDateText(row[5]));
-    window->DTPicker2->setValue(ui::ParseDateText(row[6]));
-    window->Text[3]->setText(row[7]);
-    window->Text[4]->setText(row[8]);
+    window->load(customer);
 
     bool closed = false;
     const QPointer<CustomerEditWindow> alive(window);
@@ -91,7 +87,7 @@ private Q_SLOTS:
         CustomerEditWindow window;
         QCOMPARE(window.objectName(), QStringLiteral("Form13"));
         QCOMPARE(window.windowTitle(), QStringLiteral("客户信息修改"));
-        QVERIFY(window.kh_code->isHidden());
+        QVERIFY(window.customerKey().isEmpty());
         QVERIFY(window.Text[0]->isReadOnly());
         QVERIFY(!window.Option1->isChecked() && !window.Option2->isChecked());
     }
@@ -207,7 +203,9 @@ private Q_SLOTS:
         });
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().icon, MessageScript::Icon::Stop);
-        QVERIFY2(shown.first().text.startsWith(QStringLiteral("数据库操作失败：")),
+        // The message names the engine's own reason for the refusal.
+        QVERIFY2(shown.first().text.startsWith(QStringLiteral("数据库操作失败：")) &&
+                     shown.first().text.contains(QStringLiteral("refused")),
                  qPrintable(shown.first().text));
         QVERIFY(stayedOpen);
         QCOMPARE(afterError, stored);

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "app/localization.h"
+#include "core/clock.h"
 #include "customers/customer_entry_window.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
@@ -52,8 +53,8 @@ QString Stored(const QString& plate) {
 }
 
 void StorePlate(const QString& plate) {
-    TestDatabase::exec(QStringLiteral("insert into kh_table (kh_code, kh_cph) values (?, ?)"),
-                       {QStringLiteral("{OLD}"), plate});
+    TestDatabase::addCustomer(
+        TestDatabase::sampleCustomer(QStringLiteral("{OLD}"), plate, QStringLiteral("旧车主")));
 }
 
 void Fill(CustomerEntryWindow* window, const QStringList& texts) {
@@ -73,8 +74,8 @@ private Q_SLOTS:
         QCOMPARE(window->objectName(), QStringLiteral("Form3"));
         QCOMPARE(window->windowTitle(), QStringLiteral("客户信息添加"));
         QVERIFY(window->Option1->isChecked());
-        QCOMPARE(window->DTPicker1->value(), QDate::currentDate());
-        QCOMPARE(window->DTPicker2->value(), QDate::currentDate());
+        QCOMPARE(window->DTPicker1->value(), Today());
+        QCOMPARE(window->DTPicker2->value(), Today());
         QMap<QString, QWidget*> buddies;
         for (QLabel* label : window->findChildren<QLabel*>()) {
             if (label->buddy()) {

@@ -73,8 +73,8 @@ private Q_SLOTS:
     void existingFileIsKept() {
         TestDatabase db;
         QVERIFY(db.ok());
-        TestDatabase::exec(
-            QStringLiteral("insert into kh_table (kh_code, kh_cph) values ('{K}', '京A1')"));
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{K}"), QStringLiteral("京A1"), QStringLiteral("甲")));
         TestDatabase::exec(QStringLiteral("update cp_table set cp_name = '沪B'"));
         Database::Close();
         const Database::OpenResult reopened = Database::Open(db.dir());

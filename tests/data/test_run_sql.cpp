@@ -11,10 +11,9 @@ namespace {
 
 void AddCustomer(const QString& key, const QString& plate, const QString& name,
                  const QString& reminder = QStringLiteral("2026-12-06")) {
-    TestDatabase::exec(
-        QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, kh_txdate) "
-                       "values (?, ?, ?, ?)"),
-        {key, plate, name, reminder});
+    Customer customer = TestDatabase::sampleCustomer(key, plate, name);
+    customer.reminderDate = QDate::fromString(reminder, Qt::ISODate);
+    TestDatabase::addCustomer(customer);
 }
 
 int CustomerCount() {
@@ -59,7 +58,7 @@ private Q_SLOTS:
         QFETCH(bool, opensRows);
         AddCustomer(QStringLiteral("{A}"), QStringLiteral("京A1"), QStringLiteral("张三"));
         Recordset rs = RunSql(statement);
-        QVERIFY2(!rs.isNull(), qPrintable(LastSqlError()));
+        QVERIFY2(!rs.isNull(), qPrintable(rs.error()));
         if (opensRows) {
             QVERIFY(!rs.Eof());
             QCOMPARE(rs.Text(QStringLiteral("kh_cph")), QStringLiteral("京A1"));
@@ -124,7 +123,7 @@ private Q_SLOTS:
         rs.SetField(QStringLiteral("kh_code"), NewRecordKey());
         rs.SetField(QStringLiteral("kh_cph"), value);
         rs.SetField(QStringLiteral("kh_czname"), value);
-        QVERIFY2(rs.Update(), qPrintable(LastSqlError()));
+        QVERIFY2(rs.Update(), qPrintable(rs.error()));
         rs.Close();
 
         Recordset exact = RunSql(QStringLiteral("select * from kh_table where kh_cph=?"), {value});
@@ -189,9 +188,13 @@ private Q_SLOTS:
         const Recordset rs = RunSql(statement);
         QVERIFY(rs.isNull());
         QVERIFY(rs.Eof());
-        QVERIFY(!LastSqlError().isEmpty());
-        QVERIFY(!RunSql(QStringLiteral("select * from kh_table")).isNull());
-        QVERIFY(LastSqlError().isEmpty());
+        QVERIFY(!rs.error().isEmpty());
+        // The reason stays with the failed recordset, whatever runs next.
+        const QString reason = rs.error();
+        const Recordset next = RunSql(QStringLiteral("select * from kh_table"));
+        QVERIFY(!next.isNull());
+        QVERIFY(next.error().isEmpty());
+        QCOMPARE(rs.error(), reason);
     }
 
     // Rows are written back by row id: an ordered walk still changes the row it is on.
@@ -234,7 +237,7 @@ private Q_SLOTS:
                  .isNull());
         gone.SetField(QStringLiteral("kh_czname"), QStringLiteral("乙"));
         QVERIFY(!gone.Update());
-        QVERIFY(!LastSqlError().isEmpty());
+        QVERIFY(!gone.error().isEmpty());
 
         // Rows that are not whole rows of one table cannot be written back.
         AddCustomer(QStringLiteral("{B}"), QStringLiteral("京A2"), QStringLiteral("乙"));

@@ -54,7 +54,12 @@ bool ShowAndRead(const QString& plate, Shown* shown, const QStringList& owner = 
         history->Command5->click();
     });
     const QStringList o = owner.isEmpty() ? QStringList({"车主", "电话", "车型"}) : owner;
-    return ShowCallHistory(nullptr, plate, o[0], o[1], o[2]);
+    Customer listed;
+    listed.plate = plate;
+    listed.owner = o[0];
+    listed.telephone = o[1];
+    listed.model = o[2];
+    return ShowCallHistory(nullptr, listed);
 }
 
 }  // namespace

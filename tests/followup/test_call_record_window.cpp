@@ -10,6 +10,8 @@
 
 #include "app/current_operator.h"
 #include "app/localization.h"
+#include "core/clock.h"
+#include "core/date_text.h"
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "support/database_fixture.h"
@@ -19,6 +21,7 @@
 #include "support/windows.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
+#include "ui/link_label.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -30,12 +33,9 @@ const QString kOwner = QStringLiteral("王先生");
 const QDate kOldReminder(2024, 3, 1);
 
 void AddCustomer(const QString& key, const QString& plate, const QString& owner) {
-    TestDatabase::exec(
-        QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, "
-                       "kh_djdate, kh_txdate, kh_sfzh, kh_cx, kh_sfdgdh) "
-                       "values (?, ?, ?, '先生', '13800138000', '2023-01-05', ?, '110101', "
-                       "'桑塔纳', '0')"),
-        {key, plate, owner, QStringLiteral("2024-03-01")});
+    Customer customer = TestDatabase::sampleCustomer(key, plate, owner);
+    customer.reminderDate = kOldReminder;
+    TestDatabase::addCustomer(customer);
 }
 
 // Every column of the customer, so that a change to any of them shows.
@@ -79,7 +79,12 @@ void Type(QWidget* widget, const QString& text) {
 
 CallRecordWindow* OpenCallWindow(int listRow = 3, const QString& key = kKey) {
     auto* window = ui::WindowHost::instance<CallRecordWindow>();
-    window->setCustomer(listRow, key, kOwner, kPlate, kOldReminder);
+    Customer customer;
+    customer.key = key;
+    customer.owner = kOwner;
+    customer.plate = kPlate;
+    customer.reminderDate = kOldReminder;
+    window->load(customer, listRow);
     window->show();
     return window;
 }
@@ -148,9 +153,8 @@ private Q_SLOTS:
         QCOMPARE(window->Text2->text(), kPlate);
         QVERIFY(window->Text1->isReadOnly() && window->Text2->isReadOnly());
         QCOMPARE(window->DTPicker1->value(), kOldReminder);
-        QCOMPARE(window->kh_code->text(), kKey);
-        QCOMPARE(window->select_row->text(), QStringLiteral("3"));
-        QVERIFY(!window->kh_code->isVisible() && !window->select_row->isVisible());
+        QCOMPARE(window->customerKey(), kKey);
+        QCOMPARE(window->listRow(), 3);
         QCOMPARE(Items(window->Combo1),
                  QStringList({QStringLiteral("您的车该保养了"), QStringLiteral("提醒年检")}));
         QCOMPARE(Items(window->Combo2), QStringList({QStringLiteral("好的")}));
@@ -254,8 +258,7 @@ private Q_SLOTS:
                 .toString();
         QCOMPARE(stored, QStringList({kPlate, kOwner, QStringLiteral("提醒'保养'"),
                                       QStringLiteral("下周来"), QStringLiteral("2031-12-24"),
-                                      QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")),
-                                      QStringLiteral("张三")})
+                                      DateText(Today()), QStringLiteral("张三")})
                              .join(QLatin1Char('|')));
         QString expected = before;
         expected.replace(QStringLiteral("|2024-03-01|"), QStringLiteral("|2031-12-24|"));

@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include "core/clock.h"
+#include "core/date_text.h"
 #include "data/database.h"
 
 namespace {
@@ -27,6 +29,11 @@ QString TemplateFile() {
 }  // namespace
 
 TestDatabase::TestDatabase() {
+    static const bool clockPinned = [] {
+        SetClock(QDateTime::currentDateTime());
+        return true;
+    }();
+    Q_UNUSED(clockPinned);
     const QString source = TemplateFile();
     if (!QFile::copy(source, filePath())) {
         message_ = QStringLiteral("cannot copy the template database");
@@ -70,4 +77,27 @@ QVariant TestDatabase::scalar(const QString& statement, const QVariantList& para
         return {};
     }
     return query.value(0);
+}
+
+void TestDatabase::addCustomer(const Customer& c) {
+    exec(QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, "
+                        "kh_djdate, kh_txdate, kh_sfzh, kh_cx, kh_sfdgdh) "
+                        "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+         {c.key, c.plate, c.owner, c.sex, c.telephone, DateText(c.entryDate),
+          DateText(c.reminderDate), c.identity, c.model, c.calledFlag});
+}
+
+Customer TestDatabase::sampleCustomer(const QString& key, const QString& plate,
+                                      const QString& owner) {
+    Customer c;
+    c.key = key;
+    c.plate = plate;
+    c.owner = owner;
+    c.sex = QStringLiteral("先生");
+    c.telephone = QStringLiteral("13800138000");
+    c.entryDate = QDate(2023, 1, 5);
+    c.reminderDate = Today();
+    c.identity = QStringLiteral("110101199001011234");
+    c.model = QStringLiteral("捷达");
+    return c;
 }

@@ -3,7 +3,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "customers/customer.h"
+
 // A fresh data folder holding a freshly seeded database, open for the lifetime of the object.
+// The clock is pinned to the moment the first one is made, so a run across midnight still sees
+// one "today".
 // The first one in a process builds the database the way the program does; later ones copy
 // that file, so each test starts clean without paying for the seed's password hash again.
 class TestDatabase {
@@ -22,6 +26,11 @@ public:
     static void exec(const QString& statement, const QVariantList& params = {});
     // The single value of a query, for checks: "select count(*) from kh_table".
     static QVariant scalar(const QString& statement, const QVariantList& params = {});
+
+    // Stores the customer exactly as given, called flag included (fixture set-up).
+    static void addCustomer(const Customer& customer);
+    // A customer with every field filled, for tests that care about only some of them.
+    static Customer sampleCustomer(const QString& key, const QString& plate, const QString& owner);
 
 private:
     QTemporaryDir dir_;

@@ -70,13 +70,14 @@ void TestMessageBox::shortcuts() {
 
 void TestMessageBox::databaseError() {
     // No database is open in this test, so the statement fails with a reason.
-    QVERIFY(RunSql(QStringLiteral("select * from kh_table")).isNull());
-    const QString reason = LastSqlError();
+    const Recordset failed = RunSql(QStringLiteral("select * from kh_table"));
+    QVERIFY(failed.isNull());
+    const QString reason = failed.error();
     QVERIFY(!reason.isEmpty());
 
     MessageScript messages;
     messages.expect(kTitle, QStringLiteral("数据库操作失败：") + reason, Icon::Stop);
-    ui::ShowDatabaseError(nullptr);
+    ui::ShowDatabaseError(nullptr, failed.error());
     VERIFY_MESSAGES(messages);
 }
 

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "ui/number_text.h"
+#include "core/number_text.h"
 
 class TestNumberText : public QObject {
     Q_OBJECT
@@ -47,7 +47,7 @@ void TestNumberText::formatAmount() {
     QFETCH(double, value);
     QFETCH(QString, format);
     QFETCH(QString, expected);
-    QCOMPARE(ui::FormatAmount(value, format), expected);
+    QCOMPARE(FormatAmount(value, format), expected);
 }
 
 void TestNumberText::leadingNumber_data() {
@@ -74,7 +74,7 @@ void TestNumberText::leadingNumber_data() {
 void TestNumberText::leadingNumber() {
     QFETCH(QString, text);
     QFETCH(double, expected);
-    QCOMPARE(ui::LeadingNumber(text), expected);
+    QCOMPARE(LeadingNumber(text), expected);
 }
 
 QTEST_GUILESS_MAIN(TestNumberText)

@@ -3,8 +3,6 @@
 #include <QDate>
 #include <QString>
 
-namespace ui {
-
 // A date as the database stores it and the windows show it: "yyyy-MM-dd". An invalid date
 // gives an empty text.
 QString DateText(const QDate& date);
@@ -15,5 +13,3 @@ QDate ParseDateText(const QString& text);
 
 // The main window's date line, e.g. "今天是2026年12月6日  星期日".
 QString TodayLine(const QDate& today);
-
-}  // namespace ui

@@ -1,8 +1,6 @@
-#include "ui/date_text.h"
+#include "core/date_text.h"
 
 #include <QRegularExpression>
-
-namespace ui {
 
 QString DateText(const QDate& date) {
     return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
@@ -28,5 +26,3 @@ QString TodayLine(const QDate& today) {
         .arg(today.day())
         .arg(weekdays.at(today.dayOfWeek() - 1));
 }
-
-}  // namespace ui

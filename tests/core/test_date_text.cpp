@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "ui/date_text.h"
+#include "core/date_text.h"
 
 class TestDateText : public QObject {
     Q_OBJECT
@@ -34,7 +34,7 @@ void TestDateText::todayLine_data() {
 void TestDateText::todayLine() {
     QFETCH(QDate, date);
     QFETCH(QString, expected);
-    QCOMPARE(ui::TodayLine(date), expected);
+    QCOMPARE(TodayLine(date), expected);
 }
 
 void TestDateText::parse_data() {
@@ -55,7 +55,7 @@ void TestDateText::parse_data() {
 void TestDateText::parse() {
     QFETCH(QString, text);
     QFETCH(QDate, expected);
-    const QDate parsed = ui::ParseDateText(text);
+    const QDate parsed = ParseDateText(text);
     QCOMPARE(parsed.isValid(), expected.isValid());
     if (expected.isValid())
         QCOMPARE(parsed, expected);
@@ -63,10 +63,10 @@ void TestDateText::parse() {
 
 void TestDateText::roundTrip() {
     // Text order must be date order, so every part is zero-padded.
-    QCOMPARE(ui::DateText(QDate(2026, 1, 5)), QStringLiteral("2026-01-05"));
-    QCOMPARE(ui::DateText(QDate()), QString());
+    QCOMPARE(DateText(QDate(2026, 1, 5)), QStringLiteral("2026-01-05"));
+    QCOMPARE(DateText(QDate()), QString());
     for (const QDate& date : {QDate(1999, 12, 31), QDate(2026, 2, 28), QDate(2030, 10, 1)})
-        QCOMPARE(ui::ParseDateText(ui::DateText(date)), date);
+        QCOMPARE(ParseDateText(DateText(date)), date);
 }
 
 QTEST_GUILESS_MAIN(TestDateText)

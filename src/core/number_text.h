@@ -2,8 +2,6 @@
 
 #include <QString>
 
-namespace ui {
-
 // Formats a number with a picture made of '#', '0' and at most one '.': the zeros after the
 // point give the decimals, the zeros before it the least count of integer digits, and '#'
 // only stands for "more digits if needed". "########0.00" gives two decimals without thousands
@@ -17,5 +15,3 @@ QString FormatAmount(double value, const QString& format);
 // optional exponent such as "e3"). Anything that does not start a number, and a number too large
 // for a double, counts as 0. "12.5.3" reads 12.5, " 1 2" reads 12.
 double LeadingNumber(const QString& text);
-
-}  // namespace ui

@@ -1,4 +1,4 @@
-#include "ui/number_text.h"
+#include "core/number_text.h"
 
 #include <QtGlobal>
 
@@ -7,8 +7,6 @@
 #include <cmath>
 #include <string>
 #include <system_error>
-
-namespace ui {
 
 namespace {
 
@@ -167,5 +165,3 @@ double LeadingNumber(const QString& text) {
         return 0;
     return negative ? -value : value;
 }
-
-}  // namespace ui

@@ -1,0 +1,44 @@
+#include "app/reminder_list.h"
+
+#include "core/date_text.h"
+#include "data/run_sql.h"
+
+QString ReminderModeText(ReminderMode mode) {
+    switch (mode) {
+        case ReminderMode::All:
+            return QStringLiteral("全部显示");
+        case ReminderMode::Called:
+            return QStringLiteral("显示已打过电话");
+        case ReminderMode::NotCalled:
+            return QStringLiteral("显示未打过电话");
+    }
+    return {};
+}
+
+std::optional<ReminderMode> ReminderModeFromText(const QString& text) {
+    for (ReminderMode mode : {ReminderMode::All, ReminderMode::Called, ReminderMode::NotCalled}) {
+        if (text == ReminderModeText(mode)) {
+            return mode;
+        }
+    }
+    return std::nullopt;
+}
+
+Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to) {
+    // Dates are stored as yyyy-MM-dd text, so comparing the column itself is the same as
+    // comparing its text, and lets the engine use the reminder-date index.
+    QString text = QStringLiteral("select * from kh_table where kh_txdate >= ? and kh_txdate <= ?");
+    QVariantList params = {DateText(from), DateText(to)};
+    if (mode != ReminderMode::All) {
+        text += QStringLiteral(" and kh_sfdgdh = ?");
+        params << (mode == ReminderMode::Called ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    return RunSql(text, params);
+}
+
+Recordset SearchCustomers(const QString& text) {
+    const QString pattern = ContainsPattern(text);
+    return RunSql(QStringLiteral("select * from kh_table where kh_cph like ? escape '\\' or "
+                                 "kh_czname like ? escape '\\' or kh_tele like ? escape '\\'"),
+                  {pattern, pattern, pattern});
+}

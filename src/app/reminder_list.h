@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <optional>
+
+#include "data/recordset.h"
+
+// The display modes of the main window's list, in list order.
+enum class ReminderMode { All = 0, Called = 1, NotCalled = 2 };
+
+QString ReminderModeText(ReminderMode mode);
+// The mode a list entry names; nothing for any other text.
+std::optional<ReminderMode> ReminderModeFromText(const QString& text);
+
+// Customers whose reminder date lies in [from, to], both ends included, filtered by mode. The
+// rows are whole kh_table rows; a null recordset carries the reason the read failed.
+Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to);
+
+// Customers whose plate, owner's name or telephone contains `text`, taken literally.
+Recordset SearchCustomers(const QString& text);

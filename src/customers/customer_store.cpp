@@ -1,0 +1,92 @@
+#include "customers/customer_store.h"
+
+#include "core/date_text.h"
+#include "data/record_key.h"
+#include "data/run_sql.h"
+
+namespace {
+
+const QString kByKey = QStringLiteral("select * from kh_table where kh_code=?");
+const QString kByPlate = QStringLiteral("select * from kh_table where kh_cph=?");
+
+const QString kAddUnlessStored = QStringLiteral(
+    "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
+    "kh_sfzh, kh_cx, kh_sfdgdh) select ?, ?, ?, ?, ?, ?, ?, ?, ?, '0' "
+    "where not exists (select 1 from kh_table where kh_cph = ?)");
+
+const QString kUpdate = QStringLiteral(
+    "update kh_table set kh_czname=?, kh_tele=?, kh_djdate=?, kh_txdate=?, kh_sfzh=?, kh_cx=?, "
+    "kh_xb=? where kh_code=?");
+const QString kUpdateKeepingSex = QStringLiteral(
+    "update kh_table set kh_czname=?, kh_tele=?, kh_djdate=?, kh_txdate=?, kh_sfzh=?, kh_cx=? "
+    "where kh_code=?");
+
+DbResult<std::optional<Customer>> FindOne(const QString& statement, const QString& value) {
+    Recordset rs = RunSql(statement, {value});
+    if (rs.isNull()) {
+        return DbResult<std::optional<Customer>>::failure(rs.error());
+    }
+    std::optional<Customer> found = CustomerFromRow(rs);
+    rs.Close();
+    return found;
+}
+
+}  // namespace
+
+std::optional<Customer> CustomerFromRow(const Recordset& row) {
+    if (row.Eof()) {
+        return std::nullopt;
+    }
+    Customer c;
+    c.key = row.Text(QStringLiteral("kh_code"));
+    c.plate = row.Text(QStringLiteral("kh_cph"));
+    c.owner = row.Text(QStringLiteral("kh_czname"));
+    c.sex = row.Text(QStringLiteral("kh_xb"));
+    c.telephone = row.Text(QStringLiteral("kh_tele"));
+    c.entryDate = ParseDateText(row.Text(QStringLiteral("kh_djdate")));
+    c.reminderDate = ParseDateText(row.Text(QStringLiteral("kh_txdate")));
+    c.identity = row.Text(QStringLiteral("kh_sfzh"));
+    c.model = row.Text(QStringLiteral("kh_cx"));
+    c.calledFlag = row.Text(QStringLiteral("kh_sfdgdh"));
+    return c;
+}
+
+DbResult<std::optional<Customer>> FindCustomerByKey(const QString& key) {
+    return FindOne(kByKey, key);
+}
+
+DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate) {
+    return FindOne(kByPlate, plate);
+}
+
+DbResult<CustomerAdd> AddCustomer(const Customer& c) {
+    const QString key = c.key.isEmpty() ? NewRecordKey() : c.key;
+    const Recordset added =
+        RunSql(kAddUnlessStored, {key, c.plate, c.owner, c.sex, c.telephone, c.entryDate,
+                                  c.reminderDate, c.identity, c.model, c.plate});
+    if (added.isNull()) {
+        return DbResult<CustomerAdd>::failure(added.error());
+    }
+    return added.rowsAffected() == 0 ? CustomerAdd::PlateTaken : CustomerAdd::Added;
+}
+
+DbResult<CustomerUpdate> UpdateCustomer(const Customer& c) {
+    QVariantList values = {c.owner, c.telephone, c.entryDate, c.reminderDate, c.identity, c.model};
+    if (!c.sex.isEmpty()) {
+        values << c.sex;
+    }
+    values << c.key;
+    const Recordset saved = RunSql(c.sex.isEmpty() ? kUpdateKeepingSex : kUpdate, values);
+    if (saved.isNull()) {
+        return DbResult<CustomerUpdate>::failure(saved.error());
+    }
+    return saved.rowsAffected() == 0 ? CustomerUpdate::Gone : CustomerUpdate::Updated;
+}
+
+DbStatus RemoveCustomer(const QString& key) {
+    const Recordset deleted = RunSql(QStringLiteral("delete from kh_table where kh_code=?"), {key});
+    if (deleted.isNull()) {
+        return DbStatus::failure(deleted.error());
+    }
+    return DbOk();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+
+#include "customers/customer.h"
+#include "data/db_result.h"
+#include "data/recordset.h"
+
+// Reading and writing kh_table. Plates are stored and compared exactly as typed.
+// The customer of the current row of a recordset on kh_table; nothing at EOF.
+std::optional<Customer> CustomerFromRow(const Recordset& row);
+
+DbResult<std::optional<Customer>> FindCustomerByKey(const QString& key);
+// The first stored customer with exactly this plate.
+DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate);
+
+enum class CustomerAdd { Added, PlateTaken };
+// Adds the customer as not yet called, under its key or a new one when it has none. The check
+// and the insert are one statement, so a second station cannot slip the same plate in between.
+DbResult<CustomerAdd> AddCustomer(const Customer& customer);
+
+enum class CustomerUpdate { Updated, Gone };
+// Writes everything but the key, the plate and the called flag. An empty sex keeps the stored one.
+DbResult<CustomerUpdate> UpdateCustomer(const Customer& customer);
+
+DbStatus RemoveCustomer(const QString& key);

@@ -1,0 +1,14 @@
+#include "masterdata/plate_prefix.h"
+
+#include "data/run_sql.h"
+
+DbResult<QString> PlatePrefix() {
+    Recordset prefix =
+        RunSql(QStringLiteral("select cp_name from cp_table order by rowid limit 1"));
+    if (prefix.isNull()) {
+        return DbResult<QString>::failure(prefix.error());
+    }
+    QString text = prefix.Eof() ? QString() : prefix.Text(QStringLiteral("cp_name"));
+    prefix.Close();
+    return text;
+}
