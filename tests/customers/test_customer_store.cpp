@@ -1,0 +1,134 @@
+#include <QTest>
+
+#include "customers/customer_store.h"
+#include "support/database_fixture.h"
+
+namespace {
+
+QString StoredRow(const QString& key) {
+    return TestDatabase::scalar(
+               QStringLiteral("select kh_code||'|'||kh_cph||'|'||kh_czname||'|'||kh_xb||'|'||"
+                              "kh_tele||'|'||kh_djdate||'|'||kh_txdate||'|'||kh_sfzh||'|'||"
+                              "kh_cx||'|'||kh_sfdgdh from kh_table where kh_code=?"),
+               {key})
+        .toString();
+}
+
+int Count() {
+    return TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt();
+}
+
+}  // namespace
+
+class TestCustomerStore : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDatabase> db_;
+
+private Q_SLOTS:
+    void init() {
+        db_ = std::make_unique<TestDatabase>();
+        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+    }
+    void cleanup() { db_.reset(); }
+
+    // What is added comes back field for field, by key and by plate, and texts that look like
+    // SQL or patterns are stored as typed.
+    void addedCustomerReadsBackUnchanged() {
+        Customer c = TestDatabase::sampleCustomer(QString(), QStringLiteral("京A'1%_\\"),
+                                                  QStringLiteral("O'Neil \"老王\""));
+        c.sex = QStringLiteral("女士");
+        c.reminderDate = QDate(2027, 2, 28);
+        c.calledFlag = QStringLiteral("1");  // ignored: a new customer has not been called
+        const DbResult<CustomerAdd> added = AddCustomer(c);
+        QVERIFY2(added.ok(), qPrintable(added.error()));
+        QCOMPARE(*added, CustomerAdd::Added);
+
+        const auto byPlate = FindCustomerByPlate(c.plate);
+        QVERIFY(byPlate && *byPlate);
+        const Customer stored = **byPlate;
+        QCOMPARE(stored.key.size(), 38);
+        QCOMPARE(stored.plate, c.plate);
+        QCOMPARE(stored.owner, c.owner);
+        QCOMPARE(stored.sex, c.sex);
+        QCOMPARE(stored.telephone, c.telephone);
+        QCOMPARE(stored.entryDate, c.entryDate);
+        QCOMPARE(stored.reminderDate, c.reminderDate);
+        QCOMPARE(stored.identity, c.identity);
+        QCOMPARE(stored.model, c.model);
+        QCOMPARE(stored.calledFlag, QStringLiteral("0"));
+
+        const auto byKey = FindCustomerByKey(stored.key);
+        QVERIFY(byKey && *byKey);
+        QCOMPARE((*byKey)->plate, c.plate);
+
+        const auto missing = FindCustomerByPlate(QStringLiteral("京A'1%"));
+        QVERIFY(missing && !*missing);
+    }
+
+    void aStoredPlateIsNotAddedTwice_data() {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("added");
+        QTest::newRow("same plate") << QStringLiteral("京A12345") << false;
+        QTest::newRow("trailing blank is another plate") << QStringLiteral("京A12345 ") << true;
+        QTest::newRow("letter case counts") << QStringLiteral("京a12345") << true;
+    }
+    void aStoredPlateIsNotAddedTwice() {
+        QFETCH(QString, second);
+        QFETCH(bool, added);
+        QCOMPARE(*AddCustomer(TestDatabase::sampleCustomer(
+                     QStringLiteral("{1}"), QStringLiteral("京A12345"), QStringLiteral("甲"))),
+                 CustomerAdd::Added);
+        const auto result = AddCustomer(
+            TestDatabase::sampleCustomer(QStringLiteral("{2}"), second, QStringLiteral("乙")));
+        QVERIFY(result.ok());
+        QCOMPARE(*result, added ? CustomerAdd::Added : CustomerAdd::PlateTaken);
+        QCOMPARE(Count(), added ? 2 : 1);
+    }
+
+    // Only the editable fields change; an empty sex keeps the stored one.
+    void updateWritesTheEditableFields() {
+        Customer c = TestDatabase::sampleCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"),
+                                                  QStringLiteral("甲"));
+        c.calledFlag = QStringLiteral("1");
+        TestDatabase::addCustomer(c);
+        Customer edited = c;
+        edited.plate = QStringLiteral("京B9");    // never written
+        edited.calledFlag = QStringLiteral("0");  // never written
+        edited.owner = QStringLiteral("乙");
+        edited.sex = QString();
+        edited.reminderDate = QDate(2030, 1, 1);
+        QCOMPARE(*UpdateCustomer(edited), CustomerUpdate::Updated);
+        QCOMPARE(StoredRow(QStringLiteral("{1}")),
+                 QStringLiteral("{1}|京A1|乙|先生|13800138000|2023-01-05|2030-01-01|"
+                                "110101199001011234|捷达|1"));
+
+        edited.key = QStringLiteral("{gone}");
+        QCOMPARE(*UpdateCustomer(edited), CustomerUpdate::Gone);
+    }
+
+    void removeDeletesOnlyThatCustomer() {
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲")));
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙")));
+        QVERIFY(RemoveCustomer(QStringLiteral("{1}")).ok());
+        QCOMPARE(Count(), 1);
+        QVERIFY(StoredRow(QStringLiteral("{1}")).isEmpty());
+    }
+
+    // A refused write says why and is not reported as done.
+    void failuresCarryTheEnginesReason() {
+        TestDatabase::exec(
+            QStringLiteral("create trigger refuse before insert on kh_table "
+                           "begin select raise(abort, 'no room'); end"));
+        const auto added = AddCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲")));
+        QVERIFY(!added.ok());
+        QVERIFY2(added.error().contains(QStringLiteral("no room")), qPrintable(added.error()));
+        QCOMPARE(Count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCustomerStore)
+#include "test_customer_store.moc"
