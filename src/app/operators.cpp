@@ -4,20 +4,7 @@
 #include "data/run_sql.h"
 
 DbResult<QStringList> OperatorNames() {
-    Recordset users = RunSql(QStringLiteral("select user_name from user_table order by rowid"));
-    if (users.isNull()) {
-        return DbResult<QStringList>::failure(users.error());
-    }
-    QStringList names;
-    for (; !users.Eof(); users.MoveNext()) {
-        names << users.Text(0);
-    }
-    users.Close();
-    // A walk that stopped on an error has not read every row.
-    if (!users.error().isEmpty()) {
-        return DbResult<QStringList>::failure(users.error());
-    }
-    return names;
+    return ColumnTexts(QStringLiteral("select user_name from user_table order by rowid"));
 }
 
 DbResult<Login> CheckLogin(const QString& name, const QString& password) {

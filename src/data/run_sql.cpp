@@ -98,3 +98,17 @@ Recordset RunSql(const QString& statement, const QVariantList& params) {
     }
     return Recordset(std::move(impl));
 }
+
+DbResult<QStringList> ColumnTexts(const QString& statement, const QVariantList& params) {
+    Recordset rows = RunSql(statement, params);
+    QStringList texts;
+    for (; !rows.Eof(); rows.MoveNext()) {
+        texts << rows.Text(0);
+    }
+    // A null recordset, or a walk that stopped on an error, has not read every row.
+    if (!rows.error().isEmpty()) {
+        return DbResult<QStringList>::failure(rows.error());
+    }
+    rows.Close();
+    return texts;
+}

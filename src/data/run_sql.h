@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include "data/db_result.h"
 #include "data/recordset.h"
 
 // Runs one statement on the open database. Values are bound to the `?` placeholders in order,
@@ -16,3 +17,7 @@ Recordset RunSql(const QString& statement, const QVariantList& params = {});
 // A like-pattern that matches `text` anywhere, with its own %, _ and \ taken literally.
 // Use it with "like ? escape '\'".
 QString ContainsPattern(const QString& text);
+
+// The first column of every row a query returns, as text, in the order returned; or why the
+// query or its walk failed.
+DbResult<QStringList> ColumnTexts(const QString& statement, const QVariantList& params = {});

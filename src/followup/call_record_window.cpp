@@ -48,46 +48,72 @@ const QString kSaved = QStringLiteral("添加成功！");
 const QString kSavedWithoutCustomer =
     QStringLiteral("电话记录已保存，但该客户资料已不存在（可能已被删除），提醒日期没有更新。");
 
-QPlainTextEdit* MakeTextArea(QWidget* parent) {
-    auto* text = new QPlainTextEdit(parent);
-    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Tab moves on to the next field, as in every other entry window.
-    text->setTabChangesFocus(true);
-    text->setMinimumHeight(72);
-    return text;
-}
+// The captions and control names of one text block: what was said, or what was answered.
+struct TextBlockNames {
+    QString caption;
+    QString phraseCaption;
+    QString appendCaption;
+    QString editCaption;
+    const char* label;
+    const char* text;
+    const char* phraseLabel;
+    const char* combo;
+    const char* append;
+    const char* edit;
+};
 
-// One phrase row: the stored phrases, the button that appends the chosen one to the text above,
-// and the link that opens the phrase list for editing.
-struct PhraseRow {
+// A text of the call with its phrase row below: the stored phrases, the button that appends
+// the chosen one to the text, and the link that opens the phrase list for editing.
+struct TextBlock {
+    QLabel* label;
+    QPlainTextEdit* text;
+    QLabel* phraseLabel;
     QComboBox* combo;
     QPushButton* append;
     ui::LinkLabel* edit;
-    QHBoxLayout* layout;
+    QHBoxLayout* phraseRow;
 };
 
-PhraseRow MakePhraseRow(QWidget* parent, const QString& comboName, const QString& appendName,
-                        const QString& appendCaption, const QString& editName,
-                        const QString& editCaption) {
-    PhraseRow row;
-    row.combo = ui::Named(new QComboBox(parent), comboName);
-    row.combo->setEditable(true);
+TextBlock MakeTextBlock(QWidget* parent, const TextBlockNames& names) {
+    using ui::Named;
+    TextBlock block;
+    block.label = Named(new QLabel(names.caption, parent), QLatin1String(names.label));
+    block.text = Named(new QPlainTextEdit(parent), QLatin1String(names.text));
+    block.text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on to the next field, as in every other entry window.
+    block.text->setTabChangesFocus(true);
+    block.text->setMinimumHeight(72);
+    block.phraseLabel =
+        Named(new QLabel(names.phraseCaption, parent), QLatin1String(names.phraseLabel));
+    block.combo = Named(new QComboBox(parent), QLatin1String(names.combo));
+    block.combo->setEditable(true);
     // A typed phrase is stored by the ↑ button, not by Enter in the box.
-    row.combo->setInsertPolicy(QComboBox::NoInsert);
-    row.combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    row.combo->setMinimumContentsLength(20);
-    row.append = ui::Named(new QPushButton(kAppend, parent), appendName);
-    row.append->setAccessibleName(appendCaption);
-    row.append->setToolTip(appendCaption);
-    row.append->setFixedWidth(44);
-    row.edit = ui::Named(new ui::LinkLabel(kEdit, parent), editName);
-    row.edit->setAccessibleName(editCaption);
-    row.edit->setToolTip(editCaption);
-    row.layout = new QHBoxLayout;
-    row.layout->addWidget(row.combo, 1);
-    row.layout->addWidget(row.append);
-    row.layout->addWidget(row.edit);
-    return row;
+    block.combo->setInsertPolicy(QComboBox::NoInsert);
+    block.combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    block.combo->setMinimumContentsLength(20);
+    block.append = Named(new QPushButton(kAppend, parent), QLatin1String(names.append));
+    block.append->setAccessibleName(names.appendCaption);
+    block.append->setToolTip(names.appendCaption);
+    block.append->setFixedWidth(44);
+    block.edit = Named(new ui::LinkLabel(kEdit, parent), QLatin1String(names.edit));
+    block.edit->setAccessibleName(names.editCaption);
+    block.edit->setToolTip(names.editCaption);
+    block.label->setBuddy(block.text);
+    block.phraseLabel->setBuddy(block.combo);
+    block.phraseRow = new QHBoxLayout;
+    block.phraseRow->addWidget(block.combo, 1);
+    block.phraseRow->addWidget(block.append);
+    block.phraseRow->addWidget(block.edit);
+    return block;
+}
+
+// Places the block's two rows in the form's grid, starting at `row`; the text takes the height.
+void PlaceTextBlock(QGridLayout* fields, int row, const TextBlock& block) {
+    fields->addWidget(block.label, row, 0, Qt::AlignTop);
+    fields->addWidget(block.text, row, 1);
+    fields->addWidget(block.phraseLabel, row + 1, 0);
+    fields->addLayout(block.phraseRow, row + 1, 1);
+    fields->setRowStretch(row, 1);
 }
 
 }  // namespace
@@ -103,26 +129,24 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     plateLabel = Named(new QLabel(kPlateCaption, this), QStringLiteral("plateLabel"));
     Text2 = Named(new QLineEdit(this), QStringLiteral("Text2"));
     Text2->setReadOnly(true);
-    contentLabel = Named(new QLabel(kContentCaption, this), QStringLiteral("contentLabel"));
-    Text3 = Named(MakeTextArea(this), QStringLiteral("Text3"));
-    contentPhraseLabel =
-        Named(new QLabel(kContentPhraseCaption, this), QStringLiteral("contentPhraseLabel"));
-    const PhraseRow contentPhrase =
-        MakePhraseRow(this, QStringLiteral("Combo1"), QStringLiteral("Command3"),
-                      kAppendContentName, QStringLiteral("Label7"), kEditContentName);
-    Combo1 = contentPhrase.combo;
-    Command3 = contentPhrase.append;
-    Label7 = contentPhrase.edit;
-    responseLabel = Named(new QLabel(kResponseCaption, this), QStringLiteral("responseLabel"));
-    Text4 = Named(MakeTextArea(this), QStringLiteral("Text4"));
-    responsePhraseLabel =
-        Named(new QLabel(kResponsePhraseCaption, this), QStringLiteral("responsePhraseLabel"));
-    const PhraseRow responsePhrase =
-        MakePhraseRow(this, QStringLiteral("Combo2"), QStringLiteral("Command4"),
-                      kAppendResponseName, QStringLiteral("Label8"), kEditResponseName);
-    Combo2 = responsePhrase.combo;
-    Command4 = responsePhrase.append;
-    Label8 = responsePhrase.edit;
+    const TextBlock content = MakeTextBlock(
+        this, {kContentCaption, kContentPhraseCaption, kAppendContentName, kEditContentName,
+               "contentLabel", "Text3", "contentPhraseLabel", "Combo1", "Command3", "Label7"});
+    contentLabel = content.label;
+    Text3 = content.text;
+    contentPhraseLabel = content.phraseLabel;
+    Combo1 = content.combo;
+    Command3 = content.append;
+    Label7 = content.edit;
+    const TextBlock response = MakeTextBlock(
+        this, {kResponseCaption, kResponsePhraseCaption, kAppendResponseName, kEditResponseName,
+               "responseLabel", "Text4", "responsePhraseLabel", "Combo2", "Command4", "Label8"});
+    responseLabel = response.label;
+    Text4 = response.text;
+    responsePhraseLabel = response.phraseLabel;
+    Combo2 = response.combo;
+    Command4 = response.append;
+    Label8 = response.edit;
     reminderLabel = Named(new QLabel(kReminderCaption, this), QStringLiteral("reminderLabel"));
     DTPicker1 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker1"));
     Command1 = Named(new QPushButton(kSave, this), QStringLiteral("Command1"));
@@ -130,10 +154,6 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
 
     ownerLabel->setBuddy(Text1);
     plateLabel->setBuddy(Text2);
-    contentLabel->setBuddy(Text3);
-    contentPhraseLabel->setBuddy(Combo1);
-    responseLabel->setBuddy(Text4);
-    responsePhraseLabel->setBuddy(Combo2);
     reminderLabel->setBuddy(DTPicker1);
 
     auto* customer = new QHBoxLayout;
@@ -152,18 +172,10 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     fields->setVerticalSpacing(8);
     fields->addWidget(ownerLabel, 0, 0);
     fields->addLayout(customer, 0, 1);
-    fields->addWidget(contentLabel, 1, 0, Qt::AlignTop);
-    fields->addWidget(Text3, 1, 1);
-    fields->addWidget(contentPhraseLabel, 2, 0);
-    fields->addLayout(contentPhrase.layout, 2, 1);
-    fields->addWidget(responseLabel, 3, 0, Qt::AlignTop);
-    fields->addWidget(Text4, 3, 1);
-    fields->addWidget(responsePhraseLabel, 4, 0);
-    fields->addLayout(responsePhrase.layout, 4, 1);
+    PlaceTextBlock(fields, 1, content);
+    PlaceTextBlock(fields, 3, response);
     fields->addWidget(reminderLabel, 5, 0);
     fields->addLayout(reminder, 5, 1);
-    fields->setRowStretch(1, 1);
-    fields->setRowStretch(3, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

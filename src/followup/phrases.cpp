@@ -19,20 +19,7 @@ const PhraseList& ResponsePhrases() {
 }
 
 DbResult<QStringList> LoadPhrases(const PhraseList& list) {
-    Recordset rows = RunSql(QStringLiteral("select %1 from %2").arg(list.column, list.table));
-    if (rows.isNull()) {
-        return DbResult<QStringList>::failure(rows.error());
-    }
-    QStringList phrases;
-    for (; !rows.Eof(); rows.MoveNext()) {
-        phrases << rows.Text(0);
-    }
-    rows.Close();
-    // A walk that stopped on an error has not read every row.
-    if (!rows.error().isEmpty()) {
-        return DbResult<QStringList>::failure(rows.error());
-    }
-    return phrases;
+    return ColumnTexts(QStringLiteral("select %1 from %2").arg(list.column, list.table));
 }
 
 DbResult<PhraseStore> StorePhraseOnce(const PhraseList& list, const QString& phrase) {

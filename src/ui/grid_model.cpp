@@ -159,100 +159,71 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     return true;
 }
 
+void GridModel::reshape(Qt::Orientation lines, bool inserting, int first, int last,
+                        const std::function<void()>& apply) {
+    if (!autoRedraw_) {
+        apply();
+        structureDirty_ = true;
+        return;
+    }
+    const bool rows = lines == Qt::Vertical;
+    if (rows) {
+        inserting ? beginInsertRows({}, first, last) : beginRemoveRows({}, first, last);
+    } else {
+        inserting ? beginInsertColumns({}, first, last) : beginRemoveColumns({}, first, last);
+    }
+    apply();
+    const int count = last - first + 1;
+    (rows ? shownRows_ : shownCols_) += inserting ? count : -count;
+    if (rows) {
+        inserting ? endInsertRows() : endRemoveRows();
+    } else {
+        inserting ? endInsertColumns() : endRemoveColumns();
+    }
+}
+
 void GridModel::setRows(int count) {
     count = std::max(count, 1);
-    if (!autoRedraw_) {
-        store_.setRows(count);
-        structureDirty_ = true;
-    } else if (count > shownRows_) {
-        beginInsertRows({}, shownRows_, count - 1);
-        store_.setRows(count);
-        shownRows_ = count;
-        endInsertRows();
-    } else if (count < shownRows_) {
-        beginRemoveRows({}, count, shownRows_ - 1);
-        store_.setRows(count);
-        shownRows_ = count;
-        endRemoveRows();
+    if (autoRedraw_ && count == shownRows_) {
+        return;
     }
+    const bool inserting = count > shownRows_;
+    reshape(Qt::Vertical, inserting, inserting ? shownRows_ : count,
+            inserting ? count - 1 : shownRows_ - 1, [&] { store_.setRows(count); });
 }
 
 void GridModel::setCols(int count) {
     count = std::max(count, 1);
-    if (!autoRedraw_) {
-        store_.setCols(count);
-        structureDirty_ = true;
-    } else if (count > shownCols_) {
-        beginInsertColumns({}, shownCols_, count - 1);
-        store_.setCols(count);
-        shownCols_ = count;
-        endInsertColumns();
-    } else if (count < shownCols_) {
-        beginRemoveColumns({}, count, shownCols_ - 1);
-        store_.setCols(count);
-        shownCols_ = count;
-        endRemoveColumns();
+    if (autoRedraw_ && count == shownCols_) {
+        return;
     }
+    const bool inserting = count > shownCols_;
+    reshape(Qt::Horizontal, inserting, inserting ? shownCols_ : count,
+            inserting ? count - 1 : shownCols_ - 1, [&] { store_.setCols(count); });
 }
 
 void GridModel::insertRow(int row) {
-    if (row < 0 || row > store_.rows()) {
-        return;
+    if (row >= 0 && row <= store_.rows()) {
+        reshape(Qt::Vertical, true, row, row, [&] { store_.insertRow(row); });
     }
-    if (!autoRedraw_) {
-        store_.insertRow(row);
-        structureDirty_ = true;
-        return;
-    }
-    beginInsertRows({}, row, row);
-    store_.insertRow(row);
-    ++shownRows_;
-    endInsertRows();
 }
 
 void GridModel::removeRow(int row) {
-    if (row < 0 || row >= store_.rows() || store_.rows() == 1) {
-        return;
+    if (row >= 0 && row < store_.rows() && store_.rows() > 1) {
+        reshape(Qt::Vertical, false, row, row, [&] { store_.removeRow(row); });
     }
-    if (!autoRedraw_) {
-        store_.removeRow(row);
-        structureDirty_ = true;
-        return;
-    }
-    beginRemoveRows({}, row, row);
-    store_.removeRow(row);
-    --shownRows_;
-    endRemoveRows();
 }
 
 void GridModel::insertColumn(int col) {
-    if (col < 0 || col > store_.cols()) {
-        return;
+    if (col >= 0 && col <= store_.cols()) {
+        reshape(Qt::Horizontal, true, col, col, [&] { store_.insertColumn(col); });
     }
-    if (!autoRedraw_) {
-        store_.insertColumn(col);
-        structureDirty_ = true;
-        return;
-    }
-    beginInsertColumns({}, col, col);
-    store_.insertColumn(col);
-    ++shownCols_;
-    endInsertColumns();
 }
 
 void GridModel::removeColumn(int col) {
-    if (col < 0 || col >= store_.cols() || store_.cols() == 1) {
-        return;
+    if (col >= 0 && col < store_.cols() && store_.cols() > 1) {
+        reshape(Qt::Horizontal, false, col, col, [&] { store_.removeColumn(col); });
     }
-    if (!autoRedraw_) {
-        store_.removeColumn(col);
-        structureDirty_ = true;
-        return;
-    }
-    beginRemoveColumns({}, col, col);
-    store_.removeColumn(col);
-    --shownCols_;
-    endRemoveColumns();
 }
 
 void GridModel::cellsChanged(int row1, int col1, int row2, int col2) {

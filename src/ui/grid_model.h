@@ -67,6 +67,11 @@ private:
     void columnChanged(int col) { cellsChanged(0, col, shownRows_ - 1, col); }
     int packedBorders(int row, int col) const;
 
+    // Inserts or removes the rows (Qt::Vertical) or columns [first, last] through `apply`; the
+    // view hears of it at once, or at the next refresh while redrawing is off.
+    void reshape(Qt::Orientation lines, bool inserting, int first, int last,
+                 const std::function<void()>& apply);
+
     GridStore store_;
     QFont baseFont_;
     bool autoRedraw_ = true;
