@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 TEST_BUILD_DIR ?= build-test
 ARGS ?=
 
-.PHONY: deps build run test bench format clean
+.PHONY: deps build run test bench format format-check clean
 
 deps:
 	scripts/install-deps.sh
@@ -24,8 +24,14 @@ test: deps
 bench: build
 	scripts/run-bench.sh $(BUILD_DIR)
 
+SOURCES_TO_FORMAT = find src tests bench tools -name '*.cpp' -o -name '*.h'
+
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	$(SOURCES_TO_FORMAT) | xargs clang-format -i
+
+# Reports every file that `make format` would change, and fails if there is one.
+format-check:
+	$(SOURCES_TO_FORMAT) | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR)

@@ -71,6 +71,10 @@ bool Run(QSqlQuery& query) {
 bool GenerateShop(const ShopSize& size, unsigned seed) {
     QRandomGenerator rng(seed);
     Transaction transaction;
+    if (!transaction.isActive()) {
+        qWarning("generator: cannot begin a transaction");
+        return false;
+    }
     QSqlDatabase db = Database::Connection();
 
     QSqlQuery customer(db);
@@ -148,5 +152,9 @@ bool GenerateShop(const ShopSize& size, unsigned seed) {
             return false;
         }
     }
-    return transaction.commit();
+    if (!transaction.commit()) {
+        qWarning("generator: cannot commit");
+        return false;
+    }
+    return true;
 }

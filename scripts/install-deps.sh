@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config clang-format
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   libsqlite3-dev sqlite3
   libsodium-dev

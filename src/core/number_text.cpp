@@ -67,8 +67,10 @@ std::string RoundedDigits(double value, int decimals) {
         else
             digits.insert(digits.begin(), '1');
     }
+    // A new string rather than assigning "0": GCC 12 at -O3 misreads that assignment as an
+    // overlapping copy (-Wrestrict).
     if (digits.empty())
-        digits = "0";
+        return std::string(1, '0');
     return digits;
 }
 

@@ -18,6 +18,7 @@ namespace {
 
 const QString kConnection = QStringLiteral("ruvaso");
 const QString kCreateConnection = QStringLiteral("ruvaso_create");
+const QString kEngineCheck = QStringLiteral("ruvaso_engine_check");
 QString g_dataDir;
 
 const QStringList& RequiredTables() {
@@ -39,6 +40,54 @@ sqlite3* DriverHandle(const QSqlDatabase& db) {
         return nullptr;
     }
     return *static_cast<sqlite3* const*>(v.constData());
+}
+
+// Why `db` cannot serve this program's own statements, or empty when it can.
+QString EngineProblem(const QSqlDatabase& db) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("select sqlite_version()")) || !query.next()) {
+        return query.lastError().text();
+    }
+    const QString driver = query.value(0).toString();
+    const QString linked = QString::fromLatin1(sqlite3_libversion());
+    if (driver != linked) {
+        return QStringLiteral("数据库驱动使用 SQLite %1，程序使用 SQLite %2。").arg(driver, linked);
+    }
+    g_handle = DriverHandle(db);
+    if (!g_handle) {
+        return QStringLiteral("无法取得数据库驱动的连接。");
+    }
+    Statement statement;
+    QString problem;
+    if (!statement.prepare(QStringLiteral("select count(*) + ? from sqlite_master"), {42}) ||
+        statement.step() != SQLITE_ROW || statement.int64(0) != 42) {
+        problem = statement.error().isEmpty() ? QStringLiteral("测试语句的结果不对。")
+                                              : statement.error();
+    }
+    statement.finalize();
+    g_handle = nullptr;
+    return problem;
+}
+
+// The data layer runs its own statements, with the SQLite library this program links, on the
+// handle that Qt's driver opened. That is only sound while the driver uses that same library,
+// so Open checks it on a scratch connection before any file is created or opened.
+QString CheckEngine() {
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kEngineCheck);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        problem = db.open() ? EngineProblem(db) : db.lastError().text();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(kEngineCheck);
+    if (problem.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral(
+               "程序安装有误，无法使用数据库驱动：\n%1\n"
+               "为保护数据，程序没有打开数据库文件。请重新安装本程序。")
+        .arg(problem);
 }
 
 // str(date) gives the stored text of a date, so date ranges compare as text.
@@ -222,6 +271,10 @@ QString Database::DefaultDataDir() {
 Database::OpenResult Database::Open(const QString& dataDir) {
     Close();
     OpenResult result;
+    result.message = CheckEngine();
+    if (!result.message.isEmpty()) {
+        return result;
+    }
     const QString dir = QDir(dataDir).absolutePath();
     if (!QDir().mkpath(dir)) {
         result.message =

@@ -1,3 +1,5 @@
+#include <sqlite3.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlQuery>
@@ -85,6 +87,30 @@ private Q_SLOTS:
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from cp_table")).toInt(), 1);
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select cp_name from cp_table")).toString(),
                  QStringLiteral("沪B"));
+    }
+
+    // Our statements run on the handle Qt's driver opened, so Open insists that both use one
+    // engine; the scratch connection it checks that on must not outlive the check.
+    void driverAndDataLayerShareOneEngine() {
+        QTemporaryDir dir;
+        const QStringList connectionsBefore = QSqlDatabase::connectionNames();
+        const Database::OpenResult opened = Database::Open(dir.path());
+        QVERIFY2(opened.ok, qPrintable(opened.message));
+        QCOMPARE(QSqlDatabase::connectionNames().size(), connectionsBefore.size() + 1);
+
+        QSqlQuery query(Database::Connection());
+        QVERIFY(query.exec(QStringLiteral("select sqlite_version()")) && query.next());
+        QCOMPARE(query.value(0).toString(), QString::fromLatin1(sqlite3_libversion()));
+        // A row written by our layer inside a transaction Qt began is seen by Qt before commit.
+        QVERIFY(Database::Connection().transaction());
+        QVERIFY(!RunSql(QStringLiteral("insert into cp_table (cp_name) values (?)"),
+                        {QStringLiteral("津C")})
+                     .isNull());
+        QVERIFY(query.exec(QStringLiteral("select count(*) from cp_table where cp_name = '津C'")));
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toInt(), 1);
+        QVERIFY(Database::Connection().rollback());
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from cp_table")).toInt(), 1);
     }
 
     // A file that is damaged or not ours is refused with a message and left exactly as it was.

@@ -1,9 +1,13 @@
+#include <QAbstractItemModelTester>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
+#include <functional>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -47,6 +51,16 @@ void SetUpList(Grid& grid, int rows, int cols = 4) {
     }
 }
 
+// A grid whose model is checked against the item-model rules after every change it
+// announces, so a wrong row count or a stale index fails the test that caused it.
+class CheckedGrid : public Grid {
+public:
+    CheckedGrid() : tester_(gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest) {}
+
+private:
+    QAbstractItemModelTester tester_;
+};
+
 QPoint CellCentre(const Grid& grid, int row, int col) {
     return grid.visualRect(grid.gridModel()->index(row, col)).center();
 }
@@ -76,6 +90,8 @@ private slots:
     void borders();
     void merges();
     void autoRedrawBatching();
+    void modelContract_data();
+    void modelContract();
     void currentCellChanged();
     void rowDoubleClicked();
     void mouseButton_data();
@@ -87,7 +103,7 @@ private slots:
 };
 
 void TestGrid::rowCount() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 20, 10);
     QCOMPARE(grid.rows(), 21);
     QCOMPARE(grid.gridModel()->rowCount(), 21);
@@ -123,7 +139,7 @@ void TestGrid::cellText() {
     QFETCH(int, col);
     QFETCH(QString, text);
 
-    Grid grid;
+    CheckedGrid grid;
     grid.setCols(4);
     grid.setRows(5);
     grid.setCellText(row, col, text);
@@ -163,6 +179,11 @@ void TestGrid::removeRow() {
     QFETCH(int, removed);
 
     Grid grid;
+    // The model tester walks every cell after each change, which ten million rows cannot afford.
+    std::optional<QAbstractItemModelTester> tester;
+    if (rows <= 1000) {
+        tester.emplace(grid.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
     grid.setCols(3);
     const long rssBefore = RssKb();
     QElapsedTimer timer;
@@ -203,7 +224,7 @@ void TestGrid::removeRow() {
 }
 
 void TestGrid::removingKeepsCurrentRowNumber() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 5);
     grid.setCurrentCell(3, 2);
     QSignalSpy changed(&grid, &Grid::currentCellChanged);
@@ -224,7 +245,7 @@ void TestGrid::removingKeepsCurrentRowNumber() {
 }
 
 void TestGrid::insertAndRemoveColumn() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 3);
     grid.setColumnWidth(2, 90);
     grid.setColumnLocked(2, true);
@@ -249,7 +270,7 @@ void TestGrid::insertAndRemoveColumn() {
 }
 
 void TestGrid::hiddenColumnIsSkipped() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 3, 5);
     grid.setColumnWidth(0, 0);
     grid.setColumnWidth(2, 0);
@@ -288,7 +309,7 @@ void TestGrid::editable() {
     QFETCH(int, col);
     QFETCH(bool, editable);
 
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 2);
     grid.setColumnLocked(2, true);
     grid.setColumnCellKind(3, 2);
@@ -331,7 +352,7 @@ void TestGrid::alignmentCodes() {
 }
 
 void TestGrid::alignmentPrecedence() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 2);
     const auto alignment = [&](int row, int col) {
         return grid.gridModel()->index(row, col).data(Qt::TextAlignmentRole).toInt();
@@ -365,7 +386,7 @@ void TestGrid::checkBoxKind() {
     QFETCH(QString, text);
     QFETCH(int, state);
 
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 1);
     grid.setColumnCellKind(1, 2);
     grid.setCellText(1, 1, text);
@@ -378,7 +399,7 @@ void TestGrid::checkBoxKind() {
 }
 
 void TestGrid::formatsRoundTrip() {
-    Grid grid;
+    CheckedGrid grid;
     grid.setCols(12);
     grid.setRows(201);
     CellFormat wanted;
@@ -438,7 +459,7 @@ void TestGrid::borders() {
     QFETCH(GridEdge, edge);
     QFETCH(Sides, sides);
 
-    Grid grid;
+    CheckedGrid grid;
     grid.setCols(5);
     grid.setRows(6);
     grid.setCellsBorder({3, 3, 2, 1}, edge, BorderStyle::Thick);
@@ -463,7 +484,7 @@ void TestGrid::borders() {
 }
 
 void TestGrid::merges() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 6, 5);
     grid.mergeCells({3, 3, 2, 1});  // corners in any order
     QCOMPARE(grid.mergedRanges(), std::vector<GridRange>({{2, 1, 3, 3}}));
@@ -518,8 +539,8 @@ void TestGrid::autoRedrawBatching() {
         grid.formatCells({3, 3, 3, 3}, [](CellFormat& f) { f.bold = true; });
     };
 
-    Grid live;
-    Grid batched;
+    CheckedGrid live;
+    CheckedGrid batched;
     for (Grid* grid : {&live, &batched}) {
         SetUpList(*grid, 10);
         grid->setCurrentCell(4, 2);
@@ -572,8 +593,80 @@ void TestGrid::autoRedrawBatching() {
     QCOMPARE(current.count(), 1);
 }
 
+void TestGrid::modelContract_data() {
+    QTest::addColumn<bool>("autoRedraw");
+
+    QTest::newRow("auto-redraw") << true;
+    QTest::newRow("batched, published after each step") << false;
+}
+
+void TestGrid::modelContract() {
+    QFETCH(bool, autoRedraw);
+
+    ui::GridModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QTableView view;  // a view reacting to the same signals, as in the program
+    view.setModel(&model);
+    model.setAutoRedraw(autoRedraw);
+    const auto bold = [](CellFormat& f) { f.bold = true; };
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"more rows", [&] { model.setRows(8); }},
+        {"more columns", [&] { model.setCols(5); }},
+        {"heading text", [&] { model.setText(0, 2, QStringLiteral("车牌号")); }},
+        {"body text", [&] { model.setText(3, 1, QStringLiteral("粤B 12345")); }},
+        {"edited text",
+         [&] { model.setData(model.index(4, 2), QStringLiteral("改"), Qt::EditRole); }},
+        {"text outside", [&] { model.setText(8, 1, QStringLiteral("x")); }},
+        {"row at the top", [&] { model.insertRow(1); }},
+        {"row after the last", [&] { model.insertRow(model.store().rows()); }},
+        {"row removed", [&] { model.removeRow(3); }},
+        {"last row removed", [&] { model.removeRow(model.store().rows() - 1); }},
+        {"leading column inserted", [&] { model.insertColumn(0); }},
+        {"column after the last", [&] { model.insertColumn(model.store().cols()); }},
+        {"column removed", [&] { model.removeColumn(2); }},
+        {"cells merged",
+         [&] {
+             model.merge({4, 3, 2, 1});
+         }},
+        {"heading merged",
+         [&] {
+             model.merge({0, 1, 0, 3});
+         }},
+        {"formats around a merge",
+         [&] {
+             model.editFormats({1, 0, 5, 4}, bold);
+         }},
+        {"formats past the edge",
+         [&] {
+             model.editFormats({6, 3, 20, 20}, bold);
+         }},
+        {"row removed inside a merge", [&] { model.removeRow(3); }},
+        {"unmerged",
+         [&] {
+             model.unmerge({2, 1, 2, 1});
+         }},
+        {"check box column", [&] { model.setColumnKind(2, 2); }},
+        {"locked column", [&] { model.setColumnLocked(3, true); }},
+        {"aligned column", [&] { model.setColumnAlignment(1, 14); }},
+        {"aligned heading", [&] { model.setHeadingAlignment(1, 5); }},
+        {"base font", [&] { model.setBaseFont(QFont(QStringLiteral("Tahoma"), 9)); }},
+        {"fewer rows", [&] { model.setRows(3); }},
+        {"fewer columns", [&] { model.setCols(2); }},
+        {"heading row only", [&] { model.setRows(0); }},
+        {"one column", [&] { model.setCols(0); }},
+        {"rows again", [&] { model.setRows(4); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        model.publish();
+        QVERIFY2(!QTest::currentTestFailed(), name);
+        QVERIFY2(model.rowCount() == model.store().rows(), name);
+        QVERIFY2(model.columnCount() == model.store().cols(), name);
+    }
+}
+
 void TestGrid::currentCellChanged() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 5);
     QSignalSpy changed(&grid, &Grid::currentCellChanged);
 
@@ -597,7 +690,7 @@ void TestGrid::currentCellChanged() {
 }
 
 void TestGrid::rowDoubleClicked() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 5);
     for (int col = 0; col < grid.cols(); ++col) {
         grid.setColumnLocked(col, true);  // as in the list windows: no editor opens
@@ -645,7 +738,7 @@ void TestGrid::mouseButton() {
     QFETCH(int, code);
     QFETCH(int, shift);
 
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 6);
     grid.resize(400, 300);
     grid.show();
@@ -671,7 +764,7 @@ void TestGrid::mouseButton() {
 }
 
 void TestGrid::contextMenuKey() {
-    Grid grid;
+    CheckedGrid grid;
     SetUpList(grid, 4);
     grid.setCurrentCell(3, 1);
     QSignalSpy menu(&grid, &Grid::contextMenuRequested);
@@ -715,7 +808,7 @@ void TestGrid::screenFont() {
 }
 
 void TestGrid::looksRight() {
-    Grid grid;
+    CheckedGrid grid;
     grid.applyStandardLook();
     grid.setGridFont(QStringLiteral("Tahoma"), 8);
     SetUpList(grid, 6, 5);
