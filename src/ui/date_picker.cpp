@@ -3,9 +3,11 @@
 #include <QKeyEvent>
 #include <QPointer>
 
+#include "core/clock.h"
+
 namespace ui {
 
-DatePicker::DatePicker(QWidget* parent) : QDateEdit(QDate::currentDate(), parent) {
+DatePicker::DatePicker(QWidget* parent) : QDateEdit(Today(), parent) {
     setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     setCalendarPopup(true);
     connect(this, &QDateEdit::dateChanged, this, [this] {
