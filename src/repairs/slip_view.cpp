@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QVector>
+#include <limits>
 
 #include "repairs/slip_painter.h"
 
