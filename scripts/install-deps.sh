@@ -9,6 +9,8 @@ packages=(
   libsqlite3-dev sqlite3
   libsodium-dev
   fonts-noto-cjk
+  fonts-wqy-microhei fonts-arphic-uming
+  poppler-utils
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -19,6 +20,9 @@
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "repairs/slip.h"
+#include "repairs/slip_painter.h"
+#include "repairs/slip_preview_window.h"
 #include "ui/grid.h"
 #include "ui/window_host.h"
 
@@ -54,6 +58,26 @@ void Seed() {
     SaveCall(call);
 }
 
+Slip SampleSlip() {
+    Slip slip;
+    slip.title = ReadSlipTitle();
+    slip.orderNumber = SlipOrderNumber(QStringLiteral(" 20261206"), QStringLiteral("001"));
+    slip.owner = QStringLiteral("张三");
+    slip.dateTime = SlipDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9)));
+    slip.operatorName = QStringLiteral("管理员");
+    slip.technician = QStringLiteral("李师傅");
+    slip.total = QStringLiteral("403.00");
+    slip.lines[0] = {QStringLiteral("更换机油"), QStringLiteral("全合成机油 4 升"),
+                     QStringLiteral("4.00"), QStringLiteral("68.00"), QStringLiteral("272.00")};
+    slip.lines[1] = {QStringLiteral("机油滤清器"), QStringLiteral("原厂配件"),
+                     QStringLiteral("1.00"), QStringLiteral("45.00"), QStringLiteral("45.00")};
+    slip.lines[2] = {QStringLiteral("车门钣金"), QStringLiteral("左前车门修复"),
+                     QStringLiteral("1.00"), QStringLiteral("56.00"), QStringLiteral("56.00")};
+    slip.lines[3] = {QStringLiteral("洗车"), QString(), QStringLiteral("1.00"),
+                     QStringLiteral("30.00"), QStringLiteral("30.00")};
+    return slip;
+}
+
 void Save(QWidget* window, const QString& dir, const QString& name) {
     window->show();
     QApplication::processEvents();
@@ -85,6 +109,14 @@ int main(int argc, char** argv) {
     auto* call = new CallRecordWindow;
     Save(call, out, QStringLiteral("Form14"));
     Save(new PhraseListWindow(ContentPhrases(), call->Combo1), out, QStringLiteral("Form15"));
+    auto* preview = new SlipPreviewWindow;
+    preview->load(SampleSlip());
+    Save(preview, out, QStringLiteral("Form22"));
+    // The printed slip, as the default printer would get it.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(out + QStringLiteral("/slip.pdf"));
+    PrintSlip(SampleSlip(), printer);
     // Modal windows are grabbed from inside their modal loop.
     ui::WindowHost::setModalDriver(
         [&out](QWidget* window) { Save(window, out, window->objectName()); });

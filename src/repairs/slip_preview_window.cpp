@@ -1,0 +1,86 @@
+#include "repairs/slip_preview_window.h"
+
+#include <QHBoxLayout>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "repairs/slip_painter.h"
+#include "repairs/slip_view.h"
+#include "ui/message_box.h"
+#include "ui/named.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("打印预览");
+const QString kChoosePrinter = QStringLiteral("打印机选择");
+const QString kPrint = QStringLiteral("打印");
+const QString kSlipName = QStringLiteral("维修保养单");
+const QString kNoPrinter = QStringLiteral("没有默认打印机，请先选择打印机！");
+const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
+
+}  // namespace
+
+SlipPreviewWindow::SlipPreviewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form22"));
+    setWindowTitle(kCaption);
+
+    Command1 = ui::Named(new QPushButton(kChoosePrinter, this), QStringLiteral("Command1"));
+    Command3 = ui::Named(new QPushButton(kPrint, this), QStringLiteral("Command3"));
+    slipView = ui::Named(new SlipView(this), QStringLiteral("slipView"));
+    slipView->setAccessibleDescription(kSlipName);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command3);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 12);
+    layout->setSpacing(10);
+    layout->addLayout(buttons);
+    layout->addWidget(slipView, 1);
+
+    setTabOrder(Command3, Command1);
+    connect(Command1, &QPushButton::clicked, this, &SlipPreviewWindow::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &SlipPreviewWindow::Command3_Click);
+    Command3->setFocus();
+    // Open at the slip's own size, so the preview reads like the paper.
+    resize(sizeHint());
+}
+
+void SlipPreviewWindow::load(const Slip& slip) {
+    slipView->setSlip(slip);
+}
+
+void SlipPreviewWindow::Command1_Click() {
+    emit choosePrinterRequested();
+}
+
+void SlipPreviewWindow::Command3_Click() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        ui::Stop(this, kNoPrinter);
+        return;
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    printOn(printer);
+}
+
+bool SlipPreviewWindow::printOn(QPrinter& printer) {
+    if (!PrintSlip(slipView->slip(), printer)) {
+        ui::Stop(this, kPrintFailed);
+        return false;
+    }
+    close();
+    return true;
+}
+
+void ShowSlipPreview(const Slip& slip) {
+    auto* window = ui::WindowHost::instance<SlipPreviewWindow>();
+    window->load(slip);
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
+}

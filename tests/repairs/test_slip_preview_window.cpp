@@ -1,0 +1,224 @@
+#include <QAccessible>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "repairs/slip.h"
+#include "repairs/slip_preview_window.h"
+#include "repairs/slip_view.h"
+#include "support/message_script.h"
+#include "support/pdf_text.h"
+#include "support/window_test.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kNoPrinter = QStringLiteral("没有默认打印机，请先选择打印机！");
+const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
+
+Slip SampleSlip() {
+    Slip slip;
+    slip.title = SlipTitleFor(QStringLiteral("蓝天"));
+    slip.orderNumber = QStringLiteral(" 20261206-001");
+    slip.owner = QStringLiteral("张三");
+    slip.dateTime = QStringLiteral("2026-12-06 14:05:09");
+    slip.operatorName = QStringLiteral("管理员");
+    slip.technician = QStringLiteral("李师傅");
+    slip.total = QStringLiteral("116.00");
+    slip.lines[0] = {QStringLiteral("更换机油"), QStringLiteral("全合成"), QStringLiteral("1.00"),
+                     QStringLiteral("68.00"), QStringLiteral("68.00")};
+    slip.lines[2] = {QStringLiteral("洗车"), QStringLiteral("外观"), QStringLiteral("1.00"),
+                     QStringLiteral("48.00"), QStringLiteral("48.00")};
+    return slip;
+}
+
+struct AccessibleText {
+    QString name;
+    QString description;
+    QRect rect;
+};
+
+QList<AccessibleText> AccessibleTexts(QWidget* widget) {
+    QList<AccessibleText> texts;
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(widget);
+    if (!view) {
+        return texts;
+    }
+    for (int i = 0; i < view->childCount(); ++i) {
+        QAccessibleInterface* child = view->child(i);
+        if (child && child->role() == QAccessible::StaticText) {
+            texts << AccessibleText{child->text(QAccessible::Name),
+                                    child->text(QAccessible::Description), child->rect()};
+        }
+    }
+    return texts;
+}
+
+QString NamedBy(const QList<AccessibleText>& texts, const QString& description) {
+    for (const AccessibleText& text : texts) {
+        if (text.description == description) {
+            return text.name;
+        }
+    }
+    return QStringLiteral("<none>");
+}
+
+SlipPreviewWindow* Open(const Slip& slip) {
+    auto* window = ui::WindowHost::instance<SlipPreviewWindow>();
+    window->load(slip);
+    window->show();
+    return window;
+}
+
+QString PdfPath(const QTemporaryDir& dir) {
+    return dir.filePath(QStringLiteral("slip.pdf"));
+}
+
+void MakePdfPrinter(QPrinter& printer, const QString& path) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+}
+
+}  // namespace
+
+class TestSlipPreviewWindow : public WindowTest {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private Q_SLOTS:
+    void readsEveryValueToScreenReaders_data() {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("title") << "标题"
+                               << "蓝天汽车维修保养单";
+        QTest::newRow("order number") << "单号"
+                                      << " 20261206-001";
+        QTest::newRow("owner") << "客户姓名"
+                               << "张三";
+        QTest::newRow("line 1 item") << "第01行 项目名称"
+                                     << "更换机油";
+        QTest::newRow("line 1 description") << "第01行 项目说明"
+                                            << "全合成";
+        QTest::newRow("line 3 item") << "第03行 项目名称"
+                                     << "洗车";
+        QTest::newRow("line 3 quantity") << "第03行 数量"
+                                         << "1.00";
+        QTest::newRow("line 3 price") << "第03行 单价"
+                                      << "48.00";
+        QTest::newRow("line 3 amount") << "第03行 金额"
+                                       << "48.00";
+        QTest::newRow("untouched line") << "第02行 项目名称"
+                                        << "";
+        QTest::newRow("total") << "合计"
+                               << "116.00";
+        QTest::newRow("date and time") << "维修时间"
+                                       << "2026-12-06 14:05:09";
+        QTest::newRow("technician") << "维修技师"
+                                    << "李师傅";
+        QTest::newRow("operator") << "操作人"
+                                  << "管理员";
+    }
+    void readsEveryValueToScreenReaders() {
+        QFETCH(QString, description);
+        QFETCH(QString, name);
+        SlipPreviewWindow* window = Open(SampleSlip());
+        QCOMPARE(window->objectName(), QStringLiteral("Form22"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("打印预览"));
+        QCOMPARE(NamedBy(AccessibleTexts(window->slipView), description), name);
+    }
+
+    void readsHeadingsWhereTheyAreDrawn() {
+        SlipPreviewWindow* window = Open(SampleSlip());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QList<AccessibleText> texts = AccessibleTexts(window->slipView);
+        QStringList names;
+        const QRect view(window->slipView->mapToGlobal(QPoint(0, 0)), window->slipView->size());
+        for (const AccessibleText& text : texts) {
+            names << text.name;
+            QVERIFY2(view.contains(text.rect), qPrintable(text.name));
+        }
+        for (const char* heading :
+             {"[单号]", "[客户姓名]", "[项目名称]", "[项目说明]", "[数  量]", "[单  价]",
+              "[金  额]", "01", "07", "[合  计]", "[维修时间]", "[维修技师]", "[操作人]"}) {
+            QVERIFY2(names.contains(QString::fromUtf8(heading)), heading);
+        }
+    }
+
+    void aNewSlipReplacesWhatIsRead() {
+        SlipPreviewWindow* window = Open(SampleSlip());
+        QCOMPARE(NamedBy(AccessibleTexts(window->slipView), QStringLiteral("客户姓名")),
+                 QStringLiteral("张三"));
+        Slip other = SampleSlip();
+        other.owner = QStringLiteral("李四");
+        window->load(other);
+        QCOMPARE(NamedBy(AccessibleTexts(window->slipView), QStringLiteral("客户姓名")),
+                 QStringLiteral("李四"));
+    }
+
+    void choosingThePrinterAsksWhoeverOffersIt() {
+        SlipPreviewWindow* window = Open(SampleSlip());
+        QCOMPARE(window->Command1->text(), QStringLiteral("打印机选择"));
+        QSignalSpy asked(window, &SlipPreviewWindow::choosePrinterRequested);
+        QTest::mouseClick(window->Command1, Qt::LeftButton);
+        QCOMPARE(asked.count(), 1);
+        QVERIFY(window->isVisible());
+    }
+
+    void printingPutsTheSlipOnOnePageAndCloses() {
+        // The preview is shown modally; the operator prints from inside it.
+        const QString path = PdfPath(dir_);
+        bool printed = false;
+        ui::WindowHost::setModalDriver([&](QWidget* shown) {
+            auto* window = qobject_cast<SlipPreviewWindow*>(shown);
+            QVERIFY(window);
+            QCOMPARE(window->Command3->text(), QStringLiteral("打印"));
+            QPrinter printer(QPrinter::HighResolution);
+            MakePdfPrinter(printer, path);
+            printed = window->printOn(printer);
+            QVERIFY(!window->isVisible());
+        });
+        ShowSlipPreview(SampleSlip());
+        QVERIFY(printed);
+        QVERIFY(!ui::WindowHost::find<SlipPreviewWindow>());
+
+        const PdfText pdf = ReadPdfText(path);
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QCOMPARE(pdf.pages.size(), 1);
+        const QStringList words = pdf.words();
+        for (const char* text : {"蓝天汽车维修保养单", "20261206-001", "张三", "更换机油", "全合成",
+                                 "洗车", "116.00", "2026-12-06", "14:05:09", "李师傅", "管理员"}) {
+            QVERIFY2(words.contains(QString::fromUtf8(text)), text);
+        }
+    }
+
+    void aFailedPrintIsToldAndTheSlipStays() {
+        SlipPreviewWindow* window = Open(SampleSlip());
+        QPrinter printer(QPrinter::HighResolution);
+        MakePdfPrinter(printer, dir_.filePath(QStringLiteral("no/such/folder/slip.pdf")));
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), kPrintFailed, MessageScript::Icon::Stop);
+        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        QVERIFY(!window->printOn(printer));
+        VERIFY_MESSAGES(messages);
+        QVERIFY(window->isVisible());
+    }
+
+    void printingWithoutAPrinterIsToldAndTheSlipStays() {
+        if (!QPrinterInfo::defaultPrinter().isNull()) {
+            QSKIP("a default printer is set up here");
+        }
+        SlipPreviewWindow* window = Open(SampleSlip());
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), kNoPrinter, MessageScript::Icon::Stop);
+        QTest::mouseClick(window->Command3, Qt::LeftButton);
+        VERIFY_MESSAGES(messages);
+        QVERIFY(window->isVisible());
+    }
+};
+
+QTEST_MAIN(TestSlipPreviewWindow)
+#include "test_slip_preview_window.moc"
