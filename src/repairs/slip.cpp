@@ -1,7 +1,7 @@
 #include "repairs/slip.h"
 
+#include "core/date_text.h"
 #include "data/run_sql.h"
-#include "ui/date_text.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ QString ReadSlipTitle(QString* error) {
         RunSql(QStringLiteral("select re_name from regedit_table order by rowid limit 1"));
     if (shop.isNull()) {
         if (error) {
-            *error = LastSqlError();
+            *error = shop.error();
         }
         return SlipTitleFor(QString());
     }
@@ -35,6 +35,5 @@ QString SlipOrderNumber(const QString& datePart, const QString& sequence) {
 }
 
 QString SlipDateTime(const QDateTime& at) {
-    return ui::DateText(at.date()) + QLatin1Char(' ') +
-           at.time().toString(QStringLiteral("HH:mm:ss"));
+    return DateText(at.date()) + QLatin1Char(' ') + at.time().toString(QStringLiteral("HH:mm:ss"));
 }
