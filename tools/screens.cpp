@@ -15,6 +15,10 @@
 #include "customers/customer_entry_window.h"
 #include "customers/customer_store.h"
 #include "data/database.h"
+#include "data/record_key.h"
+#include "data/run_sql.h"
+#include "repairs/order_entry_window.h"
+#include "ui/key_controls.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record.h"
 #include "followup/call_record_window.h"
@@ -45,6 +49,15 @@ void Seed() {
     }
     for (const char* phrase : {"提醒保养", "提醒年检", "回访满意度"}) {
         StorePhraseOnce(ContentPhrases(), QString::fromUtf8(phrase));
+    }
+    const char* items[][2] = {{"更换机油", "120"}, {"更换机滤", "35.5"}, {"四轮定位", "80"}};
+    for (const auto& item : items) {
+        RunSql(QStringLiteral("insert into xm_table values (?, ?, ?)"),
+               {NewRecordKey(), QString::fromUtf8(item[0]), QString::fromUtf8(item[1]).toDouble()});
+    }
+    for (const char* name : {"李师傅", "王师傅"}) {
+        RunSql(QStringLiteral("insert into wxjs_table values (?, ?)"),
+               {NewRecordKey(), QString::fromUtf8(name)});
     }
     CallRecord call;
     call.customerKey = QStringLiteral("{K3}");
@@ -109,6 +122,15 @@ int main(int argc, char** argv) {
     auto* call = new CallRecordWindow;
     Save(call, out, QStringLiteral("Form14"));
     Save(new PhraseListWindow(ContentPhrases(), call->Combo1), out, QStringLiteral("Form15"));
+    auto* order = new OrderEntryWindow;
+    order->Text4->setText(QStringLiteral("京A12341"));
+    order->Text4_KeyDown(Qt::Key_Return);
+    order->Combo2->setEditText(QStringLiteral("李师傅"));
+    order->Combo1[0]->setCurrentIndex(1);
+    order->Combo1_Click(0);
+    order->Text1[0]->setText(QStringLiteral("1"));
+    order->Text1_LostFocus(0);
+    Save(order, out, QStringLiteral("Form4"));
     auto* preview = new SlipPreviewWindow;
     preview->load(SampleSlip());
     Save(preview, out, QStringLiteral("Form22"));

@@ -21,6 +21,7 @@
 #include "customers/customer_store.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
+#include "repairs/order_entry_window.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
@@ -79,6 +80,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
     connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyDown(Qt::Key_Return); });
     connect(Label1, &ui::LinkLabel::clicked, this, &MainWindow::Label1_Click);
+    connect(Label3, &ui::LinkLabel::clicked, this, &MainWindow::Label3_Click);
     connect(Label16, &ui::LinkLabel::clicked, this, &MainWindow::Label16_Click);
     connect(kh_dhjl, &QAction::triggered, this, &MainWindow::kh_dhjl_Click);
     connect(kh_mana, &QAction::triggered, this, &MainWindow::kh_mana_Click);
@@ -127,8 +129,7 @@ void MainWindow::buildControls() {
         panelLayout->addWidget(entry);
     }
     panelLayout->addStretch();
-    // Windows built later take these entries over; until then they cannot be used.
-    Label3->setEnabled(false);
+    // Windows built later take this entry over; until then it cannot be used.
     Label2->setEnabled(false);
 
     Label6 = Named(new QLabel(QStringLiteral("客户提醒显示"), this), "Label6");
@@ -347,6 +348,11 @@ void MainWindow::grid1_DblClick() {
 
 void MainWindow::Label1_Click() {
     ui::WindowHost::show(ui::WindowHost::instance<CustomerEntryWindow>(),
+                         ui::WindowHost::Mode::Modeless);
+}
+
+void MainWindow::Label3_Click() {
+    ui::WindowHost::show(ui::WindowHost::instance<OrderEntryWindow>(),
                          ui::WindowHost::Mode::Modeless);
 }
 

@@ -74,6 +74,7 @@ public:
     void grid1_DblClick();
     void Text1_KeyDown(int key);
     void Label1_Click();
+    void Label3_Click();
     void Label16_Click();
     void kh_dhjl_Click();
     void kh_mana_Click();

@@ -30,17 +30,17 @@ CustomerEntryWindow::CustomerEntryWindow(QWidget* parent)
     Option1->setChecked(true);
 
     for (int i = 0; i < int(Text.size()); ++i) {
-        connect(Text[i], &CustomerTextBox::KeyDown, this,
+        connect(Text[i], &ui::TextBox::KeyDown, this,
                 [this, i](int key) { Text_KeyDown(i, key); });
-        connect(Text[i], &CustomerTextBox::GotFocus, this, [this, i](Qt::FocusReason reason) {
+        connect(Text[i], &ui::TextBox::GotFocus, this, [this, i](Qt::FocusReason reason) {
             // Coming back from another window or a menu keeps the operator's own selection.
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
                 Text_GotFocus(i);
             }
         });
     }
-    connect(Option1, &CustomerOption::KeyDown, this, &CustomerEntryWindow::Option1_KeyDown);
-    connect(Option2, &CustomerOption::KeyDown, this, &CustomerEntryWindow::Option2_KeyDown);
+    connect(Option1, &ui::OptionButton::KeyDown, this, &CustomerEntryWindow::Option1_KeyDown);
+    connect(Option2, &ui::OptionButton::KeyDown, this, &CustomerEntryWindow::Option2_KeyDown);
     connect(DTPicker1, &ui::DatePicker::KeyDown, this, &CustomerEntryWindow::DTPicker1_KeyDown);
     connect(DTPicker2, &ui::DatePicker::KeyDown, this, &CustomerEntryWindow::DTPicker2_KeyDown);
     connect(Command1, &QPushButton::clicked, this, &CustomerEntryWindow::Command1_Click);
@@ -68,7 +68,7 @@ void CustomerEntryWindow::Form_Load() {
 }
 
 void CustomerEntryWindow::Text_GotFocus(int index) {
-    CustomerTextBox* box = Text[index];
+    ui::TextBox* box = Text[index];
     const int length = int(box->text().size());
     if (index == 0) {
         // Keep the plate's first characters, as long as the shop's prefix, and select the
@@ -82,7 +82,7 @@ void CustomerEntryWindow::Text_GotFocus(int index) {
 }
 
 void CustomerEntryWindow::Text_KeyDown(int index, int key) {
-    if (!IsEnterKey(key)) {
+    if (!ui::IsEnterKey(key)) {
         return;
     }
     QWidget* const next[] = {Text[1], Option1, DTPicker1, Text[4], Command1};
@@ -90,7 +90,7 @@ void CustomerEntryWindow::Text_KeyDown(int index, int key) {
 }
 
 void CustomerEntryWindow::Option1_KeyDown(int key) {
-    if (IsEnterKey(key)) {
+    if (ui::IsEnterKey(key)) {
         Text[2]->setFocus(Qt::OtherFocusReason);
     }
 }
@@ -100,13 +100,13 @@ void CustomerEntryWindow::Option2_KeyDown(int key) {
 }
 
 void CustomerEntryWindow::DTPicker1_KeyDown(int key) {
-    if (IsEnterKey(key)) {
+    if (ui::IsEnterKey(key)) {
         DTPicker2->setFocus(Qt::OtherFocusReason);
     }
 }
 
 void CustomerEntryWindow::DTPicker2_KeyDown(int key) {
-    if (IsEnterKey(key)) {
+    if (ui::IsEnterKey(key)) {
         Text[3]->setFocus(Qt::OtherFocusReason);
     }
 }

@@ -1,12 +1,9 @@
 #include "customers/customer_form.h"
 
-#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -36,32 +33,6 @@ constexpr int kFieldWidth = 190;
 
 }  // namespace
 
-bool IsEnterKey(int key) {
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
-void CustomerTextBox::keyPressEvent(QKeyEvent* event) {
-    // A handler may close the window that owns the box.
-    const QPointer<CustomerTextBox> alive(this);
-    Q_EMIT KeyDown(event->key());
-    if (alive) {
-        QLineEdit::keyPressEvent(event);
-    }
-}
-
-void CustomerTextBox::focusInEvent(QFocusEvent* event) {
-    QLineEdit::focusInEvent(event);
-    Q_EMIT GotFocus(event->reason());
-}
-
-void CustomerOption::keyPressEvent(QKeyEvent* event) {
-    const QPointer<CustomerOption> alive(this);
-    Q_EMIT KeyDown(event->key());
-    if (alive) {
-        QRadioButton::keyPressEvent(event);
-    }
-}
-
 CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QLatin1String(captions.formName));
@@ -76,11 +47,11 @@ CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
     Label12 = Named(new QLabel(captions.note, this), QStringLiteral("Label12"));
 
     for (int i = 0; i < int(Text.size()); ++i) {
-        Text[i] = Named(new CustomerTextBox(this), QStringLiteral("Text(%1)").arg(i));
+        Text[i] = Named(new ui::TextBox(this), QStringLiteral("Text(%1)").arg(i));
         Text[i]->setMinimumWidth(kFieldWidth);
     }
-    Option1 = Named(new CustomerOption(kMale, this), QStringLiteral("Option1"));
-    Option2 = Named(new CustomerOption(kFemale, this), QStringLiteral("Option2"));
+    Option1 = Named(new ui::OptionButton(kMale, this), QStringLiteral("Option1"));
+    Option2 = Named(new ui::OptionButton(kFemale, this), QStringLiteral("Option2"));
     DTPicker1 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker1"));
     DTPicker2 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker2"));
     for (ui::DatePicker* picker : {DTPicker1, DTPicker2}) {

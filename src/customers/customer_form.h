@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QLineEdit>
 #include <QList>
-#include <QRadioButton>
 #include <QWidget>
 #include <array>
+
+#include "ui/key_controls.h"
 
 class QLabel;
 class QPushButton;
@@ -12,37 +12,6 @@ class QPushButton;
 namespace ui {
 class DatePicker;
 }
-
-// A text box that reports every key before it acts on it, and its gaining the focus after it
-// has placed its own cursor, so a window can move on with Enter and choose what is selected.
-class CustomerTextBox : public QLineEdit {
-    Q_OBJECT
-
-public:
-    using QLineEdit::QLineEdit;
-
-Q_SIGNALS:
-    void KeyDown(int key);
-    void GotFocus(Qt::FocusReason reason);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-};
-
-// An option button that reports every key before it acts on it.
-class CustomerOption : public QRadioButton {
-    Q_OBJECT
-
-public:
-    using QRadioButton::QRadioButton;
-
-Q_SIGNALS:
-    void KeyDown(int key);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-};
 
 // The frame both customer windows share: the heading, the labelled customer fields in one
 // layout, the note on the starred fields and the save and cancel buttons. The entry and the
@@ -52,9 +21,9 @@ class CustomerForm : public QWidget {
 
 public:
     // Plate, owner's name, telephone, identity card number, car model.
-    std::array<CustomerTextBox*, 5> Text{};
-    CustomerOption* Option1;
-    CustomerOption* Option2;
+    std::array<ui::TextBox*, 5> Text{};
+    ui::OptionButton* Option1;
+    ui::OptionButton* Option2;
     ui::DatePicker* DTPicker1;
     ui::DatePicker* DTPicker2;
     QPushButton* Command1;
@@ -76,5 +45,3 @@ protected:
     CustomerForm(const Captions& captions, QWidget* parent);
 };
 
-// Enter on the main keyboard or on the keypad.
-bool IsEnterKey(int key);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include "data/db_result.h"
+#include "repairs/order.h"
+
+// The date part of the day's order numbers: one space, then the date as eight digits
+// (" 20261206"). Stored numbers carry that space, so it stays part of every number.
+QString OrderDatePart(const QDate& day);
+
+// The sequence to propose for the next order of `day`: one more than the greatest sequence
+// among the stored numbers of that day, compared as numbers, at least three digits ("001",
+// "042", "1000"). Numbers of other days never count, whatever their order date says.
+DbResult<QString> ProposeOrderSequence(const QDate& day);
+
+// What the key filter of a quantity, price or amount box lets through: digits, and a decimal
+// point unless the text already ends with one.
+bool AcceptsAmountCharacter(const QString& text, QChar typed);
+
+// A quantity or price box as it reads after the operator leaves it: empty becomes "0", a number
+// takes two decimals, anything else stays as typed.
+QString FormattedLineNumber(const QString& text);
+// The line amount shown for a quantity and a unit price: their product with two decimals.
+QString LineAmountText(const QString& quantity, const QString& unitPrice);
+// The order total for the amount boxes, each read by the leading-number rule.
+QString OrderTotalText(const QStringList& amounts);
+// The sequence box as it reads after leaving it: at least three digits; empty stays empty.
+QString FormattedSequence(const QString& text);
+
+enum class OrderSave { Saved, CustomerNotFound, DuplicateNumber };
+
+// Saves the order: the first customer with the order's plate gets the order's reminder date,
+// then the header and every line are stored, all in one transaction. A refused save
+// (no such customer, number already taken) writes nothing; every line of `order` is stored,
+// so drop unnamed lines before calling.
+DbResult<OrderSave> SaveOrder(const Order& order);

@@ -1,0 +1,88 @@
+#include "ui/key_controls.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPointer>
+
+namespace ui {
+
+bool IsEnterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+namespace {
+
+// Reports the key, then lets the control act on it unless a handler closed the window.
+template <class Control, class Act>
+void ReportKey(Control* control, QKeyEvent* event, Act act) {
+    const QPointer<Control> alive(control);
+    Q_EMIT control->KeyDown(event->key());
+    if (alive) {
+        act();
+    }
+}
+
+}  // namespace
+
+void TextBox::keyPressEvent(QKeyEvent* event) {
+    const QString typed = event->text();
+    const bool printable = typed.size() == 1 && typed.at(0).isPrint();
+    if (keyFilter_ && printable && !(event->modifiers() & Qt::ControlModifier) &&
+        !keyFilter_(text(), typed.at(0))) {
+        event->accept();
+        return;
+    }
+    ReportKey(this, event, [&] { QLineEdit::keyPressEvent(event); });
+}
+
+void TextBox::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    Q_EMIT GotFocus(event->reason());
+}
+
+void TextBox::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    // A pop-up (a menu, a completer) takes the focus only for a moment.
+    if (event->reason() != Qt::PopupFocusReason) {
+        Q_EMIT LostFocus();
+    }
+}
+
+void OptionButton::keyPressEvent(QKeyEvent* event) {
+    ReportKey(this, event, [&] { QRadioButton::keyPressEvent(event); });
+}
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {}
+
+void ComboBox::setTypingAllowed(bool allowed) {
+    setEditable(allowed);
+    if (allowed) {
+        setInsertPolicy(QComboBox::NoInsert);
+        // Keys typed into the box go to its line edit first.
+        lineEdit()->installEventFilter(this);
+    }
+}
+
+void ComboBox::keyPressEvent(QKeyEvent* event) {
+    if (event == reportedByLineEdit_) {
+        // The line edit passed this key on; it has been reported already.
+        QComboBox::keyPressEvent(event);
+        return;
+    }
+    ReportKey(this, event, [&] { QComboBox::keyPressEvent(event); });
+}
+
+bool ComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (isEditable() && watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QPointer<ComboBox> alive(this);
+        reportedByLineEdit_ = key;
+        Q_EMIT KeyDown(key->key());
+        if (!alive) {
+            return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+}  // namespace ui
