@@ -7,8 +7,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "printing/printers.h"
 #include "ui/message_box.h"
@@ -37,6 +39,10 @@ const QString kAlreadyTitle = QStringLiteral("Default Printer Set");
 const QString kAlreadyText = QStringLiteral("%1\nis already set as the default printer.");
 const QString kSetFailed = QStringLiteral("设置默认打印机失败：%1");
 
+constexpr int kMinimumWidth = 520;
+constexpr int kMaximumWidth = 900;
+constexpr int kCheckAndMargins = 40;
+
 using Box = ui::MessageBox;
 
 // Orders printers the way an operator reads names: case does not separate them.
@@ -46,6 +52,7 @@ public:
         // Not user-checkable and not editable: only the window moves the check mark.
         setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         setCheckState(0, Qt::Unchecked);
+        setToolTip(0, text);
     }
 
     bool operator<(const QTreeWidgetItem& other) const override {
@@ -83,9 +90,10 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
     lvwPrinter->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     lvwPrinter->header()->setSectionsClickable(true);
     lvwPrinter->header()->setSectionsMovable(false);
-    // Long printer texts widen the column and scroll rather than being cut off.
-    lvwPrinter->header()->setStretchLastSection(false);
-    lvwPrinter->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // The one column fills the list, so the header's sort arrow is always in sight; a text too
+    // long for it is cut short and shown whole in its tool tip.
+    lvwPrinter->header()->setStretchLastSection(true);
+    lvwPrinter->setTextElideMode(Qt::ElideRight);
     lvwPrinter->installEventFilter(this);
     cmdSet->setToolTip(kSetTip);
     chkRestore->setToolTip(kRestoreTip);
@@ -121,9 +129,21 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
     connect(lvwPrinter->header(), &QHeaderView::sectionClicked, this,
             &DefaultPrinterWindow::lvwPrinter_ColumnClick);
 
+    lvwPrinter->setMinimumSize(320, 140);
+
     Form_Load();
     lvwPrinter->setFocus(Qt::OtherFocusReason);
-    resize(QSize(520, 320).expandedTo(sizeHint()));
+    // Wide enough to show whole printer texts, within reason.
+    int textWidth = 0;
+    for (int i = 0; i < lvwPrinter->topLevelItemCount(); ++i) {
+        textWidth = std::max(textWidth, lvwPrinter->fontMetrics().horizontalAdvance(
+                                            lvwPrinter->topLevelItem(i)->text(0)));
+    }
+    const int listWidth = textWidth + kCheckAndMargins + lvwPrinter->frameWidth() * 2 +
+                          lvwPrinter->verticalScrollBar()->sizeHint().width();
+    const int width = std::clamp(sizeHint().width() - lvwPrinter->sizeHint().width() + listWidth,
+                                 kMinimumWidth, kMaximumWidth);
+    resize(QSize(width, 320).expandedTo(sizeHint()));
 }
 
 void DefaultPrinterWindow::Form_Load() {
@@ -157,12 +177,9 @@ QTreeWidgetItem* DefaultPrinterWindow::selectedItem() const {
 }
 
 void DefaultPrinterWindow::UpdateSetButton() {
-    // Only a printer that is not already the default can be made the default.
-    if (QTreeWidgetItem* item = selectedItem()) {
-        cmdSet->setEnabled(item->checkState(0) != Qt::Checked);
-    } else if (lvwPrinter->topLevelItemCount() == 0) {
-        cmdSet->setEnabled(false);
-    }
+    // Only a chosen printer that is not already the default can be made the default.
+    const QTreeWidgetItem* item = selectedItem();
+    cmdSet->setEnabled(item != nullptr && item->checkState(0) != Qt::Checked);
 }
 
 void DefaultPrinterWindow::UncheckAllItems() {
