@@ -87,7 +87,7 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
     lvwPrinter->setUniformRowHeights(true);
     lvwPrinter->setSelectionMode(QAbstractItemView::SingleSelection);
     lvwPrinter->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvwPrinter->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lvwPrinter->setMinimumSize(320, 140);
     lvwPrinter->header()->setSectionsClickable(true);
     lvwPrinter->header()->setSectionsMovable(false);
     // The one column fills the list, so the header's sort arrow is always in sight; a text too
@@ -128,8 +128,6 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
             &DefaultPrinterWindow::UpdateSetButton);
     connect(lvwPrinter->header(), &QHeaderView::sectionClicked, this,
             &DefaultPrinterWindow::lvwPrinter_ColumnClick);
-
-    lvwPrinter->setMinimumSize(320, 140);
 
     Form_Load();
     lvwPrinter->setFocus(Qt::OtherFocusReason);
