@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   libsqlite3-dev sqlite3
   libsodium-dev
+  libcups2-dev cups cups-client
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils

@@ -25,6 +25,8 @@ QMessageBox::Icon BoxIcon(MessageBox::Icon icon) {
             return QMessageBox::Question;
         case MessageBox::Icon::Exclamation:
             return QMessageBox::Warning;
+        case MessageBox::Icon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }

@@ -11,7 +11,7 @@ namespace ui {
 // returns the button the operator pressed.
 class MessageBox {
 public:
-    enum class Icon { Stop, Information, Question, Exclamation };
+    enum class Icon { Stop, Information, Question, Exclamation, None };
     enum class Buttons { Ok, OkCancel, YesNo };
     enum class Answer { Ok, Cancel, Yes, No };
 

@@ -14,6 +14,8 @@ QString IconName(MessageScript::Icon icon) {
             return QStringLiteral("question");
         case MessageScript::Icon::Exclamation:
             return QStringLiteral("exclamation");
+        case MessageScript::Icon::None:
+            return QStringLiteral("none");
     }
     return QStringLiteral("?");
 }
