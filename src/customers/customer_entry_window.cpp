@@ -30,8 +30,7 @@ CustomerEntryWindow::CustomerEntryWindow(QWidget* parent)
     Option1->setChecked(true);
 
     for (int i = 0; i < int(Text.size()); ++i) {
-        connect(Text[i], &ui::TextBox::KeyDown, this,
-                [this, i](int key) { Text_KeyDown(i, key); });
+        connect(Text[i], &ui::TextBox::KeyDown, this, [this, i](int key) { Text_KeyDown(i, key); });
         connect(Text[i], &ui::TextBox::GotFocus, this, [this, i](Qt::FocusReason reason) {
             // Coming back from another window or a menu keeps the operator's own selection.
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {

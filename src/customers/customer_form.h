@@ -44,4 +44,3 @@ protected:
     };
     CustomerForm(const Captions& captions, QWidget* parent);
 };
-

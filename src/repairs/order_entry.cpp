@@ -42,11 +42,11 @@ DbResult<QString> ProposeOrderSequence(const QDate& day) {
     const QString from = OrderDatePart(day);
     QString to = from;
     to.back() = QChar(to.back().unicode() + 1);
-    Recordset greatest = RunSql(
-        QStringLiteral("select max(cast(substr(kh_wx_dh, ?) as integer)) from kh_wx_table "
-                       "where kh_wx_dh >= ? and kh_wx_dh < ? and substr(kh_wx_dh, ?) <> '' "
-                       "and substr(kh_wx_dh, ?) not glob '*[^0-9]*'"),
-        {from.size() + 1, from, to, from.size() + 1, from.size() + 1});
+    Recordset greatest =
+        RunSql(QStringLiteral("select max(cast(substr(kh_wx_dh, ?) as integer)) from kh_wx_table "
+                              "where kh_wx_dh >= ? and kh_wx_dh < ? and substr(kh_wx_dh, ?) <> '' "
+                              "and substr(kh_wx_dh, ?) not glob '*[^0-9]*'"),
+               {from.size() + 1, from, to, from.size() + 1, from.size() + 1});
     if (greatest.isNull()) {
         return DbResult<QString>::failure(greatest.error());
     }
@@ -93,9 +93,9 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
     }
     // The checks come first, in the order the operator is told about them, so a refused save
     // has written nothing.
-    Recordset customer = RunSql(
-        QStringLiteral("select rowid from kh_table where kh_cph = ? order by rowid limit 1"),
-        {order.plate});
+    Recordset customer =
+        RunSql(QStringLiteral("select rowid from kh_table where kh_cph = ? order by rowid limit 1"),
+               {order.plate});
     if (customer.isNull()) {
         return Result::failure(customer.error());
     }
@@ -104,8 +104,8 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
     }
     const qint64 customerRow = customer.Text(0).toLongLong();
     customer.Close();
-    Recordset taken = RunSql(
-        QStringLiteral("select 1 from kh_wx_table where kh_wx_dh = ? limit 1"), {order.number});
+    Recordset taken = RunSql(QStringLiteral("select 1 from kh_wx_table where kh_wx_dh = ? limit 1"),
+                             {order.number});
     if (taken.isNull()) {
         return Result::failure(taken.error());
     }
@@ -137,9 +137,9 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
                            "kh_wx_mx_date, kh_wx_mx_wxjs, kh_wx_mx_xm, kh_wx_mx_xmsm, kh_wx_mx_sl, "
                            "kh_wx_mx_dj, kh_wx_mx_hj) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                            "?, ?)"),
-            {NewRecordKey(), order.number, order.plate, order.owner, order.model,
-             order.telephone, order.operatorName, date, order.technician, line.item,
-             line.description, line.quantity, line.unitPrice, line.amount});
+            {NewRecordKey(), order.number, order.plate, order.owner, order.model, order.telephone,
+             order.operatorName, date, order.technician, line.item, line.description, line.quantity,
+             line.unitPrice, line.amount});
         if (added.isNull()) {
             return Result::failure(added.error());
         }

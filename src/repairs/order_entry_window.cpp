@@ -96,9 +96,8 @@ void OrderEntryWindow::buildControls() {
     Text7 = Named(new ui::TextBox(this), QStringLiteral("Text7"));
     Text7->setMaxLength(kSequenceLength);
     Text7->setFixedWidth(56);
-    Text7->setKeyFilter([](const QString&, QChar typed) {
-        return typed.isDigit() && typed.unicode() < 128;
-    });
+    Text7->setKeyFilter(
+        [](const QString&, QChar typed) { return typed.isDigit() && typed.unicode() < 128; });
     Text4 = Named(new ui::TextBox(this), QStringLiteral("Text4"));
     Text5 = Named(new ui::TextBox(this), QStringLiteral("Text5"));
     Text8 = Named(new ui::TextBox(this), QStringLiteral("Text8"));
@@ -121,8 +120,8 @@ void OrderEntryWindow::buildControls() {
     auto* head = new QGridLayout;
     head->setHorizontalSpacing(8);
     head->setVerticalSpacing(10);
-    auto place = [&](int row, int column, const QString& caption, QWidget* input,
-                     QLayout* layout, bool starred) {
+    auto place = [&](int row, int column, const QString& caption, QWidget* input, QLayout* layout,
+                     bool starred) {
         auto* label = new QLabel(caption, this);
         label->setBuddy(input);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -156,8 +155,8 @@ void OrderEntryWindow::buildControls() {
     auto* lines = new QGridLayout;
     lines->setHorizontalSpacing(6);
     lines->setVerticalSpacing(6);
-    const QString headings[] = {kItemHeading, kDescriptionHeading, kQuantityHeading,
-                                kPriceHeading, kAmountHeading};
+    const QString headings[] = {kItemHeading, kDescriptionHeading, kQuantityHeading, kPriceHeading,
+                                kAmountHeading};
     for (int c = 0; c < 5; ++c) {
         auto* heading = new QLabel(headings[c], this);
         heading->setAlignment(Qt::AlignCenter);

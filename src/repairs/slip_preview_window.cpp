@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "printing/default_printer_window.h"
 #include "repairs/slip_painter.h"
 #include "repairs/slip_view.h"
 #include "ui/message_box.h"
@@ -57,7 +58,9 @@ void SlipPreviewWindow::load(const Slip& slip) {
 }
 
 void SlipPreviewWindow::Command1_Click() {
-    emit choosePrinterRequested();
+    // The preview goes on once the choice is made; printing then takes the new default.
+    ui::WindowHost::show(ui::WindowHost::instance<DefaultPrinterWindow>(),
+                         ui::WindowHost::Mode::Modal);
 }
 
 void SlipPreviewWindow::Command3_Click() {

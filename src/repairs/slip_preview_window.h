@@ -28,11 +28,6 @@ public:
     // Prints the slip as one page on `printer` and closes the window. When the printer fails
     // the operator is told so and the window stays open for another try; false then.
     bool printOn(QPrinter& printer);
-
-Q_SIGNALS:
-    // The operator asked to choose the printer; whoever opens the printer selection connects
-    // here, and the preview goes on when that window has closed.
-    void choosePrinterRequested();
 };
 
 // Fills the preview with the slip and shows it modally; returns when it has closed, whether the
