@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <vector>
 
 #include "app/localization.h"
 #include "app/login_window.h"
@@ -15,11 +16,14 @@
 #include "customers/customer_entry_window.h"
 #include "customers/customer_store.h"
 #include "data/database.h"
+#include "data/run_sql.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record.h"
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "repairs/order_lines_window.h"
+#include "repairs/repair_history_window.h"
 #include "repairs/slip.h"
 #include "repairs/slip_painter.h"
 #include "repairs/slip_preview_window.h"
@@ -27,6 +31,47 @@
 #include "ui/window_host.h"
 
 namespace {
+
+// Three orders of 京A12343; the last one has the slip's four lines.
+void SeedOrders() {
+    struct Line {
+        const char* item;
+        const char* description;
+        double quantity;
+        double price;
+    };
+    struct SampleOrder {
+        const char* number;
+        const char* date;
+        std::vector<Line> lines;
+    };
+    const SampleOrder orders[] = {
+        {" 20260315001", "2026-03-15", {{"更换机油", "半合成机油 4 升", 4, 30}}},
+        {" 20260902004", "2026-09-02", {{"补胎", "右后轮", 1, 35.5}}},
+        {" 20261206001",
+         "2026-12-06",
+         {{"更换机油", "全合成机油 4 升", 4, 68},
+          {"机油滤清器", "原厂配件", 1, 45},
+          {"车门钣金", "左前车门修复", 1, 56},
+          {"洗车", "", 1, 30}}}};
+    int serial = 0;
+    for (const SampleOrder& order : orders) {
+        const QString number = QString::fromLatin1(order.number);
+        const QString date = QString::fromLatin1(order.date);
+        double total = 0;
+        for (const Line& line : order.lines) {
+            total += line.quantity * line.price;
+            RunSql(QStringLiteral("insert into kh_wx_mx_table values (?, ?, '京A12343', '欧阳明', "
+                                  "'卡罗拉', '13800138003', '管理员', ?, '李师傅', ?, ?, ?, ?, ?)"),
+                   {QStringLiteral("{L%1}").arg(++serial), number, date,
+                    QString::fromUtf8(line.item), QString::fromUtf8(line.description),
+                    line.quantity, line.price, line.quantity * line.price});
+        }
+        RunSql(QStringLiteral("insert into kh_wx_table values (?, ?, '京A12343', '欧阳明', "
+                              "'卡罗拉', '13800138003', ?, '管理员', ?, ?, '李师傅')"),
+               {QStringLiteral("{O%1}").arg(++serial), number, total, date, date});
+    }
+}
 
 void Seed() {
     const char* names[] = {"张三", "李四", "王小五", "欧阳明", "赵敏"};
@@ -56,6 +101,7 @@ void Seed() {
     call.callDate = QDate(2026, 12, 1);
     call.operatorName = QStringLiteral("管理员");
     SaveCall(call);
+    SeedOrders();
 }
 
 Slip SampleSlip() {
@@ -122,6 +168,12 @@ int main(int argc, char** argv) {
         [&out](QWidget* window) { Save(window, out, window->objectName()); });
     if (const auto customer = FindCustomerByKey(QStringLiteral("{K3}")); customer && *customer) {
         ShowCallHistory(nullptr, **customer);
+    }
+    if (ShowRepairHistory(nullptr, QStringLiteral("京A12343"))) {
+        auto* history = ui::WindowHost::find<RepairHistoryWindow>();
+        history->grid1->setCurrentCell(3, 2);
+        Save(history, out, history->objectName());
+        history->Command1_Click();
     }
     return 0;
 }
