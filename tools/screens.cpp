@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <vector>
 
 #include "app/localization.h"
 #include "app/login_window.h"
@@ -22,7 +23,10 @@
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "repairs/order_entry.h"
 #include "repairs/order_entry_window.h"
+#include "repairs/order_lines_window.h"
+#include "repairs/repair_history_window.h"
 #include "repairs/slip.h"
 #include "repairs/slip_painter.h"
 #include "repairs/slip_preview_window.h"
@@ -31,6 +35,48 @@
 #include "ui/window_host.h"
 
 namespace {
+
+// Three orders of 京A12343; the last one has the slip's four lines.
+void SeedOrders() {
+    struct Line {
+        const char* item;
+        const char* description;
+        double quantity;
+        double price;
+    };
+    struct SampleOrder {
+        const char* number;
+        const char* date;
+        std::vector<Line> lines;
+    };
+    const SampleOrder orders[] = {
+        {" 20260315001", "2026-03-15", {{"更换机油", "半合成机油 4 升", 4, 30}}},
+        {" 20260902004", "2026-09-02", {{"补胎", "右后轮", 1, 35.5}}},
+        {" 20261206001",
+         "2026-12-06",
+         {{"更换机油", "全合成机油 4 升", 4, 68},
+          {"机油滤清器", "原厂配件", 1, 45},
+          {"车门钣金", "左前车门修复", 1, 56},
+          {"洗车", "", 1, 30}}}};
+    for (const SampleOrder& sample : orders) {
+        Order order;
+        order.number = QString::fromLatin1(sample.number);
+        order.plate = QStringLiteral("京A12343");
+        order.owner = QStringLiteral("欧阳明");
+        order.model = QStringLiteral("卡罗拉");
+        order.telephone = QStringLiteral("13800138003");
+        order.operatorName = QStringLiteral("管理员");
+        order.technician = QStringLiteral("李师傅");
+        order.date = QDate::fromString(QString::fromLatin1(sample.date), Qt::ISODate);
+        order.nextReminder = order.date.addMonths(6);
+        for (const Line& line : sample.lines) {
+            order.lines.append({QString::fromUtf8(line.item), QString::fromUtf8(line.description),
+                                line.quantity, line.price, line.quantity * line.price});
+            order.total += line.quantity * line.price;
+        }
+        SaveOrder(order);
+    }
+}
 
 void Seed() {
     const char* names[] = {"张三", "李四", "王小五", "欧阳明", "赵敏"};
@@ -69,6 +115,7 @@ void Seed() {
     call.callDate = QDate(2026, 12, 1);
     call.operatorName = QStringLiteral("管理员");
     SaveCall(call);
+    SeedOrders();
 }
 
 Slip SampleSlip() {
@@ -144,6 +191,12 @@ int main(int argc, char** argv) {
         [&out](QWidget* window) { Save(window, out, window->objectName()); });
     if (const auto customer = FindCustomerByKey(QStringLiteral("{K3}")); customer && *customer) {
         ShowCallHistory(nullptr, **customer);
+    }
+    if (ShowRepairHistory(nullptr, QStringLiteral("京A12343"))) {
+        auto* history = ui::WindowHost::find<RepairHistoryWindow>();
+        history->grid1->setCurrentCell(3, 2);
+        Save(history, out, history->objectName());
+        history->Command1_Click();
     }
     return 0;
 }

@@ -22,6 +22,7 @@
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
 #include "repairs/order_entry_window.h"
+#include "repairs/repair_history_window.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
@@ -85,6 +86,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(kh_dhjl, &QAction::triggered, this, &MainWindow::kh_dhjl_Click);
     connect(kh_mana, &QAction::triggered, this, &MainWindow::kh_mana_Click);
     connect(kh_dele, &QAction::triggered, this, &MainWindow::kh_dele_Click);
+    connect(kh_wxjl, &QAction::triggered, this, &MainWindow::kh_wxjl_Click);
     connect(kh_tele, &QAction::triggered, this, &MainWindow::kh_tele_Click);
 
     Form_Load();
@@ -208,7 +210,6 @@ void MainWindow::buildMenus() {
     kh_dele->setObjectName(QStringLiteral("kh_dele"));
     kh_wxjl->setObjectName(QStringLiteral("kh_wxjl"));
     kh_tele->setObjectName(QStringLiteral("kh_tele"));
-    kh_wxjl->setEnabled(false);
 
     tjgl = Named(new QMenu(QStringLiteral("统计管理"), this), "tjgl");
     zmtj = tjgl->addAction(QStringLiteral("『  帐目统计  』"));
@@ -427,6 +428,14 @@ void MainWindow::kh_dele_Click() {
         SelectedRow = 0;
     }
     ui::Stop(this, kDeleted);
+}
+
+void MainWindow::kh_wxjl_Click() {
+    if (SelectedRow == 0) {
+        ui::Stop(this, kSelectRecord);
+        return;
+    }
+    ShowRepairHistory(this, grid1->cellText(SelectedRow, 3));
 }
 
 void MainWindow::kh_tele_Click() {

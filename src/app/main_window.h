@@ -79,6 +79,7 @@ public:
     void kh_dhjl_Click();
     void kh_mana_Click();
     void kh_dele_Click();
+    void kh_wxjl_Click();
     void kh_tele_Click();
 
     // A saved call shows in its list row at once, without the list being read again.

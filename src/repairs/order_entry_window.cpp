@@ -82,6 +82,14 @@ OrderEntryWindow::OrderEntryWindow(QWidget* parent) : QWidget(parent, Qt::Window
     Form_Load();
 }
 
+OrderEntryWindow::~OrderEntryWindow() {
+    // The focused field loses its focus while QWidget tears the window down; by then this
+    // window's handlers must not run.
+    for (QObject* child : children()) {
+        child->disconnect(this);
+    }
+}
+
 void OrderEntryWindow::buildControls() {
     Label1 = Named(new QLabel(kHeading, this), QStringLiteral("Label1"));
     QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 16);

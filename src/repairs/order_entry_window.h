@@ -27,6 +27,7 @@ public:
     static constexpr int kLines = 7;
 
     explicit OrderEntryWindow(QWidget* parent = nullptr);
+    ~OrderEntryWindow() override;
 
     QLabel* Label1;  // heading
     ui::TextBox* Text6;

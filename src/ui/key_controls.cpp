@@ -42,8 +42,10 @@ void TextBox::focusInEvent(QFocusEvent* event) {
 
 void TextBox::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // A pop-up (a menu, a completer) takes the focus only for a moment.
-    if (event->reason() != Qt::PopupFocusReason) {
+    // Leaving a field means moving to another field of the window: a pop-up (a menu, a
+    // completer) takes the focus only for a moment, and another window (a message, a window
+    // closing) leaves the operator's place as it was.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) {
         Q_EMIT LostFocus();
     }
 }

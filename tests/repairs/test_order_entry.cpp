@@ -74,12 +74,18 @@ private Q_SLOTS:
     void lineTexts_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("formatted");
-        QTest::newRow("empty") << "" << "0.00";
-        QTest::newRow("whole") << "2" << "2.00";
-        QTest::newRow("half up") << "35.555" << "35.56";
-        QTest::newRow("point first") << ".5" << "0.50";
-        QTest::newRow("lone point stays") << "." << ".";
-        QTest::newRow("two points stay") << "1.2.3" << "1.2.3";
+        QTest::newRow("empty") << ""
+                               << "0.00";
+        QTest::newRow("whole") << "2"
+                               << "2.00";
+        QTest::newRow("half up") << "35.555"
+                                 << "35.56";
+        QTest::newRow("point first") << ".5"
+                                     << "0.50";
+        QTest::newRow("lone point stays") << "."
+                                          << ".";
+        QTest::newRow("two points stay") << "1.2.3"
+                                         << "1.2.3";
     }
     void lineTexts() {
         QFETCH(QString, typed);
@@ -105,14 +111,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("digit") << "" << "7" << true;
-        QTest::newRow("letter") << "1" << "a" << false;
-        QTest::newRow("minus") << "" << "-" << false;
-        QTest::newRow("full-width digit") << "" << "７" << false;
-        QTest::newRow("first point") << "" << "." << true;
-        QTest::newRow("point after digits") << "12" << "." << true;
-        QTest::newRow("second point in a row") << "12." << "." << false;
-        QTest::newRow("point after a point and digits") << "1.2" << "." << true;
+        QTest::newRow("digit") << ""
+                               << "7" << true;
+        QTest::newRow("letter") << "1"
+                                << "a" << false;
+        QTest::newRow("minus") << ""
+                               << "-" << false;
+        QTest::newRow("full-width digit") << ""
+                                          << "７" << false;
+        QTest::newRow("first point") << ""
+                                     << "." << true;
+        QTest::newRow("point after digits") << "12"
+                                            << "." << true;
+        QTest::newRow("second point in a row") << "12."
+                                               << "." << false;
+        QTest::newRow("point after a point and digits") << "1.2"
+                                                        << "." << true;
     }
     void keyFilter() {
         QFETCH(QString, text);
@@ -155,7 +169,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("takenNumber");
         QTest::addColumn<bool>("linesFail");
         QTest::addColumn<int>("outcome");  // -1: a database failure
-        QTest::newRow("no such customer") << "京Z9" << false << false << int(OrderSave::CustomerNotFound);
+        QTest::newRow("no such customer")
+            << "京Z9" << false << false << int(OrderSave::CustomerNotFound);
         QTest::newRow("number taken") << "京A1" << true << false << int(OrderSave::DuplicateNumber);
         QTest::newRow("a line cannot be written") << "京A1" << false << true << -1;
     }
@@ -168,8 +183,8 @@ private Q_SLOTS:
             QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("张三"));
         TestDatabase::addCustomer(customer);
         if (takenNumber) {
-            TestDatabase::addOrder(
-                TestDatabase::sampleOrder(QStringLiteral(" 20261206001"), QStringLiteral("京B2"), 1));
+            TestDatabase::addOrder(TestDatabase::sampleOrder(QStringLiteral(" 20261206001"),
+                                                             QStringLiteral("京B2"), 1));
         }
         if (linesFail) {
             TestDatabase::exec(QStringLiteral(
@@ -182,7 +197,8 @@ private Q_SLOTS:
         const DbResult<OrderSave> saved = SaveOrder(NewOrder(" 20261206001", plate));
         if (outcome < 0) {
             QVERIFY(!saved.ok());
-            QVERIFY2(saved.error().contains(QStringLiteral("disk full")), qPrintable(saved.error()));
+            QVERIFY2(saved.error().contains(QStringLiteral("disk full")),
+                     qPrintable(saved.error()));
         } else {
             QVERIFY(saved.ok());
             QCOMPARE(int(*saved), outcome);

@@ -101,3 +101,39 @@ Customer TestDatabase::sampleCustomer(const QString& key, const QString& plate,
     c.model = QStringLiteral("捷达");
     return c;
 }
+
+void TestDatabase::addOrder(const Order& o) {
+    static int serial = 0;
+    const QString key = o.key.isEmpty() ? QStringLiteral("{ORDER-%1}").arg(++serial) : o.key;
+    exec(QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh, kh_wx_cph, kh_wx_czname, "
+                        "kh_wx_cx, kh_wx_tele, kh_wx_hj, kh_wx_czr, kh_wx_txdate, kh_wx_date, "
+                        "kh_wx_wxjs) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+         {key, o.number, o.plate, o.owner, o.model, o.telephone, o.total, o.operatorName,
+          DateText(o.nextReminder), DateText(o.date), o.technician});
+    for (const OrderLine& line : o.lines) {
+        exec(
+            QStringLiteral("insert into kh_wx_mx_table (kh_wx_mx_code, kh_wx_mx_dh, kh_wx_mx_cph, "
+                           "kh_wx_mx_czname, kh_wx_mx_cx, kh_wx_mx_tele, kh_wx_mx_czr, "
+                           "kh_wx_mx_date, kh_wx_mx_wxjs, kh_wx_mx_xm, kh_wx_mx_xmsm, kh_wx_mx_sl, "
+                           "kh_wx_mx_dj, kh_wx_mx_hj) "
+                           "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {QStringLiteral("{LINE-%1}").arg(++serial), o.number, o.plate, o.owner, o.model,
+             o.telephone, o.operatorName, DateText(o.date), o.technician, line.item,
+             line.description, line.quantity, line.unitPrice, line.amount});
+    }
+}
+
+Order TestDatabase::sampleOrder(const QString& number, const QString& plate, double total) {
+    Order o;
+    o.number = number;
+    o.plate = plate;
+    o.owner = QStringLiteral("张三");
+    o.model = QStringLiteral("捷达");
+    o.telephone = QStringLiteral("13800138000");
+    o.total = total;
+    o.operatorName = QStringLiteral("管理员");
+    o.date = QDate::fromString(number.trimmed().left(8), QStringLiteral("yyyyMMdd"));
+    o.nextReminder = o.date.addMonths(3);
+    o.technician = QStringLiteral("李师傅");
+    return o;
+}

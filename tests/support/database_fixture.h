@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include "customers/customer.h"
+#include "repairs/order.h"
 
 // A fresh data folder holding a freshly seeded database, open for the lifetime of the object.
 // The clock is pinned to the moment the first one is made, so a run across midnight still sees
@@ -31,6 +32,14 @@ public:
     static void addCustomer(const Customer& customer);
     // A customer with every field filled, for tests that care about only some of them.
     static Customer sampleCustomer(const QString& key, const QString& plate, const QString& owner);
+
+    // Stores the order's header row and one line row per line, in the order given, the lines
+    // carrying the header's number, plate, owner, model, telephone, operator, date and
+    // technician as a saved order does. An empty key gets a made-up one.
+    static void addOrder(const Order& order);
+    // An order with every header field filled and no lines, dated by its number's date part
+    // (" 20261206001" is dated 2026-12-06).
+    static Order sampleOrder(const QString& number, const QString& plate, double total);
 
 private:
     QTemporaryDir dir_;

@@ -1,0 +1,234 @@
+#include "repairs/order_lines_window.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/number_text.h"
+#include "repairs/order_history.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+#include "ui/named.h"
+#include "ui/window_host.h"
+
+namespace {
+
+using ui::Named;
+
+const QString kTitle = QStringLiteral("维修保养项目明细查看");
+const QString kTechnicianCaption = QStringLiteral("维修技师");
+const QString kOwnerCaption = QStringLiteral("车主姓名");
+const QString kModelCaption = QStringLiteral("车型");
+const QString kPhoneCaption = QStringLiteral("联系电话");
+const QString kItemCaption = QStringLiteral("项目名称");
+const QString kDescriptionCaption = QStringLiteral("项目说明");
+const QString kQuantityCaption = QStringLiteral("数量");
+const QString kPriceCaption = QStringLiteral("单价");
+const QString kAmountCaption = QStringLiteral("金额");
+const QString kTotalCaption = QStringLiteral("合 计");
+const QString kClose = QStringLiteral("关 闭");
+const QString kNoLines = QStringLiteral("没有找到明细记录！");
+const QString kQuantityFormat = QStringLiteral("#######0.00");
+const QString kAmountFormat = QStringLiteral("########0.00");
+const QString kZero = QStringLiteral("0.00");
+
+QLineEdit* MakeField(QWidget* parent, const QString& name) {
+    auto* field = Named(new QLineEdit(parent), name);
+    field->setReadOnly(true);
+    return field;
+}
+
+QLineEdit* MakeNumberField(QWidget* parent, const QString& name) {
+    QLineEdit* field = MakeField(parent, name);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setFixedWidth(96);
+    return field;
+}
+
+QLabel* MakeCaption(QWidget* parent, const QString& text, QWidget* buddy) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+}  // namespace
+
+OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form17"));
+    setWindowTitle(kTitle);
+
+    headingLabel = Named(new QLabel(kTitle, this), QStringLiteral("headingLabel"));
+    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
+    headingFont.setBold(true);
+    headingLabel->setFont(headingFont);
+    headingLabel->setAlignment(Qt::AlignCenter);
+
+    Text4 = MakeField(this, QStringLiteral("Text4"));
+    Text5 = MakeField(this, QStringLiteral("Text5"));
+    Text8 = MakeField(this, QStringLiteral("Text8"));
+    Text10 = MakeField(this, QStringLiteral("Text10"));
+    technicianLabel = Named(MakeCaption(this, kTechnicianCaption, Text4), "technicianLabel");
+    ownerLabel = Named(MakeCaption(this, kOwnerCaption, Text5), "ownerLabel");
+    modelLabel = Named(MakeCaption(this, kModelCaption, Text8), "modelLabel");
+    phoneLabel = Named(MakeCaption(this, kPhoneCaption, Text10), "phoneLabel");
+
+    auto* people = new QGridLayout;
+    people->setHorizontalSpacing(8);
+    people->setVerticalSpacing(10);
+    people->addWidget(technicianLabel, 0, 0);
+    people->addWidget(Text4, 0, 1);
+    people->addWidget(ownerLabel, 0, 3);
+    people->addWidget(Text5, 0, 4);
+    people->addWidget(modelLabel, 1, 0);
+    people->addWidget(Text8, 1, 1);
+    people->addWidget(phoneLabel, 1, 3);
+    people->addWidget(Text10, 1, 4);
+    people->setColumnMinimumWidth(2, 24);
+    people->setColumnStretch(1, 1);
+    people->setColumnStretch(4, 1);
+
+    // The seven lines, numbered 01 to 07, under one heading row.
+    auto* lines = new QGridLayout;
+    lines->setHorizontalSpacing(6);
+    lines->setVerticalSpacing(6);
+    const QString headings[] = {kItemCaption, kDescriptionCaption, kQuantityCaption, kPriceCaption,
+                                kAmountCaption};
+    for (int col = 0; col < int(std::size(headings)); ++col) {
+        auto* heading = new QLabel(headings[col], this);
+        heading->setAlignment(Qt::AlignCenter);
+        lines->addWidget(heading, 0, col + 1);
+    }
+    for (int i = 0; i < kLineCount; ++i) {
+        Combo1[i] = Named(new QComboBox(this), QStringLiteral("Combo1(%1)").arg(i));
+        Combo1[i]->setMinimumWidth(150);
+        Text[i] = MakeField(this, QStringLiteral("Text(%1)").arg(i));
+        Text[i]->setMinimumWidth(220);
+        Text1[i] = MakeNumberField(this, QStringLiteral("Text1(%1)").arg(i));
+        Text2[i] = MakeNumberField(this, QStringLiteral("Text2(%1)").arg(i));
+        Text3[i] = MakeNumberField(this, QStringLiteral("Text3(%1)").arg(i));
+
+        const QString number = QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0'));
+        auto* numberLabel = new QLabel(number, this);
+        numberLabel->setAlignment(Qt::AlignCenter);
+        numberLabel->setBuddy(Combo1[i]);
+        lines->addWidget(numberLabel, i + 1, 0);
+        QWidget* fields[] = {Combo1[i], Text[i], Text1[i], Text2[i], Text3[i]};
+        for (int col = 0; col < int(std::size(fields)); ++col) {
+            // Screen readers name each box by its column and line: "数量 03".
+            fields[col]->setAccessibleName(headings[col] + QLatin1Char(' ') + number);
+            lines->addWidget(fields[col], i + 1, col + 1);
+        }
+    }
+    lines->setColumnStretch(2, 1);
+
+    Text9 = MakeNumberField(this, QStringLiteral("Text9"));
+    Text9->setText(kZero);
+    totalLabel = Named(MakeCaption(this, kTotalCaption, Text9), "totalLabel");
+    lines->addWidget(totalLabel, kLineCount + 1, 4);
+    lines->addWidget(Text9, kLineCount + 1, 5);
+
+    Command2 = Named(new QPushButton(kClose, this), QStringLiteral("Command2"));
+    // Not a dialog: the button presses on Enter only when asked to.
+    Command2->setAutoDefault(true);
+    Command2->setMinimumWidth(90);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 12, 16, 14);
+    layout->setSpacing(12);
+    layout->addWidget(headingLabel);
+    layout->addLayout(people);
+    layout->addLayout(lines);
+    layout->addLayout(buttons);
+
+    // Tab walks the fields as they read, then reaches the button again.
+    QWidget* previous = Text4;
+    auto chain = [&previous, this](QWidget* next) {
+        setTabOrder(previous, next);
+        previous = next;
+    };
+    for (QWidget* next : {Text5, Text8, Text10}) {
+        chain(next);
+    }
+    for (int i = 0; i < kLineCount; ++i) {
+        chain(Combo1[i]);
+        for (QWidget* next : {Text[i], Text1[i], Text2[i], Text3[i]}) {
+            chain(next);
+        }
+    }
+    chain(Text9);
+    chain(Command2);
+
+    connect(Command2, &QPushButton::clicked, this, &OrderLinesWindow::Command2_Click);
+    // Enter or Space closes a view that only shows.
+    Command2->setFocus();
+}
+
+void OrderLinesWindow::load(const Order& order, const QString& totalText) {
+    Text4->setText(order.technician);
+    Text5->setText(order.owner);
+    Text8->setText(order.model);
+    Text10->setText(order.telephone);
+    Text9->setText(totalText);
+    for (int i = 0; i < kLineCount; ++i) {
+        Combo1[i]->clear();
+        if (i >= order.lines.size()) {
+            for (QLineEdit* field : {Text[i], Text1[i], Text2[i], Text3[i]}) {
+                field->clear();
+            }
+            continue;
+        }
+        const OrderLine& line = order.lines[i];
+        Combo1[i]->addItem(line.item);
+        Text[i]->setText(line.description);
+        Text1[i]->setText(FormatAmount(line.quantity, kQuantityFormat));
+        Text2[i]->setText(FormatAmount(line.unitPrice, kAmountFormat));
+        Text3[i]->setText(FormatAmount(line.amount, kAmountFormat));
+    }
+    for (QLineEdit* field : {Text4, Text5, Text8, Text10, Text9}) {
+        field->setCursorPosition(0);
+    }
+    for (QLineEdit* field : Text) {
+        field->setCursorPosition(0);
+    }
+}
+
+void OrderLinesWindow::Command2_Click() {
+    close();
+}
+
+void OrderLinesWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool ShowOrderLines(QWidget* parent, const QString& number, const QString& totalText) {
+    if (number.isEmpty()) {
+        ui::Stop(parent, kNoLines);
+        return false;
+    }
+    const DbResult<Order> order = OrderFromLines(number);
+    if (!order) {
+        ui::ShowDatabaseError(parent, order.error());
+        return false;
+    }
+    if (order->lines.isEmpty()) {
+        ui::Stop(parent, kNoLines);
+        return false;
+    }
+    auto* window = ui::WindowHost::instance<OrderLinesWindow>();
+    window->load(*order, totalText);
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
+    return true;
+}
