@@ -13,6 +13,7 @@
 #include "masterdata/plate_prefix.h"
 #include "masterdata/repair_items.h"
 #include "repairs/order_entry.h"
+#include "repairs/order_line_rows.h"
 #include "repairs/slip_preview_window.h"
 #include "ui/date_picker.h"
 #include "ui/fonts.h"
@@ -33,11 +34,6 @@ const QString kModelCaption = QStringLiteral("车型");
 const QString kTelephoneCaption = QStringLiteral("联系电话");
 const QString kReminderCaption = QStringLiteral("提醒日期");
 const QString kTechnicianCaption = QStringLiteral("维修技师");
-const QString kItemHeading = QStringLiteral("项目名称");
-const QString kDescriptionHeading = QStringLiteral("项目说明");
-const QString kQuantityHeading = QStringLiteral("数量");
-const QString kPriceHeading = QStringLiteral("单价");
-const QString kAmountHeading = QStringLiteral("金额");
 const QString kTotalCaption = QStringLiteral("合 计");
 const QString kNote = QStringLiteral("注意：录入车牌号后回车显示车主信息   *为不可更改项目");
 const QString kSave = QStringLiteral("保 存");
@@ -159,51 +155,18 @@ void OrderEntryWindow::buildControls() {
         head->setColumnMinimumWidth(column, 18);
     }
 
-    // The seven lines, one row each under the column headings.
-    auto* lines = new QGridLayout;
-    lines->setHorizontalSpacing(6);
-    lines->setVerticalSpacing(6);
-    const QString headings[] = {kItemHeading, kDescriptionHeading, kQuantityHeading, kPriceHeading,
-                                kAmountHeading};
-    for (int c = 0; c < 5; ++c) {
-        auto* heading = new QLabel(headings[c], this);
-        heading->setAlignment(Qt::AlignCenter);
-        QFont bold = heading->font();
-        bold.setBold(true);
-        heading->setFont(bold);
-        lines->addWidget(heading, 0, c + 1);
-    }
+    OrderLineRows rows;
+    QGridLayout* lines = rows.build(this);
+    Combo1 = rows.Combo1;
+    Text = rows.Text;
+    Text1 = rows.Text1;
+    Text2 = rows.Text2;
+    Text3 = rows.Text3;
     for (int i = 0; i < kLines; ++i) {
-        auto* lineNumber =
-            new QLabel(QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0')), this);
-        lineNumber->setAlignment(Qt::AlignCenter);
-        Combo1[i] = Named(new ui::ComboBox(this), QStringLiteral("Combo1(%1)").arg(i));
-        Combo1[i]->setMinimumContentsLength(10);
-        Text[i] = Named(new ui::TextBox(this), QStringLiteral("Text(%1)").arg(i));
-        Text1[i] = Named(new ui::TextBox(this), QStringLiteral("Text1(%1)").arg(i));
-        Text2[i] = Named(new ui::TextBox(this), QStringLiteral("Text2(%1)").arg(i));
-        Text3[i] = Named(new ui::TextBox(this), QStringLiteral("Text3(%1)").arg(i));
-        const QString lineName = QStringLiteral("第%1行").arg(i + 1);
-        Combo1[i]->setAccessibleName(lineName + kItemHeading);
-        Text[i]->setAccessibleName(lineName + kDescriptionHeading);
-        Text1[i]->setAccessibleName(lineName + kQuantityHeading);
-        Text2[i]->setAccessibleName(lineName + kPriceHeading);
-        Text3[i]->setAccessibleName(lineName + kAmountHeading);
-        lineNumber->setBuddy(Combo1[i]);
         for (ui::TextBox* box : {Text1[i], Text2[i], Text3[i]}) {
             box->setKeyFilter(&AcceptsAmountCharacter);
-            box->setAlignment(Qt::AlignRight);
-            box->setFixedWidth(90);
         }
-        lines->addWidget(lineNumber, i + 1, 0);
-        lines->addWidget(Combo1[i], i + 1, 1);
-        lines->addWidget(Text[i], i + 1, 2);
-        lines->addWidget(Text1[i], i + 1, 3);
-        lines->addWidget(Text2[i], i + 1, 4);
-        lines->addWidget(Text3[i], i + 1, 5);
     }
-    lines->setColumnStretch(1, 2);
-    lines->setColumnStretch(2, 3);
 
     Text9 = Named(new ui::TextBox(kZero, this), QStringLiteral("Text9"));
     Text9->setAlignment(Qt::AlignRight);
@@ -244,7 +207,9 @@ void OrderEntryWindow::buildControls() {
 
     QList<QWidget*> order = {Text7, Text4, DTPicker1, Combo2};
     for (int i = 0; i < kLines; ++i) {
-        order << Combo1[i] << Text[i] << Text1[i] << Text2[i] << Text3[i];
+        for (QWidget* field : rows.line(i)) {
+            order << field;
+        }
     }
     order << Text9 << Command1 << Command2;
     for (int i = 1; i < order.size(); ++i) {

@@ -5,14 +5,13 @@
 
 #include "repairs/order.h"
 #include "repairs/slip.h"
+#include "ui/key_controls.h"
 
 class QLabel;
 class QPushButton;
 
 namespace ui {
-class ComboBox;
 class DatePicker;
-class TextBox;
 }  // namespace ui
 
 // Form4: records one repair order for a stored customer. It proposes the day's next order

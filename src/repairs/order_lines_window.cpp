@@ -11,7 +11,9 @@
 
 #include "core/number_text.h"
 #include "repairs/order_history.h"
+#include "repairs/order_line_rows.h"
 #include "ui/fonts.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -25,11 +27,6 @@ const QString kTechnicianCaption = QStringLiteral("维修技师");
 const QString kOwnerCaption = QStringLiteral("车主姓名");
 const QString kModelCaption = QStringLiteral("车型");
 const QString kPhoneCaption = QStringLiteral("联系电话");
-const QString kItemCaption = QStringLiteral("项目名称");
-const QString kDescriptionCaption = QStringLiteral("项目说明");
-const QString kQuantityCaption = QStringLiteral("数量");
-const QString kPriceCaption = QStringLiteral("单价");
-const QString kAmountCaption = QStringLiteral("金额");
 const QString kTotalCaption = QStringLiteral("合 计");
 const QString kClose = QStringLiteral("关 闭");
 const QString kNoLines = QStringLiteral("没有找到明细记录！");
@@ -93,39 +90,19 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
     people->setColumnStretch(1, 1);
     people->setColumnStretch(4, 1);
 
-    // The seven lines, numbered 01 to 07, under one heading row.
-    auto* lines = new QGridLayout;
-    lines->setHorizontalSpacing(6);
-    lines->setVerticalSpacing(6);
-    const QString headings[] = {kItemCaption, kDescriptionCaption, kQuantityCaption, kPriceCaption,
-                                kAmountCaption};
-    for (int col = 0; col < int(std::size(headings)); ++col) {
-        auto* heading = new QLabel(headings[col], this);
-        heading->setAlignment(Qt::AlignCenter);
-        lines->addWidget(heading, 0, col + 1);
-    }
+    OrderLineRows rows;
+    QGridLayout* lines = rows.build(this);
+    Combo1 = rows.Combo1;
+    Text = rows.Text;
+    Text1 = rows.Text1;
+    Text2 = rows.Text2;
+    Text3 = rows.Text3;
+    // Nothing typed here would be saved: every box only shows.
     for (int i = 0; i < kLineCount; ++i) {
-        Combo1[i] = Named(new QComboBox(this), QStringLiteral("Combo1(%1)").arg(i));
-        Combo1[i]->setMinimumWidth(150);
-        Text[i] = MakeField(this, QStringLiteral("Text(%1)").arg(i));
-        Text[i]->setMinimumWidth(220);
-        Text1[i] = MakeNumberField(this, QStringLiteral("Text1(%1)").arg(i));
-        Text2[i] = MakeNumberField(this, QStringLiteral("Text2(%1)").arg(i));
-        Text3[i] = MakeNumberField(this, QStringLiteral("Text3(%1)").arg(i));
-
-        const QString number = QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0'));
-        auto* numberLabel = new QLabel(number, this);
-        numberLabel->setAlignment(Qt::AlignCenter);
-        numberLabel->setBuddy(Combo1[i]);
-        lines->addWidget(numberLabel, i + 1, 0);
-        QWidget* fields[] = {Combo1[i], Text[i], Text1[i], Text2[i], Text3[i]};
-        for (int col = 0; col < int(std::size(fields)); ++col) {
-            // Screen readers name each box by its column and line: "数量 03".
-            fields[col]->setAccessibleName(headings[col] + QLatin1Char(' ') + number);
-            lines->addWidget(fields[col], i + 1, col + 1);
+        for (ui::TextBox* field : {Text[i], Text1[i], Text2[i], Text3[i]}) {
+            field->setReadOnly(true);
         }
     }
-    lines->setColumnStretch(2, 1);
 
     Text9 = MakeNumberField(this, QStringLiteral("Text9"));
     Text9->setText(kZero);
@@ -159,8 +136,7 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
         chain(next);
     }
     for (int i = 0; i < kLineCount; ++i) {
-        chain(Combo1[i]);
-        for (QWidget* next : {Text[i], Text1[i], Text2[i], Text3[i]}) {
+        for (QWidget* next : rows.line(i)) {
             chain(next);
         }
     }

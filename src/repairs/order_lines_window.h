@@ -4,6 +4,7 @@
 #include <array>
 
 #include "repairs/order.h"
+#include "ui/key_controls.h"
 
 class QComboBox;
 class QKeyEvent;
@@ -31,11 +32,11 @@ public:
     QLineEdit* Text8;
     QLabel* phoneLabel;
     QLineEdit* Text10;
-    std::array<QComboBox*, kLineCount> Combo1;
-    std::array<QLineEdit*, kLineCount> Text;
-    std::array<QLineEdit*, kLineCount> Text1;
-    std::array<QLineEdit*, kLineCount> Text2;
-    std::array<QLineEdit*, kLineCount> Text3;
+    std::array<ui::ComboBox*, kLineCount> Combo1{};
+    std::array<ui::TextBox*, kLineCount> Text{};
+    std::array<ui::TextBox*, kLineCount> Text1{};
+    std::array<ui::TextBox*, kLineCount> Text2{};
+    std::array<ui::TextBox*, kLineCount> Text3{};
     QLabel* totalLabel;
     QLineEdit* Text9;
     QPushButton* Command2;
