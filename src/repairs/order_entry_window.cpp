@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
@@ -273,12 +274,12 @@ void OrderEntryWindow::Form_Load() {
     }
     Combo2->setCurrentIndex(-1);
     Combo2->setEditText(QString());
+    // The seven lists share one model, so a long price list is held once. Its empty first
+    // entry takes a line back out of the order.
+    auto* itemModel = new QStringListModel(this);
+    itemModel->setStringList(QStringList(QString()) + (items ? *items : QStringList()));
     for (ui::ComboBox* combo : Combo1) {
-        // The empty first entry takes a line back out of the order.
-        combo->addItem(QString());
-        if (items) {
-            combo->addItems(*items);
-        }
+        combo->setModel(itemModel);
         combo->setCurrentIndex(-1);
     }
     if (prefix) {

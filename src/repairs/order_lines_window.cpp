@@ -12,6 +12,8 @@
 #include "core/number_text.h"
 #include "repairs/order_history.h"
 #include "repairs/order_line_rows.h"
+#include "repairs/slip.h"
+#include "repairs/slip_preview_window.h"
 #include "ui/fonts.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
@@ -29,6 +31,7 @@ const QString kModelCaption = QStringLiteral("车型");
 const QString kPhoneCaption = QStringLiteral("联系电话");
 const QString kTotalCaption = QStringLiteral("合 计");
 const QString kClose = QStringLiteral("关 闭");
+const QString kPrint = QStringLiteral("打印");
 const QString kNoLines = QStringLiteral("没有找到明细记录！");
 const QString kQuantityFormat = QStringLiteral("#######0.00");
 const QString kAmountFormat = QStringLiteral("########0.00");
@@ -110,12 +113,17 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
     lines->addWidget(totalLabel, kLineCount + 1, 4);
     lines->addWidget(Text9, kLineCount + 1, 5);
 
+    Command1 = Named(new QPushButton(kPrint, this), QStringLiteral("Command1"));
     Command2 = Named(new QPushButton(kClose, this), QStringLiteral("Command2"));
-    // Not a dialog: the button presses on Enter only when asked to.
-    Command2->setAutoDefault(true);
-    Command2->setMinimumWidth(90);
+    // Not a dialog: a button presses on Enter only when it has the focus.
+    for (QPushButton* button : {Command1, Command2}) {
+        button->setAutoDefault(true);
+        button->setMinimumWidth(90);
+    }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addSpacing(12);
     buttons->addWidget(Command2);
 
     auto* layout = new QVBoxLayout(this);
@@ -141,14 +149,18 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
         }
     }
     chain(Text9);
+    chain(Command1);
     chain(Command2);
 
+    connect(Command1, &QPushButton::clicked, this, &OrderLinesWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &OrderLinesWindow::Command2_Click);
     // Enter or Space closes a view that only shows.
     Command2->setFocus();
 }
 
 void OrderLinesWindow::load(const Order& order, const QString& totalText) {
+    order_ = order;
+    totalText_ = totalText;
     Text4->setText(order.technician);
     Text5->setText(order.owner);
     Text8->setText(order.model);
@@ -175,6 +187,10 @@ void OrderLinesWindow::load(const Order& order, const QString& totalText) {
     for (QLineEdit* field : Text) {
         field->setCursorPosition(0);
     }
+}
+
+void OrderLinesWindow::Command1_Click() {
+    ShowSlipPreview(SlipForOrder(order_, ReadSlipTitle(), totalText_));
 }
 
 void OrderLinesWindow::Command2_Click() {

@@ -39,6 +39,8 @@ public:
     std::array<ui::TextBox*, kLineCount> Text3{};
     QLabel* totalLabel;
     QLineEdit* Text9;
+    // Prints the order's slip again, through the same preview as a new order.
+    QPushButton* Command1;
     QPushButton* Command2;
 
     // Shows the order's technician, owner, model, telephone and lines, and `totalText` as the
@@ -47,10 +49,15 @@ public:
     // seven lines have a slot.
     void load(const Order& order, const QString& totalText);
 
+    void Command1_Click();
     void Command2_Click();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    Order order_;
+    QString totalText_;
 };
 
 // Reads the lines of the order number and shows them modally with `totalText` as the total.

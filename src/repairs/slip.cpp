@@ -1,6 +1,7 @@
 #include "repairs/slip.h"
 
 #include "core/date_text.h"
+#include "core/number_text.h"
 #include "data/run_sql.h"
 
 namespace {
@@ -36,4 +37,27 @@ QString SlipOrderNumber(const QString& datePart, const QString& sequence) {
 
 QString SlipDateTime(const QDateTime& at) {
     return DateText(at.date()) + QLatin1Char(' ') + at.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+Slip SlipForOrder(const Order& order, const QString& title, const QString& total) {
+    const QString lineFormat = QStringLiteral("#######0.00");
+    const QString amountFormat = QStringLiteral("########0.00");
+    // The stored number is the date part (with its leading space) followed by the sequence.
+    constexpr int kDatePartLength = 9;
+    Slip slip;
+    slip.title = title;
+    slip.orderNumber =
+        SlipOrderNumber(order.number.left(kDatePartLength), order.number.mid(kDatePartLength));
+    slip.owner = order.owner;
+    slip.dateTime = DateText(order.date);
+    slip.operatorName = order.operatorName;
+    slip.technician = order.technician;
+    slip.total = total;
+    for (int i = 0; i < Slip::kLineCount && i < order.lines.size(); ++i) {
+        const OrderLine& line = order.lines[i];
+        slip.lines[i] = {line.item, line.description, FormatAmount(line.quantity, lineFormat),
+                         FormatAmount(line.unitPrice, amountFormat),
+                         FormatAmount(line.amount, amountFormat)};
+    }
+    return slip;
 }

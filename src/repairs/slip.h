@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+#include "repairs/order.h"
+
 // One priced line of the slip, with its texts as the order entry window shows them.
 struct SlipLine {
     QString item;
@@ -42,3 +44,8 @@ QString SlipOrderNumber(const QString& datePart, const QString& sequence);
 
 // The moment the slip is filled: the date, one space and the time, e.g. "2026-12-06 14:05:09".
 QString SlipDateTime(const QDateTime& at);
+
+// The slip of a saved order, to print it again: its stored lines with two decimals, `total` as
+// the opener shows it, and the order's date where the time of printing would stand (the time
+// of day is not stored).
+Slip SlipForOrder(const Order& order, const QString& title, const QString& total);

@@ -9,6 +9,7 @@
 #include "printing/default_printer_window.h"
 #include "repairs/slip_painter.h"
 #include "repairs/slip_view.h"
+#include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -21,6 +22,10 @@ const QString kPrint = QStringLiteral("打印");
 const QString kSlipName = QStringLiteral("维修保养单");
 const QString kNoPrinter = QStringLiteral("没有默认打印机，请先选择打印机！");
 const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
+const QString kSavePdf = QStringLiteral("另存为PDF");
+const QString kPdfFilter = QStringLiteral("PDF 文件 (*.pdf)");
+const QString kPdfSaved = QStringLiteral("PDF文件已保存：");
+const QString kPdfFailed = QStringLiteral("保存PDF文件失败：");
 
 }  // namespace
 
@@ -30,6 +35,7 @@ SlipPreviewWindow::SlipPreviewWindow(QWidget* parent) : QWidget(parent, Qt::Wind
 
     Command1 = ui::Named(new QPushButton(kChoosePrinter, this), QStringLiteral("Command1"));
     Command3 = ui::Named(new QPushButton(kPrint, this), QStringLiteral("Command3"));
+    Command2 = ui::Named(new QPushButton(kSavePdf, this), QStringLiteral("Command2"));
     slipView = ui::Named(new SlipView(this), QStringLiteral("slipView"));
     slipView->setAccessibleDescription(kSlipName);
 
@@ -37,6 +43,7 @@ SlipPreviewWindow::SlipPreviewWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     buttons->setSpacing(10);
     buttons->addWidget(Command1);
     buttons->addWidget(Command3);
+    buttons->addWidget(Command2);
     buttons->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -48,6 +55,7 @@ SlipPreviewWindow::SlipPreviewWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     setTabOrder(Command3, Command1);
     connect(Command1, &QPushButton::clicked, this, &SlipPreviewWindow::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &SlipPreviewWindow::Command3_Click);
+    connect(Command2, &QPushButton::clicked, this, &SlipPreviewWindow::Command2_Click);
     Command3->setFocus();
     // Open at the slip's own size, so the preview reads like the paper.
     resize(sizeHint());
@@ -61,6 +69,28 @@ void SlipPreviewWindow::Command1_Click() {
     // The preview goes on once the choice is made; printing then takes the new default.
     ui::WindowHost::show(ui::WindowHost::instance<DefaultPrinterWindow>(),
                          ui::WindowHost::Mode::Modal);
+}
+
+void SlipPreviewWindow::Command2_Click() {
+    QString suggested = slipView->slip().orderNumber.trimmed();
+    suggested =
+        (suggested.isEmpty() ? QStringLiteral("维修保养单") : suggested) + QStringLiteral(".pdf");
+    QString path = ui::FileDialog::saveFileName(this, kSavePdf, suggested, kPdfFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".pdf");
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setOutputFileName(path);
+    if (!PrintSlip(slipView->slip(), printer)) {
+        ui::Stop(this, kPdfFailed + path);
+        return;
+    }
+    ui::Information(this, kPdfSaved + path);
 }
 
 void SlipPreviewWindow::Command3_Click() {

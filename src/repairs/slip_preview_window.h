@@ -18,11 +18,14 @@ public:
 
     QPushButton* Command1;
     QPushButton* Command3;
+    // Writes the same slip to a PDF file the operator names.
+    QPushButton* Command2;
     SlipView* slipView;
 
     void load(const Slip& slip);
 
     void Command1_Click();
+    void Command2_Click();
     void Command3_Click();
 
     // Prints the slip as one page on `printer` and closes the window. When the printer fails

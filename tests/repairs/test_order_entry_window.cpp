@@ -318,6 +318,65 @@ private Q_SLOTS:
         QCOMPARE(Count(QStringLiteral("kh_wx_mx_table")), 1);
     }
 
+    // A window opened before midnight and saved after keeps its number of the day before; the
+    // order is dated the day it was saved, and the next window numbers the new day from 001.
+    void anOrderOpenedBeforeMidnight() {
+        const QDateTime pinned = Now();
+        const QDate day(2026, 12, 6);
+        SetClock(QDateTime(day, QTime(23, 59, 30)));
+        TestDatabase::addOrder(TestDatabase::sampleOrder(" 20261206004", kPlate, 1));
+        OrderEntryWindow* w = OpenOrderWindow();
+        QCOMPARE(w->Text7->text(), QStringLiteral("005"));
+        SetClock(QDateTime(day.addDays(1), QTime(0, 0, 30)));
+        FillOrder(w);
+        MessageScript messages;
+        messages.expect(QStringLiteral("是否打印？"), MessageScript::Answer::Cancel)
+            .expect(QStringLiteral("添加成功！"));
+        w->Command1->click();
+        VERIFY_MESSAGES(messages);
+        const QString stored =
+            TestDatabase::scalar(QStringLiteral("select kh_wx_date from kh_wx_table where "
+                                                "kh_wx_dh = ' 20261206005'"))
+                .toString();
+        auto* next = ui::WindowHost::find<OrderEntryWindow>();
+        const QString nextNumber = next ? next->Text6->text() + next->Text7->text() : QString();
+        SetClock(pinned);
+        QCOMPARE(stored, QStringLiteral("2026-12-07"));
+        QCOMPARE(nextNumber, QStringLiteral(" 20261207001"));
+    }
+
+    // A plate typed but never looked up still needs a stored customer; the order then carries
+    // no owner details. A line without an item counts in the total but is not stored.
+    void unlookedPlateAndALineWithoutItem() {
+        OrderEntryWindow* w = OpenOrderWindow();
+        w->Text4->setText(kPlate);
+        w->Combo2->setEditText(QStringLiteral("李师傅"));
+        w->Combo1[0]->setCurrentIndex(2);
+        w->Combo1_Click(0);
+        w->Text1[0]->setText(QStringLiteral("2"));
+        w->Text1_LostFocus(0);
+        QCOMPARE(w->Text3[0]->text(), QStringLiteral("71.00"));
+        w->Text[1]->setText(QStringLiteral("外加工"));
+        w->Text1[1]->setText(QStringLiteral("1"));
+        w->Text2[1]->setText(QStringLiteral("10"));
+        w->Text2_LostFocus(1);
+        QCOMPARE(w->Text9->text(), QStringLiteral("81.00"));
+        MessageScript messages;
+        messages.expect(QStringLiteral("是否打印？"), MessageScript::Answer::Cancel)
+            .expect(QStringLiteral("添加成功！"));
+        w->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select kh_wx_czname||'|'||kh_wx_cx||'|'||kh_wx_tele||'|'||"
+                                    "kh_wx_hj from kh_wx_table"))
+                     .toString(),
+                 QStringLiteral("|||81.0"));
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select group_concat(kh_wx_mx_xm) from "
+                                                     "kh_wx_mx_table"))
+                     .toString(),
+                 QStringLiteral("机滤"));
+    }
+
     void theMainWindowOpensOneOrderWindow() {
         MainWindow main;
         QVERIFY(main.Label3->isEnabled());

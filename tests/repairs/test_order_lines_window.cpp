@@ -5,6 +5,8 @@
 #include <QTest>
 
 #include "repairs/order_lines_window.h"
+#include "repairs/slip_preview_window.h"
+#include "repairs/slip_view.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
@@ -146,6 +148,33 @@ private Q_SLOTS:
         QVERIFY(!ShowOrderLines(nullptr, number, QStringLiteral("1.00")));
         VERIFY_MESSAGES(messages);
         QVERIFY(!ui::WindowHost::find<OrderLinesWindow>());
+    }
+
+    // "打印" prints the past order again through the slip preview, with what was saved.
+    void printsThePastOrdersSlipAgain() {
+        TestDatabase::exec(QStringLiteral("update regedit_table set re_name = '蓝天'"));
+        OrderLinesWindow window;
+        Order order = OrderWithLines(2);
+        order.operatorName = QStringLiteral("小李");
+        order.technician = QStringLiteral("李师傅");
+        window.load(order, QStringLiteral("50.00"));
+        QCOMPARE(window.Command1->text(), QStringLiteral("打印"));
+        Slip shown;
+        ScopedModalDriver driver([&](QWidget* preview) {
+            QCOMPARE(preview->objectName(), QStringLiteral("Form22"));
+            shown = static_cast<SlipPreviewWindow*>(preview)->slipView->slip();
+        });
+        window.Command1->click();
+        QCOMPARE(shown.title, QStringLiteral("蓝天汽车维修保养单"));
+        QCOMPARE(shown.orderNumber, QStringLiteral(" 20261206-001"));
+        QCOMPARE(shown.dateTime, QStringLiteral("2026-12-06"));
+        QCOMPARE(shown.operatorName, QStringLiteral("小李"));
+        QCOMPARE(shown.technician, QStringLiteral("李师傅"));
+        QCOMPARE(shown.total, QStringLiteral("50.00"));
+        QCOMPARE(shown.lines[1].item, QStringLiteral("项目2"));
+        QCOMPARE(shown.lines[1].quantity, QStringLiteral("2.00"));
+        QCOMPARE(shown.lines[1].amount, QStringLiteral("20.00"));
+        QCOMPARE(shown.lines[2].item, QString());
     }
 
     void databaseErrorIsShown() {

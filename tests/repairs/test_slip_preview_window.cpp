@@ -17,6 +17,7 @@
 #include "support/modal_driver.h"
 #include "support/pdf_text.h"
 #include "support/window_test.h"
+#include "ui/file_dialog.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -217,7 +218,8 @@ private Q_SLOTS:
         const PdfText pdf = ReadPdfText(printed);
         QVERIFY2(pdf.ok, qPrintable(pdf.error));
         QCOMPARE(pdf.pages.size(), 1);
-        for (const char* text : {"蓝天汽车维修保养单", "20261206-001", "张三", "116.00"}) {
+        for (const char* text : {"蓝天汽车维修保养单", "20261206-001", "张三", "更换机油", "全合成",
+                                 "68.00", "洗车", "外观", "48.00", "116.00", "李师傅", "管理员"}) {
             QVERIFY2(pdf.words().contains(QString::fromUtf8(text)), text);
         }
     }
@@ -247,6 +249,30 @@ private Q_SLOTS:
                                  "洗车", "116.00", "2026-12-06", "14:05:09", "李师傅", "管理员"}) {
             QVERIFY2(words.contains(QString::fromUtf8(text)), text);
         }
+    }
+
+    void savesTheSlipAsPdf() {
+        SlipPreviewWindow* window = Open(SampleSlip());
+        QCOMPARE(window->Command2->text(), QStringLiteral("另存为PDF"));
+        const QString chosen = dir_.filePath(QStringLiteral("单据"));
+        QString suggested;
+        ui::FileDialog::setScriptHandler([&](const ui::FileDialog::Request& request) {
+            suggested = request.suggested;
+            return chosen;
+        });
+        MessageScript messages;
+        messages.expect(QStringLiteral("PDF文件已保存：") + chosen + QStringLiteral(".pdf"));
+        window->Command2->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(suggested, QStringLiteral("20261206-001.pdf"));
+        QVERIFY(window->isVisible());
+        const PdfText pdf = ReadPdfText(chosen + QStringLiteral(".pdf"));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QVERIFY(pdf.words().contains(QStringLiteral("蓝天汽车维修保养单")));
+
+        // Cancelling the file choice writes nothing and says nothing.
+        ui::FileDialog::setScriptHandler([](const ui::FileDialog::Request&) { return QString(); });
+        window->Command2->click();
     }
 
     void aFailedPrintIsToldAndTheSlipStays() {

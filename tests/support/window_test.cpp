@@ -17,6 +17,11 @@ void WindowTest::init() {
                      __FILE__, __LINE__);
         return ui::MessageBox::escapeAnswer(m.buttons);
     });
+    previousFileHandler_ = ui::FileDialog::setScriptHandler([](const ui::FileDialog::Request& r) {
+        QTest::qFail(qPrintable(QStringLiteral("unexpected file dialog: %1").arg(r.caption)),
+                     __FILE__, __LINE__);
+        return QString();
+    });
     previousDriver_ = ui::WindowHost::setModalDriver([](QWidget* window) {
         QTest::qFail(
             qPrintable(QStringLiteral("unexpected modal window %1").arg(window->objectName())),
@@ -31,4 +36,5 @@ void WindowTest::cleanup() {
     db_.reset();
     ui::MessageBox::setScriptHandler(std::move(previousHandler_));
     ui::WindowHost::setModalDriver(std::move(previousDriver_));
+    ui::FileDialog::setScriptHandler(std::move(previousFileHandler_));
 }

@@ -4,13 +4,14 @@
 #include <memory>
 
 #include "support/database_fixture.h"
+#include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
 
 // The base of every window test: the screens speak Chinese, each test function starts with a
-// fresh database, and no window or open statement outlives it. A message or a modal window
-// that the test did not script fails the test at once instead of waiting for an answer that
-// never comes. A subclass that needs more set-up declares its own init() and calls
+// fresh database, and no window or open statement outlives it. A message, a modal window or a
+// file dialog that the test did not script fails the test at once instead of waiting for an answer
+// that never comes. A subclass that needs more set-up declares its own init() and calls
 // WindowTest::init() first.
 class WindowTest : public QObject {
     Q_OBJECT
@@ -21,6 +22,7 @@ protected:
 private:
     ui::MessageBox::Handler previousHandler_;
     ui::WindowHost::ModalDriver previousDriver_;
+    ui::FileDialog::Handler previousFileHandler_;
 
 protected Q_SLOTS:
     void initTestCase();

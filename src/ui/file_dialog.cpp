@@ -1,0 +1,42 @@
+#include "ui/file_dialog.h"
+
+#include <QFileDialog>
+#include <utility>
+
+namespace ui {
+
+namespace {
+
+FileDialog::Handler& ScriptHandler() {
+    static FileDialog::Handler handler;
+    return handler;
+}
+
+QString Ask(QWidget* parent, const FileDialog::Request& request) {
+    if (ScriptHandler()) {
+        const FileDialog::Handler handler = ScriptHandler();
+        return handler(request);
+    }
+    return request.saving ? QFileDialog::getSaveFileName(parent, request.caption, request.suggested,
+                                                         request.filter)
+                          : QFileDialog::getOpenFileName(parent, request.caption, request.suggested,
+                                                         request.filter);
+}
+
+}  // namespace
+
+QString FileDialog::saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filter) {
+    return Ask(parent, {true, caption, suggested, filter});
+}
+
+QString FileDialog::openFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filter) {
+    return Ask(parent, {false, caption, suggested, filter});
+}
+
+FileDialog::Handler FileDialog::setScriptHandler(Handler handler) {
+    return std::exchange(ScriptHandler(), std::move(handler));
+}
+
+}  // namespace ui

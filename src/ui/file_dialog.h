@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace ui {
+
+// The one entry point for asking the operator for a file name. Tests script the answers, as
+// they do for messages.
+class FileDialog {
+public:
+    struct Request {
+        bool saving = false;
+        QString caption;
+        QString suggested;  // a file name or folder to start from
+        QString filter;     // "PDF 文件 (*.pdf)"
+    };
+    using Handler = std::function<QString(const Request&)>;
+
+    // The chosen file, or an empty text when the operator cancelled.
+    static QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                const QString& filter);
+    static QString openFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                const QString& filter);
+
+    // For tests: while a handler is installed it answers instead of a dialog. Returns the handler
+    // installed before.
+    static Handler setScriptHandler(Handler handler);
+};
+
+}  // namespace ui
