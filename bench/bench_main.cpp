@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include "app/main_window.h"
+#include "bench_orders.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data_generator.h"
@@ -25,31 +26,12 @@ const QStringList kCustomerColumns = {QStringLiteral("kh_code"),   QStringLitera
                                       QStringLiteral("kh_tele"),   QStringLiteral("kh_djdate"),
                                       QStringLiteral("kh_sfzh"),   QStringLiteral("kh_cx")};
 
-// A figure taken over a database that did not open, or a walk whose statement failed, would
-// time nothing; such a run stops instead.
-void OpenShop(const QString& dir) {
-    const Database::OpenResult opened = Database::Open(dir);
-    if (!opened.ok) {
-        qFatal("cannot open the shop in %s: %s", qPrintable(dir), qPrintable(opened.message));
-    }
-}
-
 Recordset SelectCustomers() {
     Recordset rs = RunSql(QStringLiteral("select * from kh_table"));
     if (rs.isNull()) {
         qFatal("cannot select the customers: %s", qPrintable(rs.error()));
     }
     return rs;
-}
-
-QString MakeShop(const QString& root, int customers) {
-    const QString dir = root + QStringLiteral("/shop%1").arg(customers);
-    OpenShop(dir);
-    if (!GenerateShop({customers, customers / 10})) {
-        qFatal("cannot generate the shop in %s", qPrintable(dir));  // the generator says why
-    }
-    Database::Close();
-    return dir;
 }
 
 // Walks every customer reading every column by name, as a list window does.
@@ -247,10 +229,17 @@ int main(int argc, char** argv) {
                                      QStringLiteral("PATH"));
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
-    parser.addOptions({sqlite3, program, big});
+    const QCommandLineOption only(QStringLiteral("only"),
+                                  QStringLiteral("run one group of figures: orders"),
+                                  QStringLiteral("GROUP"));
+    parser.addOptions({sqlite3, program, big, only});
     parser.process(app);
 
     QTemporaryDir root;
+    if (parser.value(only) == QStringLiteral("orders")) {
+        BenchOrders(root.path(), parser.value(sqlite3));
+        return 0;
+    }
     const QString small = MakeShop(root.path(), 100000);
     BenchReminderList(small, parser.value(sqlite3));
     BenchWalk(small, 100000, parser.value(sqlite3));
@@ -265,5 +254,6 @@ int main(int argc, char** argv) {
     if (parser.isSet(program)) {
         BenchStartup(parser.value(program), small);
     }
+    BenchOrders(root.path(), parser.value(sqlite3));
     return 0;
 }

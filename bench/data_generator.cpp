@@ -158,3 +158,20 @@ bool GenerateShop(const ShopSize& size, unsigned seed) {
     }
     return true;
 }
+
+void OpenShop(const QString& dir) {
+    const Database::OpenResult opened = Database::Open(dir);
+    if (!opened.ok) {
+        qFatal("cannot open the shop in %s: %s", qPrintable(dir), qPrintable(opened.message));
+    }
+}
+
+QString MakeShop(const QString& root, int customers, int orders) {
+    const QString dir = root + QStringLiteral("/shop%1-%2").arg(customers).arg(orders);
+    OpenShop(dir);
+    if (!GenerateShop({customers, orders < 0 ? customers / 10 : orders})) {
+        qFatal("cannot generate the shop in %s", qPrintable(dir));  // the generator says why
+    }
+    Database::Close();
+    return dir;
+}

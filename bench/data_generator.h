@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QString>
 
 // Fills the open database with a plausible shop: customers with real-looking plates, Chinese
 // names and telephones, reminder dates spread over the years, and repair orders with lines.
@@ -13,3 +14,11 @@ struct ShopSize {
 
 // Returns false when a statement failed; the database then holds nothing of this run.
 bool GenerateShop(const ShopSize& size, unsigned seed = 20261207);
+
+// Opens the shop in `dir`; a figure taken over a database that did not open would time nothing,
+// so the run stops instead.
+void OpenShop(const QString& dir);
+
+// A shop of `customers` customers and `orders` orders (a tenth as many by default) in
+// root/shop<customers>, closed again.
+QString MakeShop(const QString& root, int customers, int orders = -1);
