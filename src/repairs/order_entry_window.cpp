@@ -115,6 +115,7 @@ void OrderEntryWindow::buildControls() {
     Combo2 = Named(new ui::ComboBox(this), QStringLiteral("Combo2"));
     Combo2->setTypingAllowed(true);
     Combo2->setMinimumContentsLength(10);
+    Combo2->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     auto* number = new QHBoxLayout;
     number->setSpacing(2);

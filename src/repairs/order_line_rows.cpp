@@ -31,6 +31,8 @@ QGridLayout* OrderLineRows::build(QWidget* parent) {
     for (int i = 0; i < kCount; ++i) {
         Combo1[i] = Named(new ui::ComboBox(parent), QStringLiteral("Combo1(%1)").arg(i));
         Combo1[i]->setMinimumContentsLength(10);
+        // Sized by that length, not by measuring every item of a long price list.
+        Combo1[i]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         Text[i] = Named(new ui::TextBox(parent), QStringLiteral("Text(%1)").arg(i));
         Text[i]->setMinimumWidth(200);
         Text1[i] = Named(new ui::TextBox(parent), QStringLiteral("Text1(%1)").arg(i));
