@@ -3,6 +3,7 @@
 #include "app/operators.h"
 #include "data/password.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -15,17 +16,10 @@ QString StoredPassword(const QString& name) {
 
 }  // namespace
 
-class TestOperators : public QObject {
+class TestOperators : public RuleTest {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db_;
-
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
 
     void namesInStoredOrder() {
         TestDatabase::exec(QStringLiteral("insert into user_table values ('小李', '1')"));

@@ -2,6 +2,7 @@
 
 #include "app/reminder_list.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -26,17 +27,10 @@ QStringList Plates(Recordset rs) {
 
 }  // namespace
 
-class TestReminderList : public QObject {
+class TestReminderList : public RuleTest {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db_;
-
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
 
     void modeTextsRoundTrip() {
         for (ReminderMode mode :

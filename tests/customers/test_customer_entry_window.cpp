@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "customers/customer_entry_window.h"
 #include "support/database_fixture.h"
+#include "support/keyboard.h"
 #include "support/message_script.h"
 #include "support/window_test.h"
 #include "support/windows.h"
@@ -23,19 +24,6 @@ CustomerEntryWindow* OpenEntryWindow() {
         qWarning("the entry window did not become active");
     }
     return window;
-}
-
-QString FocusName() {
-    QWidget* focus = QApplication::focusWidget();
-    return focus ? focus->objectName() : QStringLiteral("<none>");
-}
-
-// Types text as a keyboard or an input method delivers it, Chinese characters included.
-void Type(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-    }
 }
 
 int CustomerCount() {
@@ -111,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(FocusName(), QStringLiteral("Text(0)"));
         QCOMPARE(window->Text[0]->text(), prefix);
         QCOMPARE(window->Text[0]->cursorPosition(), prefix.size());
-        Type(window->Text[0], typed);
+        TypeText(window->Text[0], typed);
 
         // Back into the plate by keyboard: the number after the prefix is selected, and a
         // bare prefix is not, so typing never overwrites it. Other boxes select their text.
@@ -122,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(FocusName(), QStringLiteral("Text(0)"));
         QCOMPARE(window->Text[0]->cursorPosition(), prefix.size());
         QCOMPARE(window->Text[0]->selectedText(), typed);
-        Type(window->Text[0], QStringLiteral("88"));
+        TypeText(window->Text[0], QStringLiteral("88"));
         QCOMPARE(window->Text[0]->text(), prefix + QStringLiteral("88"));
     }
 
@@ -143,7 +131,7 @@ private Q_SLOTS:
             {"Text(3)", "1101019"}, {"Text(4)", "帕萨特"}};
         for (const auto& [field, typed] : steps) {
             QCOMPARE(FocusName(), QLatin1String(field));
-            Type(QApplication::focusWidget(), typed);
+            TypeText(QApplication::focusWidget(), typed);
             if (female && field == QLatin1String("Option1")) {
                 QTest::keyClick(window->Option1, Qt::Key_Right);
                 QCOMPARE(FocusName(), QStringLiteral("Option2"));
@@ -167,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(FocusName(), QStringLiteral("Text(0)"));
         QCOMPARE(window->Text[0]->cursorPosition(), 2);
         QCOMPARE(window->Text[0]->selectedText(), QStringLiteral("12345"));
-        Type(window->Text[0], QStringLiteral("67890"));
+        TypeText(window->Text[0], QStringLiteral("67890"));
         messages.expect(QStringLiteral("添加成功！"));
         window->Command1->click();
         VERIFY_MESSAGES(messages);

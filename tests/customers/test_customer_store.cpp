@@ -2,6 +2,7 @@
 
 #include "customers/customer_store.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -20,17 +21,10 @@ int Count() {
 
 }  // namespace
 
-class TestCustomerStore : public QObject {
+class TestCustomerStore : public RuleTest {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db_;
-
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
 
     // What is added comes back field for field, by key and by plate, and texts that look like
     // SQL or patterns are stored as typed.

@@ -6,6 +6,7 @@
 #include "data/run_sql.h"
 #include "data/transaction.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -30,16 +31,10 @@ QStringList Plates(Recordset rs) {
 
 }  // namespace
 
-class TestRunSql : public QObject {
+class TestRunSql : public RuleTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
-
     void routesByFirstWord_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<bool>("opensRows");
@@ -367,9 +362,6 @@ private Q_SLOTS:
         }
         QCOMPARE(CustomerCount(), 2);
     }
-
-private:
-    std::unique_ptr<TestDatabase> db_;
 };
 
 QTEST_GUILESS_MAIN(TestRunSql)

@@ -3,6 +3,7 @@
 #include "followup/call_record.h"
 #include "followup/phrases.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -25,19 +26,15 @@ CallRecord Call(const QString& key) {
 
 }  // namespace
 
-class TestCallRecord : public QObject {
+class TestCallRecord : public RuleTest {
     Q_OBJECT
-
-    std::unique_ptr<TestDatabase> db_;
 
 private Q_SLOTS:
     void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+        RuleTest::init();
         TestDatabase::addCustomer(TestDatabase::sampleCustomer(
             QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲")));
     }
-    void cleanup() { db_.reset(); }
 
     void saveStoresTheCallAndMarksTheCustomer() {
         const DbResult<CallSave> saved = SaveCall(Call(QStringLiteral("{1}")));

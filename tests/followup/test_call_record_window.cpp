@@ -15,6 +15,7 @@
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "support/database_fixture.h"
+#include "support/keyboard.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/window_test.h"
@@ -68,13 +69,6 @@ QStringList Items(const QComboBox* combo) {
         items << combo->itemText(i);
     }
     return items;
-}
-
-// Typing through key events that carry text, as an input method delivers Chinese.
-void Type(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
 }
 
 CallRecordWindow* OpenCallWindow(int listRow = 3, const QString& key = kKey) {
@@ -238,8 +232,8 @@ private Q_SLOTS:
         CallRecordWindow* window = OpenCallWindow(7);
         QPointer<CallRecordWindow> alive(window);
         QSignalSpy saved(window, &CallRecordWindow::callSaved);
-        Type(window->Text3, QStringLiteral("提醒'保养'"));
-        Type(window->Text4, QStringLiteral("下周来"));
+        TypeText(window->Text3, QStringLiteral("提醒'保养'"));
+        TypeText(window->Text4, QStringLiteral("下周来"));
         window->DTPicker1->setDate(QDate(2031, 12, 24));
 
         MessageScript messages;

@@ -3,6 +3,7 @@
 #include "core/date_text.h"
 #include "repairs/order_entry.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -29,17 +30,10 @@ Order NewOrder(const QString& number, const QString& plate) {
 
 }  // namespace
 
-class TestOrderEntry : public QObject {
+class TestOrderEntry : public RuleTest {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db_;
-
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
 
     void datePartKeepsItsLeadingSpace() {
         QCOMPARE(OrderDatePart(kDay), QStringLiteral(" 20261206"));

@@ -2,6 +2,7 @@
 
 #include "repairs/order_history.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -15,17 +16,10 @@ QStringList Numbers(const QList<Order>& orders) {
 
 }  // namespace
 
-class TestOrderHistory : public QObject {
+class TestOrderHistory : public RuleTest {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db_;
-
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
 
     // Stored out of order on purpose: the history reads by date, then by number, and the
     // thousandth order of a day comes after the 999th although its text sorts before it.

@@ -3,19 +3,16 @@
 
 #include "repairs/slip.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
-class TestSlip : public QObject {
+class TestSlip : public RuleTest {
     Q_OBJECT
-
-    std::unique_ptr<TestDatabase> db_;
 
 private Q_SLOTS:
     void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+        RuleTest::init();
         TestDatabase::exec(QStringLiteral("delete from regedit_table"));
     }
-    void cleanup() { db_.reset(); }
 
     void titleComesFromTheFirstShopRow_data() {
         QTest::addColumn<QStringList>("shops");
