@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include "app/main_window.h"
+#include "bench_system.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data_generator.h"
@@ -247,10 +248,19 @@ int main(int argc, char** argv) {
                                      QStringLiteral("PATH"));
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
-    parser.addOptions({sqlite3, program, big});
+    const QCommandLineOption only(QStringLiteral("only"), QStringLiteral("run one group: system"),
+                                  QStringLiteral("GROUP"));
+    const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
+                                        QStringLiteral("size of the backed-up database"),
+                                        QStringLiteral("GB"), QStringLiteral("1"));
+    parser.addOptions({sqlite3, program, big, only, backupSize});
     parser.process(app);
 
     QTemporaryDir root;
+    if (parser.value(only) == QLatin1String("system")) {
+        BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
+        return 0;
+    }
     const QString small = MakeShop(root.path(), 100000);
     BenchReminderList(small, parser.value(sqlite3));
     BenchWalk(small, 100000, parser.value(sqlite3));
@@ -265,5 +275,6 @@ int main(int argc, char** argv) {
     if (parser.isSet(program)) {
         BenchStartup(parser.value(program), small);
     }
+    BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
     return 0;
 }

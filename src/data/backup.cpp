@@ -27,6 +27,10 @@ const QString kExtension = QStringLiteral(".db");
 // A copy step that finds the destination locked waits this long in all before giving up.
 constexpr int kBusyRetries = 250;
 constexpr int kBusyPauseMs = 20;
+// The check looks pages up again and again: read through a memory map (the engine caps its
+// size) and keep a large cache, which makes it about a third quicker on a big file.
+const char* const kMapWholeFile = "pragma mmap_size = 2147418112";
+const char* const kCheckCache = "pragma cache_size = -262144";
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -130,6 +134,8 @@ private:
 
 // Integrity and application id of an open file; empty when both are right.
 QString CheckConnection(Connection& db) {
+    db.exec(kMapWholeFile);
+    db.exec(kCheckCache);
     QStringList integrity;
     if (!db.texts("pragma integrity_check", &integrity)) {
         return db.error();

@@ -103,7 +103,8 @@ MasterListWindow::MasterListWindow(const MasterListForm& form, QWidget* parent)
     // Nothing counts as selected until the operator picks a row.
     Command5->setFocus(Qt::OtherFocusReason);
     const int columns = kNameWidth + (form_.list->hasAmount() ? kAmountWidth : 0);
-    resize(QSize(columns + 70, 420).expandedTo(sizeHint()));
+    // Room for the columns, the scroll bar and the frame.
+    resize(QSize(columns + 48, 420).expandedTo(sizeHint()));
 }
 
 int MasterListWindow::dataColumns() const {

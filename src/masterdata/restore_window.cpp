@@ -91,7 +91,7 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     Form_Load();
     Command2->setFocus(Qt::OtherFocusReason);
-    resize(QSize(460, 380).expandedTo(sizeHint()));
+    resize(QSize(410, 360).expandedTo(sizeHint()));
 }
 
 void RestoreWindow::Form_Load() {
