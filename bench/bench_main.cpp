@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "bench_orders.h"
+#include "bench_system.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data_generator.h"
@@ -230,14 +231,21 @@ int main(int argc, char** argv) {
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("run one group of figures: orders"),
+                                  QStringLiteral("run one group of figures: orders, system"),
                                   QStringLiteral("GROUP"));
-    parser.addOptions({sqlite3, program, big, only});
+    const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
+                                        QStringLiteral("size of the backed-up database"),
+                                        QStringLiteral("GB"), QStringLiteral("1"));
+    parser.addOptions({sqlite3, program, big, only, backupSize});
     parser.process(app);
 
     QTemporaryDir root;
     if (parser.value(only) == QStringLiteral("orders")) {
         BenchOrders(root.path(), parser.value(sqlite3));
+        return 0;
+    }
+    if (parser.value(only) == QLatin1String("system")) {
+        BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
         return 0;
     }
     const QString small = MakeShop(root.path(), 100000);
@@ -255,5 +263,6 @@ int main(int argc, char** argv) {
         BenchStartup(parser.value(program), small);
     }
     BenchOrders(root.path(), parser.value(sqlite3));
+    BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "data/database.h"
+#include "masterdata/backup_procedure.h"
 #include "ui/message_box.h"
 #include "version.h"
 
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
                              ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
         return 1;
     }
+
+    database_modu::StartOfDayBackup(nullptr);
 
     auto* login = new LoginWindow;
     login->show();

@@ -15,6 +15,7 @@
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
 #include "customers/customer_store.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
@@ -23,6 +24,12 @@
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "masterdata/master_list_window.h"
+#include "masterdata/operator_add_window.h"
+#include "masterdata/password_change_window.h"
+#include "masterdata/plate_prefix_window.h"
+#include "masterdata/restore_window.h"
+#include "masterdata/system_panel_window.h"
 #include "repairs/order_entry.h"
 #include "repairs/order_entry_window.h"
 #include "repairs/order_lines_window.h"
@@ -186,6 +193,19 @@ int main(int argc, char** argv) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(out + QStringLiteral("/slip.pdf"));
     PrintSlip(SampleSlip(), printer);
+    Save(new SystemPanelWindow, out, QStringLiteral("Form5"));
+    Save(new PlatePrefixWindow, out, QStringLiteral("Form6"));
+    Save(new MasterListWindow(MasterListWindow::RepairItems()), out, QStringLiteral("Form7"));
+    Save(new MasterListWindow(MasterListWindow::Technicians()), out, QStringLiteral("Form24"));
+    auto* password = new PasswordChangeWindow;
+    password->load(QStringLiteral("管理员"));
+    Save(password, out, QStringLiteral("Form10"));
+    Save(new OperatorAddWindow, out, QStringLiteral("Form11"));
+    CopyDatabaseFile(Database::FilePath(),
+                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)));
+    CopyDatabaseFile(Database::FilePath(),
+                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)));
+    Save(new RestoreWindow, out, QStringLiteral("frmRestore"));
     // Modal windows are grabbed from inside their modal loop.
     ui::WindowHost::setModalDriver(
         [&out](QWidget* window) { Save(window, out, window->objectName()); });

@@ -21,6 +21,7 @@
 #include "customers/customer_store.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
+#include "masterdata/system_panel_window.h"
 #include "repairs/order_entry_window.h"
 #include "repairs/repair_history_window.h"
 #include "ui/busy_indicator.h"
@@ -82,6 +83,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyDown(Qt::Key_Return); });
     connect(Label1, &ui::LinkLabel::clicked, this, &MainWindow::Label1_Click);
     connect(Label3, &ui::LinkLabel::clicked, this, &MainWindow::Label3_Click);
+    connect(Label2, &ui::LinkLabel::clicked, this, &MainWindow::Label2_Click);
     connect(Label16, &ui::LinkLabel::clicked, this, &MainWindow::Label16_Click);
     connect(kh_dhjl, &QAction::triggered, this, &MainWindow::kh_dhjl_Click);
     connect(kh_mana, &QAction::triggered, this, &MainWindow::kh_mana_Click);
@@ -131,8 +133,6 @@ void MainWindow::buildControls() {
         panelLayout->addWidget(entry);
     }
     panelLayout->addStretch();
-    // Windows built later take this entry over; until then it cannot be used.
-    Label2->setEnabled(false);
 
     Label6 = Named(new QLabel(QStringLiteral("客户提醒显示"), this), "Label6");
     QFont heading = Label6->font();
@@ -354,6 +354,11 @@ void MainWindow::Label1_Click() {
 
 void MainWindow::Label3_Click() {
     ui::WindowHost::show(ui::WindowHost::instance<OrderEntryWindow>(),
+                         ui::WindowHost::Mode::Modeless);
+}
+
+void MainWindow::Label2_Click() {
+    ui::WindowHost::show(ui::WindowHost::instance<SystemPanelWindow>(),
                          ui::WindowHost::Mode::Modeless);
 }
 

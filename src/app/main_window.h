@@ -75,6 +75,7 @@ public:
     void Text1_KeyDown(int key);
     void Label1_Click();
     void Label3_Click();
+    void Label2_Click();
     void Label16_Click();
     void kh_dhjl_Click();
     void kh_mana_Click();

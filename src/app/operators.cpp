@@ -33,3 +33,75 @@ DbResult<Login> CheckLogin(const QString& name, const QString& password) {
     user.Close();
     return Login::Accepted;
 }
+
+DbResult<OperatorAdd> AddOperator(const QString& name, const QString& password,
+                                  const QString& confirmation) {
+    using Result = DbResult<OperatorAdd>;
+    if (name.trimmed().isEmpty()) {
+        return OperatorAdd::NameEmpty;
+    }
+    Recordset taken =
+        RunSql(QStringLiteral("select 1 from user_table where user_name = ? limit 1"), {name});
+    if (taken.isNull()) {
+        return Result::failure(taken.error());
+    }
+    if (!taken.Eof()) {
+        return OperatorAdd::NameTaken;
+    }
+    taken.Close();
+    if (password.isEmpty()) {
+        return OperatorAdd::PasswordEmpty;
+    }
+    if (confirmation.isEmpty()) {
+        return OperatorAdd::ConfirmationEmpty;
+    }
+    if (password != confirmation) {
+        return OperatorAdd::Mismatch;
+    }
+    const QString hash = HashPassword(password);
+    if (hash.isEmpty()) {
+        return Result::failure(QStringLiteral("无法生成密码散列"));
+    }
+    // The check is repeated in the insert itself, so a name stored meanwhile is not doubled.
+    const Recordset added =
+        RunSql(QStringLiteral("insert into user_table (user_name, user_pass) select ?, ? "
+                              "where not exists (select 1 from user_table where user_name = ?)"),
+               {name, hash, name});
+    if (added.isNull()) {
+        return Result::failure(added.error());
+    }
+    return added.rowsAffected() == 1 ? OperatorAdd::Added : OperatorAdd::NameTaken;
+}
+
+DbResult<PasswordChange> ChangePassword(const QString& name, const QString& password,
+                                        const QString& confirmation) {
+    using Result = DbResult<PasswordChange>;
+    if (password.isEmpty()) {
+        return PasswordChange::PasswordEmpty;
+    }
+    if (confirmation.isEmpty()) {
+        return PasswordChange::ConfirmationEmpty;
+    }
+    Recordset user =
+        RunSql(QStringLiteral("select * from user_table where user_name=? order by rowid limit 1"),
+               {name});
+    if (user.isNull()) {
+        return Result::failure(user.error());
+    }
+    if (user.Eof()) {
+        return PasswordChange::UnknownOperator;
+    }
+    if (password != confirmation) {
+        return PasswordChange::Mismatch;
+    }
+    const QString hash = HashPassword(password);
+    if (hash.isEmpty()) {
+        return Result::failure(QStringLiteral("无法生成密码散列"));
+    }
+    user.SetField(QStringLiteral("user_pass"), hash);
+    if (!user.Update()) {
+        return Result::failure(user.error());
+    }
+    user.Close();
+    return PasswordChange::Changed;
+}

@@ -14,3 +14,16 @@ enum class Login { UnknownOperator, WrongPassword, Accepted };
 // the first row's password counts. A password still kept as plain text is replaced by its hash
 // once it has matched.
 DbResult<Login> CheckLogin(const QString& name, const QString& password);
+
+// Why an operator was not added, in the order the checks run: a blank name, a name already
+// stored (matched exactly), an empty password or confirmation, or two passwords that differ
+// (letter case counts). A password of blanks is a password.
+enum class OperatorAdd { Added, NameEmpty, NameTaken, PasswordEmpty, ConfirmationEmpty, Mismatch };
+DbResult<OperatorAdd> AddOperator(const QString& name, const QString& password,
+                                  const QString& confirmation);
+
+// Sets a new password for the operator of that name (the first row of the name, the one the
+// login checks), in the order the checks run. No old password is asked for.
+enum class PasswordChange { Changed, PasswordEmpty, ConfirmationEmpty, UnknownOperator, Mismatch };
+DbResult<PasswordChange> ChangePassword(const QString& name, const QString& password,
+                                        const QString& confirmation);

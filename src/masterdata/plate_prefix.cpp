@@ -12,3 +12,19 @@ DbResult<QString> PlatePrefix() {
     prefix.Close();
     return text;
 }
+
+DbStatus SavePlatePrefix(const QString& prefix) {
+    Recordset row = RunSql(QStringLiteral("select * from cp_table order by rowid limit 1"));
+    if (row.isNull()) {
+        return DbStatus::failure(row.error());
+    }
+    if (row.Eof()) {
+        row.AddNew();
+    }
+    row.SetField(QStringLiteral("cp_name"), prefix);
+    if (!row.Update()) {
+        return DbStatus::failure(row.error());
+    }
+    row.Close();
+    return DbOk();
+}

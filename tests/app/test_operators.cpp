@@ -72,6 +72,116 @@ private Q_SLOTS:
         QVERIFY(IsPasswordHash(StoredPassword(QStringLiteral("旧"))));
         QCOMPARE(*CheckLogin(QStringLiteral("旧"), QStringLiteral("abc")), Login::Accepted);
     }
+
+    // The checks run in a fixed order: a name already stored is refused before the passwords
+    // are looked at, even when both are empty.
+    void addOperator_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("added") << "小李"
+                               << "abc"
+                               << "abc" << int(OperatorAdd::Added);
+        QTest::newRow("empty name") << ""
+                                    << "abc"
+                                    << "abc" << int(OperatorAdd::NameEmpty);
+        QTest::newRow("blank name, before the passwords") << "  "
+                                                          << ""
+                                                          << "" << int(OperatorAdd::NameEmpty);
+        QTest::newRow("taken, before the passwords") << "管理员"
+                                                     << ""
+                                                     << "" << int(OperatorAdd::NameTaken);
+        QTest::newRow("name matched exactly") << "管理员 "
+                                              << "a"
+                                              << "a" << int(OperatorAdd::Added);
+        QTest::newRow("empty password") << "小李"
+                                        << ""
+                                        << "abc" << int(OperatorAdd::PasswordEmpty);
+        QTest::newRow("empty confirmation") << "小李"
+                                            << "abc"
+                                            << "" << int(OperatorAdd::ConfirmationEmpty);
+        QTest::newRow("letter case counts") << "小李"
+                                            << "Abc"
+                                            << "abc" << int(OperatorAdd::Mismatch);
+        QTest::newRow("blanks are a password") << "小李"
+                                               << "   "
+                                               << "   " << int(OperatorAdd::Added);
+    }
+    void addOperator() {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        QFETCH(int, expected);
+        const int before = TestDatabase::scalar("select count(*) from user_table").toInt();
+        const DbResult<OperatorAdd> added = AddOperator(name, password, confirmation);
+        QVERIFY2(added.ok(), qPrintable(added.error()));
+        QCOMPARE(int(*added), expected);
+        const int after = TestDatabase::scalar("select count(*) from user_table").toInt();
+        QCOMPARE(after, before + (expected == int(OperatorAdd::Added) ? 1 : 0));
+        if (expected == int(OperatorAdd::Added)) {
+            QVERIFY(IsPasswordHash(StoredPassword(name)));
+            QCOMPARE(*CheckLogin(name, password), Login::Accepted);
+            QCOMPARE(*CheckLogin(name, password + QLatin1Char('x')), Login::WrongPassword);
+        }
+    }
+
+    void changePassword_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("changed") << "管理员"
+                                 << "n3w"
+                                 << "n3w" << int(PasswordChange::Changed);
+        QTest::newRow("empty password, before the lookup")
+            << "无名"
+            << ""
+            << "x" << int(PasswordChange::PasswordEmpty);
+        QTest::newRow("empty confirmation") << "管理员"
+                                            << "x"
+                                            << "" << int(PasswordChange::ConfirmationEmpty);
+        QTest::newRow("unknown operator, before the comparison")
+            << "无名"
+            << "a"
+            << "b" << int(PasswordChange::UnknownOperator);
+        QTest::newRow("letter case counts") << "管理员"
+                                            << "New"
+                                            << "new" << int(PasswordChange::Mismatch);
+        QTest::newRow("blanks are a password") << "管理员"
+                                               << " "
+                                               << " " << int(PasswordChange::Changed);
+    }
+    void changePassword() {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        QFETCH(int, expected);
+        const QString stored = StoredPassword(QStringLiteral("管理员"));
+        const DbResult<PasswordChange> changed = ChangePassword(name, password, confirmation);
+        QVERIFY2(changed.ok(), qPrintable(changed.error()));
+        QCOMPARE(int(*changed), expected);
+        if (expected == int(PasswordChange::Changed)) {
+            QCOMPARE(*CheckLogin(name, QStringLiteral("888888")), Login::WrongPassword);
+            QCOMPARE(*CheckLogin(name, password), Login::Accepted);
+        } else {
+            QCOMPARE(StoredPassword(QStringLiteral("管理员")), stored);
+        }
+    }
+
+    // With two rows of one name the login checks the first, so that is the one changed.
+    void changePasswordOfTheRowTheLoginChecks() {
+        TestDatabase::exec(QStringLiteral("insert into user_table values ('管理员', 'second')"));
+        QCOMPARE(
+            *ChangePassword(QStringLiteral("管理员"), QStringLiteral("n"), QStringLiteral("n")),
+            PasswordChange::Changed);
+        QCOMPARE(*CheckLogin(QStringLiteral("管理员"), QStringLiteral("n")), Login::Accepted);
+        QCOMPARE(TestDatabase::scalar(
+                     "select user_pass from user_table where user_name='管理员' order by rowid "
+                     "limit 1 offset 1")
+                     .toString(),
+                 QStringLiteral("second"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOperators)

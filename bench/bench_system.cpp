@@ -1,0 +1,231 @@
+#include "bench_system.h"
+
+#include <sys/statvfs.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+
+#include "data/backup.h"
+#include "data/database.h"
+#include "data/run_sql.h"
+#include "data/transaction.h"
+#include "masterdata/backup_procedure.h"
+#include "masterdata/master_list_window.h"
+#include "measure.h"
+#include "ui/grid.h"
+#include "ui/message_box.h"
+
+namespace {
+
+void OpenShop(const QString& dir) {
+    const Database::OpenResult opened = Database::Open(dir);
+    if (!opened.ok) {
+        qFatal("cannot open the shop in %s: %s", qPrintable(dir), qPrintable(opened.message));
+    }
+}
+
+void Exec(const QString& statement, const QVariantList& params = {}) {
+    const Recordset done = RunSql(statement, params);
+    if (done.isNull()) {
+        qFatal("%s: %s", qPrintable(statement), qPrintable(done.error()));
+    }
+}
+
+void FillPriceList(int items) {
+    Exec(QStringLiteral(
+             "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) "
+             "insert into xm_table select printf('{%08X-0000-4000-8000-%012X}', i, i * 7919), "
+             "'项目' || i || '号', (abs(random()) % 100000) / 100.0 from n"),
+         {items});
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Seconds(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// The longest the event loop went without running a 10 ms tick, while `work` ran.
+struct Stall {
+    explicit Stall(QObject* owner) : tick(owner) {
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout, [this] {
+            if (last.isValid()) {
+                longest = std::max(longest, Seconds(last));
+            }
+            last.start();
+        });
+        tick.start();
+    }
+    QTimer tick;
+    QElapsedTimer last;
+    double longest = 0;
+};
+
+void BenchPriceListOpen(const QString& root, const QString& sqlite3) {
+    const QString dir = root + QStringLiteral("/items");
+    OpenShop(dir);
+    FillPriceList(100000);
+    const QString file = Database::FilePath();
+    std::vector<double> shell, ours;
+    for (int run = 0; run < 5; ++run) {
+        shell.push_back(CommandSeconds(sqlite3, {file, QStringLiteral("select * from xm_table")}));
+        QElapsedTimer timer;
+        timer.start();
+        auto* window = new MasterListWindow(MasterListWindow::RepairItems());
+        window->show();
+        QApplication::processEvents();
+        ours.push_back(Seconds(timer));
+        if (window->grid1->rows() != 100001) {
+            qFatal("the price list shows %d rows", window->grid1->rows() - 1);
+        }
+        delete window;
+    }
+    PrintRow(QStringLiteral("(s1) sqlite3 shell, select * from xm_table, 100,000 items"),
+             QStringLiteral("%1 s").arg(Median(shell), 0, 'f', 3));
+    PrintRow(
+        QStringLiteral("(s1) Form7 opened and shown with 100,000 items"),
+        QStringLiteral("%1 s").arg(Median(ours), 0, 'f', 3),
+        QStringLiteral("%1x the shell (median of 5)").arg(Median(ours) / Median(shell), 0, 'f', 2));
+    Database::Close();
+    QDir(dir).removeRecursively();
+}
+
+void BenchPriceListSave(const QString& root) {
+    const QString dir = root + QStringLiteral("/save");
+    OpenShop(dir);
+    FillPriceList(10000);
+    const auto previous = ui::MessageBox::setScriptHandler(
+        [](const ui::MessageBox::Message&) { return ui::MessageBox::Answer::Ok; });
+    std::vector<double> saves;
+    for (int run = 0; run < 3; ++run) {
+        auto* window = new MasterListWindow(MasterListWindow::RepairItems());
+        window->show();
+        QApplication::processEvents();
+        for (int row = 1; row < window->grid1->rows(); ++row) {
+            window->grid1->setCellText(row, 1, QStringLiteral("改名%1-%2").arg(run).arg(row));
+            window->grid1->setCellText(row, 2, QString::number(row * 1.5 + run));
+        }
+        QElapsedTimer timer;
+        timer.start();
+        window->Command4_Click();
+        saves.push_back(Seconds(timer));
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    ui::MessageBox::setScriptHandler(previous);
+    const int changed =
+        RunSql(QStringLiteral("select count(*) from xm_table where xm_name like '改名2-%'"))
+            .Text(0)
+            .toInt();
+    if (changed != 10000) {
+        qFatal("the save changed %d of 10,000 rows", changed);
+    }
+    PrintRow(QStringLiteral("(s2) Form7 save of 10,000 edited rows, one transaction"),
+             QStringLiteral("%1 s").arg(Median(saves), 0, 'f', 3),
+             QStringLiteral("median of 3, synchronous=FULL"));
+    Database::Close();
+    QDir(dir).removeRecursively();
+}
+
+double FreeGb(const QString& path) {
+    struct statvfs fs {};
+    if (statvfs(QFile::encodeName(path).constData(), &fs) != 0) {
+        return 0;
+    }
+    return double(fs.f_bavail) * double(fs.f_frsize) / 1e9;
+}
+
+void BenchBackup(const QString& root, const QString& sqlite3, double gigabytes) {
+    if (FreeGb(root) < gigabytes * 3.5) {
+        PrintRow(QStringLiteral("(s3) backup of a large database"), QStringLiteral("skipped"),
+                 QStringLiteral("only %1 GB free").arg(FreeGb(root), 0, 'f', 1));
+        return;
+    }
+    const QString dir = root + QStringLiteral("/big");
+    OpenShop(dir);
+    // Calls with a long text each, indexed by plate and date, until the file is big enough.
+    const qint64 wanted = qint64(gigabytes * 1e9);
+    for (int batch = 0; QFileInfo(Database::FilePath()).size() < wanted; ++batch) {
+        Transaction transaction;
+        Exec(QStringLiteral(
+                 "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
+                 "insert into kh_tele_table select printf('{%08X-%08X}', ?, i), "
+                 "printf('京A%05d', abs(random()) % 100000), '顾客', hex(randomblob(350)), "
+                 "'下周来店', '2026-12-06', printf('2026-%02d-%02d', 1 + i % 12, 1 + i % 28), "
+                 "'管理员' from n"),
+             {batch});
+        if (!transaction.commit()) {
+            qFatal("cannot fill the large database");
+        }
+        RunSql(QStringLiteral("pragma wal_checkpoint(truncate)")).Close();
+    }
+    const QString file = Database::FilePath();
+    const double size = QFileInfo(file).size() / 1e9;
+
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    QApplication::processEvents();
+    std::vector<double> shell, ours, stalls, checks;
+    const QString shellCopy = dir + QStringLiteral("/shell-copy.db");
+    const QString ourCopy = dir + QStringLiteral("/2026-12-06.db");
+    for (int run = 0; run < 3; ++run) {
+        QFile::remove(shellCopy);
+        shell.push_back(
+            CommandSeconds(sqlite3, {file, QStringLiteral(".backup '%1'").arg(shellCopy)}));
+        QFile::remove(ourCopy);
+        Stall stall(&window);
+        QElapsedTimer timer;
+        timer.start();
+        const DbStatus copied = RunWithProgress(
+            &window, QStringLiteral("正在备份数据，请稍候......"),
+            [&](const BackupOptions& options) { return CopyDatabaseFile(file, ourCopy, options); });
+        ours.push_back(Seconds(timer));
+        stalls.push_back(stall.longest);
+        if (!copied) {
+            qFatal("the backup failed: %s", qPrintable(copied.error()));
+        }
+        // The share of the check: the same check again on the finished copy.
+        timer.start();
+        if (!CheckDatabaseFile(ourCopy).isEmpty()) {
+            qFatal("the copy does not check out");
+        }
+        checks.push_back(Seconds(timer));
+    }
+    PrintRow(QStringLiteral("(s3) sqlite3 shell .backup, %1 GB").arg(size, 0, 'f', 2),
+             QStringLiteral("%1 s").arg(*std::min_element(shell.begin(), shell.end()), 0, 'f', 2),
+             QStringLiteral("runs %1 s, %2 s, %3 s")
+                 .arg(shell[0], 0, 'f', 2)
+                 .arg(shell[1], 0, 'f', 2)
+                 .arg(shell[2], 0, 'f', 2));
+    const double best = *std::min_element(ours.begin(), ours.end());
+    PrintRow(QStringLiteral("(s3) our backup: copy, integrity check, rename"),
+             QStringLiteral("%1 s").arg(best, 0, 'f', 2),
+             QStringLiteral("%1x the shell; runs %2 s, %3 s, %4 s; longest event-loop pause %5 ms")
+                 .arg(best / *std::min_element(shell.begin(), shell.end()), 0, 'f', 2)
+                 .arg(ours[0], 0, 'f', 2)
+                 .arg(ours[1], 0, 'f', 2)
+                 .arg(ours[2], 0, 'f', 2)
+                 .arg(*std::max_element(stalls.begin(), stalls.end()) * 1000, 0, 'f', 0));
+    PrintRow(QStringLiteral("(s3) of which the integrity check of the copy"),
+             QStringLiteral("%1 s").arg(*std::min_element(checks.begin(), checks.end()), 0, 'f', 2),
+             QStringLiteral("best of 3"));
+    Database::Close();
+    QDir(dir).removeRecursively();
+}
+
+}  // namespace
+
+void BenchSystem(const QString& root, const QString& sqlite3, double backupGigabytes) {
+    BenchPriceListOpen(root, sqlite3);
+    BenchPriceListSave(root);
+    BenchBackup(root, sqlite3, backupGigabytes);
+}

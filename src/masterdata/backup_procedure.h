@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+
+#include "data/backup.h"
+
+class QWidget;
+
+namespace database_modu {
+
+// The panel's "数据备份": copies the database in use to <data folder>/<today>.db. When today's
+// file exists the operator is asked first, and Cancel copies nothing and says nothing. Success
+// and failure are both reported. Returns whether a backup was made.
+bool Backup(QWidget* parent);
+
+// The first start of a day makes the day's backup unasked and keeps the newest 30; only a
+// failure is reported.
+void StartOfDayBackup(QWidget* parent);
+
+}  // namespace database_modu
+
+// Runs `work` on a thread of its own while the windows keep painting: the busy cursor shows,
+// input to the windows waits, and a progress window appears when the work takes more than a
+// moment. `work` reports its progress through the options it is given.
+DbStatus RunWithProgress(QWidget* parent, const QString& label,
+                         const std::function<DbStatus(const BackupOptions&)>& work);

@@ -1,0 +1,131 @@
+#include "masterdata/operator_add_window.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/operators.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+#include "ui/named.h"
+
+namespace {
+
+const QString kHeading = QStringLiteral("用户添加");
+const QString kNameCaption = QStringLiteral("用户名:");
+const QString kPasswordCaption = QStringLiteral("密码:");
+const QString kConfirmationCaption = QStringLiteral("确认密码:");
+const QString kOk = QStringLiteral("确 定");
+const QString kCancel = QStringLiteral("取 消");
+const QString kNameEmpty = QStringLiteral("用户名不允许为空！");
+const QString kNameTaken = QStringLiteral("用户重复，请重新录入！");
+const QString kPasswordEmpty = QStringLiteral("验证密码不允许为空！");
+const QString kMismatch = QStringLiteral("验证密码不一致，请重新录入！");
+const QString kAdded = QStringLiteral("用户信息添加成功！");
+
+}  // namespace
+
+OperatorAddWindow::OperatorAddWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form11"));
+    setWindowTitle(kHeading);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    Label1 = ui::Named(new QLabel(kHeading, this), QStringLiteral("Label1"));
+    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
+    headingFont.setBold(true);
+    Label1->setFont(headingFont);
+    Label1->setAlignment(Qt::AlignCenter);
+
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(10);
+    fields->setVerticalSpacing(12);
+    const QString captions[] = {kNameCaption, kPasswordCaption, kConfirmationCaption};
+    for (int i = 0; i < 3; ++i) {
+        Text[i] = ui::Named(new ui::TextBox(this), QStringLiteral("Text(%1)").arg(i));
+        Text[i]->setMinimumWidth(180);
+        if (i > 0) {
+            Text[i]->setEchoMode(QLineEdit::Password);
+        }
+        auto* label = new QLabel(captions[i], this);
+        label->setBuddy(Text[i]);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        fields->addWidget(label, i, 0);
+        fields->addWidget(Text[i], i, 1);
+    }
+
+    Command1 = ui::Named(new QPushButton(kOk, this), QStringLiteral("Command1"));
+    Command2 = ui::Named(new QPushButton(kCancel, this), QStringLiteral("Command2"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* button : {Command1, Command2}) {
+        // Not a dialog: a button presses on Enter only when it has the focus.
+        button->setAutoDefault(true);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 18, 28, 18);
+    layout->setSpacing(16);
+    layout->addWidget(Label1);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
+
+    connect(Command1, &QPushButton::clicked, this, &OperatorAddWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &OperatorAddWindow::Command2_Click);
+    // Enter moves on to the next box; in the last one it adds.
+    for (int i = 0; i < 3; ++i) {
+        connect(Text[i], &ui::TextBox::KeyDown, this, [this, i](int key) {
+            if (!ui::IsEnterKey(key)) {
+                return;
+            }
+            if (i < 2) {
+                Text[i + 1]->setFocus(Qt::OtherFocusReason);
+            } else {
+                Command1_Click();
+            }
+        });
+    }
+}
+
+void OperatorAddWindow::refuse(const QString& message, QWidget* field) {
+    ui::Stop(this, message);
+    field->setFocus(Qt::OtherFocusReason);
+}
+
+void OperatorAddWindow::Command1_Click() {
+    const DbResult<OperatorAdd> added =
+        AddOperator(Text[0]->text(), Text[1]->text(), Text[2]->text());
+    if (!added) {
+        ui::ShowDatabaseError(this, added.error());
+        return;
+    }
+    switch (*added) {
+        case OperatorAdd::NameEmpty:
+            refuse(kNameEmpty, Text[0]);
+            return;
+        case OperatorAdd::NameTaken:
+            refuse(kNameTaken, Text[0]);
+            return;
+        case OperatorAdd::PasswordEmpty:
+            refuse(kPasswordEmpty, Text[1]);
+            return;
+        case OperatorAdd::ConfirmationEmpty:
+            refuse(kPasswordEmpty, Text[2]);
+            return;
+        case OperatorAdd::Mismatch:
+            refuse(kMismatch, Text[1]);
+            return;
+        case OperatorAdd::Added:
+            break;
+    }
+    ui::Information(this, kAdded);
+    close();
+}
+
+void OperatorAddWindow::Command2_Click() {
+    close();
+}

@@ -1,0 +1,132 @@
+#include "masterdata/system_panel_window.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/current_operator.h"
+#include "masterdata/backup_procedure.h"
+#include "masterdata/master_list_window.h"
+#include "masterdata/operator_add_window.h"
+#include "masterdata/panel_icons.h"
+#include "masterdata/password_change_window.h"
+#include "masterdata/plate_prefix_window.h"
+#include "masterdata/restore_window.h"
+#include "ui/named.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("系统管理");
+const QString kImport = QStringLiteral("客户资料导入");
+const QString kTechnicians = QStringLiteral("维修技师");
+const QString kAddOperator = QStringLiteral("用户添加");
+const QString kRepairItems = QStringLiteral("维修项目");
+const QString kPassword = QStringLiteral("密码修改");
+const QString kBackup = QStringLiteral("数据备份");
+const QString kPlatePrefix = QStringLiteral("车牌前缀");
+const QString kRestore = QStringLiteral("数据恢复");
+
+constexpr int kPictureSize = 64;
+constexpr int kColumns = 4;
+
+void Show(QWidget* window) {
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modeless);
+}
+
+}  // namespace
+
+SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(kTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* entries = new QGridLayout;
+    entries->setHorizontalSpacing(28);
+    entries->setVerticalSpacing(18);
+    int placed = 0;
+    auto entry = [&](const QString& pictureName, const QString& labelName, const QString& caption,
+                     PanelPicture picture, QToolButton** button, QLabel** label) {
+        *button = ui::Named(new QToolButton(this), pictureName);
+        (*button)->setIcon(PanelIcon(picture));
+        (*button)->setIconSize(QSize(kPictureSize, kPictureSize));
+        (*button)->setAutoRaise(true);
+        (*button)->setAccessibleName(caption);
+        (*button)->setToolTip(caption);
+        (*button)->setCursor(Qt::PointingHandCursor);
+        *label = ui::Named(new QLabel(caption, this), labelName);
+        (*label)->setAlignment(Qt::AlignCenter);
+        (*label)->setBuddy(*button);
+        auto* cell = new QVBoxLayout;
+        cell->setSpacing(4);
+        cell->addWidget(*button, 0, Qt::AlignHCenter);
+        cell->addWidget(*label, 0, Qt::AlignHCenter);
+        entries->addLayout(cell, placed / kColumns, placed % kColumns);
+        ++placed;
+    };
+    entry(QStringLiteral("Picture1"), QStringLiteral("Label1"), kImport, PanelPicture::Import,
+          &Picture1, &Label1);
+    entry(QStringLiteral("Picture22"), QStringLiteral("Label21"), kRepairItems,
+          PanelPicture::RepairItems, &Picture22, &Label21);
+    entry(QStringLiteral("Picture2"), QStringLiteral("Label2"), kTechnicians,
+          PanelPicture::Technicians, &Picture2, &Label2);
+    entry(QStringLiteral("Picture60"), QStringLiteral("Label56"), kPlatePrefix,
+          PanelPicture::PlatePrefix, &Picture60, &Label56);
+    entry(QStringLiteral("Picture21"), QStringLiteral("Label11"), kAddOperator,
+          PanelPicture::AddOperator, &Picture21, &Label11);
+    entry(QStringLiteral("Picture29"), QStringLiteral("Label30"), kPassword, PanelPicture::Password,
+          &Picture29, &Label30);
+    entry(QStringLiteral("Picture30"), QStringLiteral("Label37"), kBackup, PanelPicture::Backup,
+          &Picture30, &Label37);
+    entry(QStringLiteral("restorePicture"), QStringLiteral("restoreLabel"), kRestore,
+          PanelPicture::Restore, &restorePicture, &restoreLabel);
+    // The import window is built separately; until it is, its entry shows but cannot be used.
+    Picture1->setEnabled(false);
+    Label1->setEnabled(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(30, 24, 30, 24);
+    layout->addLayout(entries);
+    setFixedSize(sizeHint());
+
+    connect(Picture2, &QToolButton::clicked, this, &SystemPanelWindow::Picture2_Click);
+    connect(Picture21, &QToolButton::clicked, this, &SystemPanelWindow::Picture21_Click);
+    connect(Picture22, &QToolButton::clicked, this, &SystemPanelWindow::Picture22_Click);
+    connect(Picture29, &QToolButton::clicked, this, &SystemPanelWindow::Picture29_Click);
+    connect(Picture30, &QToolButton::clicked, this, &SystemPanelWindow::Picture30_Click);
+    connect(Picture60, &QToolButton::clicked, this, &SystemPanelWindow::Picture60_Click);
+    connect(restorePicture, &QToolButton::clicked, this, &SystemPanelWindow::restorePicture_Click);
+}
+
+void SystemPanelWindow::Picture2_Click() {
+    const MasterListForm& form = MasterListWindow::Technicians();
+    Show(ui::WindowHost::instanceNamed<MasterListWindow>(form.formName, form));
+}
+
+void SystemPanelWindow::Picture21_Click() {
+    Show(ui::WindowHost::instance<OperatorAddWindow>());
+}
+
+void SystemPanelWindow::Picture22_Click() {
+    const MasterListForm& form = MasterListWindow::RepairItems();
+    Show(ui::WindowHost::instanceNamed<MasterListWindow>(form.formName, form));
+}
+
+void SystemPanelWindow::Picture29_Click() {
+    auto* window = ui::WindowHost::instance<PasswordChangeWindow>();
+    window->load(CurrentOperator());
+    Show(window);
+}
+
+void SystemPanelWindow::Picture30_Click() {
+    database_modu::Backup(this);
+}
+
+void SystemPanelWindow::Picture60_Click() {
+    Show(ui::WindowHost::instance<PlatePrefixWindow>());
+}
+
+void SystemPanelWindow::restorePicture_Click() {
+    Show(ui::WindowHost::instance<RestoreWindow>());
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QToolButton;
+
+// Form5: the system panel. Each entry is a picture that opens a maintenance window or runs the
+// backup, with its caption below; the captions themselves do nothing.
+class SystemPanelWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SystemPanelWindow(QWidget* parent = nullptr);
+
+    QToolButton* Picture1;  // customer import: waits for the import window
+    QLabel* Label1;
+    QToolButton* Picture2;
+    QLabel* Label2;
+    QToolButton* Picture21;
+    QLabel* Label11;
+    QToolButton* Picture22;
+    QLabel* Label21;
+    QToolButton* Picture29;
+    QLabel* Label30;
+    QToolButton* Picture30;
+    QLabel* Label37;
+    QToolButton* Picture60;
+    QLabel* Label56;
+    QToolButton* restorePicture;
+    QLabel* restoreLabel;
+
+    void Picture2_Click();
+    void Picture21_Click();
+    void Picture22_Click();
+    void Picture29_Click();
+    void Picture30_Click();
+    void Picture60_Click();
+    void restorePicture_Click();
+};

@@ -1,0 +1,181 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTest>
+#include <QToolButton>
+#include <cerrno>
+#include <cstring>
+
+#include "app/current_operator.h"
+#include "app/main_window.h"
+#include "core/clock.h"
+#include "data/backup.h"
+#include "masterdata/password_change_window.h"
+#include "masterdata/system_panel_window.h"
+#include "support/database_fixture.h"
+#include "support/message_script.h"
+#include "support/window_test.h"
+#include "ui/link_label.h"
+#include "ui/window_host.h"
+
+namespace {
+
+SystemPanelWindow* Open() {
+    auto* window = ui::WindowHost::instance<SystemPanelWindow>();
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modeless);
+    return window;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TestSystemPanelWindow : public WindowTest {
+    Q_OBJECT
+
+    QString todaysBackup() const { return db_->dir() + QLatin1Char('/') + BackupFileName(Today()); }
+
+private Q_SLOTS:
+    void theMainWindowOpensThePanel() {
+        auto* main = new MainWindow;
+        main->show();
+        QVERIFY(main->Label2->isEnabled());
+        QCOMPARE(main->Label2->text(), QStringLiteral("系统管理"));
+        main->Label2_Click();
+        auto* panel = ui::WindowHost::find<SystemPanelWindow>();
+        QVERIFY(panel && panel->isVisible());
+        QCOMPARE(panel->objectName(), QStringLiteral("Form5"));
+        QCOMPARE(panel->windowTitle(), QStringLiteral("系统管理"));
+        QVERIFY(!panel->isModal());
+    }
+
+    // Each picture opens its window, not modally; the captions only name them.
+    void entriesOpenTheirWindows_data() {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("opens");
+        QTest::newRow("technicians") << "Picture2"
+                                     << "Label2"
+                                     << "维修技师"
+                                     << "Form24";
+        QTest::newRow("add operator") << "Picture21"
+                                      << "Label11"
+                                      << "用户添加"
+                                      << "Form11";
+        QTest::newRow("price list") << "Picture22"
+                                    << "Label21"
+                                    << "维修项目"
+                                    << "Form7";
+        QTest::newRow("password") << "Picture29"
+                                  << "Label30"
+                                  << "密码修改"
+                                  << "Form10";
+        QTest::newRow("plate prefix") << "Picture60"
+                                      << "Label56"
+                                      << "车牌前缀"
+                                      << "Form6";
+        QTest::newRow("restore") << "restorePicture"
+                                 << "restoreLabel"
+                                 << "数据恢复"
+                                 << "frmRestore";
+    }
+    void entriesOpenTheirWindows() {
+        QFETCH(QString, picture);
+        QFETCH(QString, label);
+        QFETCH(QString, caption);
+        QFETCH(QString, opens);
+        SystemPanelWindow* panel = Open();
+        auto* button = panel->findChild<QToolButton*>(picture);
+        auto* text = panel->findChild<QLabel*>(label);
+        QVERIFY(button && text);
+        QCOMPARE(text->text(), caption);
+        QCOMPARE(text->buddy(), button);
+        QVERIFY(button->isEnabled());
+        QVERIFY(!button->icon().isNull());
+        QTest::mouseClick(text, Qt::LeftButton);
+        QVERIFY(!ui::WindowHost::findNamed(opens));
+        button->click();
+        QWidget* window = ui::WindowHost::findNamed(opens);
+        QVERIFY(window && window->isVisible());
+        QVERIFY(!window->isModal());
+        // A second click raises the same window.
+        button->click();
+        QCOMPARE(ui::WindowHost::findNamed(opens), window);
+    }
+
+    void importWaitsForItsWindow() {
+        SystemPanelWindow* panel = Open();
+        QCOMPARE(panel->Label1->text(), QStringLiteral("客户资料导入"));
+        QVERIFY(panel->Picture1->isVisible() && panel->Label1->isVisible());
+        QVERIFY(!panel->Picture1->isEnabled());
+    }
+
+    void passwordWindowShowsTheOperatorLoggedIn() {
+        SetCurrentOperator(QStringLiteral("小李"));
+        Open()->Picture29->click();
+        auto* window = ui::WindowHost::find<PasswordChangeWindow>();
+        QVERIFY(window);
+        QCOMPARE(window->Text1->text(), QStringLiteral("小李"));
+    }
+
+    // The second backup of a day asks first; Cancel leaves the first file as it was.
+    void backupFromThePanel() {
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        SystemPanelWindow* panel = Open();
+        const QString path = todaysBackup();
+        MessageScript messages;
+        messages.expect(
+            QStringLiteral("提示！"),
+            QStringLiteral("数据备份成功，备份文件路径:") + QDir::toNativeSeparators(path),
+            MessageScript::Icon::Information);
+        panel->Picture30->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(CheckDatabaseFile(path), QString());
+        const QByteArray first = Bytes(path);
+
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
+        messages.expect(QStringLiteral("提示！"), QStringLiteral("备份文件已存在，是否替换？"),
+                        MessageScript::Icon::Question, MessageScript::Answer::Cancel);
+        panel->Picture30->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(Bytes(path), first);
+
+        messages.expect(QStringLiteral("备份文件已存在，是否替换？"), MessageScript::Answer::Ok)
+            .expect(QStringLiteral("数据备份成功，备份文件路径:") + QDir::toNativeSeparators(path));
+        panel->Picture30->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(Bytes(path) != first);
+        QCOMPARE(CheckDatabaseFile(path), QString());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // A backup that cannot be written says so, and what stood under that name stays.
+    void aFailedBackupIsReported() {
+        const QString path = todaysBackup();
+        QVERIFY(QDir().mkpath(path + QStringLiteral("/keep")));
+        SystemPanelWindow* panel = Open();
+        MessageScript messages;
+        messages.expect(QStringLiteral("备份文件已存在，是否替换？"), MessageScript::Answer::Ok)
+            .expect(QStringLiteral("提示！"),
+                    QStringLiteral("数据备份失败：无法写入“%1”：%2")
+                        .arg(QDir::toNativeSeparators(path),
+                             QString::fromLocal8Bit(std::strerror(EISDIR))),
+                    MessageScript::Icon::Stop);
+        panel->Picture30->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(QFileInfo(path + QStringLiteral("/keep")).isDir());
+        QCOMPARE(QDir(db_->dir()).entryList({QStringLiteral("*.part")}, QDir::Files),
+                 QStringList());
+    }
+};
+
+QTEST_MAIN(TestSystemPanelWindow)
+#include "test_system_panel_window.moc"
