@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/date_picker.h"
-#include "ui/fonts.h"
+#include "ui/heading_label.h"
 #include "ui/named.h"
 
 namespace {
@@ -38,12 +38,7 @@ CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
     setObjectName(QLatin1String(captions.formName));
     setWindowTitle(captions.heading);
 
-    Label11 = Named(new QLabel(captions.heading, this), QStringLiteral("Label11"));
-    Label11->setFont(ui::ScreenFont(QStringLiteral("宋体"), 16));
-    QFont headingFont = Label11->font();
-    headingFont.setBold(true);
-    Label11->setFont(headingFont);
-    Label11->setAlignment(Qt::AlignCenter);
+    Label11 = ui::HeadingLabel(this, captions.heading, QStringLiteral("Label11"), 16);
     Label12 = Named(new QLabel(captions.note, this), QStringLiteral("Label12"));
 
     for (int i = 0; i < int(Text.size()); ++i) {

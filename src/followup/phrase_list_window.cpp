@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "followup/phrase_combo.h"
-#include "ui/fonts.h"
 #include "ui/grid.h"
+#include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -31,11 +31,7 @@ PhraseListWindow::PhraseListWindow(const PhraseList& list, QComboBox* phraseComb
     setObjectName(list_.formName);
     setWindowTitle(list_.heading);
 
-    Label11 = ui::Named(new QLabel(list_.heading, this), QStringLiteral("Label11"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 12);
-    headingFont.setBold(true);
-    Label11->setFont(headingFont);
-    Label11->setAlignment(Qt::AlignCenter);
+    Label11 = ui::HeadingLabel(this, list_.heading, QStringLiteral("Label11"), 12);
     grid1 = ui::Named(new ui::Grid(this), QStringLiteral("grid1"));
     grid1->setAccessibleName(list_.columnHeading);
     Command3 = ui::Named(new QPushButton(kDelete, this), QStringLiteral("Command3"));

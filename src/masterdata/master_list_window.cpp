@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/fonts.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
+#include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -64,11 +64,7 @@ MasterListWindow::MasterListWindow(const MasterListForm& form, QWidget* parent)
     setWindowTitle(form_.title);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Label1 = ui::Named(new QLabel(form_.heading, this), QStringLiteral("Label1"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 12);
-    headingFont.setBold(true);
-    Label1->setFont(headingFont);
-    Label1->setAlignment(Qt::AlignCenter);
+    Label1 = ui::HeadingLabel(this, form_.heading, QStringLiteral("Label1"), 12);
     grid1 = ui::Named(new ui::Grid(this), QStringLiteral("grid1"));
     grid1->setAccessibleName(form_.heading);
     Command1 = ui::Named(new QPushButton(kAdd, this), QStringLiteral("Command1"));

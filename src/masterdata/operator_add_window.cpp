@@ -7,7 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/operators.h"
-#include "ui/fonts.h"
+#include "masterdata/account_form.h"
+#include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -17,8 +18,6 @@ const QString kHeading = QStringLiteral("用户添加");
 const QString kNameCaption = QStringLiteral("用户名:");
 const QString kPasswordCaption = QStringLiteral("密码:");
 const QString kConfirmationCaption = QStringLiteral("确认密码:");
-const QString kOk = QStringLiteral("确 定");
-const QString kCancel = QStringLiteral("取 消");
 const QString kNameEmpty = QStringLiteral("用户名不允许为空！");
 const QString kNameTaken = QStringLiteral("用户重复，请重新录入！");
 const QString kPasswordEmpty = QStringLiteral("验证密码不允许为空！");
@@ -32,47 +31,18 @@ OperatorAddWindow::OperatorAddWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     setWindowTitle(kHeading);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Label1 = ui::Named(new QLabel(kHeading, this), QStringLiteral("Label1"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
-    headingFont.setBold(true);
-    Label1->setFont(headingFont);
-    Label1->setAlignment(Qt::AlignCenter);
-
-    auto* fields = new QGridLayout;
-    fields->setHorizontalSpacing(10);
-    fields->setVerticalSpacing(12);
-    const QString captions[] = {kNameCaption, kPasswordCaption, kConfirmationCaption};
     for (int i = 0; i < 3; ++i) {
         Text[i] = ui::Named(new ui::TextBox(this), QStringLiteral("Text(%1)").arg(i));
-        Text[i]->setMinimumWidth(180);
         if (i > 0) {
             Text[i]->setEchoMode(QLineEdit::Password);
         }
-        auto* label = new QLabel(captions[i], this);
-        label->setBuddy(Text[i]);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        fields->addWidget(label, i, 0);
-        fields->addWidget(Text[i], i, 1);
     }
-
-    Command1 = ui::Named(new QPushButton(kOk, this), QStringLiteral("Command1"));
-    Command2 = ui::Named(new QPushButton(kCancel, this), QStringLiteral("Command2"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* button : {Command1, Command2}) {
-        // Not a dialog: a button presses on Enter only when it has the focus.
-        button->setAutoDefault(true);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 18, 28, 18);
-    layout->setSpacing(16);
-    layout->addWidget(Label1);
-    layout->addLayout(fields);
-    layout->addLayout(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
+    const AccountForm form = LayOutAccountForm(
+        this, kHeading,
+        {{{kNameCaption, Text[0]}, {kPasswordCaption, Text[1]}, {kConfirmationCaption, Text[2]}}});
+    Label1 = form.heading;
+    Command1 = form.ok;
+    Command2 = form.cancel;
 
     connect(Command1, &QPushButton::clicked, this, &OperatorAddWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &OperatorAddWindow::Command2_Click);

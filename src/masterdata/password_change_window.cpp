@@ -8,7 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/operators.h"
-#include "ui/fonts.h"
+#include "masterdata/account_form.h"
+#include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -18,8 +19,6 @@ const QString kHeading = QStringLiteral("密码修改");
 const QString kNameCaption = QStringLiteral("用户名:");
 const QString kPasswordCaption = QStringLiteral("新密码:");
 const QString kConfirmationCaption = QStringLiteral("确认密码:");
-const QString kOk = QStringLiteral("确 定");
-const QString kCancel = QStringLiteral("取 消");
 const QString kPasswordEmpty = QStringLiteral("密码不允许为空，请重新输入！");
 const QString kMismatch = QStringLiteral("密码不一致，请重新输入！");
 const QString kChanged = QStringLiteral("修改成功！");
@@ -30,12 +29,6 @@ PasswordChangeWindow::PasswordChangeWindow(QWidget* parent) : QWidget(parent, Qt
     setObjectName(QStringLiteral("Form10"));
     setWindowTitle(kHeading);
     setAttribute(Qt::WA_DeleteOnClose);
-
-    Label1 = ui::Named(new QLabel(kHeading, this), QStringLiteral("Label1"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
-    headingFont.setBold(true);
-    Label1->setFont(headingFont);
-    Label1->setAlignment(Qt::AlignCenter);
 
     Text1 = ui::Named(new QLineEdit(this), QStringLiteral("Text1"));
     Text1->setReadOnly(true);
@@ -48,38 +41,12 @@ PasswordChangeWindow::PasswordChangeWindow(QWidget* parent) : QWidget(parent, Qt
         Text[i]->setEchoMode(QLineEdit::Password);
     }
 
-    auto* fields = new QGridLayout;
-    fields->setHorizontalSpacing(10);
-    fields->setVerticalSpacing(12);
-    const std::pair<QString, QLineEdit*> rows[] = {
-        {kNameCaption, Text1}, {kPasswordCaption, Text[1]}, {kConfirmationCaption, Text[2]}};
-    for (int row = 0; row < 3; ++row) {
-        auto* label = new QLabel(rows[row].first, this);
-        label->setBuddy(rows[row].second);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        rows[row].second->setMinimumWidth(180);
-        fields->addWidget(label, row, 0);
-        fields->addWidget(rows[row].second, row, 1);
-    }
-
-    Command1 = ui::Named(new QPushButton(kOk, this), QStringLiteral("Command1"));
-    Command2 = ui::Named(new QPushButton(kCancel, this), QStringLiteral("Command2"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* button : {Command1, Command2}) {
-        // Not a dialog: a button presses on Enter only when it has the focus.
-        button->setAutoDefault(true);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 18, 28, 18);
-    layout->setSpacing(16);
-    layout->addWidget(Label1);
-    layout->addLayout(fields);
-    layout->addLayout(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
+    const AccountForm form = LayOutAccountForm(
+        this, kHeading,
+        {{{kNameCaption, Text1}, {kPasswordCaption, Text[1]}, {kConfirmationCaption, Text[2]}}});
+    Label1 = form.heading;
+    Command1 = form.ok;
+    Command2 = form.cancel;
 
     connect(Command1, &QPushButton::clicked, this, &PasswordChangeWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &PasswordChangeWindow::Command2_Click);

@@ -15,8 +15,8 @@
 #include "data/backup.h"
 #include "data/database.h"
 #include "masterdata/backup_procedure.h"
-#include "ui/fonts.h"
 #include "ui/grid.h"
+#include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -62,11 +62,7 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(kTitle);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Label1 = ui::Named(new QLabel(kTitle, this), QStringLiteral("Label1"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 12);
-    headingFont.setBold(true);
-    Label1->setFont(headingFont);
-    Label1->setAlignment(Qt::AlignCenter);
+    Label1 = ui::HeadingLabel(this, kTitle, QStringLiteral("Label1"), 12);
     grid1 = ui::Named(new ui::Grid(this), QStringLiteral("grid1"));
     grid1->setAccessibleName(kTitle);
     Command1 = ui::Named(new QPushButton(kRestore, this), QStringLiteral("Command1"));

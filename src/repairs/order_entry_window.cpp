@@ -17,7 +17,7 @@
 #include "repairs/order_line_rows.h"
 #include "repairs/slip_preview_window.h"
 #include "ui/date_picker.h"
-#include "ui/fonts.h"
+#include "ui/heading_label.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -88,11 +88,7 @@ OrderEntryWindow::~OrderEntryWindow() {
 }
 
 void OrderEntryWindow::buildControls() {
-    Label1 = Named(new QLabel(kHeading, this), QStringLiteral("Label1"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 16);
-    headingFont.setBold(true);
-    Label1->setFont(headingFont);
-    Label1->setAlignment(Qt::AlignCenter);
+    Label1 = ui::HeadingLabel(this, kHeading, QStringLiteral("Label1"), 16);
 
     Text6 = Named(new ui::TextBox(this), QStringLiteral("Text6"));
     Lock(Text6, false);

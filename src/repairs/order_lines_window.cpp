@@ -14,7 +14,7 @@
 #include "repairs/order_line_rows.h"
 #include "repairs/slip.h"
 #include "repairs/slip_preview_window.h"
-#include "ui/fonts.h"
+#include "ui/heading_label.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -63,11 +63,7 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
     setObjectName(QStringLiteral("Form17"));
     setWindowTitle(kTitle);
 
-    headingLabel = Named(new QLabel(kTitle, this), QStringLiteral("headingLabel"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
-    headingFont.setBold(true);
-    headingLabel->setFont(headingFont);
-    headingLabel->setAlignment(Qt::AlignCenter);
+    headingLabel = ui::HeadingLabel(this, kTitle, QStringLiteral("headingLabel"), 14);
 
     Text4 = MakeField(this, QStringLiteral("Text4"));
     Text5 = MakeField(this, QStringLiteral("Text5"));

@@ -11,8 +11,8 @@
 #include "core/number_text.h"
 #include "repairs/order_history.h"
 #include "repairs/order_lines_window.h"
-#include "ui/fonts.h"
 #include "ui/grid.h"
+#include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -84,11 +84,7 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
     setWindowTitle(kTitle);
 
     using ui::Named;
-    headingLabel = Named(new QLabel(kTitle, this), QStringLiteral("headingLabel"));
-    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
-    headingFont.setBold(true);
-    headingLabel->setFont(headingFont);
-    headingLabel->setAlignment(Qt::AlignCenter);
+    headingLabel = ui::HeadingLabel(this, kTitle, QStringLiteral("headingLabel"), 14);
     grid1 = Named(new ui::Grid(this), QStringLiteral("grid1"));
     grid1->setAccessibleName(kTitle);
     // Rows are chosen whole, so Tab leaves the list for the buttons instead of walking cells.

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <utility>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// What the two operator windows share: the heading, three captioned boxes and "确 定" and
+// "取 消" centred below them.
+struct AccountForm {
+    QLabel* heading;
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+
+// Lays the window out with its three boxes, each after its caption.
+AccountForm LayOutAccountForm(QWidget* window, const QString& heading,
+                              const std::array<std::pair<QString, QLineEdit*>, 3>& rows);
