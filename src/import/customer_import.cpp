@@ -2,16 +2,32 @@
 
 #include <QSet>
 
-#include "customers/customer_store.h"
+#include "core/date_text.h"
+#include "customers/customer.h"
+#include "data/record_key.h"
+#include "data/run_sql.h"
 #include "data/transaction.h"
 #include "import/audit.h"
 
 namespace {
 
 constexpr qsizetype kProgressStep = 256;
+// Rows per statement: one statement per row would spend most of the import preparing them.
+constexpr int kBatchRows = 64;
+
+const QString kColumns = QStringLiteral(
+    "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
+    "kh_sfzh, kh_cx, kh_sfdgdh) values ");
+const QString kRowValues = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, '0')");
+
+struct Pending {
+    qsizetype row;  // counted from 1
+    Customer customer;
+};
 
 Customer SheetCustomer(const SheetRow& row) {
     Customer c;
+    c.key = NewRecordKey();
     c.plate = row[kPlateColumn].trimmed();
     c.owner = row[kOwnerColumn].trimmed();
     c.sex = row[kSexColumn].trimmed();
@@ -23,12 +39,84 @@ Customer SheetCustomer(const SheetRow& row) {
     return c;
 }
 
+QString Placeholders(const QString& one, qsizetype count) {
+    QStringList all;
+    all.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        all << one;
+    }
+    return all.join(QStringLiteral(", "));
+}
+
+// Which of the batch's plates are stored already.
+DbResult<QSet<QString>> StoredPlates(const std::vector<Pending>& batch) {
+    QVariantList plates;
+    for (const Pending& p : batch) {
+        plates << p.customer.plate;
+    }
+    const DbResult<QStringList> stored =
+        ColumnTexts(QStringLiteral("select kh_cph from kh_table where kh_cph in (%1)")
+                        .arg(Placeholders(QStringLiteral("?"), plates.size())),
+                    plates);
+    if (!stored) {
+        return DbResult<QSet<QString>>::failure(stored.error());
+    }
+    return QSet<QString>(stored->begin(), stored->end());
+}
+
+DbStatus Insert(const std::vector<Pending>& rows) {
+    if (rows.empty()) {
+        return DbOk();
+    }
+    QVariantList values;
+    values.reserve(qsizetype(rows.size()) * 9);
+    for (const Pending& p : rows) {
+        const Customer& c = p.customer;
+        values << c.key << c.plate << c.owner << c.sex << c.telephone << DateText(c.entryDate)
+               << DateText(c.reminderDate) << c.identity << c.model;
+    }
+    const Recordset added =
+        RunSql(kColumns + Placeholders(kRowValues, qsizetype(rows.size())), values);
+    return added.isNull() ? DbStatus::failure(added.error()) : DbOk();
+}
+
 ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString& message) {
     ImportResult result;
     result.outcome = outcome;
     result.row = row;
     result.message = message;
     return result;
+}
+
+// Stores the batch's customers whose plates are not stored yet. On a refusal the rows are
+// tried one by one, so the failure names the row the database refused.
+std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& result) {
+    if (batch.empty()) {
+        return std::nullopt;
+    }
+    const DbResult<QSet<QString>> stored = StoredPlates(batch);
+    if (!stored) {
+        return Stopped(ImportResult::Outcome::Failed, batch.front().row, stored.error());
+    }
+    std::vector<Pending> fresh;
+    for (Pending& p : batch) {
+        if (stored->contains(p.customer.plate)) {
+            ++result.plateAlreadyStored;
+        } else {
+            fresh.push_back(std::move(p));
+        }
+    }
+    batch.clear();
+    if (const DbStatus inserted = Insert(fresh); !inserted) {
+        for (const Pending& p : fresh) {
+            if (const DbStatus one = Insert({p}); !one) {
+                return Stopped(ImportResult::Outcome::Failed, p.row, one.error());
+            }
+        }
+        return Stopped(ImportResult::Outcome::Failed, fresh.front().row, inserted.error());
+    }
+    result.stored += qsizetype(fresh.size());
+    return std::nullopt;
 }
 
 }  // namespace
@@ -51,6 +139,7 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     }
     ImportResult result;
     QSet<QString> plates;
+    std::vector<Pending> batch;
     for (qsizetype i = 0; i < total; ++i) {
         if (progress && i % kProgressStep == 0 && !progress(i, total)) {
             return Stopped(ImportResult::Outcome::Cancelled, 0, QString());
@@ -60,21 +149,21 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
             ++result.withoutPlateOrOwner;
             continue;
         }
-        const Customer customer = SheetCustomer(row);
-        if (plates.contains(customer.plate)) {
+        const QString plate = row[kPlateColumn].trimmed();
+        if (plates.contains(plate)) {
             ++result.repeatedInSheet;
             continue;
         }
-        plates.insert(customer.plate);
-        const DbResult<CustomerAdd> added = AddCustomer(customer);
-        if (!added) {
-            return Stopped(ImportResult::Outcome::Failed, i + 1, added.error());
+        plates.insert(plate);
+        batch.push_back({i + 1, SheetCustomer(row)});
+        if (batch.size() == kBatchRows) {
+            if (std::optional<ImportResult> failed = Flush(batch, result)) {
+                return *failed;
+            }
         }
-        if (*added == CustomerAdd::Added) {
-            ++result.stored;
-        } else {
-            ++result.plateAlreadyStored;
-        }
+    }
+    if (std::optional<ImportResult> failed = Flush(batch, result)) {
+        return *failed;
     }
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Stopped(ImportResult::Outcome::Failed, 0, committed.error());

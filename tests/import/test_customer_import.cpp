@@ -140,6 +140,21 @@ private Q_SLOTS:
                  QVariant("先生"));
     }
 
+    // Stored and repeated plates are found wherever they stand in a long sheet.
+    void platesAreCheckedAcrossALongSheet() {
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer("{70}", "京G70", "老客户"));
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer("{140}", "京G140", "老客户"));
+        SheetRows sheet;
+        for (int i = 1; i <= 200; ++i) {
+            sheet.push_back(Row(QStringLiteral("京G%1").arg(i == 190 ? 10 : i), "甲", "先生"));
+        }
+        const int before = Count();
+        const ImportResult result = ImportSheet(sheet);
+        QCOMPARE(Summary(result), QStringLiteral("197 stored, 0 without plate or owner, "
+                                                 "2 already stored, 1 repeated"));
+        QCOMPARE(Count(), before + 197);
+    }
+
     // Every row that would be stored is checked first, also below a row without a plate; the
     // first that fails stops the import before anything is stored.
     void aRowThatFailsTheAuditStopsEverything_data() {
@@ -176,18 +191,31 @@ private Q_SLOTS:
                                                  "0 already stored, 0 repeated"));
     }
 
-    // The database refusing one row part-way leaves the customers as they were.
+    // The database refusing one row part-way leaves the customers as they were, and the
+    // failure names the row refused.
+    void failurePartWayStoresNothing_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("refused");
+        QTest::newRow("among few") << 4 << 3;
+        QTest::newRow("after many") << 300 << 150;
+    }
     void failurePartWayStoresNothing() {
+        QFETCH(int, rows);
+        QFETCH(int, refused);
         TestDatabase::addCustomer(TestDatabase::sampleCustomer("{1}", "京E0", "老客户"));
-        TestDatabase::exec(QStringLiteral(
-            "create trigger refuse_e3 before insert on kh_table when new.kh_cph = '京E3' "
-            "begin select raise(abort, 'refused by the test'); end"));
+        TestDatabase::exec(
+            QStringLiteral(
+                "create trigger refuse_one before insert on kh_table when new.kh_cph = '京E%1' "
+                "begin select raise(abort, 'refused by the test'); end")
+                .arg(refused));
+        SheetRows sheet;
+        for (int i = 1; i <= rows; ++i) {
+            sheet.push_back(Row(QStringLiteral("京E%1").arg(i), "甲", i % 2 ? "先生" : "女士"));
+        }
         const QStringList before = Stored();
-        const ImportResult result =
-            ImportSheet({Row("京E1", "甲", "先生"), Row("京E2", "乙", "女士"),
-                         Row("京E3", "丙", "先生"), Row("京E4", "丁", "女士")});
+        const ImportResult result = ImportSheet(sheet);
         QCOMPARE(result.outcome, ImportResult::Outcome::Failed);
-        QCOMPARE(result.row, 3);
+        QCOMPARE(result.row, refused);
         QVERIFY2(result.message.contains(QStringLiteral("refused by the test")),
                  qPrintable(result.message));
         QCOMPARE(Stored(), before);
