@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include "app/main_window.h"
+#include "bench_import.h"
 #include "bench_orders.h"
 #include "data/database.h"
 #include "data/run_sql.h"
@@ -230,7 +231,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("run one group of figures: orders"),
+                                  QStringLiteral("run one group of figures: orders, import"),
                                   QStringLiteral("GROUP"));
     parser.addOptions({sqlite3, program, big, only});
     parser.process(app);
@@ -238,6 +239,10 @@ int main(int argc, char** argv) {
     QTemporaryDir root;
     if (parser.value(only) == QStringLiteral("orders")) {
         BenchOrders(root.path(), parser.value(sqlite3));
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("import")) {
+        BenchImport(root.path());
         return 0;
     }
     const QString small = MakeShop(root.path(), 100000);
@@ -255,5 +260,6 @@ int main(int argc, char** argv) {
         BenchStartup(parser.value(program), small);
     }
     BenchOrders(root.path(), parser.value(sqlite3));
+    BenchImport(root.path());
     return 0;
 }
