@@ -114,6 +114,10 @@ private Q_SLOTS:
             scrambled[i] = char(scrambled[i] ^ 0x5A);
         }
         QTest::newRow("xlsx scrambled") << "scrambled.xlsx" << scrambled << damaged;
+        // A mutated workbook on which the .xls library overruns a stack buffer: the reader
+        // must survive it (under the sanitizers the library's process dies).
+        QTest::newRow("xls that leads the library astray")
+            << "overrun.xls" << contents(DataFile("import_overrun.xls")) << damaged;
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
         QTest::newRow("unsupported kind")
             << "customers.txt" << QByteArray("a,b\n")
