@@ -8,7 +8,7 @@
 namespace {
 
 // A shop's customer list is a few megabytes; anything this big is not one.
-constexpr qint64 kMaxFileBytes = qint64(256) << 20;
+constexpr qint64 kMaxFileBytes = qint64(128) << 20;
 
 const QByteArray kCompoundFile = QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
 const QByteArray kZipEntry = QByteArrayLiteral("PK\x03\x04");

@@ -22,7 +22,7 @@ namespace {
 
 // What the entries of one archive may unpack to, all together. The reader unpacks each entry
 // whole into memory, so this bounds what a small hostile archive can make us allocate.
-constexpr quint64 kMaxUnpackedBytes = quint64(1) << 30;
+constexpr quint64 kMaxUnpackedBytes = quint64(512) << 20;
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));

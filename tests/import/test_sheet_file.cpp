@@ -118,6 +118,11 @@ private Q_SLOTS:
         // must survive it (under the sanitizers the library's process dies).
         QTest::newRow("xls that leads the library astray")
             << "overrun.xls" << contents(DataFile("import_overrun.xls")) << damaged;
+        // An archive whose entries say they unpack to 2 GB is not unpacked at all.
+        QByteArray bomb = xlsx;
+        const qsizetype entry = bomb.indexOf(QByteArray("PK\x01\x02", 4));
+        bomb.replace(entry + 24, 4, QByteArray("\xFF\xFF\xFF\x7F", 4));
+        QTest::newRow("archive that unpacks to 2 GB") << "bomb.xlsx" << bomb << "文件太大";
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
         QTest::newRow("unsupported kind")
             << "customers.txt" << QByteArray("a,b\n")
