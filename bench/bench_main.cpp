@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include "app/main_window.h"
+#include "bench_import.h"
 #include "bench_orders.h"
 #include "bench_system.h"
 #include "data/database.h"
@@ -230,9 +231,9 @@ int main(int argc, char** argv) {
                                      QStringLiteral("PATH"));
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
-    const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("run one group of figures: orders, system"),
-                                  QStringLiteral("GROUP"));
+    const QCommandLineOption only(
+        QStringLiteral("only"), QStringLiteral("run one group of figures: orders, system, import"),
+        QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
                                         QStringLiteral("GB"), QStringLiteral("1"));
@@ -246,6 +247,10 @@ int main(int argc, char** argv) {
     }
     if (parser.value(only) == QLatin1String("system")) {
         BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("import")) {
+        BenchImport(root.path());
         return 0;
     }
     const QString small = MakeShop(root.path(), 100000);
@@ -264,5 +269,6 @@ int main(int argc, char** argv) {
     }
     BenchOrders(root.path(), parser.value(sqlite3));
     BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
+    BenchImport(root.path());
     return 0;
 }

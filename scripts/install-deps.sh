@@ -12,6 +12,8 @@ packages=(
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
+  libfreexl-dev liborcus-dev libixion-dev libboost-dev
+  libreoffice-calc-nogui
 )
 
 missing=()

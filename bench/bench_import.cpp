@@ -1,0 +1,195 @@
+#include "bench_import.h"
+
+#include <freexl.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <orcus/orcus_xlsx.hpp>
+#include <orcus/spreadsheet/document.hpp>
+#include <orcus/spreadsheet/factory.hpp>
+
+#include "core/date_text.h"
+#include "data/database.h"
+#include "data_generator.h"
+#include "import/audit.h"
+#include "import/customer_import.h"
+#include "import/sheet_file.h"
+#include "measure.h"
+
+namespace {
+
+// A sheet of customers as a shop would keep it: unique plates, dates the application turns into
+// date cells, telephone numbers it turns into number cells, identity numbers kept as text.
+void WriteCustomersCsv(const QString& path, int customers) {
+    static const QStringList surnames = {"张", "王", "李", "赵", "刘",
+                                         "陈", "杨", "黄", "周", "吴"};
+    static const QStringList given = {"伟", "芳", "娜", "敏", "静", "强", "磊", "洋", "艳", "杰"};
+    static const QStringList models = {"大众帕萨特", "丰田卡罗拉", "本田雅阁", "别克英朗",
+                                       "日产轩逸"};
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    QByteArray text = SheetHeadings().join(QLatin1Char(',')).toUtf8() + '\n';
+    const QDate first(2020, 1, 1);
+    for (int i = 0; i < customers; ++i) {
+        const QString line = QStringLiteral("%1,京%2%3,%4%5,%6,139%7,%8,11010119%9,%10\n")
+                                 .arg(DateText(first.addDays(i % 2500)))
+                                 .arg(QChar(u'A' + i / 100000 % 26))
+                                 .arg(i % 100000, 5, 10, QLatin1Char('0'))
+                                 .arg(surnames[i % 10], given[i / 10 % 10])
+                                 .arg(i % 2 ? QStringLiteral("女士") : QStringLiteral("先生"))
+                                 .arg(i, 8, 10, QLatin1Char('0'))
+                                 .arg(DateText(first.addDays(i % 1800)))
+                                 .arg(1000000000LL + i)
+                                 .arg(models[i % models.size()]);
+        text += line.toUtf8();
+    }
+    file.write(text);
+}
+
+// Converts with the office suite, the way make_workbooks.sh makes the test workbooks.
+QString Convert(const QString& soffice, const QString& csv, const QString& target,
+                const QString& profile) {
+    QProcess process;
+    process.setProgram(soffice);
+    process.setArguments(
+        {QStringLiteral("-env:UserInstallation=file://") + profile, QStringLiteral("--headless"),
+         QStringLiteral("--infilter=CSV:44,34,76,1,1/1/2/1/3/1/4/1/5/1/6/1/7/2/8/1"),
+         QStringLiteral("--convert-to"), target, QStringLiteral("--outdir"), QFileInfo(csv).path(),
+         csv});
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start();
+    process.waitForFinished(-1);
+    const QString suffix = target.section(QLatin1Char(':'), 0, 0);
+    const QString out = QFileInfo(csv).path() + QLatin1Char('/') +
+                        QFileInfo(csv).completeBaseName() + QLatin1Char('.') + suffix;
+    if (!QFile::exists(out)) {
+        qFatal("the office suite made no %s: %s", qPrintable(out), process.readAll().constData());
+    }
+    return out;
+}
+
+// The library alone: its own document model loads the whole workbook.
+void LoadWithOrcus(const QString& path) {
+    orcus::spreadsheet::document document({1048576, 16384});
+    orcus::spreadsheet::import_factory factory(document);
+    orcus::orcus_xlsx reader(&factory);
+    reader.read_file(QFile::encodeName(path).toStdString());
+}
+
+// The library alone: every cell of the first sheet's eight columns, as it hands them out.
+void LoadWithFreexl(const QString& path) {
+    const void* handle = nullptr;
+    if (freexl_open(QFile::encodeName(path).constData(), &handle) != FREEXL_OK ||
+        freexl_select_active_worksheet(handle, 0) != FREEXL_OK) {
+        qFatal("freexl cannot read %s", qPrintable(path));
+    }
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    freexl_worksheet_dimensions(handle, &rows, &columns);
+    size_t bytes = 0;
+    for (unsigned int r = 0; r < rows; ++r) {
+        for (unsigned short c = 0; c < std::min<unsigned short>(columns, 8); ++c) {
+            FreeXL_CellValue cell;
+            freexl_get_cell_value(handle, r, c, &cell);
+            bytes += cell.type;
+        }
+    }
+    freexl_close(handle);
+    if (bytes == 0) {
+        qFatal("freexl read nothing from %s", qPrintable(path));
+    }
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void BenchFile(const QString& root, const QString& path, int customers,
+               const std::function<void(const QString&)>& libraryAlone) {
+    const QString kind = QFileInfo(path).suffix();
+    std::vector<double> library, ours, audit, import, again;
+    double heap = 0;
+    for (int run = 0; run < 3; ++run) {
+        library.push_back(MedianSeconds(1, [&] { libraryAlone(path); }));
+        const double before = HeapMb();
+        SheetFile sheet;
+        ours.push_back(MedianSeconds(1, [&] { sheet = ReadSheetFile(path); }));
+        heap = std::max(heap, HeapMb() - before);
+        if (!sheet.ok() || int(sheet.rows.size()) != customers) {
+            qFatal("read %zu rows of %d from %s: %s", sheet.rows.size(), customers,
+                   qPrintable(path), qPrintable(sheet.error));
+        }
+
+        const QString shop = root + QStringLiteral("/import-%1-%2").arg(kind).arg(run);
+        OpenShop(shop);
+        AuditResult audited;
+        audit.push_back(MedianSeconds(1, [&] { audited = AuditSheet(sheet.rows); }));
+        ImportResult imported;
+        import.push_back(MedianSeconds(1, [&] { imported = ImportSheet(sheet.rows);
+    }));
+    ImportResult repeated;
+    again.push_back(MedianSeconds(1, [&] { repeated = ImportSheet(sheet.rows); }));
+    Database::Close();
+    QDir(shop).removeRecursively();
+    if (audited.outcome != AuditResult::Outcome::Passed || imported.stored != customers ||
+        repeated.plateAlreadyStored != customers) {
+        qFatal("the %s import stored %lld of %d: %s", qPrintable(kind), qlonglong(imported.stored),
+               customers, qPrintable(imported.message));
+    }
+}
+const double lib = Median(library);
+const double load = Median(ours);
+const QString what = QStringLiteral("(i) .%1, %2 rows: ").arg(kind).arg(customers);
+PrintRow(what + QStringLiteral("the reader library alone"),
+         QStringLiteral("%1 s").arg(lib, 0, 'f', 3));
+PrintRow(what + QStringLiteral("ReadSheetFile"), QStringLiteral("%1 s").arg(load, 0, 'f', 3),
+         QStringLiteral("%1x the library; rows hold +%2 MB heap")
+             .arg(load / lib, 0, 'f', 2)
+             .arg(heap, 0, 'f', 1));
+PrintRow(what + QStringLiteral("audit + import into an empty shop"),
+         QStringLiteral("%1 s").arg(Median(audit) + Median(import), 0, 'f', 3),
+         QStringLiteral("audit %1 s, import %2 s")
+             .arg(Median(audit), 0, 'f', 3)
+             .arg(Median(import), 0, 'f', 3));
+PrintRow(what + QStringLiteral("the same sheet again, all stored"),
+         QStringLiteral("%1 s").arg(Median(again), 0, 'f', 3));
+}  // namespace
+
+}  // namespace
+
+void BenchImport(const QString& root) {
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty()) {
+        PrintRow(QStringLiteral("(i) import"), QStringLiteral("skipped"),
+                 QStringLiteral("soffice not found (libreoffice-calc-nogui)"));
+        return;
+    }
+    const QString dir = root + QStringLiteral("/sheets");
+    QDir().mkpath(dir);
+    const QString profile = root + QStringLiteral("/office-profile");
+    // An .xls sheet holds at most 65,536 rows, the heading row included.
+    constexpr int kXlsxRows = 100000;
+    constexpr int kXlsRows = 65535;
+    QElapsedTimer making;
+    making.start();
+    WriteCustomersCsv(dir + QStringLiteral("/customers.csv"), kXlsxRows);
+    WriteCustomersCsv(dir + QStringLiteral("/legacy.csv"), kXlsRows);
+    const QString xlsx =
+        Convert(soffice, dir + QStringLiteral("/customers.csv"), QStringLiteral("xlsx"), profile);
+    const QString xls = Convert(soffice, dir + QStringLiteral("/legacy.csv"),
+                                QStringLiteral("xls:MS Excel 97"), profile);
+    PrintRow(QStringLiteral("(i) making the workbooks with the office suite"),
+             QStringLiteral("%1 s").arg(making.elapsed() / 1000.0, 0, 'f', 1),
+             QStringLiteral(".xlsx %1 KB, .xls %2 KB")
+                 .arg(QFileInfo(xlsx).size() / 1024)
+                 .arg(QFileInfo(xls).size() / 1024));
+    BenchFile(root, xlsx, kXlsxRows, LoadWithOrcus);
+    BenchFile(root, xls, kXlsRows, LoadWithFreexl);
+}

@@ -1,0 +1,194 @@
+#include "import/customer_import.h"
+
+#include <QSet>
+
+#include "core/date_text.h"
+#include "customers/customer.h"
+#include "data/record_key.h"
+#include "data/run_sql.h"
+#include "data/transaction.h"
+#include "import/audit.h"
+
+namespace {
+
+constexpr qsizetype kProgressStep = 256;
+// Rows per statement: one statement per row would spend most of the import preparing them.
+constexpr int kBatchRows = 64;
+
+const QString kColumns = QStringLiteral(
+    "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
+    "kh_sfzh, kh_cx, kh_sfdgdh) values ");
+const QString kRowValues = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, '0')");
+
+struct Pending {
+    qsizetype row;  // counted from 1
+    Customer customer;
+};
+
+Customer SheetCustomer(const SheetRow& row) {
+    Customer c;
+    c.key = NewRecordKey();
+    c.plate = row[kPlateColumn].trimmed();
+    c.owner = row[kOwnerColumn].trimmed();
+    c.sex = row[kSexColumn].trimmed();
+    c.telephone = row[kTelephoneColumn].trimmed();
+    c.entryDate = AuditedDate(row[kEntryDateColumn]);
+    c.reminderDate = AuditedDate(row[kReminderDateColumn]);
+    c.identity = row[kIdentityColumn].trimmed();
+    c.model = row[kModelColumn].trimmed();
+    return c;
+}
+
+QString Placeholders(const QString& one, qsizetype count) {
+    QStringList all;
+    all.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        all << one;
+    }
+    return all.join(QStringLiteral(", "));
+}
+
+// Which of the batch's plates are stored already.
+DbResult<QSet<QString>> StoredPlates(const std::vector<Pending>& batch) {
+    QVariantList plates;
+    for (const Pending& p : batch) {
+        plates << p.customer.plate;
+    }
+    const DbResult<QStringList> stored =
+        ColumnTexts(QStringLiteral("select kh_cph from kh_table where kh_cph in (%1)")
+                        .arg(Placeholders(QStringLiteral("?"), plates.size())),
+                    plates);
+    if (!stored) {
+        return DbResult<QSet<QString>>::failure(stored.error());
+    }
+    return QSet<QString>(stored->begin(), stored->end());
+}
+
+DbStatus Insert(const std::vector<Pending>& rows) {
+    if (rows.empty()) {
+        return DbOk();
+    }
+    QVariantList values;
+    values.reserve(qsizetype(rows.size()) * 9);
+    for (const Pending& p : rows) {
+        const Customer& c = p.customer;
+        values << c.key << c.plate << c.owner << c.sex << c.telephone << DateText(c.entryDate)
+               << DateText(c.reminderDate) << c.identity << c.model;
+    }
+    const Recordset added =
+        RunSql(kColumns + Placeholders(kRowValues, qsizetype(rows.size())), values);
+    return added.isNull() ? DbStatus::failure(added.error()) : DbOk();
+}
+
+ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString& message) {
+    ImportResult result;
+    result.outcome = outcome;
+    result.row = row;
+    result.message = message;
+    return result;
+}
+
+// Stores the batch's customers whose plates are not stored yet. On a refusal the rows are
+// tried one by one, so the failure names the row the database refused.
+std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& result) {
+    if (batch.empty()) {
+        return std::nullopt;
+    }
+    const DbResult<QSet<QString>> stored = StoredPlates(batch);
+    if (!stored) {
+        return Stopped(ImportResult::Outcome::Failed, batch.front().row, stored.error());
+    }
+    std::vector<Pending> fresh;
+    for (Pending& p : batch) {
+        if (stored->contains(p.customer.plate)) {
+            ++result.plateAlreadyStored;
+        } else {
+            fresh.push_back(std::move(p));
+        }
+    }
+    batch.clear();
+    if (const DbStatus inserted = Insert(fresh); !inserted) {
+        for (const Pending& p : fresh) {
+            if (const DbStatus one = Insert({p}); !one) {
+                return Stopped(ImportResult::Outcome::Failed, p.row, one.error());
+            }
+        }
+        return Stopped(ImportResult::Outcome::Failed, fresh.front().row, inserted.error());
+    }
+    result.stored += qsizetype(fresh.size());
+    return std::nullopt;
+}
+
+}  // namespace
+
+ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
+    const qsizetype total = qsizetype(rows.size());
+    for (qsizetype i = 0; i < total; ++i) {
+        const SheetRow& row = rows[size_t(i)];
+        if (!HasPlateAndOwner(row)) {
+            continue;
+        }
+        if (const QString error = RowError(row); !error.isEmpty()) {
+            return Stopped(ImportResult::Outcome::Refused, i + 1, error);
+        }
+    }
+
+    Transaction transaction;
+    if (!transaction.isActive()) {
+        return Stopped(ImportResult::Outcome::Failed, 0, transaction.error());
+    }
+    ImportResult result;
+    QSet<QString> plates;
+    std::vector<Pending> batch;
+    for (qsizetype i = 0; i < total; ++i) {
+        if (progress && i % kProgressStep == 0 && !progress(i, total)) {
+            return Stopped(ImportResult::Outcome::Cancelled, 0, QString());
+        }
+        const SheetRow& row = rows[size_t(i)];
+        if (!HasPlateAndOwner(row)) {
+            ++result.withoutPlateOrOwner;
+            continue;
+        }
+        const QString plate = row[kPlateColumn].trimmed();
+        if (plates.contains(plate)) {
+            ++result.repeatedInSheet;
+            continue;
+        }
+        plates.insert(plate);
+        batch.push_back({i + 1, SheetCustomer(row)});
+        if (batch.size() == kBatchRows) {
+            if (std::optional<ImportResult> failed = Flush(batch, result)) {
+                return *failed;
+            }
+        }
+    }
+    if (std::optional<ImportResult> failed = Flush(batch, result)) {
+        return *failed;
+    }
+    if (const DbStatus committed = transaction.commit(); !committed) {
+        return Stopped(ImportResult::Outcome::Failed, 0, committed.error());
+    }
+    if (progress) {
+        progress(total, total);
+    }
+    return result;
+}
+
+QString ImportSummaryText(const ImportResult& result) {
+    QString text = QStringLiteral("导入 %1 条客户记录").arg(result.stored);
+    if (result.skipped() == 0) {
+        return text + QStringLiteral("。");
+    }
+    QStringList reasons;
+    if (result.withoutPlateOrOwner > 0) {
+        reasons << QStringLiteral("车牌号或车主姓名为空 %1 条").arg(result.withoutPlateOrOwner);
+    }
+    if (result.plateAlreadyStored > 0) {
+        reasons << QStringLiteral("车牌号已在数据库中 %1 条").arg(result.plateAlreadyStored);
+    }
+    if (result.repeatedInSheet > 0) {
+        reasons << QStringLiteral("与表中前面的行车牌号重复 %1 条").arg(result.repeatedInSheet);
+    }
+    return text + QStringLiteral("，跳过 %1 条：").arg(result.skipped()) +
+           reasons.join(QStringLiteral("，")) + QStringLiteral("。");
+}

@@ -1,0 +1,76 @@
+#include "import/sheet_builder.h"
+
+#include <QDate>
+#include <cmath>
+
+#include "core/date_text.h"
+
+void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
+    if (row < 0 || column < 0 || column >= kSheetColumnCount) {
+        return;
+    }
+    if (row >= kMaxRows) {
+        tooLong_ = true;
+        return;
+    }
+    // An empty cell far down must not grow the sheet: only text makes a row exist.
+    if (text.isEmpty() && row >= qint64(rows_.size())) {
+        return;
+    }
+    if (row >= qint64(rows_.size())) {
+        rows_.resize(size_t(row) + 1);
+    }
+    rows_[size_t(row)][size_t(column)] = text;
+    hasCells_ = hasCells_ || !text.isEmpty();
+}
+
+QString SheetBuilder::cell(qint64 row, qint64 column) const {
+    if (row < 0 || row >= qint64(rows_.size()) || column < 0 || column >= kSheetColumnCount) {
+        return {};
+    }
+    return rows_[size_t(row)][size_t(column)];
+}
+
+SheetRows SheetBuilder::takeRows() {
+    SheetRows rows = std::move(rows_);
+    rows_.clear();
+    auto isEmpty = [](const SheetRow& row) {
+        for (const QString& text : row) {
+            if (!text.trimmed().isEmpty()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (!rows.empty() && isEmpty(rows.back())) {
+        rows.pop_back();
+    }
+    if (!rows.empty() && IsHeadingRow(rows.front())) {
+        rows.erase(rows.begin());
+    }
+    return rows;
+}
+
+QString NumberCellText(double value) {
+    if (!std::isfinite(value)) {
+        return {};
+    }
+    // The shortest digits that read back as the same number, never with an exponent: beyond
+    // 2^53 the digits a double keeps, padded with zeros.
+    if (std::fabs(value) >= 1e21) {
+        return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    }
+    const QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+std::optional<QString> SerialDateText(double serial, const QDate& origin) {
+    if (!std::isfinite(serial) || !origin.isValid() || serial < 0 || serial > 3e6) {
+        return std::nullopt;
+    }
+    const QDate date = origin.addDays(qint64(std::floor(serial)));
+    if (!date.isValid() || date.year() < 1900 || date.year() > 9999) {
+        return std::nullopt;
+    }
+    return DateText(date);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <optional>
+
+#include "import/sheet_rows.h"
+
+// Collects the cells a reader finds, in any order, into sheet rows. Cells right of column 8 are
+// dropped; a cell below the last row a sheet may have makes the sheet too long, so a hostile
+// file cannot make us allocate rows without end.
+class SheetBuilder {
+public:
+    // More rows than any spreadsheet application can hold.
+    static constexpr int kMaxRows = 1048576;
+
+    // `row` and `column` count from 0 as the file does: row 0 may be the heading row.
+    void setCell(qint64 row, qint64 column, const QString& text);
+    // The cell's text so far (empty when unset).
+    QString cell(qint64 row, qint64 column) const;
+
+    bool tooLong() const { return tooLong_; }
+    bool hasCells() const { return hasCells_; }
+
+    // The customer rows: without a leading heading row and without trailing empty rows.
+    SheetRows takeRows();
+
+private:
+    SheetRows rows_;
+    bool tooLong_ = false;
+    bool hasCells_ = false;
+};
+
+// A number cell as the shop typed it: all digits of a telephone number, no exponent and no
+// ".0"; fractions keep the digits needed to read the same number back.
+QString NumberCellText(double value);
+
+// The date a spreadsheet's day count stands for, counted from `origin` (day 0); nothing for a
+// count outside the years 1900 to 9999.
+std::optional<QString> SerialDateText(double serial, const QDate& origin);

@@ -1,0 +1,78 @@
+#include "import/sheet_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "import/sheet_readers.h"
+
+namespace {
+
+// A shop's customer list is a few megabytes; anything this big is not one.
+constexpr qint64 kMaxFileBytes = qint64(128) << 20;
+
+const QByteArray kCompoundFile = QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+const QByteArray kZipEntry = QByteArrayLiteral("PK\x03\x04");
+
+// A password-protected .xlsx is a compound file holding this stream instead of a workbook.
+bool IsEncryptedPackage(const QByteArray& data) {
+    const QString name = QStringLiteral("EncryptedPackage");
+    const QByteArray utf16(reinterpret_cast<const char*>(name.utf16()), name.size() * 2);
+    return data.contains(utf16);
+}
+
+bool IsOpenDocument(const QByteArray& data) {
+    // The first entry of an OpenDocument file is its uncompressed mime type.
+    return data.indexOf("application/vnd.oasis.opendocument.spreadsheet") == 38;
+}
+
+QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) {
+    if (suffix != QLatin1String("xls") && suffix != QLatin1String("xlsx") &&
+        suffix != QLatin1String("ods") && suffix != QLatin1String("csv")) {
+        return sheet_error::kUnsupported;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return sheet_error::kCannotOpen;
+    }
+    if (file.size() > kMaxFileBytes) {
+        return sheet_error::kTooBig;
+    }
+    const QByteArray data = file.read(kMaxFileBytes + 1);
+    if (data.isEmpty()) {
+        return file.error() == QFileDevice::NoError ? sheet_error::kEmptyFile
+                                                    : sheet_error::kCannotOpen;
+    }
+    if (data.size() > kMaxFileBytes) {
+        return sheet_error::kTooBig;
+    }
+    // The content decides which reader runs, so a workbook saved under the other extension
+    // still reads; a text file under a workbook's extension does not.
+    if (data.startsWith(kCompoundFile)) {
+        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(path, builder);
+    }
+    if (data.startsWith(kZipEntry)) {
+        return ReadZipWorkbook(data, IsOpenDocument(data) ? ZipWorkbook::Ods : ZipWorkbook::Xlsx,
+                               builder);
+    }
+    if (suffix == QLatin1String("csv")) {
+        return ReadCsvText(data, builder);
+    }
+    return sheet_error::kDamaged;
+}
+
+}  // namespace
+
+SheetFile ReadSheetFile(const QString& path) {
+    SheetBuilder builder;
+    SheetFile result;
+    result.error = Read(path, QFileInfo(path).suffix().toLower(), builder);
+    if (result.ok() && builder.tooLong()) {
+        result.error = sheet_error::kTooLong;
+    } else if (result.ok() && !builder.hasCells()) {
+        result.error = sheet_error::kEmptySheet;
+    }
+    if (result.ok()) {
+        result.rows = builder.takeRows();
+    }
+    return result;
+}

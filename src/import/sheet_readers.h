@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "import/sheet_builder.h"
+
+// The readers behind ReadSheetFile. Each puts the first worksheet's cells into `builder` and
+// returns an empty text, or returns why the file cannot be read (the builder is then to be
+// thrown away).
+enum class ZipWorkbook { Xlsx, Ods };
+QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
+QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder);
+QString ReadCsvText(const QByteArray& data, SheetBuilder& builder);
+
+// The reasons, as the import window shows them after "无法读取文件：".
+namespace sheet_error {
+inline const QString kCannotOpen = QStringLiteral("文件不存在或不能打开");
+inline const QString kEmptyFile = QStringLiteral("文件是空的");
+inline const QString kTooBig = QStringLiteral("文件太大");
+inline const QString kDamaged = QStringLiteral("文件已损坏，或不是它的扩展名所说的表格文件");
+inline const QString kEncrypted = QStringLiteral("文件有密码保护，请先在表格软件中取消密码再导入");
+inline const QString kUnsupported =
+    QStringLiteral("不支持这种文件，请选择 .xls、.xlsx、.ods 或 .csv 文件");
+inline const QString kNoSheet = QStringLiteral("文件中没有工作表");
+inline const QString kEmptySheet = QStringLiteral("第一个工作表是空的");
+inline const QString kTooLong = QStringLiteral("工作表超过 1048576 行");
+inline const QString kUnknownEncoding =
+    QStringLiteral("文件的文字既不是 UTF-8 也不是 GB18030 编码");
+}  // namespace sheet_error

@@ -1,0 +1,188 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "import/sheet_file.h"
+
+namespace {
+
+QString DataFile(const QString& name) {
+    return QStringLiteral(RUVASO_TEST_DATA_DIR "/") + name;
+}
+
+QString RowsText(const SheetRows& rows) {
+    QStringList lines;
+    for (const SheetRow& row : rows) {
+        lines << QStringList(row.begin(), row.end()).join(QLatin1Char('|'));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The customers of import_customers.csv as every kind of file must read them: dates as
+// yyyy-MM-dd, a telephone number cell with all its digits, text left as it was.
+const QString kCustomers = QStringLiteral(
+    "2026-03-01|京A10001|张伟|先生|13912345678|2025-12-31|110101199003071234|大众帕萨特\n"
+    "2026-03-02|京A10002|李娜|女士|010-62345678|2025-11-05|11010119850101002X|丰田卡罗拉, 1.6L\n"
+    "|京A10003|王强|先生|13800000003||110101197001010031|本田雅阁\n"
+    "2026-13-40|京A10004|赵敏|女士|13800000004|2024-02-29||别克英朗\n"
+    "2026-03-05||孙丽|女士|13800000005|2025-01-05||日产轩逸\n"
+    "2026-03-06|京A10006|周杰|先生|13800000006|2025-01-06||现代伊兰特\n"
+    "2026-03-07|京A10007|吴芳|女士|13800000007|2025-01-07||福特福克斯\n"
+    "2026-03-08|京A10001|张伟|先生|13912345678|2025-12-31||大众帕萨特");
+
+}  // namespace
+
+class TestSheetFile : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir_.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+
+    static QByteArray contents(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            qFatal("cannot read %s", qPrintable(path));
+        }
+        return file.readAll();
+    }
+
+private Q_SLOTS:
+
+    void everyKindReadsTheSameRows_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xlsx") << "import_customers.xlsx";
+        QTest::newRow("xls") << "import_customers.xls";
+        QTest::newRow("ods") << "import_customers.ods";
+        QTest::newRow("csv utf-8") << "import_customers.csv";
+        QTest::newRow("csv gb18030") << "import_customers_gb18030.csv";
+    }
+    void everyKindReadsTheSameRows() {
+        QFETCH(QString, file);
+        const SheetFile sheet = ReadSheetFile(DataFile(file));
+        QVERIFY2(sheet.ok(), qPrintable(sheet.error));
+        QCOMPARE(RowsText(sheet.rows), kCustomers);
+    }
+
+    void headingRowAloneGivesNoRows_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xlsx") << "import_headings.xlsx";
+        QTest::newRow("xls") << "import_headings.xls";
+        QTest::newRow("ods") << "import_headings.ods";
+        QTest::newRow("csv") << "import_headings.csv";
+    }
+    void headingRowAloneGivesNoRows() {
+        QFETCH(QString, file);
+        const SheetFile sheet = ReadSheetFile(DataFile(file));
+        QVERIFY2(sheet.ok(), qPrintable(sheet.error));
+        QCOMPARE(sheet.rows.size(), size_t(0));
+    }
+
+    // A workbook saved under another workbook extension still reads: the content decides.
+    void contentDecidesTheReader() {
+        const QString path =
+            write(QStringLiteral("saved.xls"), contents(DataFile("import_customers.xlsx")));
+        const SheetFile sheet = ReadSheetFile(path);
+        QVERIFY2(sheet.ok(), qPrintable(sheet.error));
+        QCOMPARE(RowsText(sheet.rows), kCustomers);
+    }
+
+    // Whatever is wrong with the file, the reader gives a reason and no rows.
+    void unreadableFilesGiveAReasonAndNoRows_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray xlsx = contents(DataFile("import_customers.xlsx"));
+        const QByteArray xls = contents(DataFile("import_customers.xls"));
+        const QByteArray ods = contents(DataFile("import_customers.ods"));
+        const QString damaged = QStringLiteral("文件已损坏，或不是它的扩展名所说的表格文件");
+        QTest::newRow("text renamed .xlsx")
+            << "text.xlsx" << contents(DataFile("import_customers.csv")) << damaged;
+        QTest::newRow("xlsx cut in half") << "cut.xlsx" << xlsx.left(xlsx.size() / 2) << damaged;
+        QTest::newRow("ods cut in half") << "cut.ods" << ods.left(ods.size() / 2) << damaged;
+        QTest::newRow("xls cut in half") << "cut.xls" << xls.left(xls.size() / 2) << damaged;
+        QByteArray scrambled = xlsx;
+        for (qsizetype i = 100; i < scrambled.size() - 100; i += 7) {
+            scrambled[i] = char(scrambled[i] ^ 0x5A);
+        }
+        QTest::newRow("xlsx scrambled") << "scrambled.xlsx" << scrambled << damaged;
+        // A mutated workbook on which the .xls library overruns a stack buffer: the reader
+        // must survive it (under the sanitizers the library's process dies).
+        QTest::newRow("xls that leads the library astray")
+            << "overrun.xls" << contents(DataFile("import_overrun.xls")) << damaged;
+        // An archive whose entries say they unpack to 2 GB is not unpacked at all.
+        QByteArray bomb = xlsx;
+        const qsizetype entry = bomb.indexOf(QByteArray("PK\x01\x02", 4));
+        bomb.replace(entry + 24, 4, QByteArray("\xFF\xFF\xFF\x7F", 4));
+        QTest::newRow("archive that unpacks to 2 GB") << "bomb.xlsx" << bomb << "文件太大";
+        QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
+        QTest::newRow("unsupported kind")
+            << "customers.txt" << QByteArray("a,b\n")
+            << "不支持这种文件，请选择 .xls、.xlsx、.ods 或 .csv 文件";
+        QTest::newRow("csv that is binary")
+            << "binary.csv" << QByteArray("\x01\x02\x00\x03", 4) << damaged;
+        QTest::newRow("csv in neither encoding") << "latin.csv" << QByteArray("\x81\x20\xFF,\x80\n")
+                                                 << "文件的文字既不是 UTF-8 也不是 GB18030 编码";
+        QTest::newRow("csv with nothing in it")
+            << "blank.csv" << QByteArray(",,\n\n") << "第一个工作表是空的";
+        QTest::newRow("encrypted package")
+            << "locked.xlsx"
+            << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(600, '\0') +
+                   QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32)
+            << "文件有密码保护，请先在表格软件中取消密码再导入";
+    }
+    void unreadableFilesGiveAReasonAndNoRows() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        const SheetFile sheet = ReadSheetFile(write(name, bytes));
+        QCOMPARE(sheet.error, reason);
+        QCOMPARE(sheet.rows.size(), size_t(0));
+    }
+
+    void missingFileCannotBeOpened() {
+        const SheetFile sheet = ReadSheetFile(dir_.filePath(QStringLiteral("none.xlsx")));
+        QCOMPARE(sheet.error, QStringLiteral("文件不存在或不能打开"));
+    }
+
+    // Quoted fields keep delimiters, line breaks and doubled quotes; rows end with LF, CR LF
+    // or CR; columns past the eighth are dropped; trailing empty rows are not customers.
+    void csvFields_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("quotes and breaks")
+            << QByteArray("a,\"b,1\",\"say \"\"hi\"\"\",\"two\r\nlines\"\r\nx,y\r\n")
+            << "a|b,1|say \"hi\"|two\r\nlines||||\nx|y||||||";
+        QTest::newRow("carriage returns") << QByteArray("a\rb\r") << "a|||||||\nb|||||||";
+        QTest::newRow("ninth column dropped")
+            << QByteArray("1,2,3,4,5,6,7,8,9\n") << "1|2|3|4|5|6|7|8";
+        QTest::newRow("trailing empty rows") << QByteArray("a\n,,\n\n") << "a|||||||";
+        QTest::newRow("empty row inside kept")
+            << QByteArray("a\n\nb") << "a|||||||\n|||||||\nb|||||||";
+        QTest::newRow("open quote runs to the end") << QByteArray("a,\"b\nc") << "a|b\nc||||||";
+        QTest::newRow("byte-order mark")
+            << QByteArray("\xEF\xBB\xBF车牌号,x\n") << "车牌号|x||||||";
+        QTest::newRow("tab separated") << QByteArray("a\tb c\n") << "a|b c||||||";
+        QTest::newRow("heading row with spaces skipped")
+            << QByteArray(" 提醒日期 ,车牌号,车主姓名,性别,联系电话,登记日期,身份证号,车型\nq")
+            << "q|||||||";
+    }
+    void csvFields() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, rows);
+        const SheetFile sheet = ReadSheetFile(write(QStringLiteral("fields.csv"), bytes));
+        QVERIFY2(sheet.ok(), qPrintable(sheet.error));
+        QCOMPARE(RowsText(sheet.rows), rows);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSheetFile)
+#include "test_sheet_file.moc"
