@@ -12,6 +12,8 @@ packages=(
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
+  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
+  python3
 )
 
 missing=()
