@@ -1,5 +1,6 @@
 #include "reports/report_painter.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
 
@@ -93,13 +94,23 @@ void PaintReportPage(QPainter& painter, const Report& report, const ReportPlacem
                              row.cells.value(0));
             continue;
         }
+        const QFont rowFont = painter.font();
         for (int c = 0; c < row.cells.size() && c + 1 < edges.size(); ++c) {
             if (row.cells[c].isEmpty()) {
                 continue;
             }
             const QRectF box(edges[c] + pad, tops[i], edges[c + 1] - edges[c] - 2 * pad, h);
+            // Paper cannot scroll: a text wider than its column is printed smaller, not cut.
+            const double textWidth =
+                QFontMetricsF(rowFont, painter.device()).horizontalAdvance(row.cells[c]);
+            if (textWidth > box.width() && box.width() > 0) {
+                QFont smaller = rowFont;
+                smaller.setPointSizeF(rowFont.pointSizeF() * box.width() / textWidth * 0.98);
+                painter.setFont(smaller);
+            }
             painter.drawText(box, int(CellAlignment(report, row, c)) | Qt::TextSingleLine,
                              row.cells[c]);
+            painter.setFont(rowFont);
         }
     }
 
