@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "bench_orders.h"
+#include "bench_reports.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data_generator.h"
@@ -230,7 +231,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("run one group of figures: orders"),
+                                  QStringLiteral("run one group of figures: orders, reports"),
                                   QStringLiteral("GROUP"));
     parser.addOptions({sqlite3, program, big, only});
     parser.process(app);
@@ -238,6 +239,10 @@ int main(int argc, char** argv) {
     QTemporaryDir root;
     if (parser.value(only) == QStringLiteral("orders")) {
         BenchOrders(root.path(), parser.value(sqlite3));
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("reports")) {
+        BenchReports(root.path(), parser.value(sqlite3));
         return 0;
     }
     const QString small = MakeShop(root.path(), 100000);
@@ -255,5 +260,6 @@ int main(int argc, char** argv) {
         BenchStartup(parser.value(program), small);
     }
     BenchOrders(root.path(), parser.value(sqlite3));
+    BenchReports(root.path(), parser.value(sqlite3));
     return 0;
 }
