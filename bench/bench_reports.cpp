@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 
 #include "app/current_operator.h"
