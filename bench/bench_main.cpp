@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "bench_import.h"
 #include "bench_orders.h"
+#include "bench_reports.h"
 #include "bench_system.h"
 #include "data/database.h"
 #include "data/run_sql.h"
@@ -232,7 +233,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption big(QStringLiteral("big"), QStringLiteral("rows of the big walk"),
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(
-        QStringLiteral("only"), QStringLiteral("run one group of figures: orders, system, import"),
+        QStringLiteral("only"),
+        QStringLiteral("run one group of figures: orders, system, import, reports"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -253,6 +255,10 @@ int main(int argc, char** argv) {
         BenchImport(root.path());
         return 0;
     }
+    if (parser.value(only) == QStringLiteral("reports")) {
+        BenchReports(root.path(), parser.value(sqlite3));
+        return 0;
+    }
     const QString small = MakeShop(root.path(), 100000);
     BenchReminderList(small, parser.value(sqlite3));
     BenchWalk(small, 100000, parser.value(sqlite3));
@@ -270,5 +276,6 @@ int main(int argc, char** argv) {
     BenchOrders(root.path(), parser.value(sqlite3));
     BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
     BenchImport(root.path());
+    BenchReports(root.path(), parser.value(sqlite3));
     return 0;
 }

@@ -106,9 +106,11 @@ bool GenerateShop(const ShopSize& size, unsigned seed) {
     QSqlQuery line(db);
     line.prepare(QStringLiteral(
         "insert into kh_wx_mx_table values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    QDate day(2020, 1, 1);
+    const bool spread = size.ordersFrom.isValid() && size.ordersTo.isValid();
+    QDate day = spread ? size.ordersFrom : QDate(2020, 1, 1);
     int sequence = 0;
-    const int perDay = 20;
+    const qint64 days = spread ? size.ordersFrom.daysTo(size.ordersTo) + 1 : 1;
+    const int perDay = spread ? int((size.orders + days - 1) / days) : 20;
     for (int i = 0; i < size.orders && !plates.isEmpty(); ++i) {
         if (++sequence > perDay) {
             sequence = 1;
@@ -123,7 +125,7 @@ bool GenerateShop(const ShopSize& size, unsigned seed) {
         const QString technician = Pick(rng, kTechnicians);
         const QString date = day.toString(Qt::ISODate);
         double total = 0;
-        const int lines = 1 + int(rng.bounded(7u));
+        const int lines = 1 + int(rng.bounded(quint32(std::max(size.maxLines, 1))));
         for (int l = 0; l < lines; ++l) {
             const double quantity = 1 + rng.bounded(4u);
             const double price = double(rng.bounded(50000u)) / 100.0;

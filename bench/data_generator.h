@@ -10,6 +10,10 @@ struct ShopSize {
     int orders = 0;  // each with one to seven lines
     QDate reminderFrom = QDate(2020, 1, 1);
     QDate reminderTo = QDate(2026, 12, 31);
+    // Orders spread evenly over these days when both are set; else 20 a day from 2020-01-01.
+    QDate ordersFrom;
+    QDate ordersTo;
+    int maxLines = 7;  // each order has one to this many lines
 };
 
 // Returns false when a statement failed; the database then holds nothing of this run.

@@ -14,6 +14,8 @@ packages=(
   poppler-utils
   libfreexl-dev liborcus-dev libixion-dev libboost-dev
   libreoffice-calc-nogui
+  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
+  python3
 )
 
 missing=()

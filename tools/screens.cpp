@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -37,6 +39,10 @@
 #include "repairs/slip.h"
 #include "repairs/slip_painter.h"
 #include "repairs/slip_preview_window.h"
+#include "reports/report_painter.h"
+#include "reports/report_preview.h"
+#include "reports/statistics_window.h"
+#include "ui/date_picker.h"
 #include "ui/grid.h"
 #include "ui/key_controls.h"
 #include "ui/window_host.h"
@@ -151,6 +157,41 @@ void Save(QWidget* window, const QString& dir, const QString& name) {
     window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+// The three statistics windows over the sample orders, a printed report page and its preview.
+void SaveStatistics(const QString& out) {
+    Report report;
+    for (StatisticsKind kind :
+         {StatisticsKind::Turnover, StatisticsKind::ItemDetail, StatisticsKind::Technician}) {
+        auto* window = new StatisticsWindow(kind);
+        window->DTPicker1->setValue(QDate(2026, 1, 1));
+        window->DTPicker2->setValue(QDate(2026, 12, 31));
+        window->Command1_Click();
+        Save(window, out, window->objectName());
+        if (kind == StatisticsKind::Turnover) {
+            window->DTPicker1->setValue(QDate(2026, 12, 1));
+            window->Command1_Click();
+            Save(window, out, window->objectName() + QStringLiteral("-month"));
+        }
+        if (kind == StatisticsKind::ItemDetail) {
+            report = window->currentReport(QStringLiteral("蓝天汽修"));
+        }
+    }
+    // A page as the printer gets it, at 150 dpi.
+    QImage page(1240, 1754, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    {
+        QPainter painter(&page);
+        const ReportPlacement placement = PlaceReport(report, QRectF(70, 90, 1100, 1580), 150);
+        PaintReportPage(painter, report, placement, 0);
+    }
+    page.save(out + QStringLiteral("/report-page.png"));
+    auto* preview = new ReportPreview;
+    preview->load(report);
+    Save(preview, out, QStringLiteral("ReportPreview"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,6 +247,7 @@ int main(int argc, char** argv) {
     CopyDatabaseFile(Database::FilePath(),
                      data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)));
     Save(new RestoreWindow, out, QStringLiteral("frmRestore"));
+    SaveStatistics(out);
     // Modal windows are grabbed from inside their modal loop.
     ui::WindowHost::setModalDriver(
         [&out](QWidget* window) { Save(window, out, window->objectName()); });

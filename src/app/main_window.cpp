@@ -24,6 +24,7 @@
 #include "masterdata/system_panel_window.h"
 #include "repairs/order_entry_window.h"
 #include "repairs/repair_history_window.h"
+#include "reports/statistics_window.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
@@ -90,6 +91,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(kh_dele, &QAction::triggered, this, &MainWindow::kh_dele_Click);
     connect(kh_wxjl, &QAction::triggered, this, &MainWindow::kh_wxjl_Click);
     connect(kh_tele, &QAction::triggered, this, &MainWindow::kh_tele_Click);
+    connect(zmtj, &QAction::triggered, this, [this] { ShowStatistics(StatisticsKind::Turnover); });
+    connect(mxtj, &QAction::triggered, this,
+            [this] { ShowStatistics(StatisticsKind::ItemDetail); });
+    connect(wxjstj, &QAction::triggered, this,
+            [this] { ShowStatistics(StatisticsKind::Technician); });
 
     Form_Load();
 }
@@ -218,9 +224,6 @@ void MainWindow::buildMenus() {
     zmtj->setObjectName(QStringLiteral("zmtj"));
     mxtj->setObjectName(QStringLiteral("mxtj"));
     wxjstj->setObjectName(QStringLiteral("wxjstj"));
-    for (QAction* item : {zmtj, mxtj, wxjstj}) {
-        item->setEnabled(false);
-    }
 }
 
 void MainWindow::setUpGrid() {

@@ -1,0 +1,155 @@
+#include "bench_reports.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+
+#include "app/current_operator.h"
+#include "data/database.h"
+#include "data_generator.h"
+#include "measure.h"
+#include "reports/report_painter.h"
+#include "reports/report_preview.h"
+#include "reports/statistics.h"
+#include "reports/statistics_window.h"
+#include "ui/date_picker.h"
+#include "ui/grid.h"
+
+namespace {
+
+// The statement with its values written in, for the shell.
+QString ShellQuery(const StatisticsDescription& d, const StatisticsFilter& filter) {
+    QString sql = StatisticsStatement(d);
+    for (const QVariant& value : StatisticsParameters(d, filter)) {
+        QString text = value.toString();
+        text.replace(QLatin1Char('\''), QStringLiteral("''"));
+        sql.replace(sql.indexOf(QLatin1Char('?')), 1, QLatin1Char('\'') + text + QLatin1Char('\''));
+    }
+    return sql;
+}
+
+void BenchLists(const QString& dir, const QString& sqlite3) {
+    OpenShop(dir);
+    struct Case {
+        QString what;
+        StatisticsKind kind;
+        QDate from;
+        QDate to;
+    };
+    const Case cases[] = {
+        {QStringLiteral("turnover, one month"), StatisticsKind::Turnover, QDate(2023, 6, 1),
+         QDate(2023, 6, 30)},
+        {QStringLiteral("turnover, one year"), StatisticsKind::Turnover, QDate(2023, 1, 1),
+         QDate(2023, 12, 31)},
+        {QStringLiteral("turnover, everything"), StatisticsKind::Turnover, QDate(2000, 1, 1),
+         QDate(2030, 12, 31)},
+        {QStringLiteral("item detail, one month"), StatisticsKind::ItemDetail, QDate(2023, 6, 1),
+         QDate(2023, 6, 30)},
+    };
+    for (const Case& c : cases) {
+        auto* window = new StatisticsWindow(c.kind);
+        window->resize(1000, 700);
+        window->show();
+        QApplication::processEvents();
+        const double emptyHeap = HeapMb();
+        window->DTPicker1->setValue(c.from);
+        window->DTPicker2->setValue(c.to);
+        StatisticsFilter filter;
+        filter.from = c.from;
+        filter.to = c.to;
+        const QString query = ShellQuery(window->description(), filter);
+        std::vector<double> shell, ours;
+        double heap = 0;
+        for (int run = 0; run < 3; ++run) {
+            shell.push_back(CommandSeconds(sqlite3, {dir + QStringLiteral("/database.db"), query}));
+            ours.push_back(MedianSeconds(1, [window] {
+                window->Command1_Click();
+                QApplication::processEvents();
+            }));
+            heap = std::max(heap, HeapMb() - emptyHeap);
+        }
+        std::sort(shell.begin(), shell.end());
+        std::sort(ours.begin(), ours.end());
+        PrintRow(QStringLiteral("(k) %1 (%2 rows)").arg(c.what).arg(window->listedRows()),
+                 QStringLiteral("%1 s").arg(ours[1], 0, 'f', 3),
+                 QStringLiteral("shell %1 s, %2x; +%3 MB heap for the filled list")
+                     .arg(shell[1], 0, 'f', 3)
+                     .arg(ours[1] / shell[1], 0, 'f', 2)
+                     .arg(heap, 0, 'f', 1));
+        delete window;
+        QApplication::processEvents();
+    }
+    Database::Close();
+}
+
+void BenchReport(const QString& dir, const QString& root) {
+    OpenShop(dir);
+    StatisticsFilter filter;
+    filter.from = QDate(2023, 1, 1);
+    filter.to = QDate(2023, 1, 31);
+    const StatisticsDescription& d = DescribeStatistics(StatisticsKind::Turnover);
+    DbResult<StatisticsResult> result = RunStatistics(d, filter);
+    if (!result || result->rows.size() < 10000) {
+        qFatal("bench: not enough rows for the report");
+    }
+    result->rows.resize(10000);
+    const Report report =
+        StatisticsReport(d, QStringLiteral("蓝天汽修"), result->rows, QStringLiteral("0.00"),
+                         QStringLiteral("管理员"), QDateTime::currentDateTime());
+    std::vector<double> preview, pdf;
+    int pages = 0;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        auto* dialog = new ReportPreview;
+        dialog->load(report);
+        dialog->show();
+        QApplication::processEvents();
+        preview.push_back(timer.nsecsElapsed() / 1e9);
+        pages = dialog->previewWidget->pageCount();
+        delete dialog;
+        QApplication::processEvents();
+        pdf.push_back(MedianSeconds(1, [&] {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(root + QStringLiteral("/report.pdf"));
+            SetUpReportPrinter(printer, report);
+            if (!PrintReport(report, printer)) {
+                qFatal("bench: the report did not print");
+            }
+        }));
+    }
+    std::sort(preview.begin(), preview.end());
+    std::sort(pdf.begin(), pdf.end());
+    PrintRow(QStringLiteral("(l) report preview of 10,000 rows shown (%1 pages)").arg(pages),
+             QStringLiteral("%1 s").arg(preview[1], 0, 'f', 3),
+             QStringLiteral("the preview lays out every page before showing the first"));
+    PrintRow(QStringLiteral("(l) report of 10,000 rows to PDF"),
+             QStringLiteral("%1 s").arg(pdf[1], 0, 'f', 3));
+    Database::Close();
+}
+
+}  // namespace
+
+void BenchReports(const QString& root, const QString& sqlite3) {
+    SetCurrentOperator(QStringLiteral("管理员"));
+    const QString dir = root + QStringLiteral("/reports");
+    OpenShop(dir);
+    ShopSize size;
+    size.customers = 100000;
+    size.orders = 1000000;
+    size.ordersFrom = QDate(2021, 1, 1);
+    size.ordersTo = QDate(2025, 12, 31);
+    size.maxLines = 5;
+    QElapsedTimer generating;
+    generating.start();
+    if (!GenerateShop(size)) {
+        qFatal("bench: cannot generate the shop");
+    }
+    Database::Close();
+    PrintRow(QStringLiteral("(k) generating 1,000,000 orders over five years"),
+             QStringLiteral("%1 s").arg(generating.elapsed() / 1000.0, 0, 'f', 1));
+    BenchLists(dir, sqlite3);
+    BenchReport(dir, root);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct StatisticsDescription;
+
+// A printed statistics report as data: a title over all columns, a grey heading row, the data
+// rows, a grey total row and a footer with the operator and the print time, drawn inside a
+// thick outer border with thin lines between the cells. Sizes are those of the list it comes
+// from: pixels of a 96 dpi screen for heights and widths, points for fonts.
+struct ReportColumn {
+    QString heading;
+    int width = 0;
+    bool numeric = false;  // amounts and quantities, exported as numbers
+};
+
+struct Report {
+    QString title;
+    QList<ReportColumn> columns;
+    QList<QStringList> rows;  // one text per column
+    int totalColumn = 0;      // index into columns
+    QString totalText;
+    QString footer;
+    double dataFontSize = 11;
+    bool landscape = false;
+};
+
+// The width a list gives a column whose width it leaves to the grid.
+inline constexpr int kDefaultColumnWidth = 64;
+
+// The shop's name directly followed by the report's name, with nothing between them.
+QString ReportTitle(const QString& shopName, const QString& suffix);
+
+// "制表人:[ 管理员 ]         打印时间:[2026-12-06 14:05:09]".
+QString ReportFooter(const QString& operatorName, const QDateTime& printedAt);
+
+// The report of a statistics list: `listRows` hold the texts of every column of the list, its
+// hidden key column first, which the report leaves out; `widths` the list's column widths in
+// the same order (empty: the description's).
+Report StatisticsReport(const StatisticsDescription& description, const QString& shopName,
+                        const QList<QStringList>& listRows, const QString& totalText,
+                        const QString& operatorName, const QDateTime& printedAt,
+                        const QList<int>& widths = {});
+
+enum class ReportRowKind { Title, Heading, Data, Total, Footer };
+
+struct ReportRow {
+    int number = 0;  // from 1, the title; a report without data rows has no heading row
+    ReportRowKind kind = ReportRowKind::Data;
+    QStringList cells;  // one per column; a merged row holds its text in the first
+    int height = 0;
+    double fontSize = 0;
+    bool bold = false;
+    bool shaded = false;  // grey background
+    bool merged = false;  // one cell over all columns
+    bool songFace = false;
+};
+
+inline constexpr int kTitleHeight = 50;
+inline constexpr int kHeadingHeight = 30;
+inline constexpr int kDataHeight = 23;
+inline constexpr int kTotalHeight = 30;
+inline constexpr int kFooterHeight = 30;
+
+int ReportRowCount(const Report& report);
+ReportRow ReportRowAt(const Report& report, int number);
+int ReportWidth(const Report& report);
+
+// One printed page: the numbers of the rows it shows, top to bottom.
+struct ReportPage {
+    QList<int> rows;
+};
+
+// Breaks the report into pages of `pageHeight` (in the report's pixels). Pages break between
+// rows; every page after the first starts with the heading row again; the total and the
+// footer follow the last data row, which moves to a new page with them when they would not
+// fit. A page that cannot hold a single data row still gets one, so every row is printed.
+QList<ReportPage> PaginateReport(const Report& report, double pageHeight);
+
+// "第 2 页 / 共 5 页".
+QString PageNumberText(int page, int pageCount);

@@ -1,0 +1,444 @@
+#include "reports/statistics_window.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include "app/current_operator.h"
+#include "core/clock.h"
+#include "masterdata/repair_items.h"
+#include "repairs/order_lines_window.h"
+#include "reports/excel_export.h"
+#include "reports/report_preview.h"
+#include "ui/busy_indicator.h"
+#include "ui/date_picker.h"
+#include "ui/file_dialog.h"
+#include "ui/fonts.h"
+#include "ui/grid.h"
+#include "ui/key_controls.h"
+#include "ui/message_box.h"
+#include "ui/named.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kDate = QStringLiteral("日期");
+const QString kTo = QStringLiteral("至");
+const QString kItem = QStringLiteral("项目");
+const QString kPlateOrOwner = QStringLiteral("车牌/车主姓名");
+const QString kTechnician = QStringLiteral("技师姓名");
+const QString kSearchTip = QStringLiteral("查找内容：车牌、车主姓名、手机号  填写完后按回车查找");
+const QString kRun = QStringLiteral("统计");
+const QString kExport = QStringLiteral("导出Excel");
+const QString kClose = QStringLiteral("关闭");
+const QString kTotal = QStringLiteral("合计");
+const QString kZero = QStringLiteral("0.00");
+const QString kExcelFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
+const QString kExcelSaved = QStringLiteral("Excel文件已保存：");
+const QString kExcelFailed = QStringLiteral("保存Excel文件失败：");
+const QString kDailyChart = QStringLiteral("每日营业额");
+const QString kMonthlyChart = QStringLiteral("每月营业额");
+
+constexpr int kRightCentre = 14;
+constexpr int kCentre = 10;
+constexpr int kGridHeadingHeight = 30;
+constexpr int kEmptyRows = 21;
+
+QLabel* Caption(const QString& text, const QString& name, QWidget* parent) {
+    return ui::Named(new QLabel(text, parent), name);
+}
+
+}  // namespace
+
+StatisticsWindow::StatisticsWindow(StatisticsKind kind, QWidget* parent)
+    : QWidget(parent, Qt::Window), description_(DescribeStatistics(kind)) {
+    setObjectName(description_.formName);
+    setWindowTitle(description_.caption);
+    buildControls();
+
+    connect(Command1, &QPushButton::clicked, this, &StatisticsWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &StatisticsWindow::Command3_Click);
+    connect(Command5, &QPushButton::clicked, this, &StatisticsWindow::Command5_Click);
+    if (description_.opensLines) {
+        connect(grid1, &ui::Grid::currentCellChanged, this,
+                &StatisticsWindow::grid1_CurrentCellChanged);
+        connect(grid1, &ui::Grid::rowDoubleClicked, this, &StatisticsWindow::grid1_DblClick);
+    }
+    // Enter in a filter runs the query, as the search box's tip says.
+    if (Text1) {
+        connect(Text1, &QLineEdit::returnPressed, this, &StatisticsWindow::Command1_Click);
+    }
+    for (QComboBox* combo : {Combo1, Combo2}) {
+        if (auto* box = qobject_cast<ui::ComboBox*>(combo)) {
+            connect(box, &ui::ComboBox::KeyDown, this, [this](int key) {
+                if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                    Command1_Click();
+                }
+            });
+        }
+    }
+
+    Form_Load();
+    int listWidth = 0;
+    for (int col = 0; col < grid1->cols(); ++col) {
+        listWidth += grid1->columnWidth(col);
+    }
+    resize(QSize(listWidth + 60, chartView ? 680 : 520).expandedTo(sizeHint()));
+}
+
+void StatisticsWindow::buildControls() {
+    using ui::Named;
+    Label6 = Caption(description_.heading, QStringLiteral("Label6"), this);
+    QFont headingFont = ui::ScreenFont(QStringLiteral("宋体"), 14);
+    headingFont.setBold(true);
+    Label6->setFont(headingFont);
+    Label6->setAlignment(Qt::AlignCenter);
+
+    QLabel* dateLabel = nullptr;
+    if (description_.kind == StatisticsKind::ItemDetail) {
+        dateLabel = Label3 = Caption(kDate, QStringLiteral("Label3"), this);
+    } else {
+        dateLabel = Label7 = Caption(kDate, QStringLiteral("Label7"), this);
+    }
+    DTPicker1 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker1"));
+    dateLabel->setBuddy(DTPicker1);
+    Label8 = Caption(kTo, QStringLiteral("Label8"), this);
+    DTPicker2 = Named(new ui::DatePicker(this), QStringLiteral("DTPicker2"));
+    Label8->setBuddy(DTPicker2);
+
+    auto* filters = new QHBoxLayout;
+    filters->setSpacing(6);
+    filters->addWidget(dateLabel);
+    filters->addWidget(DTPicker1);
+    filters->addWidget(Label8);
+    filters->addWidget(DTPicker2);
+    filters->addSpacing(12);
+    if (description_.filters & kItemFilter) {
+        Label2 = Caption(kItem, QStringLiteral("Label2"), this);
+        auto* items = Named(new ui::ComboBox(this), QStringLiteral("Combo1"));
+        items->setTypingAllowed(true);
+        items->setMinimumContentsLength(8);
+        Combo1 = items;
+        Label2->setBuddy(Combo1);
+        filters->addWidget(Label2);
+        filters->addWidget(Combo1);
+        filters->addSpacing(12);
+    }
+    if (description_.filters & kSearchFilter) {
+        Label15 = Caption(kPlateOrOwner, QStringLiteral("Label15"), this);
+        Text1 = Named(new QLineEdit(this), QStringLiteral("Text1"));
+        Text1->setMinimumWidth(130);
+        if (description_.kind == StatisticsKind::Turnover) {
+            Text1->setToolTip(kSearchTip);
+        }
+        Label15->setBuddy(Text1);
+        filters->addWidget(Label15);
+        filters->addWidget(Text1);
+    }
+    if (description_.filters & kTechnicianFilter) {
+        Label15 = Caption(kTechnician, QStringLiteral("Label15"), this);
+        auto* technicians = Named(new ui::ComboBox(this), QStringLiteral("Combo2"));
+        technicians->setTypingAllowed(true);
+        technicians->setMinimumContentsLength(8);
+        Combo2 = technicians;
+        Label15->setBuddy(Combo2);
+        filters->addWidget(Label15);
+        filters->addWidget(Combo2);
+    }
+    filters->addStretch();
+
+    Command1 = Named(new QPushButton(kRun, this), QStringLiteral("Command1"));
+    Command2 = Named(new QPushButton(description_.printCaption, this), QStringLiteral("Command2"));
+    Command3 = Named(new QPushButton(kExport, this), QStringLiteral("Command3"));
+    Command5 = Named(new QPushButton(kClose, this), QStringLiteral("Command5"));
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    for (QPushButton* button : {Command1, Command2, Command3, Command5}) {
+        // Not a dialog: a button presses on Enter only when it has the focus.
+        button->setAutoDefault(true);
+        button->setMinimumWidth(84);
+        buttons->addWidget(button);
+    }
+    filters->addLayout(buttons);
+
+    grid1 = Named(new ui::Grid(this), QStringLiteral("grid1"));
+    grid1->setAccessibleName(description_.heading);
+    grid1->setTabKeyNavigation(false);
+
+    Label1 = Caption(kTotal, QStringLiteral("Label1"), this);
+    Text9 = Named(new QLineEdit(kZero, this), QStringLiteral("Text9"));
+    Text9->setReadOnly(true);
+    Text9->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Text9->setFixedWidth(140);
+    Label1->setBuddy(Text9);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(Label1);
+    bottom->addWidget(Text9);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setSpacing(10);
+    layout->addWidget(Label6);
+    layout->addLayout(filters);
+    layout->addWidget(grid1, 1);
+    layout->addLayout(bottom);
+
+    if (description_.kind == StatisticsKind::Turnover) {
+        auto* chart = new QChart;
+        chart->legend()->hide();
+        chart->setTitle(kDailyChart);
+        chart->setMargins(QMargins(4, 4, 4, 4));
+        chart->setBackgroundRoundness(0);
+        chartView = Named(new QChartView(chart, this), QStringLiteral("chartView"));
+        chartView->setRenderHint(QPainter::Antialiasing);
+        chartView->setMinimumHeight(200);
+        chartView->setAccessibleName(kDailyChart);
+        layout->addWidget(chartView);
+    }
+
+    picLOAD = Named(new ui::BusyIndicator(this), QStringLiteral("picLOAD"));
+}
+
+void StatisticsWindow::Form_Load() {
+    DTPicker1->setValue(Today());
+    DTPicker2->setValue(Today());
+
+    grid1->setAutoRedraw(false);
+    grid1->applyStandardLook();
+    grid1->setGridFont(QStringLiteral("Tahoma"), 8);
+    const int count = int(description_.columns.size());
+    grid1->setCols(count);
+    grid1->setRows(kEmptyRows);
+    grid1->setRowHeight(0, kGridHeadingHeight);
+    for (int col = 0; col < count; ++col) {
+        const StatisticsColumn& column = description_.columns[col];
+        grid1->setCellText(0, col, column.heading);
+        if (col > 0) {
+            grid1->setColumnAlignment(col, kRightCentre);
+        }
+        grid1->setHeadingAlignment(col, kCentre);
+        if (column.width >= 0) {
+            grid1->setColumnWidth(col, column.width);
+        }
+        grid1->setColumnLocked(col, true);
+    }
+    grid1->setAutoRedraw(true);
+    grid1->refresh();
+
+    // The filter lists; a list that cannot be read leaves its box empty but still typable.
+    QComboBox* choices = Combo1 ? Combo1 : Combo2;
+    if (choices) {
+        const DbResult<QStringList> names = Combo1 ? RepairItemNames() : TechnicianNames();
+        if (names) {
+            choices->addItems(*names);
+        } else {
+            ui::ShowDatabaseError(this, names.error());
+        }
+        choices->setCurrentIndex(-1);
+        choices->setEditText(QString());
+    }
+}
+
+StatisticsFilter StatisticsWindow::filter() const {
+    StatisticsFilter f;
+    f.from = DTPicker1->value();
+    f.to = DTPicker2->value();
+    if (Combo1) {
+        f.item = Combo1->currentText();
+    }
+    if (Text1) {
+        f.search = Text1->text();
+    }
+    if (Combo2) {
+        f.technician = Combo2->currentText();
+    }
+    return f;
+}
+
+void StatisticsWindow::Command1_Click() {
+    ui::BusyGuard busy(picLOAD);
+    grid1->setAutoRedraw(false);
+    grid1->setRows(1);
+    Text9->setText(kZero);
+    int row = 0;
+    const DbResult<StatisticsSummary> summary =
+        ReadStatistics(description_, filter(), [this, &row](const QList<QByteArrayView>& cells) {
+            ++row;
+            grid1->setRows(row + 1);
+            for (int col = 0; col < cells.size(); ++col) {
+                grid1->setCellUtf8(row, col, cells[col]);
+            }
+        });
+    if (!summary) {
+        grid1->setRows(1);
+        listed_ = 0;
+        updateChart({});
+        grid1->setAutoRedraw(true);
+        grid1->refresh();
+        ui::ShowDatabaseError(this, summary.error());
+        return;
+    }
+    listed_ = row;
+    Text9->setText(summary->totalText());
+    // The row number outlives the list it was chosen in; show which row it now names.
+    if (SelectedRow > 0 && SelectedRow < grid1->rows()) {
+        grid1->setCurrentCell(SelectedRow, description_.numberColumn);
+    }
+    grid1->setAutoRedraw(true);
+    grid1->refresh();
+    updateChart(summary->days);
+}
+
+void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
+    if (!chartView) {
+        return;
+    }
+    QChart* chart = chartView->chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
+    const QList<ChartBar> bars = TurnoverBars(days);
+    const bool monthly =
+        !days.isEmpty() && days.first().day.daysTo(days.last().day) >= kMaxDailyBars;
+    chart->setTitle(monthly ? kMonthlyChart : kDailyChart);
+    chartView->setAccessibleName(chart->title());
+    auto* set = new QBarSet(QStringLiteral("金额"));
+    set->setColor(QColor(148, 190, 231));
+    set->setBorderColor(QColor(90, 130, 180));
+    QStringList labels;
+    double top = 0;
+    for (const ChartBar& bar : bars) {
+        set->append(bar.amount);
+        labels << bar.label;
+        top = std::max(top, bar.amount);
+    }
+    auto* series = new QBarSeries;
+    series->setBarWidth(0.8);
+    series->append(set);
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(labels);
+    QFont small = ui::ScreenFont(QStringLiteral("Tahoma"), 7);
+    x->setLabelsFont(small);
+    if (labels.size() > 16) {
+        x->setLabelsAngle(-90);
+    }
+    auto* y = new QValueAxis;
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->setLabelsFont(small);
+    y->setRange(0, top > 0 ? top * 1.1 : 1);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+Report StatisticsWindow::currentReport(const QString& shopName) const {
+    QList<QStringList> rows;
+    rows.reserve(listed_);
+    const int count = grid1->cols();
+    for (int row = 1; row <= listed_ && row < grid1->rows(); ++row) {
+        QStringList cells;
+        cells.reserve(count);
+        for (int col = 0; col < count; ++col) {
+            cells << grid1->cellText(row, col);
+        }
+        rows << cells;
+    }
+    QList<int> widths;
+    for (int col = 0; col < count; ++col) {
+        widths << grid1->columnWidth(col);
+    }
+    return StatisticsReport(description_, shopName, rows, Text9->text(), CurrentOperator(), Now(),
+                            widths);
+}
+
+std::optional<Report> StatisticsWindow::readReport() {
+    const DbResult<QString> shop = ReadShopName();
+    if (!shop) {
+        ui::ShowDatabaseError(this, shop.error());
+        return std::nullopt;
+    }
+    return currentReport(*shop);
+}
+
+void StatisticsWindow::Command2_Click() {
+    std::optional<Report> report;
+    {
+        ui::BusyGuard busy(picLOAD);
+        report = readReport();
+    }
+    if (report) {
+        ShowReportPreview(*report);
+    }
+}
+
+void StatisticsWindow::Command3_Click() {
+    QString path = ui::FileDialog::saveFileName(
+        this, kExport, description_.caption + QStringLiteral(".xlsx"), kExcelFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".xlsx");
+    }
+    QString error;
+    {
+        ui::BusyGuard busy(picLOAD);
+        const std::optional<Report> report = readReport();
+        if (!report) {
+            return;
+        }
+        error = ExportWorkbook(*report, path);
+    }
+    if (!error.isEmpty()) {
+        ui::Stop(this, kExcelFailed + error);
+        return;
+    }
+    ui::Information(this, kExcelSaved + path);
+}
+
+void StatisticsWindow::Command5_Click() {
+    close();
+}
+
+void StatisticsWindow::grid1_CurrentCellChanged(int row, int) {
+    SelectedRow = row;
+}
+
+void StatisticsWindow::grid1_DblClick() {
+    // The heading row and rows past the list name no order, so nothing is looked up for them.
+    const bool listed = SelectedRow > 0 && SelectedRow <= listed_;
+    ShowOrderLines(this,
+                   listed ? grid1->cellText(SelectedRow, description_.numberColumn) : QString(),
+                   grid1->cellText(SelectedRow, description_.amountColumn));
+}
+
+void StatisticsWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ShowStatistics(StatisticsKind kind) {
+    const StatisticsDescription& description = DescribeStatistics(kind);
+    auto* window = ui::WindowHost::instanceNamed<StatisticsWindow>(description.formName, kind);
+    ui::WindowHost::show(
+        window, description.modal ? ui::WindowHost::Mode::Modal : ui::WindowHost::Mode::Modeless);
+}

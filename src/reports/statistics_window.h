@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "reports/report_layout.h"
+#include "reports/statistics.h"
+
+class QChartView;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ui {
+class BusyIndicator;
+class DatePicker;
+class Grid;
+}  // namespace ui
+
+// Form19, Form20 and Form25: the orders or order lines of a date range that pass the list's
+// filter, with the sum of their amounts, a printable report and a workbook export. One class
+// serves the three, configured by the list's description; controls a list does not have stay
+// null. Turnover (Form19) also shows the turnover per day as a bar chart.
+class StatisticsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatisticsWindow(StatisticsKind kind, QWidget* parent = nullptr);
+
+    const StatisticsDescription& description() const { return description_; }
+
+    QLabel* Label6;
+    QLabel* Label7 = nullptr;  // "日期" (Form19, Form25)
+    QLabel* Label3 = nullptr;  // "日期" (Form20)
+    ui::DatePicker* DTPicker1;
+    QLabel* Label8;
+    ui::DatePicker* DTPicker2;
+    QLabel* Label2 = nullptr;  // "项目" (Form20)
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QComboBox* Combo2 = nullptr;  // technician (Form25)
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;  // "导出Excel"
+    QPushButton* Command5;
+    ui::Grid* grid1;
+    QLabel* Label1;
+    QLineEdit* Text9;
+    QChartView* chartView = nullptr;  // Form19
+    ui::BusyIndicator* picLOAD;
+
+    // The list row the operator last moved to; 0 when none. Kept across queries while that row
+    // still exists.
+    int SelectedRow = 0;
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command5_Click();
+    void grid1_CurrentCellChanged(int row, int col);
+    void grid1_DblClick();
+
+    // The report of what the list shows now, as it would print for this shop.
+    Report currentReport(const QString& shopName) const;
+    // Rows listed by the last query.
+    int listedRows() const { return listed_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void updateChart(const QList<DayAmount>& days);
+    StatisticsFilter filter() const;
+    // The current report with the shop's name; nothing, after the database-error message,
+    // when the name cannot be read.
+    std::optional<Report> readReport();
+
+    const StatisticsDescription& description_;
+    int listed_ = 0;
+};
+
+// Opens the list's window: modal for turnover and item detail, not modal for technicians.
+void ShowStatistics(StatisticsKind kind);

@@ -1,0 +1,91 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "reports/excel_export.h"
+#include "reports/report_layout.h"
+#include "reports/statistics.h"
+#include "support/xlsx_rows.h"
+
+namespace {
+
+const QDateTime kPrinted(QDate(2026, 12, 6), QTime(14, 5, 9));
+
+QStringList Order(const char* number, const char* owner, const char* amount) {
+    return {QStringLiteral("{KEY}"),     QStringLiteral("2026-12-01"),
+            QString::fromLatin1(number), QStringLiteral("京A1'%_"),
+            QString::fromUtf8(owner),    QStringLiteral("013800138000"),
+            QStringLiteral("捷达"),      QString::fromLatin1(amount),
+            QStringLiteral("李师傅"),    QString()};
+}
+
+}  // namespace
+
+class TestExcelExport : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private Q_SLOTS:
+    // The workbook read back by another reader holds the headings, every row with its texts
+    // as texts and its amounts as numbers, and the total row.
+    void readsBackTheRowsAndTheTotal() {
+        const QList<QStringList> rows = {Order(" 20261201001", "张三", "100.00"),
+                                         Order(" 20261201002", "O'Neil \"老王\"", "0.13")};
+        const Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+                             rows, QStringLiteral("100.13"), QStringLiteral("管理员"), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("营业.xlsx"));
+        QCOMPARE(ExportWorkbook(report, path), QString());
+
+        const XlsxRows book = ReadXlsxRows(path);
+        QVERIFY2(book.ok, qPrintable(book.error));
+        QCOMPARE(book.rows.size(), 4);
+        QCOMPARE(book.rows[0].size(), 9);
+        QCOMPARE(book.rows[0][0], QVariant(QStringLiteral("日期")));
+        QCOMPARE(book.rows[0][6], QVariant(QStringLiteral("金额")));
+        for (int r = 0; r < rows.size(); ++r) {
+            const QList<QVariant>& cells = book.rows[r + 1];
+            for (int c = 1; c < rows[r].size(); ++c) {
+                const QString& shown = rows[r][c];
+                const QVariant read = cells.value(c - 1);
+                if (c == 7) {
+                    QCOMPARE(read.typeId(), QMetaType::Double);
+                    QCOMPARE(read.toDouble(), shown.toDouble());
+                } else if (shown.isEmpty()) {
+                    QVERIFY(!read.isValid());
+                } else {
+                    // Texts stay texts, a telephone's leading zero and a number's blank too.
+                    QCOMPARE(read, QVariant(shown));
+                }
+            }
+        }
+        QCOMPARE(book.rows[3][0], QVariant(QStringLiteral("合计:")));
+        QCOMPARE(book.rows[3][6], QVariant(100.13));
+    }
+
+    void anEmptyListExportsHeadingsAndTotal() {
+        const Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"),
+                             {}, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("empty.xlsx"));
+        QCOMPARE(ExportWorkbook(report, path), QString());
+        const XlsxRows book = ReadXlsxRows(path);
+        QVERIFY2(book.ok, qPrintable(book.error));
+        QCOMPARE(book.rows.size(), 2);
+        QCOMPARE(book.rows[0].size(), 11);
+        QCOMPARE(book.rows[1][9], QVariant(0.0));
+    }
+
+    void aFileThatCannotBeWrittenIsReported() {
+        const Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QString(), {},
+                             QStringLiteral("0.00"), QString(), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("no/such/folder/x.xlsx"));
+        QVERIFY(!ExportWorkbook(report, path).isEmpty());
+        QVERIFY(!QFile::exists(path));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExcelExport)
+#include "test_excel_export.moc"
