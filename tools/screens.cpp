@@ -153,6 +153,8 @@ Slip SampleSlip() {
 
 void Save(QWidget* window, const QString& dir, const QString& name) {
     window->show();
+    // As the event loop would: parts replaced since the last picture are gone before this one.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
     window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
