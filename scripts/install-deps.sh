@@ -16,6 +16,7 @@ packages=(
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   python3
+  clang libclang-rt-14-dev
 )
 
 missing=()

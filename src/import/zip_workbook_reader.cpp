@@ -62,10 +62,25 @@ ArchiveCheck CheckArchive(const QByteArray& data) {
         if (at + kEntryHeader > end || qFromLittleEndian<quint32>(bytes + at) != 0x02014b50) {
             return ArchiveCheck::Damaged;
         }
+        const quint32 packedSize = qFromLittleEndian<quint32>(bytes + at + 20);
         const quint32 entrySize = qFromLittleEndian<quint32>(bytes + at + 24);
         // 0xFFFFFFFF means a 64-bit size follows elsewhere: more than we would ever unpack.
         if (entrySize == 0xFFFFFFFFu) {
             return ArchiveCheck::TooBig;
+        }
+        // The library reads an entry's packed bytes into a buffer of the size the directory
+        // states, so that size must be bytes the file really holds before the directory.
+        const quint32 localAt = qFromLittleEndian<quint32>(bytes + at + 42);
+        constexpr quint64 kLocalHeader = 30;
+        if (quint64(localAt) + kLocalHeader > quint64(directoryAt) ||
+            qFromLittleEndian<quint32>(bytes + localAt) != 0x04034b50) {
+            return ArchiveCheck::Damaged;
+        }
+        const quint64 dataAt = quint64(localAt) + kLocalHeader +
+                               qFromLittleEndian<quint16>(bytes + localAt + 26) +
+                               qFromLittleEndian<quint16>(bytes + localAt + 28);
+        if (dataAt + packedSize > quint64(directoryAt)) {
+            return ArchiveCheck::Damaged;
         }
         unpacked += entrySize;
         if (unpacked > kMaxUnpackedBytes) {

@@ -123,6 +123,10 @@ private Q_SLOTS:
         const qsizetype entry = bomb.indexOf(QByteArray("PK\x01\x02", 4));
         bomb.replace(entry + 24, 4, QByteArray("\xFF\xFF\xFF\x7F", 4));
         QTest::newRow("archive that unpacks to 2 GB") << "bomb.xlsx" << bomb << "文件太大";
+        // Found by fuzzing: an entry whose packed size points past the file made the library
+        // ask for a 4 GB buffer.
+        QTest::newRow("entry packed past the end")
+            << "oversized.xlsx" << contents(DataFile("import_oversized_entry.xlsx")) << damaged;
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
         QTest::newRow("unsupported kind")
             << "customers.txt" << QByteArray("a,b\n")
