@@ -55,7 +55,7 @@ ImportHelpWindow::ImportHelpWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Text1);
     layout->addLayout(buttons);
-    resize(560, 480);
+    resize(580, 620);
 
     connect(Command1, &QPushButton::clicked, this, &ImportHelpWindow::Command1_Click);
 }

@@ -1,6 +1,7 @@
 #include "import/sheet_commands.h"
 
 #include <algorithm>
+#include <array>
 
 #include "import/sheet_rows.h"
 #include "import/sheet_size.h"
@@ -13,6 +14,9 @@ namespace {
 
 const QString kSheetFont = QStringLiteral("宋体");
 constexpr double kSheetFontSize = 9;
+// Wide enough for a date, a plate, a telephone and an eighteen-digit identity number.
+constexpr std::array<int, kSheetColumnCount + 1> kColumnWidths = {24,  90, 90,  80, 60,
+                                                                  110, 90, 160, 110};
 
 void Format(ui::Grid& grid, const std::function<void(ui::CellFormat&)>& edit) {
     grid.formatCells(grid.selection(), edit);
@@ -39,7 +43,7 @@ void NewSheet(ui::Grid& grid) {
     grid.formatCells({0, 0, 0, kSheetColumnCount}, [](ui::CellFormat& f) { f = {}; });
     for (int col = 0; col <= kSheetColumnCount; ++col) {
         grid.setCellText(0, col, col == 0 ? QString() : SheetHeadings()[col - 1]);
-        grid.setColumnWidth(col, col == 0 ? 24 : 90);
+        grid.setColumnWidth(col, kColumnWidths[size_t(col)]);
         grid.setColumnLocked(col, false);
     }
     grid.setGridFont(kSheetFont, kSheetFontSize);
