@@ -129,7 +129,8 @@ void ImportWindow::buildFontMenu(QMenu* parent) {
     for (const QString& family : QFontDatabase::families()) {
         lstFont->addItem(family);
         const int index = int(mnuSetFontName.size());
-        QAction* entry = addAction(names, QStringLiteral("mnuSetFontName(%1)").arg(index), family);
+        QAction* entry = addAction(names, QStringLiteral("mnuSetFontName(%1)").arg(index),
+                                   QString(family).replace(QLatin1Char('&'), QStringLiteral("&&")));
         connect(entry, &QAction::triggered, this, [this, index] { mnuSetFontName_Click(index); });
         mnuSetFontName.push_back(entry);
     }
@@ -392,7 +393,8 @@ void ImportWindow::menudrgssm_Click() {
 }
 
 void ImportWindow::mnuSetFontName_Click(int index) {
-    SetFontName(*grid1, mnuSetFontName[size_t(index)]->text());
+    // The list, not the caption: a menu would take an '&' in a family name for an access key.
+    SetFontName(*grid1, lstFont->item(index)->text());
 }
 
 void ImportWindow::mnuSetFontSize_Click(int index) {

@@ -24,7 +24,7 @@ BusyIndicator::BusyIndicator(QWidget* parent)
     layout->setContentsMargins(24, 16, 24, 16);
     layout->addWidget(label_);
     progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setMinimumWidth(240);
+    progress_->setMinimumWidth(280);
     progress_->hide();
     layout->addWidget(progress_);
     hide();
@@ -58,7 +58,7 @@ void BusyIndicator::setProgress(qsizetype done, qsizetype total) {
     const int scale = total > 1000000000 ? 1000 : 1;
     progress_->setRange(0, int(std::max<qsizetype>(total, 1) / scale));
     progress_->setValue(int(std::min(done, total) / scale));
-    progress_->setFormat(QStringLiteral("%1 / %2").arg(done).arg(total));
+    progress_->setFormat(QStringLiteral("%1 / %2（按 Esc 取消）").arg(done).arg(total));
     if (progress_->isHidden()) {
         progress_->show();
         centre();
