@@ -26,6 +26,7 @@
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "import/import_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
@@ -253,6 +254,20 @@ int main(int argc, char** argv) {
     // Modal windows are grabbed from inside their modal loop.
     ui::WindowHost::setModalDriver(
         [&out](QWidget* window) { Save(window, out, window->objectName()); });
+    auto* sheet = new ImportWindow;
+    const QStringList sample = {
+        "2026-03-01", "京A10001",           "张伟",      "先生", "13912345678",
+        "2025-12-31", "110101199003071234", "大众帕萨特"};
+    sheet->grid1->setRows(4);
+    for (int col = 1; col <= 8; ++col) {
+        sheet->grid1->setCellText(1, col, sample[col - 1]);
+        sheet->grid1->setCellText(2, col, sample[col - 1]);
+    }
+    sheet->grid1->setSelection({2, 1, 2, 8});
+    sheet->mnuSetFont_B->trigger();
+    sheet->mnuSetBackColor_Grey->trigger();
+    Save(sheet, out, QStringLiteral("frmDemo2"));
+    sheet->menudrgssm_Click();
     if (const auto customer = FindCustomerByKey(QStringLiteral("{K3}")); customer && *customer) {
         ShowCallHistory(nullptr, **customer);
     }

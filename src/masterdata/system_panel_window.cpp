@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
+#include "import/import_window.h"
 #include "masterdata/backup_procedure.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
@@ -81,15 +82,13 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
           &Picture30, &Label37);
     entry(QStringLiteral("restorePicture"), QStringLiteral("restoreLabel"), kRestore,
           PanelPicture::Restore, &restorePicture, &restoreLabel);
-    // The import window is built separately; until it is, its entry shows but cannot be used.
-    Picture1->setEnabled(false);
-    Label1->setEnabled(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
     layout->addLayout(entries);
     setFixedSize(sizeHint());
 
+    connect(Picture1, &QToolButton::clicked, this, &SystemPanelWindow::Picture1_Click);
     connect(Picture2, &QToolButton::clicked, this, &SystemPanelWindow::Picture2_Click);
     connect(Picture21, &QToolButton::clicked, this, &SystemPanelWindow::Picture21_Click);
     connect(Picture22, &QToolButton::clicked, this, &SystemPanelWindow::Picture22_Click);
@@ -97,6 +96,10 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(Picture30, &QToolButton::clicked, this, &SystemPanelWindow::Picture30_Click);
     connect(Picture60, &QToolButton::clicked, this, &SystemPanelWindow::Picture60_Click);
     connect(restorePicture, &QToolButton::clicked, this, &SystemPanelWindow::restorePicture_Click);
+}
+
+void SystemPanelWindow::Picture1_Click() {
+    ui::WindowHost::show(ui::WindowHost::instance<ImportWindow>(), ui::WindowHost::Mode::Modal);
 }
 
 void SystemPanelWindow::Picture2_Click() {

@@ -13,7 +13,7 @@ class SystemPanelWindow : public QWidget {
 public:
     explicit SystemPanelWindow(QWidget* parent = nullptr);
 
-    QToolButton* Picture1;  // customer import: waits for the import window
+    QToolButton* Picture1;
     QLabel* Label1;
     QToolButton* Picture2;
     QLabel* Label2;
@@ -30,6 +30,7 @@ public:
     QToolButton* restorePicture;
     QLabel* restoreLabel;
 
+    void Picture1_Click();
     void Picture2_Click();
     void Picture21_Click();
     void Picture22_Click();

@@ -3,12 +3,16 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace ui {
 
 BusyIndicator::BusyIndicator(QWidget* parent)
-    : QFrame(parent), label_(new QLabel(QStringLiteral("正在处理数据，请稍候......"), this)) {
+    : QFrame(parent),
+      label_(new QLabel(QStringLiteral("正在处理数据，请稍候......"), this)),
+      progress_(new QProgressBar(this)) {
     Q_ASSERT(parent != nullptr);
     setObjectName(QStringLiteral("picLOAD"));
     label_->setObjectName(QStringLiteral("Label10"));
@@ -19,6 +23,10 @@ BusyIndicator::BusyIndicator(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 16, 24, 16);
     layout->addWidget(label_);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setMinimumWidth(280);
+    progress_->hide();
+    layout->addWidget(progress_);
     hide();
     parent->installEventFilter(this);
 }
@@ -41,7 +49,24 @@ void BusyIndicator::showBusy() {
         window()->repaint();
 }
 
+void BusyIndicator::setProgress(qsizetype done, qsizetype total) {
+    if (done < 0) {
+        progress_->hide();
+        return;
+    }
+    // The bar counts in ints; a count beyond them is shown scaled, the text stays exact.
+    const int scale = total > 1000000000 ? 1000 : 1;
+    progress_->setRange(0, int(std::max<qsizetype>(total, 1) / scale));
+    progress_->setValue(int(std::min(done, total) / scale));
+    progress_->setFormat(QStringLiteral("%1 / %2（按 Esc 取消）").arg(done).arg(total));
+    if (progress_->isHidden()) {
+        progress_->show();
+        centre();
+    }
+}
+
 void BusyIndicator::hideBusy() {
+    progress_->hide();
     hide();
     if (cursorOverridden_) {
         QApplication::restoreOverrideCursor();

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 class QLabel;
+class QProgressBar;
 
 namespace ui {
 
@@ -20,6 +21,9 @@ public:
     // starts. No input is processed: the work that follows runs to completion first.
     void showBusy();
     void hideBusy();
+    // Adds a bar with "done / total" below the text while work that Escape stops counts rows; a
+    // negative `done` takes the bar away. Hiding the panel takes it away too.
+    void setProgress(qsizetype done, qsizetype total);
     // Shown, even while the window itself is not yet on screen.
     bool isBusy() const { return !isHidden(); }
 
@@ -32,6 +36,7 @@ private:
     void centre();
 
     QLabel* label_;
+    QProgressBar* progress_;
     bool cursorOverridden_ = false;
 };
 

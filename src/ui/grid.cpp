@@ -269,35 +269,35 @@ void Grid::setGridFont(const QString& name, double pointSize) {
     }
 }
 
-void Grid::insertRow(int row) {
+void Grid::insertRow(int row, int count) {
     if (row < 1 || row > rows()) {
         return;
     }
-    changeStructure([&] { model_->insertRow(row); });
+    changeStructure([&] { model_->insertRow(row, count); });
     if (model_->autoRedraw()) {
         syncSpans();
     }
 }
 
-void Grid::removeRow(int row) {
+void Grid::removeRow(int row, int count) {
     if (row < 1 || row >= rows()) {
         return;
     }
-    changeStructure([&] { model_->removeRow(row); });
+    changeStructure([&] { model_->removeRow(row, count); });
     if (model_->autoRedraw()) {
         syncSpans();
     }
 }
 
-void Grid::insertColumn(int col) {
-    changeStructure([&] { model_->insertColumn(col); });
+void Grid::insertColumn(int col, int count) {
+    changeStructure([&] { model_->insertColumn(col, count); });
     if (model_->autoRedraw()) {
         applyLayout();
     }
 }
 
-void Grid::removeColumn(int col) {
-    changeStructure([&] { model_->removeColumn(col); });
+void Grid::removeColumn(int col, int count) {
+    changeStructure([&] { model_->removeColumn(col, count); });
     if (model_->autoRedraw()) {
         applyLayout();
     }

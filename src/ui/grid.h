@@ -48,10 +48,11 @@ public:
     void setColumnCellKind(int col, int kind);
     void setGridFont(const QString& name, double pointSize);
 
-    void insertRow(int row);
-    void removeRow(int row);
-    void insertColumn(int col);
-    void removeColumn(int col);
+    // `count` rows or columns from `row` or `col` on, at once.
+    void insertRow(int row, int count = 1);
+    void removeRow(int row, int count = 1);
+    void insertColumn(int col, int count = 1);
+    void removeColumn(int col, int count = 1);
 
     // With auto-redraw off changes are stored quietly until refresh() shows them at once.
     void setAutoRedraw(bool on);

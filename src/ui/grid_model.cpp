@@ -202,27 +202,31 @@ void GridModel::setCols(int count) {
             inserting ? count - 1 : shownCols_ - 1, [&] { store_.setCols(count); });
 }
 
-void GridModel::insertRow(int row) {
-    if (row >= 0 && row <= store_.rows()) {
-        reshape(Qt::Vertical, true, row, row, [&] { store_.insertRow(row); });
+void GridModel::insertRow(int row, int count) {
+    if (row >= 0 && row <= store_.rows() && count > 0) {
+        reshape(Qt::Vertical, true, row, row + count - 1, [&] { store_.insertRow(row, count); });
     }
 }
 
-void GridModel::removeRow(int row) {
-    if (row >= 0 && row < store_.rows() && store_.rows() > 1) {
-        reshape(Qt::Vertical, false, row, row, [&] { store_.removeRow(row); });
+void GridModel::removeRow(int row, int count) {
+    count = std::min(count, store_.rows() - row);
+    if (row >= 0 && row < store_.rows() && count > 0 && store_.rows() - count >= 1) {
+        reshape(Qt::Vertical, false, row, row + count - 1, [&] { store_.removeRow(row, count); });
     }
 }
 
-void GridModel::insertColumn(int col) {
-    if (col >= 0 && col <= store_.cols()) {
-        reshape(Qt::Horizontal, true, col, col, [&] { store_.insertColumn(col); });
+void GridModel::insertColumn(int col, int count) {
+    if (col >= 0 && col <= store_.cols() && count > 0) {
+        reshape(Qt::Horizontal, true, col, col + count - 1,
+                [&] { store_.insertColumn(col, count); });
     }
 }
 
-void GridModel::removeColumn(int col) {
-    if (col >= 0 && col < store_.cols() && store_.cols() > 1) {
-        reshape(Qt::Horizontal, false, col, col, [&] { store_.removeColumn(col); });
+void GridModel::removeColumn(int col, int count) {
+    count = std::min(count, store_.cols() - col);
+    if (col >= 0 && col < store_.cols() && count > 0 && store_.cols() - count >= 1) {
+        reshape(Qt::Horizontal, false, col, col + count - 1,
+                [&] { store_.removeColumn(col, count); });
     }
 }
 

@@ -34,10 +34,10 @@ public:
 
     void setRows(int count);
     void setCols(int count);
-    void insertRow(int row);
-    void removeRow(int row);
-    void insertColumn(int col);
-    void removeColumn(int col);
+    void insertRow(int row, int count = 1);
+    void removeRow(int row, int count = 1);
+    void insertColumn(int col, int count = 1);
+    void removeColumn(int col, int count = 1);
 
     void setText(int row, int col, const QString& text);
     void setUtf8(int row, int col, QByteArrayView utf8);

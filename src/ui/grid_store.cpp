@@ -40,24 +40,33 @@ void GridStore::Row::setText(int col, QByteArrayView text) {
     }
 }
 
-void GridStore::Row::insertCell(int col) {
+void GridStore::Row::insertCells(int col, int count) {
     if (size_t(col) < ends.size()) {
-        ends.insert(ends.begin() + col, quint32(start(col)));
+        ends.insert(ends.begin() + col, size_t(count), quint32(start(col)));
     }
     if (size_t(col) < formats.size()) {
-        formats.insert(formats.begin() + col, 0);
+        formats.insert(formats.begin() + col, size_t(count), 0);
     }
 }
 
-void GridStore::Row::removeCell(int col) {
+void GridStore::Row::removeCells(int col, int count) {
     if (size_t(col) < ends.size()) {
-        setText(col, QByteArrayView());
-        if (size_t(col) < ends.size()) {
-            ends.erase(ends.begin() + col);
+        const size_t last = std::min(size_t(col) + size_t(count), ends.size());
+        const qsizetype from = start(col);
+        const quint32 removed = quint32(qsizetype(ends[last - 1]) - from);
+        texts.remove(from, removed);
+        ends.erase(ends.begin() + col, ends.begin() + qsizetype(last));
+        for (size_t c = col; c < ends.size(); ++c) {
+            ends[c] -= removed;
+        }
+        while (!ends.empty() &&
+               (ends.size() == 1 ? ends.back() == 0 : ends.back() == ends[ends.size() - 2])) {
+            ends.pop_back();
         }
     }
     if (size_t(col) < formats.size()) {
-        formats.erase(formats.begin() + col);
+        formats.erase(formats.begin() + col,
+                      formats.begin() + qsizetype(std::min(size_t(col) + count, formats.size())));
     }
 }
 
@@ -268,6 +277,12 @@ void GridStore::forEachRowHeight(const std::function<void(int, int)>& visit) con
     }
 }
 
+void GridStore::forEachStoredRow(const std::function<void(int, int)>& visit) const {
+    for (const Row& entry : rows_) {
+        visit(entry.index, int(std::max(entry.ends.size(), entry.formats.size())));
+    }
+}
+
 void GridStore::merge(const GridRange& range) {
     GridRange r = range.normalized();
     r.row1 = std::max(r.row1, 0);
@@ -295,74 +310,71 @@ const GridRange* GridStore::mergeAt(int row, int col) const {
     return nullptr;
 }
 
-void GridStore::shiftMerges(bool rowsAxis, int at, int delta) {
+void GridStore::shiftMerges(bool rowsAxis, int at, int count) {
     std::erase_if(merges_, [=](GridRange& range) {
         int& first = rowsAxis ? range.row1 : range.col1;
         int& last = rowsAxis ? range.row2 : range.col2;
-        if (delta > 0) {
-            first += first >= at ? delta : 0;
-            last += last >= at ? delta : 0;
+        if (count > 0) {
+            first += first >= at ? count : 0;
+            last += last >= at ? count : 0;
             return false;
         }
-        if (first > at) {
-            --first;
-        }
-        if (last >= at) {
-            --last;
-        }
+        // Lines [at, end) go; what lay below them moves up.
+        const int end = at - count;
+        first = first < at ? first : (first >= end ? first + count : at);
+        last = last < at ? last : (last >= end ? last + count : at - 1);
         return last < first || range.isSingleCell();
     });
 }
 
-void GridStore::insertRow(int row) {
-    if (row < 0 || row > rowCount_) {
+void GridStore::insertRow(int row, int count) {
+    if (row < 0 || row > rowCount_ || count < 1) {
         return;
     }
     for (auto it = lowerBound(row); it != rows_.end(); ++it) {
-        ++it->index;
+        it->index += count;
     }
-    ++rowCount_;
-    shiftMerges(true, row, 1);
+    rowCount_ += count;
+    shiftMerges(true, row, count);
 }
 
-void GridStore::removeRow(int row) {
-    if (row < 0 || row >= rowCount_ || rowCount_ == 1) {
+void GridStore::removeRow(int row, int count) {
+    count = std::min(count, rowCount_ - row);
+    if (row < 0 || row >= rowCount_ || count < 1 || rowCount_ - count < 1) {
         return;
     }
-    auto it = lowerBound(row);
-    if (it != rows_.end() && it->index == row) {
-        it = rows_.erase(it);
-    }
+    auto it = rows_.erase(lowerBound(row), lowerBound(row + count));
     for (; it != rows_.end(); ++it) {
-        --it->index;
+        it->index -= count;
     }
-    --rowCount_;
-    shiftMerges(true, row, -1);
+    rowCount_ -= count;
+    shiftMerges(true, row, -count);
 }
 
-void GridStore::insertColumn(int col) {
-    if (col < 0 || col > colCount_) {
+void GridStore::insertColumn(int col, int count) {
+    if (col < 0 || col > colCount_ || count < 1) {
         return;
     }
     for (Row& entry : rows_) {
-        entry.insertCell(col);
+        entry.insertCells(col, count);
     }
-    columns_.insert(columns_.begin() + col, GridColumn{});
-    ++colCount_;
-    shiftMerges(false, col, 1);
+    columns_.insert(columns_.begin() + col, size_t(count), GridColumn{});
+    colCount_ += count;
+    shiftMerges(false, col, count);
 }
 
-void GridStore::removeColumn(int col) {
-    if (col < 0 || col >= colCount_ || colCount_ == 1) {
+void GridStore::removeColumn(int col, int count) {
+    count = std::min(count, colCount_ - col);
+    if (col < 0 || col >= colCount_ || count < 1 || colCount_ - count < 1) {
         return;
     }
     for (Row& entry : rows_) {
-        entry.removeCell(col);
+        entry.removeCells(col, count);
     }
     std::erase_if(rows_, isBlank);
-    columns_.erase(columns_.begin() + col);
-    --colCount_;
-    shiftMerges(false, col, -1);
+    columns_.erase(columns_.begin() + col, columns_.begin() + col + count);
+    colCount_ -= count;
+    shiftMerges(false, col, -count);
 }
 
 }  // namespace ui

@@ -44,6 +44,9 @@ public:
     int rowHeight(int row) const;  // 0 when the row has the default height
     void setRowHeight(int row, int height);
     void forEachRowHeight(const std::function<void(int row, int height)>& visit) const;
+    // Visits, in order, every row that holds a text, a format or a height, with the number of
+    // its leading columns that may hold a text or a format; the rest of the row is empty.
+    void forEachStoredRow(const std::function<void(int row, int usedCols)>& visit) const;
 
     const GridColumn& column(int col) const { return columns_[col]; }
     GridColumn& column(int col) { return columns_[col]; }
@@ -53,10 +56,11 @@ public:
     void unmerge(const GridRange& range);
     const GridRange* mergeAt(int row, int col) const;
 
-    void insertRow(int row);
-    void removeRow(int row);
-    void insertColumn(int col);
-    void removeColumn(int col);
+    // `count` rows or columns from `row` or `col` on, at once.
+    void insertRow(int row, int count = 1);
+    void removeRow(int row, int count = 1);
+    void insertColumn(int col, int count = 1);
+    void removeColumn(int col, int count = 1);
 
     int storedRowCount() const { return static_cast<int>(rows_.size()); }
     bool inRange(int row, int col) const {
@@ -74,8 +78,8 @@ private:
         qsizetype start(int col) const { return col == 0 ? 0 : ends[col - 1]; }
         QString text(int col) const;
         void setText(int col, QByteArrayView utf8);
-        void insertCell(int col);
-        void removeCell(int col);
+        void insertCells(int col, int count);
+        void removeCells(int col, int count);
         void truncate(int cols);
         void squeeze();
     };
@@ -88,7 +92,8 @@ private:
     static bool isBlank(const Row& entry);
     void dropIfEmpty(std::vector<Row>::iterator it);
     int intern(const CellFormat& format);
-    void shiftMerges(bool rowsAxis, int at, int delta);
+    // Moves merges for `count` lines inserted at `at`, or removed from it when count < 0.
+    void shiftMerges(bool rowsAxis, int at, int count);
 
     int rowCount_ = 1;
     int colCount_ = 1;

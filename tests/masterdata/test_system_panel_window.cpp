@@ -16,6 +16,7 @@
 #include "masterdata/system_panel_window.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
+#include "support/modal_driver.h"
 #include "support/window_test.h"
 #include "ui/link_label.h"
 #include "ui/window_host.h"
@@ -109,11 +110,17 @@ private Q_SLOTS:
         QCOMPARE(ui::WindowHost::findNamed(opens), window);
     }
 
-    void importWaitsForItsWindow() {
+    void importOpensItsWindowModally() {
         SystemPanelWindow* panel = Open();
         QCOMPARE(panel->Label1->text(), QStringLiteral("客户资料导入"));
-        QVERIFY(panel->Picture1->isVisible() && panel->Label1->isVisible());
-        QVERIFY(!panel->Picture1->isEnabled());
+        QString opened;
+        {
+            ScopedModalDriver driver([&opened](QWidget* window) {
+                opened = window->objectName() + (window->isModal() ? "/modal" : "");
+            });
+            panel->Picture1->click();
+        }
+        QCOMPARE(opened, QStringLiteral("frmDemo2/modal"));
     }
 
     void passwordWindowShowsTheOperatorLoggedIn() {

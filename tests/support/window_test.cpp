@@ -22,6 +22,11 @@ void WindowTest::init() {
                      __FILE__, __LINE__);
         return QString();
     });
+    previousInputHandler_ = ui::InputBox::setScriptHandler([](const ui::InputBox::Request& r) {
+        QTest::qFail(qPrintable(QStringLiteral("unexpected input box: %1").arg(r.prompt)), __FILE__,
+                     __LINE__);
+        return QString();
+    });
     previousDriver_ = ui::WindowHost::setModalDriver([](QWidget* window) {
         QTest::qFail(
             qPrintable(QStringLiteral("unexpected modal window %1").arg(window->objectName())),
@@ -37,4 +42,5 @@ void WindowTest::cleanup() {
     ui::MessageBox::setScriptHandler(std::move(previousHandler_));
     ui::WindowHost::setModalDriver(std::move(previousDriver_));
     ui::FileDialog::setScriptHandler(std::move(previousFileHandler_));
+    ui::InputBox::setScriptHandler(std::move(previousInputHandler_));
 }

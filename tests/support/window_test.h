@@ -5,6 +5,7 @@
 
 #include "support/database_fixture.h"
 #include "ui/file_dialog.h"
+#include "ui/input_box.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
 
@@ -23,6 +24,7 @@ private:
     ui::MessageBox::Handler previousHandler_;
     ui::WindowHost::ModalDriver previousDriver_;
     ui::FileDialog::Handler previousFileHandler_;
+    ui::InputBox::Handler previousInputHandler_;
 
 protected Q_SLOTS:
     void initTestCase();
