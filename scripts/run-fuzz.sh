@@ -6,16 +6,22 @@ cd "$(dirname "$0")/.."
 seconds=${1:-3600}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUVASO_FUZZ=ON -DRUVASO_BUILD_TESTS=OFF -DRUVASO_BUILD_BENCH=OFF > /dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls \
+    fuzz_sheet_format
 declare -A seeds=(
     [fuzz_sheet_text]="tests/data/*.csv"
     [fuzz_sheet_zip]="tests/data/*.xlsx tests/data/*.ods"
     [fuzz_sheet_xls]="tests/data/*.xls"
+    [fuzz_sheet_format]=""
 )
 for target in "${!seeds[@]}"; do
     corpus=build-fuzz/corpus/$target
     findings=build-fuzz/findings/$target
     mkdir -p "$corpus" "$findings"
+    if [ "$target" = fuzz_sheet_format ]; then
+        # The sheet format writes its own seed (see fuzz_sheet_format.cpp).
+        RUVASO_FUZZ_SEED="$corpus/seed" "build-fuzz/fuzz/$target"
+    fi
     for seed in ${seeds[$target]}; do
         if [ "$target" = fuzz_sheet_zip ]; then
             # The first byte picks the kind: 0 for .xlsx, 1 for .ods.
