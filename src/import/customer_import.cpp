@@ -1,5 +1,7 @@
 #include "import/customer_import.h"
 
+#include <algorithm>
+
 #include <QSet>
 
 #include "core/date_text.h"
@@ -8,6 +10,8 @@
 #include "data/run_sql.h"
 #include "data/transaction.h"
 #include "import/audit.h"
+#include "reports/excel_export.h"
+#include "reports/report_layout.h"
 
 namespace {
 
@@ -19,6 +23,16 @@ const QString kColumns = QStringLiteral(
     "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
     "kh_sfzh, kh_cx, kh_sfdgdh) values ");
 const QString kRowValues = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, '0')");
+
+const QString kNoPlateOrOwnerReason = QStringLiteral("车牌号或车主姓名为空");
+const QString kPlateStoredReason = QStringLiteral("车牌号已在数据库中");
+const QString kRepeatedReason = QStringLiteral("与表中前面的行车牌号重复");
+
+// A row with no text at all is a gap in the sheet, not a customer left out.
+bool IsEmptyRow(const SheetRow& row) {
+    return std::all_of(row.begin(), row.end(),
+                       [](const QString& text) { return text.trimmed().isEmpty(); });
+}
 
 struct Pending {
     qsizetype row;  // counted from 1
@@ -90,7 +104,8 @@ ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString
 
 // Stores the batch's customers whose plates are not stored yet. On a refusal the rows are
 // tried one by one, so the failure names the row the database refused.
-std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& result) {
+std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& result,
+                                  const SheetRows& rows) {
     if (batch.empty()) {
         return std::nullopt;
     }
@@ -102,6 +117,7 @@ std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& res
     for (Pending& p : batch) {
         if (stored->contains(p.customer.plate)) {
             ++result.plateAlreadyStored;
+            result.skippedRows.push_back({p.row, rows[size_t(p.row - 1)], kPlateStoredReason});
         } else {
             fresh.push_back(std::move(p));
         }
@@ -147,22 +163,26 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
         const SheetRow& row = rows[size_t(i)];
         if (!HasPlateAndOwner(row)) {
             ++result.withoutPlateOrOwner;
+            if (!IsEmptyRow(row)) {
+                result.skippedRows.push_back({i + 1, row, kNoPlateOrOwnerReason});
+            }
             continue;
         }
         const QString plate = row[kPlateColumn].trimmed();
         if (plates.contains(plate)) {
             ++result.repeatedInSheet;
+            result.skippedRows.push_back({i + 1, row, kRepeatedReason});
             continue;
         }
         plates.insert(plate);
         batch.push_back({i + 1, SheetCustomer(row)});
         if (batch.size() == kBatchRows) {
-            if (std::optional<ImportResult> failed = Flush(batch, result)) {
+            if (std::optional<ImportResult> failed = Flush(batch, result, rows)) {
                 return *failed;
             }
         }
     }
-    if (std::optional<ImportResult> failed = Flush(batch, result)) {
+    if (std::optional<ImportResult> failed = Flush(batch, result, rows)) {
         return *failed;
     }
     if (const DbStatus committed = transaction.commit(); !committed) {
@@ -171,6 +191,9 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     if (progress) {
         progress(total, total);
     }
+    // Rows already stored are found batch by batch; list every left-out row in sheet order.
+    std::sort(result.skippedRows.begin(), result.skippedRows.end(),
+              [](const SkippedRow& a, const SkippedRow& b) { return a.row < b.row; });
     return result;
 }
 
@@ -181,14 +204,34 @@ QString ImportSummaryText(const ImportResult& result) {
     }
     QStringList reasons;
     if (result.withoutPlateOrOwner > 0) {
-        reasons << QStringLiteral("车牌号或车主姓名为空 %1 条").arg(result.withoutPlateOrOwner);
+        reasons << kNoPlateOrOwnerReason + QStringLiteral(" %1 条").arg(result.withoutPlateOrOwner);
     }
     if (result.plateAlreadyStored > 0) {
-        reasons << QStringLiteral("车牌号已在数据库中 %1 条").arg(result.plateAlreadyStored);
+        reasons << kPlateStoredReason + QStringLiteral(" %1 条").arg(result.plateAlreadyStored);
     }
     if (result.repeatedInSheet > 0) {
-        reasons << QStringLiteral("与表中前面的行车牌号重复 %1 条").arg(result.repeatedInSheet);
+        reasons << kRepeatedReason + QStringLiteral(" %1 条").arg(result.repeatedInSheet);
     }
     return text + QStringLiteral("，跳过 %1 条：").arg(result.skipped()) +
            reasons.join(QStringLiteral("，")) + QStringLiteral("。");
+}
+
+QString ExportSkippedRows(const std::vector<SkippedRow>& rows, const QString& path) {
+    Report report;
+    report.title = QStringLiteral("跳过的行");
+    report.columns.append({QStringLiteral("行号"), 48, false});
+    for (const QString& heading : SheetHeadings()) {
+        report.columns.append({heading, 90, false});
+    }
+    report.columns.append({QStringLiteral("跳过原因"), 180, false});
+    report.totalColumn = -1;
+    for (const SkippedRow& skipped : rows) {
+        QStringList cells{QString::number(skipped.row)};
+        for (const QString& text : skipped.texts) {
+            cells << text;
+        }
+        cells << skipped.reason;
+        report.rows.append(cells);
+    }
+    return ExportWorkbook(report, path);
 }

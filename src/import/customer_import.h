@@ -4,6 +4,13 @@
 
 #include "import/sheet_rows.h"
 
+// A sheet row the import left out, and why, so the shop can correct it and import it again.
+struct SkippedRow {
+    qsizetype row = 0;  // counted from 1, as the sheet shows it
+    SheetRow texts;
+    QString reason;
+};
+
 struct ImportResult {
     enum class Outcome { Imported, Refused, Cancelled, Failed };
     Outcome outcome = Outcome::Imported;
@@ -18,6 +25,9 @@ struct ImportResult {
     qsizetype row = 0;
     // Refused: what is wrong with the row. Failed: the database's reason.
     QString message;
+
+    // Imported: every row left out, in sheet order (empty rows are not listed).
+    std::vector<SkippedRow> skippedRows;
 
     qsizetype skipped() const { return withoutPlateOrOwner + plateAlreadyStored + repeatedInSheet; }
 };
@@ -34,3 +44,7 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress = 
 // What the import window adds after "导入成功！": how many rows were stored and how many were
 // left out, and why.
 QString ImportSummaryText(const ImportResult& result);
+
+// Writes the rows an import left out to a workbook at `path`: the sheet's row number, its eight
+// headings and the reason, one row each. Returns an empty text when written, else why not.
+QString ExportSkippedRows(const std::vector<SkippedRow>& rows, const QString& path);

@@ -41,6 +41,11 @@ const QString kSaved = QStringLiteral("保存成功。");
 const QString kSavedTitle = QStringLiteral("提示");
 const QString kAudited = QStringLiteral("审核成功，可以导入数据库中！");
 const QString kImported = QStringLiteral("导入成功！");
+const QString kExportSkipped = QStringLiteral("导出跳过的行");
+const QString kSkippedFileName = QStringLiteral("跳过的行.xlsx");
+const QString kSkippedFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
+const QString kExportFailed = QStringLiteral("导出失败：");
+const QString kExported = QStringLiteral("跳过的行已导出到：");
 const QString kImportCancelled = QStringLiteral("导入已取消，没有导入任何数据。");
 const QString kTooManyRows = QStringLiteral("表格超过 %1 行，无法审核或导入。");
 const QString kRowsPrompt = QStringLiteral("请输入行数（范围1~10,000,000）：");
@@ -111,6 +116,10 @@ void ImportWindow::buildFileMenu() {
     menusjsh = addAction(mnuFile, QStringLiteral("menusjsh"), QStringLiteral("数据审核"));
     mnuExportToExcel = addAction(mnuFile, QStringLiteral("mnuExportToExcel"),
                                  QStringLiteral("导入到数据库中 ..."));
+    mnuExportSkipped =
+        addAction(mnuFile, QStringLiteral("mnuExportSkipped"), QStringLiteral("导出跳过的行 ..."));
+    // Offered once an import has left rows out.
+    mnuExportSkipped->setEnabled(false);
     mnuFile->addSeparator();
     mnuQuit = addAction(mnuFile, QStringLiteral("mnuQuit"), QStringLiteral("退出(&X)"));
     connect(mnuNewFile, &QAction::triggered, this, &ImportWindow::mnuNewFile_Click);
@@ -119,6 +128,7 @@ void ImportWindow::buildFileMenu() {
     connect(menuExceltoExport, &QAction::triggered, this, &ImportWindow::menuExceltoExport_Click);
     connect(menusjsh, &QAction::triggered, this, &ImportWindow::menusjsh_Click);
     connect(mnuExportToExcel, &QAction::triggered, this, &ImportWindow::mnuExportToExcel_Click);
+    connect(mnuExportSkipped, &QAction::triggered, this, &ImportWindow::mnuExportSkipped_Click);
     connect(mnuQuit, &QAction::triggered, this, &ImportWindow::mnuQuit_Click);
 }
 
@@ -366,6 +376,8 @@ void ImportWindow::mnuExportToExcel_Click() {
     }
     switch (result.outcome) {
         case ImportResult::Outcome::Imported:
+            skippedRows_ = std::move(result.skippedRows);
+            mnuExportSkipped->setEnabled(!skippedRows_.empty());
             ui::Information(this, kImported + QLatin1Char('\n') + ImportSummaryText(result));
             break;
         case ImportResult::Outcome::Refused:
@@ -382,6 +394,25 @@ void ImportWindow::mnuExportToExcel_Click() {
             ui::ShowDatabaseError(this, result.message);
             break;
     }
+}
+
+void ImportWindow::mnuExportSkipped_Click() {
+    if (skippedRows_.empty()) {
+        return;
+    }
+    QString path =
+        ui::FileDialog::saveFileName(this, kExportSkipped, kSkippedFileName, kSkippedFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".xlsx");
+    }
+    if (const QString error = ExportSkippedRows(skippedRows_, path); !error.isEmpty()) {
+        ui::Stop(this, kExportFailed + error);
+        return;
+    }
+    ui::Information(this, kExported + path);
 }
 
 void ImportWindow::mnuQuit_Click() {

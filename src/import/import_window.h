@@ -4,6 +4,8 @@
 #include <array>
 #include <vector>
 
+#include "import/customer_import.h"
+
 class QAction;
 class QListWidget;
 class QMenu;
@@ -34,6 +36,8 @@ public:
     QAction* menuExceltoExport;
     QAction* menusjsh;
     QAction* mnuExportToExcel;
+    // Saves the rows the last import left out, with their reasons, as a workbook.
+    QAction* mnuExportSkipped;
     QAction* mnuQuit;
 
     QMenu* mnuAction;
@@ -86,6 +90,7 @@ public:
     void menuExceltoExport_Click();
     void menusjsh_Click();
     void mnuExportToExcel_Click();
+    void mnuExportSkipped_Click();
     void mnuQuit_Click();
     void menudrgssm_Click();
     void mnuSetFontName_Click(int index);
@@ -104,4 +109,6 @@ private:
     void showRow(qsizetype row);
     // Asks for a row or column count and applies it.
     void askCount(const QString& prompt, int current, void (ui::Grid::*apply)(int));
+
+    std::vector<SkippedRow> skippedRows_;
 };

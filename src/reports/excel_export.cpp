@@ -110,7 +110,7 @@ QString ExportWorkbook(const Report& report, const QString& path) {
         }
         ++row;
     }
-    for (int c = 0; c < columns; ++c) {
+    for (int c = 0; c < columns && report.totalColumn >= 0; ++c) {
         QString shown;
         if (c == 0) {
             shown = kTotalCaption;

@@ -21,7 +21,7 @@ struct Report {
     QString title;
     QList<ReportColumn> columns;
     QList<QStringList> rows;  // one text per column
-    int totalColumn = 0;      // index into columns
+    int totalColumn = 0;      // index into columns; -1: a table without a total row
     QString totalText;
     QString footer;
     double dataFontSize = 11;

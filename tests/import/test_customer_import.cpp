@@ -1,3 +1,4 @@
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/reminder_list.h"
@@ -8,6 +9,7 @@
 #include "import/sheet_file.h"
 #include "support/database_fixture.h"
 #include "support/rule_test.h"
+#include "support/xlsx_rows.h"
 
 Q_DECLARE_METATYPE(SheetRows)
 
@@ -261,6 +263,38 @@ private Q_SLOTS:
         }
         plates.sort();
         QCOMPARE(plates, (QStringList{"京A10001", "京A10002", "京A10006"}));
+    }
+
+    // Every row left out is kept with its reason, in sheet order, and exports as a workbook the
+    // shop can correct and import again.
+    void skippedRowsAreListedAndExported() {
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{1}"), QStringLiteral("京H9"), QStringLiteral("旧")));
+        const ImportResult result =
+            ImportSheet({Row("京H1", "甲", "先生"), Row("", "乙", "女士"), SheetRow{},
+                         Row("京H9", "丙", "先生"), Row("京H1", "丁", "女士")});
+        QCOMPARE(result.stored, 1);
+        QCOMPARE(result.skippedRows.size(), size_t(3));
+        QStringList listed;
+        for (const SkippedRow& skipped : result.skippedRows) {
+            listed << QStringLiteral("%1 %2 %3")
+                          .arg(skipped.row)
+                          .arg(skipped.texts[kOwnerColumn], skipped.reason);
+        }
+        QCOMPARE(listed, QStringList({"2 乙 车牌号或车主姓名为空", "4 丙 车牌号已在数据库中",
+                                      "5 丁 与表中前面的行车牌号重复"}));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("skipped.xlsx"));
+        QCOMPARE(ExportSkippedRows(result.skippedRows, path), QString());
+        const XlsxRows read = ReadXlsxRows(path);
+        QVERIFY2(read.ok, qPrintable(read.error));
+        QCOMPARE(read.rows.size(), 4);  // the headings, then the three rows, and no total
+        QCOMPARE(read.rows[0].first().toString(), QStringLiteral("行号"));
+        QCOMPARE(read.rows[0].last().toString(), QStringLiteral("跳过原因"));
+        QCOMPARE(read.rows[2].value(0).toString(), QStringLiteral("4"));
+        QCOMPARE(read.rows[2].value(2).toString(), QStringLiteral("京H9"));
+        QCOMPARE(read.rows[3].last().toString(), QStringLiteral("与表中前面的行车牌号重复"));
     }
 
     void summaryNamesEachReason_data() {

@@ -17,7 +17,9 @@
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/window_test.h"
+#include "support/xlsx_rows.h"
 #include "ui/busy_indicator.h"
+#include "ui/file_dialog.h"
 #include "ui/grid.h"
 #include "ui/window_host.h"
 
@@ -85,9 +87,10 @@ private Q_SLOTS:
         for (QAction* action : window->mnuFile->actions()) {
             file << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(file,
-                 QStringList({"新建(&N)", "打开(&O) ...", "保存(&S) ...", "-", "从Excel导入 ...",
-                              "数据审核", "导入到数据库中 ...", "-", "退出(&X)"}));
+        QCOMPARE(file, QStringList({"新建(&N)", "打开(&O) ...", "保存(&S) ...", "-",
+                                    "从Excel导入 ...", "数据审核", "导入到数据库中 ...",
+                                    "导出跳过的行 ...", "-", "退出(&X)"}));
+        QVERIFY(!window->mnuExportSkipped->isEnabled());
         QCOMPARE(window->grid1->cols(), 9);
         QCOMPARE(window->grid1->rows(), 1);
         QCOMPARE(RowTexts(window->grid1, 0),
@@ -192,6 +195,18 @@ private Q_SLOTS:
                      QStringLiteral("select count(*) from kh_table where kh_cph='京A10006'"))
                      .toInt(),
                  1);
+
+        // The two rows left out can be saved, with their reasons, to be corrected.
+        QVERIFY(window->mnuExportSkipped->isEnabled());
+        QTemporaryDir dir;
+        const QString chosen = dir.filePath(QStringLiteral("跳过"));
+        ui::FileDialog::setScriptHandler([&](const ui::FileDialog::Request&) { return chosen; });
+        messages.expect(QStringLiteral("跳过的行已导出到：") + chosen + QStringLiteral(".xlsx"));
+        window->mnuExportSkipped->trigger();
+        VERIFY_MESSAGES(messages);
+        const XlsxRows read = ReadXlsxRows(chosen + QStringLiteral(".xlsx"));
+        QVERIFY2(read.ok, qPrintable(read.error));
+        QCOMPARE(read.rows.size(), 3);
     }
 
     void headingRowOnlyStoresNothing() {
