@@ -22,6 +22,18 @@ public:
     bool tooLong() const { return tooLong_; }
     bool hasCells() const { return hasCells_; }
 
+    // Calls `visit` with every cell that holds text, row by row.
+    template <class Visit>
+    void forEachCell(Visit visit) const {
+        for (size_t row = 0; row < rows_.size(); ++row) {
+            for (size_t column = 0; column < rows_[row].size(); ++column) {
+                if (!rows_[row][column].isEmpty()) {
+                    visit(qint64(row), qint64(column), rows_[row][column]);
+                }
+            }
+        }
+    }
+
     // The customer rows: without a leading heading row and without trailing empty rows.
     SheetRows takeRows();
 

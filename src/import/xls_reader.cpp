@@ -1,22 +1,14 @@
-#include <fcntl.h>
 #include <freexl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QFile>
-#include <cerrno>
 #include <cstring>
-#include <string>
 
+#include "import/child_process.h"
 #include "import/sheet_readers.h"
 
-// The legacy format's library is old C that a crafted file can still lead astray (a fuzzed
-// file makes it overrun a stack buffer inside its character conversion). It therefore reads
-// the file in a child process of its own and hands the cells over a pipe: whatever a hostile
-// file does to it, this process only sees a child that did not finish, and the file reads as
-// damaged.
+// The legacy format's library overruns a stack buffer inside its character conversion on some
+// crafted files, so it reads in a child process (import/child_process.h). The child runs the
+// library and write(2) only.
 
 namespace {
 
@@ -40,44 +32,8 @@ constexpr qint64 kMaxTransfer = qint64(512) << 20;
 // A child that sends nothing for this long is stuck in the library.
 constexpr int kStallMs = 60000;
 
-class Writer {
-public:
-    explicit Writer(int fd) : fd_(fd) {}
-    ~Writer() { flush(); }
-    void put(const void* data, size_t size) {
-        buffer_.append(static_cast<const char*>(data), size);
-        if (buffer_.size() >= 1 << 16) {
-            flush();
-        }
-    }
-    template <class T>
-    void put(T value) {
-        put(&value, sizeof value);
-    }
-    void flush() {
-        const char* p = buffer_.data();
-        size_t left = buffer_.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd_, p, left);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                _exit(3);
-            }
-            p += n;
-            left -= size_t(n);
-        }
-        buffer_.clear();
-    }
-
-private:
-    int fd_;
-    std::string buffer_;
-};
-
 // Runs in the child: the library, plain C++ and write(2) only.
-char ReadInChild(const char* path, Writer& out) {
+char ReadInChild(const char* path, PipeWriter& out) {
     const void* xls = nullptr;
     const int opened = freexl_open(path, &xls);
     if (opened == FREEXL_FILE_NOT_FOUND) {
@@ -146,74 +102,13 @@ char ReadInChild(const char* path, Writer& out) {
             if (kind == kNumber) {
                 out.put(number);
             } else {
-                const quint32 size = quint32(std::strlen(text));
-                out.put(size);
-                out.put(text, size);
+                out.text(text, std::strlen(text));
             }
         }
     }
     freexl_close(xls);
     return kRead;
 }
-
-// Reads the child's whole report, or less when it stalls or sends more than it could mean.
-bool ReadAll(int fd, pid_t child, QByteArray& data) {
-    char chunk[1 << 16];
-    for (;;) {
-        pollfd wait{fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, kStallMs);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
-            ::kill(child, SIGKILL);
-            return false;
-        }
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ::kill(child, SIGKILL);
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        if (data.size() + n > kMaxTransfer) {
-            ::kill(child, SIGKILL);
-            return false;
-        }
-        data.append(chunk, n);
-    }
-}
-
-class Reader {
-public:
-    explicit Reader(const QByteArray& data) : data_(data) {}
-    template <class T>
-    bool get(T& value) {
-        if (at_ + qsizetype(sizeof value) > data_.size()) {
-            return false;
-        }
-        std::memcpy(&value, data_.constData() + at_, sizeof value);
-        at_ += sizeof value;
-        return true;
-    }
-    bool text(QString& value) {
-        quint32 size = 0;
-        if (!get(size) || at_ + qint64(size) > data_.size()) {
-            return false;
-        }
-        value = QString::fromUtf8(data_.constData() + at_, qsizetype(size));
-        at_ += size;
-        return true;
-    }
-
-private:
-    const QByteArray& data_;
-    qsizetype at_ = 0;
-};
 
 QString Reason(char status) {
     switch (status) {
@@ -236,42 +131,18 @@ QString Reason(char status) {
 
 QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder) {
     const QByteArray name = QFile::encodeName(path);
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return sheet_error::kCannotOpen;
-    }
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return sheet_error::kCannotOpen;
-    }
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        // What the library or a checker says as it fails is for nobody: the file reads as damaged.
-        if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
-            ::dup2(null, STDERR_FILENO);
-        }
-        {
-            Writer out(pipeFds[1]);
+    const std::optional<QByteArray> report = RunInChild(
+        [&name](PipeWriter& out) {
             const char status = ReadInChild(name.constData(), out);
             out.put(kEnd);
             out.put(status);
-        }
-        // No exit handlers: they belong to the parent.
-        _exit(0);
-    }
-    ::close(pipeFds[1]);
-    QByteArray data;
-    const bool complete = ReadAll(pipeFds[0], child, data);
-    ::close(pipeFds[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || data.isEmpty()) {
+        },
+        kMaxTransfer, kStallMs);
+    if (!report) {
         return sheet_error::kDamaged;
     }
-    Reader in(data);
+    const QByteArray& data = *report;
+    PipeReader in(data);
     for (;;) {
         char tag = 0;
         if (!in.get(tag)) {

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "import/child_process.h"
 #include "import/sheet_readers.h"
 
 namespace iface = orcus::spreadsheet::iface;
@@ -459,7 +460,10 @@ private:
 
 }  // namespace
 
-QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder) {
+namespace {
+
+// Reads in this process; ReadZipWorkbook runs it in a child.
+QString ReadZipWorkbookHere(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder) {
     switch (CheckArchive(data)) {
         case ArchiveCheck::Damaged:
             return sheet_error::kDamaged;
@@ -484,4 +488,62 @@ QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& 
         return sheet_error::kDamaged;
     }
     return factory.sheets() == 0 ? sheet_error::kNoSheet : QString();
+}
+
+// What the child sends: the reader's reason (empty when read), whether the sheet ran past the
+// last row, then for each cell kCell, its row, column and text, and kEnd at the end.
+enum : char { kCell = 'c', kEnd = 'e' };
+// The unpacked parts are bounded by the archive check; their cells cannot come to more.
+constexpr qint64 kMaxTransfer = qint64(1) << 30;
+constexpr int kStallMs = 60000;
+
+}  // namespace
+
+QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder) {
+    // The library asserts on some malformed documents, which would end the whole program.
+    const std::optional<QByteArray> report = RunInChild(
+        [&](PipeWriter& out) {
+            SheetBuilder read;
+            out.text(ReadZipWorkbookHere(data, kind, read));
+            out.put(char(read.tooLong()));
+            read.forEachCell([&out](qint64 row, qint64 column, const QString& text) {
+                out.put(kCell);
+                out.put(row);
+                out.put(quint8(column));
+                out.text(text);
+            });
+            out.put(kEnd);
+        },
+        kMaxTransfer, kStallMs);
+    if (!report) {
+        return sheet_error::kDamaged;
+    }
+    PipeReader in(*report);
+    QString reason;
+    char tooLong = 0;
+    if (!in.text(reason) || !in.get(tooLong)) {
+        return sheet_error::kDamaged;
+    }
+    if (!reason.isEmpty()) {
+        return reason;
+    }
+    if (tooLong) {
+        return sheet_error::kTooLong;
+    }
+    for (;;) {
+        char tag = 0;
+        if (!in.get(tag)) {
+            return sheet_error::kDamaged;
+        }
+        if (tag == kEnd) {
+            return {};
+        }
+        qint64 row = 0;
+        quint8 column = 0;
+        QString text;
+        if (tag != kCell || !in.get(row) || !in.get(column) || !in.text(text)) {
+            return sheet_error::kDamaged;
+        }
+        builder.setCell(row, column, text);
+    }
 }

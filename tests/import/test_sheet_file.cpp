@@ -125,6 +125,9 @@ private Q_SLOTS:
         QTest::newRow("archive that unpacks to 2 GB") << "bomb.xlsx" << bomb << "文件太大";
         // Found by fuzzing: an entry whose packed size points past the file made the library
         // ask for a 4 GB buffer.
+        // Found by fuzzing: a document on which the library fails an assertion and aborts.
+        QTest::newRow("ods the library aborts on")
+            << "assertion.ods" << contents(DataFile("import_assertion.ods")) << damaged;
         QTest::newRow("entry packed past the end")
             << "oversized.xlsx" << contents(DataFile("import_oversized_entry.xlsx")) << damaged;
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
