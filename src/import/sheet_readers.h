@@ -10,6 +10,8 @@
 // thrown away).
 enum class ZipWorkbook { Xlsx, Ods };
 QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
+// The same in this process, which the library may abort: for the child and for fuzzing only.
+QString ReadZipWorkbookInProcess(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
 QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder);
 QString ReadCsvText(const QByteArray& data, SheetBuilder& builder);
 

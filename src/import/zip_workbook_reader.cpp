@@ -460,10 +460,7 @@ private:
 
 }  // namespace
 
-namespace {
-
-// Reads in this process; ReadZipWorkbook runs it in a child.
-QString ReadZipWorkbookHere(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder) {
+QString ReadZipWorkbookInProcess(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder) {
     switch (CheckArchive(data)) {
         case ArchiveCheck::Damaged:
             return sheet_error::kDamaged;
@@ -490,6 +487,8 @@ QString ReadZipWorkbookHere(const QByteArray& data, ZipWorkbook kind, SheetBuild
     return factory.sheets() == 0 ? sheet_error::kNoSheet : QString();
 }
 
+namespace {
+
 // What the child sends: the reader's reason (empty when read), whether the sheet ran past the
 // last row, then for each cell kCell, its row, column and text, and kEnd at the end.
 enum : char { kCell = 'c', kEnd = 'e' };
@@ -504,7 +503,7 @@ QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& 
     const std::optional<QByteArray> report = RunInChild(
         [&](PipeWriter& out) {
             SheetBuilder read;
-            out.text(ReadZipWorkbookHere(data, kind, read));
+            out.text(ReadZipWorkbookInProcess(data, kind, read));
             out.put(char(read.tooLong()));
             read.forEachCell([&out](qint64 row, qint64 column, const QString& text) {
                 out.put(kCell);
