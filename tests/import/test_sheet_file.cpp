@@ -128,6 +128,8 @@ private Q_SLOTS:
         // Found by fuzzing: a document on which the library fails an assertion and aborts.
         QTest::newRow("ods the library aborts on")
             << "assertion.ods" << contents(DataFile("import_assertion.ods")) << damaged;
+        QTest::newRow("ods the library reads past the end of")
+            << "overread.ods" << contents(DataFile("import_overread.ods")) << damaged;
         QTest::newRow("entry packed past the end")
             << "oversized.xlsx" << contents(DataFile("import_oversized_entry.xlsx")) << damaged;
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
