@@ -15,6 +15,7 @@
 #include "support/cups_server.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/printing_test.h"
 #include "support/window_test.h"
 #include "ui/window_host.h"
 
@@ -74,10 +75,8 @@ QSettings Stored() {
 
 }  // namespace
 
-class TestDefaultPrinterWindow : public WindowTest {
+class TestDefaultPrinterWindow : public PrintingTest {
     Q_OBJECT
-
-    std::unique_ptr<CupsServer> cups_;
 
     QString text(const QString& name) const {
         return name + QStringLiteral(",Ruvaso Test Printer,file:") + cups_->outputFile(name);
@@ -123,15 +122,8 @@ class TestDefaultPrinterWindow : public WindowTest {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        WindowTest::initTestCase();
-        cups_ = std::make_unique<CupsServer>();
-        QVERIFY2(cups_->ok(), qPrintable(cups_->message()));
-    }
-    void cleanupTestCase() { cups_.reset(); }
     void init() {
-        WindowTest::init();
-        QVERIFY2(cups_->reset(), qPrintable(cups_->message()));
+        PrintingTest::init();
         Stored().clear();
     }
 

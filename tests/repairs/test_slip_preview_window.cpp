@@ -16,6 +16,7 @@
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/pdf_text.h"
+#include "support/printing_test.h"
 #include "support/window_test.h"
 #include "ui/file_dialog.h"
 #include "ui/window_host.h"
@@ -90,24 +91,12 @@ void MakePdfPrinter(QPrinter& printer, const QString& path) {
 
 }  // namespace
 
-class TestSlipPreviewWindow : public WindowTest {
+class TestSlipPreviewWindow : public PrintingTest {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    // Every print of this process goes to a private server, never to the machine's printers.
-    std::unique_ptr<CupsServer> cups_;
 
 private Q_SLOTS:
-    void initTestCase() {
-        WindowTest::initTestCase();
-        cups_ = std::make_unique<CupsServer>();
-        QVERIFY2(cups_->ok(), qPrintable(cups_->message()));
-    }
-    void cleanupTestCase() { cups_.reset(); }
-    void init() {
-        WindowTest::init();
-        QVERIFY2(cups_->reset(), qPrintable(cups_->message()));
-    }
 
     void readsEveryValueToScreenReaders_data() {
         QTest::addColumn<QString>("description");

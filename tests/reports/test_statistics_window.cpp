@@ -22,6 +22,7 @@
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/pdf_text.h"
+#include "support/printing_test.h"
 #include "support/window_test.h"
 #include "support/xlsx_rows.h"
 #include "ui/busy_indicator.h"
@@ -84,22 +85,14 @@ void DoubleClickRow(ui::Grid* grid, int row) {
 
 }  // namespace
 
-class TestStatisticsWindow : public WindowTest {
+class TestStatisticsWindow : public PrintingTest {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    std::unique_ptr<CupsServer> cups_;
 
 private Q_SLOTS:
-    void initTestCase() {
-        WindowTest::initTestCase();
-        cups_ = std::make_unique<CupsServer>();
-        QVERIFY2(cups_->ok(), qPrintable(cups_->message()));
-    }
-    void cleanupTestCase() { cups_.reset(); }
     void init() {
-        WindowTest::init();
-        QVERIFY2(cups_->reset(), qPrintable(cups_->message()));
+        PrintingTest::init();
         SetCurrentOperator(QStringLiteral("管理员"));
     }
 
