@@ -130,6 +130,8 @@ private Q_SLOTS:
             << "assertion.ods" << contents(DataFile("import_assertion.ods")) << damaged;
         QTest::newRow("ods the library reads past the end of")
             << "overread.ods" << contents(DataFile("import_overread.ods")) << damaged;
+        QTest::newRow("xlsx the library's parser asserts on")
+            << "parser.xlsx" << contents(DataFile("import_parser_assertion.xlsx")) << damaged;
         QTest::newRow("entry packed past the end")
             << "oversized.xlsx" << contents(DataFile("import_oversized_entry.xlsx")) << damaged;
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
