@@ -132,6 +132,8 @@ private Q_SLOTS:
             << "overread.ods" << contents(DataFile("import_overread.ods")) << damaged;
         QTest::newRow("xlsx the library's parser asserts on")
             << "parser.xlsx" << contents(DataFile("import_parser_assertion.xlsx")) << damaged;
+        QTest::newRow("ods whose styles the library dereferences null on")
+            << "style.ods" << contents(DataFile("import_null_style.ods")) << damaged;
         QTest::newRow("entry packed past the end")
             << "oversized.xlsx" << contents(DataFile("import_oversized_entry.xlsx")) << damaged;
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
