@@ -58,11 +58,17 @@ ArchiveCheck CheckArchive(const QByteArray& data) {
     }
     quint64 unpacked = 0;
     qsizetype at = directoryAt;
-    for (int i = 0; i < entries; ++i) {
+    const qsizetype directoryEnd = qsizetype(directoryAt) + directorySize;
+    // The library walks every entry the directory holds, whatever count the end record states,
+    // so every one of them is checked, and the two must agree.
+    int walked = 0;
+    while (at < directoryEnd) {
         constexpr qsizetype kEntryHeader = 46;
-        if (at + kEntryHeader > end || qFromLittleEndian<quint32>(bytes + at) != 0x02014b50) {
+        if (at + kEntryHeader > directoryEnd ||
+            qFromLittleEndian<quint32>(bytes + at) != 0x02014b50) {
             return ArchiveCheck::Damaged;
         }
+        ++walked;
         const quint32 packedSize = qFromLittleEndian<quint32>(bytes + at + 20);
         const quint32 entrySize = qFromLittleEndian<quint32>(bytes + at + 24);
         // 0xFFFFFFFF means a 64-bit size follows elsewhere: more than we would ever unpack.
@@ -91,7 +97,7 @@ ArchiveCheck CheckArchive(const QByteArray& data) {
               qFromLittleEndian<quint16>(bytes + at + 30) +
               qFromLittleEndian<quint16>(bytes + at + 32);
     }
-    return ArchiveCheck::Fine;
+    return walked == entries && at == directoryEnd ? ArchiveCheck::Fine : ArchiveCheck::Damaged;
 }
 
 // Number formats that show a day: the built-in date formats, and codes that name a day or a
