@@ -2,13 +2,13 @@
 
 #include <QHBoxLayout>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "printing/default_printer_window.h"
 #include "repairs/slip_painter.h"
 #include "repairs/slip_view.h"
+#include "ui/default_printer.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -20,7 +20,6 @@ const QString kCaption = QStringLiteral("打印预览");
 const QString kChoosePrinter = QStringLiteral("打印机选择");
 const QString kPrint = QStringLiteral("打印");
 const QString kSlipName = QStringLiteral("维修保养单");
-const QString kNoPrinter = QStringLiteral("没有默认打印机，请先选择打印机！");
 const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
 const QString kSavePdf = QStringLiteral("另存为PDF");
 const QString kPdfFilter = QStringLiteral("PDF 文件 (*.pdf)");
@@ -94,13 +93,9 @@ void SlipPreviewWindow::Command2_Click() {
 }
 
 void SlipPreviewWindow::Command3_Click() {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        ui::Stop(this, kNoPrinter);
-        return;
+    if (const std::unique_ptr<QPrinter> printer = ui::DefaultPrinter(this)) {
+        printOn(*printer);
     }
-    QPrinter printer(info, QPrinter::HighResolution);
-    printOn(printer);
 }
 
 bool SlipPreviewWindow::printOn(QPrinter& printer) {

@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QToolBar>
 
 #include "reports/report_painter.h"
+#include "ui/default_printer.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
@@ -15,7 +15,6 @@
 namespace {
 
 const QString kCaption = QStringLiteral("打印预览");
-const QString kNoPrinter = QStringLiteral("没有默认打印机，请先选择打印机！");
 const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
 const QString kSavePdf = QStringLiteral("另存为PDF");
 const QString kPdfFilter = QStringLiteral("PDF 文件 (*.pdf)");
@@ -84,13 +83,9 @@ void ReportPreview::paintPages(QPrinter* printer) {
 }
 
 void ReportPreview::printAction_Click() {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        ui::Stop(this, kNoPrinter);
-        return;
+    if (const std::unique_ptr<QPrinter> printer = ui::DefaultPrinter(this)) {
+        printOn(*printer);
     }
-    QPrinter printer(info, QPrinter::HighResolution);
-    printOn(printer);
 }
 
 bool ReportPreview::printOn(QPrinter& printer) {
