@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <cerrno>
+
+#include "data/engine_error.h"
 
 namespace {
 
@@ -25,7 +28,10 @@ FolderLock::FolderLock(const QString& dir)
     : dir_(dir), lock_(std::make_unique<QLockFile>(dir + QLatin1Char('/') + FileName())) {
     // A program of ours keeps its lock for the whole day: only a dead holder makes it stale.
     lock_->setStaleLockTime(0);
-    if (lock_->tryLock(0)) {
+    errno = 0;
+    const bool locked = lock_->tryLock(0);
+    const int systemErrno = errno;
+    if (locked) {
         outcome_ = Outcome::Locked;
         return;
     }
@@ -34,10 +40,11 @@ FolderLock::FolderLock(const QString& dir)
             outcome_ = Outcome::HeldByAnother;
             break;
         case QLockFile::PermissionError:
-            error_ = QStringLiteral("没有权限在数据文件夹中建立锁文件");
+            error_ = QStringLiteral("无法在数据文件夹中建立锁文件：") + DescribeSystemError(EACCES);
             break;
         default:
-            error_ = QStringLiteral("无法建立锁文件");
+            error_ = QStringLiteral("无法在数据文件夹中建立锁文件：") +
+                     DescribeSystemError(systemErrno ? systemErrno : EIO);
             break;
     }
 }

@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -366,6 +367,15 @@ void RemoveStaleIndex(const QString& path) {
     }
 }
 
+// In a folder nobody can write, the engine cannot make the shared-memory index that reading
+// a database with a write-ahead log needs. With no log to read, nothing can change the file,
+// and it is read as it stands.
+bool ReadsWithoutIndex(const QString& dir, const QString& path) {
+    int ignored = 0;
+    return !Writable(dir, &ignored) && !QFileInfo::exists(path + QStringLiteral("-shm")) &&
+           QFileInfo(path + QStringLiteral("-wal")).size() == 0;
+}
+
 // Whether the database can only be read here, and why, as the shop should be told.
 QString ReadOnlyReason(const QString& dir, const QString& path) {
     int systemErrno = 0;
@@ -449,8 +459,15 @@ Database::OpenResult Database::Open(const QString& dataDir) {
     QString error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(result.readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
+        if (result.readOnly && ReadsWithoutIndex(dir, path)) {
+            db.setDatabaseName(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()) +
+                               QStringLiteral("?immutable=1"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        } else {
+            db.setDatabaseName(path);
+            db.setConnectOptions(result.readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY")
+                                                 : QString());
+        }
         int version = 0;
         if (!db.open()) {
             error = CannotOpen(path, DescribeEngineError(db.lastError().nativeErrorCode().toInt(),

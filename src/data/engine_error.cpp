@@ -19,7 +19,7 @@ QString SystemReason(int systemErrno) {
         case EPERM:
             return QStringLiteral("没有权限访问数据文件夹");
         case ENOENT:
-            return QStringLiteral("找不到数据文件夹");
+            return QStringLiteral("找不到数据文件或文件夹");
         case EIO:
             return QStringLiteral("磁盘读写出错");
         default:

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <QDir>
+
 #include "data/database.h"
 #include "data/engine_error.h"
 
@@ -41,6 +43,11 @@ bool Control(const QString& text, QString* error = nullptr) {
 Transaction::Transaction() {
     if (!Database::Handle()) {
         error_ = DescribeEngineError(nullptr);
+        return;
+    }
+    if (Database::IsReadOnly()) {
+        error_ = QStringLiteral("数据文件是只读的（%1）")
+                     .arg(QDir::toNativeSeparators(Database::FilePath()));
         return;
     }
     if (g_depth > 0 && !g_failure.isEmpty()) {

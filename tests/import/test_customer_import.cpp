@@ -224,6 +224,23 @@ private Q_SLOTS:
         QCOMPARE(Stored(), before);
     }
 
+    // A disk that fills up part-way: the engine rolls everything back, and nothing is retried
+    // outside the transaction it ended.
+    void fullDiskPartWayStoresNothing() {
+        const int pages = TestDatabase::scalar(QStringLiteral("pragma page_count")).toInt();
+        TestDatabase::exec(QStringLiteral("pragma max_page_count = %1").arg(pages + 40));
+        SheetRows sheet;
+        for (int i = 1; i <= 3000; ++i) {
+            sheet.push_back(Row(QStringLiteral("京G%1").arg(i), "甲", "先生"));
+        }
+        const QStringList before = Stored();
+        const ImportResult result = ImportSheet(sheet);
+        QCOMPARE(result.outcome, ImportResult::Outcome::Failed);
+        QVERIFY2(result.message.startsWith(QStringLiteral("磁盘空间不足（")),
+                 qPrintable(result.message));
+        QCOMPARE(Stored(), before);
+    }
+
     void cancellingStoresNothing_data() {
         QTest::addColumn<int>("cancelAt");
         QTest::newRow("before the first row") << 0;
