@@ -232,7 +232,7 @@ void BenchOpen(const QString& root) {
         OpenShop(dir);
         Database::Close();
     });
-    const double lock = MedianSeconds(50, [&dir] { FolderLock lock(dir); });
+    const double lock = MedianSeconds(50, [&dir] { FolderLock held(dir); });
     PrintRow(QStringLiteral("(s4) opening the data folder and its database"),
              QStringLiteral("%1 ms").arg(open * 1000, 0, 'f', 2),
              QStringLiteral("median of 50, closing included"));
