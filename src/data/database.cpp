@@ -200,19 +200,29 @@ bool CreateDatabase(const QString& path, QString* error) {
     return ok;
 }
 
-QString CheckDatabase(QSqlDatabase& db, int* version) {
+// Whether a read failed because the file is not a database or its pages are corrupt.
+bool IsDamage(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+}
+
+QString CheckDatabase(QSqlDatabase& db, int* version, bool* damaged) {
     const QString notOurs =
         QStringLiteral("文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。")
             .arg(QDir::toNativeSeparators(db.databaseName()));
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("pragma application_id")) || !query.next()) {
+        *damaged = IsDamage(query.lastError());
         return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
     }
     if (query.value(0).toInt() != Database::kApplicationId) {
+        // An empty file reads as an empty database, but ours is never empty.
+        *damaged = QFileInfo(db.databaseName()).size() == 0;
         return notOurs;
     }
     QStringList present;
     if (!query.exec(QStringLiteral("select name from sqlite_master where type = 'table'"))) {
+        *damaged = IsDamage(query.lastError());
         return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
     }
     while (query.next()) {
@@ -224,6 +234,7 @@ QString CheckDatabase(QSqlDatabase& db, int* version) {
         }
     }
     if (!query.exec(QStringLiteral("select version from meta")) || !query.next()) {
+        *damaged = IsDamage(query.lastError());
         return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
     }
     *version = query.value(0).toInt();
@@ -305,7 +316,7 @@ Database::OpenResult Database::Open(const QString& dataDir) {
             error = QStringLiteral("无法打开数据库“%1”：%2")
                         .arg(QDir::toNativeSeparators(path), db.lastError().text());
         } else {
-            error = CheckDatabase(db, &version);
+            error = CheckDatabase(db, &version, &result.damaged);
         }
         if (error.isEmpty() && !Configure(db, &error)) {
             error =

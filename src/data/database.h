@@ -13,6 +13,9 @@ public:
     struct OpenResult {
         bool ok = false;
         bool created = false;
+        // The file was refused as damaged (empty, unreadable as a database, or corrupt), as
+        // opposed to being another program's file or one this program cannot use.
+        bool damaged = false;
         QString message;  // for the user, when !ok
     };
 
