@@ -22,7 +22,6 @@ const QString kExists = QStringLiteral("备份文件已存在，是否替换？"
 const QString kDone = QStringLiteral("数据备份成功，备份文件路径:");
 const QString kFailed = QStringLiteral("数据备份失败：");
 const QString kProgress = QStringLiteral("正在备份数据，请稍候......");
-constexpr int kKeptDays = 30;
 // A copy quicker than this shows only the busy cursor.
 constexpr int kProgressAfterMs = 400;
 constexpr int kTickMs = 50;
@@ -136,12 +135,12 @@ bool Backup(QWidget* parent) {
 void StartOfDayBackup(QWidget* parent) {
     const QDate today = Today();
     if (QFileInfo::exists(Database::DataDir() + QLatin1Char('/') + BackupFileName(today))) {
-        PruneBackups(Database::DataDir(), kKeptDays);
+        PruneBackups(Database::DataDir());
         return;
     }
     DbResult<DailyBackup> daily = DbResult<DailyBackup>::failure(QString());
     const DbStatus ran = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
-        daily = MakeDailyBackup(today, kKeptDays, options);
+        daily = MakeDailyBackup(today, {}, options);
         return daily ? DbOk() : DbStatus::failure(daily.error());
     });
     if (!ran) {

@@ -13,8 +13,8 @@ namespace database_modu {
 // and failure are both reported. Returns whether a backup was made.
 bool Backup(QWidget* parent);
 
-// The first start of a day makes the day's backup unasked and keeps the newest 30; only a
-// failure is reported.
+// The first start of a day makes the day's backup unasked and prunes the older ones (the
+// newest days, weeks and months are kept); only a failure is reported.
 void StartOfDayBackup(QWidget* parent);
 
 }  // namespace database_modu

@@ -137,10 +137,10 @@ void RestoreWindow::Command1_Click() {
     }
     const QString chosen = grid1->cellText(selectedRow_, 0);
     const QString dir = Database::DataDir();
-    const QString safetyName = SafetyCopyName(Now());
+    const QDateTime stamp = Now();
     DbResult<RestorePlan> plan = DbResult<RestorePlan>::failure(QString());
     const DbStatus prepared = RunWithProgress(this, kProgress, [&](const BackupOptions& options) {
-        plan = PrepareRestore(dir, chosen, safetyName, options);
+        plan = PrepareRestore(dir, chosen, stamp, options);
         return plan ? DbOk() : DbStatus::failure(plan.error());
     });
     if (!prepared) {
