@@ -4,9 +4,9 @@
 
 #include "app/localization.h"
 #include "app/login_window.h"
+#include "app/start_up.h"
 #include "data/database.h"
-#include "masterdata/backup_procedure.h"
-#include "ui/message_box.h"
+#include "masterdata/database_check.h"
 #include "version.h"
 
 namespace {
@@ -48,21 +48,15 @@ int main(int argc, char** argv) {
 
     const QString folder =
         parser.isSet(dataDir) ? parser.value(dataDir) : Database::DefaultDataDir();
-    const Database::OpenResult opened = Database::Open(folder);
-    if (!opened.ok) {
-        ui::MessageBox::show(nullptr, QStringLiteral("系统提示"), opened.message,
-                             ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
+    StartUp started = StartProgram(folder);
+    if (!started.login) {
         return 1;
     }
-
-    database_modu::StartOfDayBackup(nullptr);
-
-    auto* login = new LoginWindow;
-    login->show();
     if (parser.isSet(exitWhenShown)) {
-        login->installEventFilter(new QuitAfterFirstPaint(login));
+        started.login->installEventFilter(new QuitAfterFirstPaint(started.login));
     }
     const int status = QApplication::exec();
+    started.check.reset();
     Database::Close();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -428,18 +429,32 @@ QString CheckDatabaseFile(const QString& path) {
     return CheckFile(path, "pragma integrity_check").text;
 }
 
-FileCheck QuickCheckDatabaseFile(const QString& path) {
+FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* stop) {
     FileCheck result;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat before {};
     Connection db;
-    if (!QFileInfo(path).isFile() || !db.open(path, SQLITE_OPEN_READONLY)) {
+    if (::stat(name.constData(), &before) != 0 || !S_ISREG(before.st_mode) ||
+        !db.open(path, SQLITE_OPEN_READONLY)) {
         result.detail =
             db.error().isEmpty() ? QStringLiteral("找不到文件“%1”").arg(Native(path)) : db.error();
         return result;
     }
+    if (stop) {
+        sqlite3_progress_handler(
+            db.handle(), 1000,
+            [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(stop));
+    }
     db.exec(kMapWholeFile);
     db.exec(kCheckCache);
     QStringList findings;
-    if (!db.texts("pragma quick_check", &findings)) {
+    const bool ran = db.texts("pragma quick_check", &findings);
+    struct stat after {};
+    if (::stat(name.constData(), &after) != 0 || after.st_ino != before.st_ino ||
+        after.st_dev != before.st_dev) {
+        result.detail = QStringLiteral("检查期间文件被替换");
+    } else if (!ran) {
         result.health = db.damaged() ? FileCheck::Health::Damaged : FileCheck::Health::Unknown;
         result.detail = db.error();
     } else if (findings == QStringList{QStringLiteral("ok")}) {

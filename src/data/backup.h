@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 #include "data/db_result.h"
@@ -46,8 +47,9 @@ struct FileCheck {
     QString detail;
 };
 // The engine's quick check of a database file on a read-only connection of its own; safe while
-// the program keeps using the file, and on a thread of its own.
-FileCheck QuickCheckDatabaseFile(const QString& path);
+// the program keeps using the file, and on a thread of its own. Setting `stop` ends it early,
+// with an unknown result, as does a file replaced meanwhile (by a restore).
+FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* stop = nullptr);
 
 // The day of the last quick check of `dataDir`'s database that found it sound, kept in a small
 // file of the folder; invalid when there is none.

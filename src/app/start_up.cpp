@@ -1,0 +1,71 @@
+#include "app/start_up.h"
+
+#include "app/login_window.h"
+#include "data/backup.h"
+#include "data/database.h"
+#include "masterdata/backup_procedure.h"
+#include "masterdata/database_check.h"
+#include "masterdata/recovery_window.h"
+#include "ui/message_box.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("系统提示");
+const QString kChecking = QStringLiteral("正在检查备份文件，请稍候......");
+const QString kNoBackup = QStringLiteral("数据文件夹中没有检查无误的备份，无法从备份恢复。");
+const QString kDamaged = QStringLiteral("数据库文件已损坏。");
+
+}  // namespace
+
+bool OfferRecovery(const QString& dataDir, const QString& problem, bool databaseOpen) {
+    Recovery recovery;
+    recovery.dataDir = dataDir;
+    recovery.problem = problem;
+    recovery.databaseOpen = databaseOpen;
+    RunWithProgress(nullptr, kChecking, [&recovery](const BackupOptions& options) {
+        recovery.backups = UsableBackups(recovery.dataDir, options, &recovery.rejected);
+        return DbOk();
+    });
+    if (recovery.backups.isEmpty()) {
+        const QString text = databaseOpen ? kDamaged + QLatin1Char('\n') + problem : problem;
+        ui::MessageBox::show(nullptr, kTitle, text + QStringLiteral("\n\n") + kNoBackup,
+                             ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
+        return false;
+    }
+    bool recovered = false;
+    auto* window = ui::WindowHost::instance<RecoveryWindow>();
+    window->load(recovery);
+    QObject::connect(window, &RecoveryWindow::recovered, [&recovered] { recovered = true; });
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
+    return recovered;
+}
+
+StartUp StartProgram(const QString& dataDir) {
+    StartUp started;
+    RemoveDrafts(dataDir);
+    PruneSafetyCopies(dataDir);
+    const Database::OpenResult opened = Database::Open(dataDir);
+    if (!opened.ok) {
+        if (!opened.damaged) {
+            ui::MessageBox::show(nullptr, kTitle, opened.message, ui::MessageBox::Icon::Stop,
+                                 ui::MessageBox::Buttons::Ok);
+            return started;
+        }
+        if (!OfferRecovery(dataDir, opened.message, false)) {
+            return started;
+        }
+    }
+
+    const database_modu::StartOfDay day = database_modu::StartOfDayBackup(nullptr);
+    // Working on with a damaged file is the operator's choice; the day's check would only tell
+    // again what the operator has just been told.
+    const bool declined = day.damaged && !OfferRecovery(dataDir, day.problem, true);
+
+    started.login = new LoginWindow;
+    started.login->show();
+    if (!declined) {
+        started.check = DatabaseCheck::StartIfDue();
+    }
+    return started;
+}
