@@ -16,9 +16,11 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "data/database.h"
 
@@ -440,16 +442,32 @@ FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* s
             db.error().isEmpty() ? QStringLiteral("找不到文件“%1”").arg(Native(path)) : db.error();
         return result;
     }
-    if (stop) {
-        sqlite3_progress_handler(
-            db.handle(), 1000,
-            [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
-            const_cast<std::atomic<bool>*>(stop));
+    if (stop && *stop) {
+        result.detail = QStringLiteral("检查已停止");
+        return result;
     }
     db.exec(kMapWholeFile);
     db.exec(kCheckCache);
+    // The check is one long step of the engine, which only an interrupt from another thread
+    // ends early.
+    std::atomic<bool> done{false};
+    std::thread watcher;
+    if (stop) {
+        watcher = std::thread([&done, stop, handle = db.handle()] {
+            while (!done) {
+                if (*stop) {
+                    sqlite3_interrupt(handle);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
     QStringList findings;
     const bool ran = db.texts("pragma quick_check", &findings);
+    done = true;
+    if (watcher.joinable()) {
+        watcher.join();
+    }
     struct stat after {};
     if (::stat(name.constData(), &after) != 0 || after.st_ino != before.st_ino ||
         after.st_dev != before.st_dev) {

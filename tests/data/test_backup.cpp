@@ -404,6 +404,8 @@ private Q_SLOTS:
         QTest::newRow("a damaged page") << "page" << int(FileCheck::Health::Damaged);
         QTest::newRow("not a database") << "text" << int(FileCheck::Health::Damaged);
         QTest::newRow("missing") << "missing" << int(FileCheck::Health::Unknown);
+        QTest::newRow("stopped, as at the end of the program")
+            << "stopped" << int(FileCheck::Health::Unknown);
     }
     void quickCheckTellsSoundFromDamaged() {
         QFETCH(QString, kind);
@@ -417,7 +419,8 @@ private Q_SLOTS:
         } else if (kind == QLatin1String("missing")) {
             path = db_->dir() + QStringLiteral("/missing.db");
         }
-        const FileCheck check = QuickCheckDatabaseFile(path);
+        const std::atomic<bool> stop{kind == QLatin1String("stopped")};
+        const FileCheck check = QuickCheckDatabaseFile(path, &stop);
         QCOMPARE(int(check.health), health);
         QCOMPARE(check.detail.isEmpty(), check.health == FileCheck::Health::Sound);
         QVERIFY(!QFileInfo::exists(db_->dir() + QStringLiteral("/missing.db")));
