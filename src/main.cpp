@@ -7,6 +7,7 @@
 #include "app/start_up.h"
 #include "data/database.h"
 #include "masterdata/database_check.h"
+#include "ui/busy_indicator.h"
 #include "version.h"
 
 namespace {
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
         QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
         QStringLiteral("DIR"));
     parser.addOption(dataDir);
+    const QCommandLineOption allowNetworkFolder(
+        QStringLiteral("allow-network-folder"),
+        QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）"));
+    parser.addOption(allowNetworkFolder);
     // Start-up measurements: end as soon as the login window has been shown.
     QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
     exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -48,6 +53,8 @@ int main(int argc, char** argv) {
 
     const QString folder =
         parser.isSet(dataDir) ? parser.value(dataDir) : Database::DefaultDataDir();
+    Database::SetNetworkFolderAllowed(parser.isSet(allowNetworkFolder));
+    ui::ShowBusyCursorWhileWaitingForDatabase();
     StartUp started = StartProgram(folder);
     if (!started.login) {
         return 1;

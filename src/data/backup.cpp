@@ -16,13 +16,15 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
+#include "data/data_folder.h"
 #include "data/database.h"
+#include "data/engine_error.h"
 
 namespace {
 
@@ -105,44 +107,13 @@ public:
         code_ = rc;
         const QString engine =
             db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-        QString plain;
-        switch (rc & 0xff) {
-            case SQLITE_FULL:
-                plain = QStringLiteral("磁盘空间不足");
-                break;
-            case SQLITE_CANTOPEN:
-                plain = QStringLiteral("无法打开文件");
-                break;
-            case SQLITE_READONLY:
-            case SQLITE_PERM:
-            case SQLITE_AUTH:
-                plain = QStringLiteral("没有写入权限");
-                break;
-            case SQLITE_IOERR:
-                plain = QStringLiteral("读写文件出错");
-                break;
-            case SQLITE_CORRUPT:
-            case SQLITE_NOTADB:
-                plain = QStringLiteral("文件已损坏或不是数据库");
-                break;
-            case SQLITE_BUSY:
-            case SQLITE_LOCKED:
-                plain = QStringLiteral("数据库正忙");
-                break;
-            default:
-                break;
-        }
-        error_ = plain.isEmpty() ? engine : QStringLiteral("%1（%2）").arg(plain, engine);
+        error_ = DescribeEngineError(rc, db_ ? sqlite3_system_errno(db_) : 0, engine);
     }
 
     sqlite3* handle() const { return db_; }
     const QString& error() const { return error_; }
     // The last failure came from the file's content, not from the disk or a lock.
-    bool damaged() const { return IsDamage(code_); }
-
-    static bool IsDamage(int rc) {
-        return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
-    }
+    bool damaged() const { return IsDamageCode(code_); }
 
 private:
     sqlite3* db_ = nullptr;
@@ -255,7 +226,7 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
     if (rc != SQLITE_DONE || finished != SQLITE_OK) {
         const int failed = rc != SQLITE_DONE && rc != SQLITE_OK ? rc : finished;
         // The copy only reads the source's pages; a fresh destination does not turn corrupt.
-        *sourceDamaged = Connection::IsDamage(failed);
+        *sourceDamaged = IsDamageCode(failed);
         to.remember(failed);
         return DbStatus::failure(to.error());
     }
@@ -764,17 +735,33 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
 }
 
 DbStatus FinishRestore(const RestorePlan& plan) {
-    // The old file's log must not outlive it: replayed onto the restored file it would
-    // corrupt it. Closing the last connection folds the log in and removes it.
-    const bool wasOpen = Database::IsOpen();
-    Database::Close();
-    auto giveUp = [&plan](const QString& why) {
+    // Nothing is closed yet: only the drafts go.
+    auto refuse = [&plan](const QString& why) {
         RemoveDraft(plan.staged);
         if (!plan.safetyDraft.isEmpty()) {
             QFile::remove(plan.safetyDraft);
         }
-        Database::Open(plan.dataDir);
         return DbStatus::failure(why);
+    };
+    // Another program that still has the file open would go on writing into the replaced file,
+    // and everything it saved afterwards would be lost. A damaged file that could not be opened
+    // leaves the folder locked all the same.
+    if (!Database::HoldsFolderLock(plan.dataDir)) {
+        return refuse(QStringLiteral(
+            "数据文件夹的锁文件已不在，为保护数据没有恢复。请重新启动程序后再恢复。"));
+    }
+    if (const QStringList users = OtherProcessesUsing(plan.live); !users.isEmpty()) {
+        return refuse(QStringLiteral("数据库正被其他程序使用（%1），请关闭后再恢复。")
+                          .arg(users.join(QStringLiteral("、"))));
+    }
+    // The old file's log must not outlive it: replayed onto the restored file it would
+    // corrupt it. Closing the last connection folds the log in and removes it.
+    const bool wasOpen = Database::IsOpen();
+    Database::Close(true);
+    auto giveUp = [&plan, &refuse](const QString& why) {
+        const DbStatus failed = refuse(why);
+        Database::Open(plan.dataDir);
+        return failed;
     };
     const QString wal = plan.live + QStringLiteral("-wal");
     const QString keptWal = plan.damaged + QStringLiteral("-wal");
