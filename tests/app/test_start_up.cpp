@@ -10,6 +10,7 @@
 #include "app/start_up.h"
 #include "core/clock.h"
 #include "data/backup.h"
+#include "data/data_folder.h"
 #include "data/database.h"
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
@@ -252,6 +253,30 @@ private Q_SLOTS:
         }
         QVERIFY(QFileInfo::exists(file(QStringLiteral("notes.part"))));
         QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
+    }
+
+    // Another program of ours has the folder: its drafts are its own business.
+    void draftsOfAProgramInTheFolderStay() {
+        const QString draft = file(BackupFileName(Today()) + QStringLiteral(".a1B2c3.part"));
+        {
+            QFile made(draft);
+            QVERIFY(made.open(QIODevice::WriteOnly));
+        }
+        Database::Close();
+        FolderLock other(db_->dir());
+        QCOMPARE(other.outcome(), FolderLock::Outcome::Locked);
+        QList<ui::MessageBox::Message> shown;
+        const ui::MessageBox::Handler previous =
+            ui::MessageBox::setScriptHandler([&shown](const ui::MessageBox::Message& message) {
+                shown << message;
+                return ui::MessageBox::Answer::Ok;
+            });
+        const StartUp started = StartProgram(db_->dir());
+        ui::MessageBox::setScriptHandler(previous);
+        QVERIFY(!started.login);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, ui::MessageBox::Icon::Stop);
+        QVERIFY(QFileInfo::exists(draft));
     }
 
     // The day's check runs in the background when the last good one is not of today; damage
