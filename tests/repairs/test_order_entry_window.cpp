@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QScopeGuard>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "app/current_operator.h"
