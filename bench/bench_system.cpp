@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "data/backup.h"
+#include "data/data_folder.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -231,9 +232,28 @@ void BenchBackup(const QString& root, const QString& sqlite3, double gigabytes) 
     QDir(dir).removeRecursively();
 }
 
+// What opening the shop's folder costs, and the lock file's share of it.
+void BenchOpen(const QString& root) {
+    const QString dir = root + QStringLiteral("/open");
+    OpenShop(dir);
+    Database::Close();
+    const double open = MedianSeconds(50, [&dir] {
+        OpenShop(dir);
+        Database::Close();
+    });
+    const double lock = MedianSeconds(50, [&dir] { FolderLock lock(dir); });
+    PrintRow(QStringLiteral("(s4) opening the data folder and its database"),
+             QStringLiteral("%1 ms").arg(open * 1000, 0, 'f', 2),
+             QStringLiteral("median of 50, closing included"));
+    PrintRow(QStringLiteral("(s4) of which taking and giving up the folder's lock file"),
+             QStringLiteral("%1 ms").arg(lock * 1000, 0, 'f', 3), QStringLiteral("median of 50"));
+    QDir(dir).removeRecursively();
+}
+
 }  // namespace
 
 void BenchSystem(const QString& root, const QString& sqlite3, double backupGigabytes) {
+    BenchOpen(root);
     BenchPriceListOpen(root, sqlite3);
     BenchPriceListSave(root);
     BenchBackup(root, sqlite3, backupGigabytes);
