@@ -551,6 +551,10 @@ bool Database::HoldsFolderLock() {
     return g_lock && g_lock->dir() == g_dataDir && g_lock->stillHeld();
 }
 
+bool Database::HoldsFolderLock(const QString& dir) {
+    return g_lock && g_lock->dir() == QDir(dir).absolutePath() && g_lock->stillHeld();
+}
+
 void Database::SetBusyWaitHook(std::function<void(bool)> hook) {
     g_busyHook = std::move(hook);
 }

@@ -168,7 +168,8 @@ private Q_SLOTS:
         Child reader("--touch", db.filePath());
         QCOMPARE(reader.line(), QStringLiteral("ready"));
         QCOMPARE(OtherProcessesUsing(db.filePath()).size(), 1);
-        const DbResult<QString> refused = RestoreDatabase(backup, QStringLiteral("before.db"));
+        const DbResult<QString> refused =
+            RestoreDatabase(backup, QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
         QVERIFY(!refused);
         QVERIFY2(refused.error().startsWith(QStringLiteral("数据库正被其他程序使用")),
                  qPrintable(refused.error()));
@@ -177,7 +178,8 @@ private Q_SLOTS:
 
         reader.stop();
         QVERIFY(OtherProcessesUsing(db.filePath()).isEmpty());
-        const DbResult<QString> restored = RestoreDatabase(backup, QStringLiteral("before.db"));
+        const DbResult<QString> restored =
+            RestoreDatabase(backup, QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
         QVERIFY2(restored, qPrintable(restored.error()));
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from tele_nr")).toInt(), 0);
     }
