@@ -218,12 +218,24 @@ QString CannotOpen(const QString& path, const QString& reason) {
     return QStringLiteral("无法打开数据库“%1”：%2").arg(Native(path), reason);
 }
 
+QString NotOursText(const QString& path) {
+    return QStringLiteral("文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。")
+        .arg(Native(path));
+}
+
+// A file without the engine's header is refused before the engine sees it: the engine would
+// fold or remove a log lying beside it, and that log may hold the last of the shop's work.
+bool HasDatabaseHeader(const QString& path) {
+    static constexpr char kMagic[] = "SQLite format 3";
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) &&
+           file.read(sizeof kMagic) == QByteArray(kMagic, sizeof kMagic);
+}
+
 // Why the file cannot be used, or empty. Only a file the engine reads as damaged, or one that
 // is not ours, is called so; a full disk or a permission problem is told as what it is.
 QString CheckDatabase(sqlite3* db, const QString& path, int* version, bool* damaged) {
-    const QString notOurs =
-        QStringLiteral("文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。")
-            .arg(Native(path));
+    const QString notOurs = NotOursText(path);
     auto failed = [&](int rc) {
         if (IsDamageCode(rc)) {
             *damaged = true;
@@ -452,6 +464,14 @@ Database::OpenResult Database::Open(const QString& dataDir) {
             return result;
         }
         result.created = true;
+    } else if (!HasDatabaseHeader(path)) {
+        result.damaged = true;
+        result.message =
+            NotOursText(path) + QStringLiteral("\n（%1）")
+                                    .arg(QFileInfo(path).size() == 0
+                                             ? QStringLiteral("文件是空的")
+                                             : QStringLiteral("文件头不是数据库的文件头"));
+        return result;
     } else if (g_lock && g_lock->dir() == dir) {
         RemoveStaleIndex(path);
     }
