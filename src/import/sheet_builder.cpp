@@ -1,6 +1,7 @@
 #include "import/sheet_builder.h"
 
 #include <QDate>
+#include <QStringList>
 #include <cmath>
 
 #include "core/date_text.h"
@@ -31,6 +32,32 @@ QString SheetBuilder::cell(qint64 row, qint64 column) const {
     return rows_[size_t(row)][size_t(column)];
 }
 
+void SheetBuilder::setUnreadable(qint64 row, qint64 column, const QString& why) {
+    if (row < 0 || column < 0 || column >= kSheetColumnCount || row >= kMaxRows) {
+        return;
+    }
+    ++unreadableCount_;
+    // A few are enough to name; the count tells the rest.
+    if (unreadable_.size() < 3) {
+        unreadable_.push_back({row, column, why});
+    }
+}
+
+QString SheetBuilder::unreadableText() const {
+    QStringList cells;
+    for (const Unreadable& cell : unreadable_) {
+        cells << QStringLiteral("第%1行第%2列是%3")
+                     .arg(cell.row + 1)
+                     .arg(cell.column + 1)
+                     .arg(cell.why);
+    }
+    QString text = cells.join(QStringLiteral("；"));
+    if (unreadableCount_ > qsizetype(unreadable_.size())) {
+        text += QStringLiteral("；共 %1 个单元格无法读取").arg(unreadableCount_);
+    }
+    return text;
+}
+
 SheetRows SheetBuilder::takeRows() {
     SheetRows rows = std::move(rows_);
     rows_.clear();
@@ -47,6 +74,7 @@ SheetRows SheetBuilder::takeRows() {
     }
     if (!rows.empty() && IsHeadingRow(rows.front())) {
         rows.erase(rows.begin());
+        skippedAbove_ = 1;
     }
     return rows;
 }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "import/sheet_rows.h"
 
@@ -22,6 +23,21 @@ public:
     bool tooLong() const { return tooLong_; }
     bool hasCells() const { return hasCells_; }
 
+    // Which worksheet the cells come from, and how many worksheets the workbook has (its
+    // visible ones); a file without sheets (text) leaves both unset.
+    void setSheet(const QString& name, int worksheets) {
+        sheetName_ = name;
+        worksheets_ = worksheets;
+    }
+    const QString& sheetName() const { return sheetName_; }
+    int worksheets() const { return worksheets_; }
+
+    // A cell the reader found but cannot give the text of (a formula without its result, say),
+    // with why: "公式，无法读取其结果". The file then reads as refused, naming the cells.
+    void setUnreadable(qint64 row, qint64 column, const QString& why);
+    // "第3行第5列是公式，无法读取其结果" for the first few such cells, or empty.
+    QString unreadableText() const;
+
     // Calls `visit` with every cell that holds text, row by row.
     template <class Visit>
     void forEachCell(Visit visit) const {
@@ -37,10 +53,24 @@ public:
     // The customer rows: without a leading heading row and without trailing empty rows.
     SheetRows takeRows();
 
+    // Rows above the data left out by takeRows(): a title line and the heading row.
+    int skippedAbove() const { return skippedAbove_; }
+
 private:
+    struct Unreadable {
+        qint64 row;
+        qint64 column;
+        QString why;
+    };
+
     SheetRows rows_;
     bool tooLong_ = false;
     bool hasCells_ = false;
+    QString sheetName_;
+    int worksheets_ = 0;
+    std::vector<Unreadable> unreadable_;
+    qsizetype unreadableCount_ = 0;
+    int skippedAbove_ = 0;
 };
 
 // A number cell as the shop typed it: all digits of a telephone number, no exponent and no

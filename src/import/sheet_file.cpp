@@ -68,11 +68,16 @@ SheetFile ReadSheetFile(const QString& path) {
     result.error = Read(path, QFileInfo(path).suffix().toLower(), builder);
     if (result.ok() && builder.tooLong()) {
         result.error = sheet_error::kTooLong;
+    } else if (result.ok() && !builder.unreadableText().isEmpty()) {
+        result.error = builder.unreadableText();
     } else if (result.ok() && !builder.hasCells()) {
         result.error = sheet_error::kEmptySheet;
     }
     if (result.ok()) {
         result.rows = builder.takeRows();
+        result.sheetName = builder.sheetName();
+        result.worksheets = builder.worksheets();
+        result.skippedAbove = builder.skippedAbove();
     }
     return result;
 }

@@ -8,6 +8,11 @@
 struct SheetFile {
     SheetRows rows;
     QString error;  // empty when the file was read
+    // The worksheet read and how many the workbook has (0 for a text file).
+    QString sheetName;
+    int worksheets = 0;
+    // Rows above the data that were left out (a title line, the heading row).
+    int skippedAbove = 0;
 
     bool ok() const { return error.isEmpty(); }
 };
