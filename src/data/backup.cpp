@@ -430,20 +430,45 @@ DbStatus FinishRestore(const RestorePlan& plan) {
     }
     QFile::remove(wal);
     QFile::remove(plan.live + QStringLiteral("-shm"));
+    // The file in use keeps a second name until the restored one has opened, so putting it back
+    // is a rename, which works even on a full disk. The swap itself stays one rename, so a crash
+    // never leaves the folder without a database.
+    const QString previous = plan.live + QStringLiteral(".previous");
+    QFile::remove(previous);
+    const bool linked = ::link(QFile::encodeName(plan.live).constData(),
+                               QFile::encodeName(previous).constData()) == 0;
     QString error;
     if (!Rename(plan.staged, plan.live, &error)) {
         RemoveDraft(plan.staged);
+        if (linked) {
+            QFile::remove(previous);
+        }
         Database::Open(plan.dataDir);
         return DbStatus::failure(QStringLiteral("无法替换数据库文件：%1").arg(error));
     }
     SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
     const Database::OpenResult opened = Database::Open(plan.dataDir);
     if (opened.ok) {
+        if (linked) {
+            QFile::remove(previous);
+        }
         return DbOk();
     }
-    // The restored file is ours and sound, yet this program cannot use it (a newer schema,
-    // say): put the database that was in use back.
-    if (CopyDatabaseFile(plan.safety, plan.staged) && Rename(plan.staged, plan.live, &error)) {
+    // The restored file is ours and sound, yet this program cannot use it (a newer schema, or
+    // no room to open it): put the database that was in use back. What the failed open left
+    // beside the restored file must not be applied to the old one.
+    bool putBack = false;
+    if (linked) {
+        QFile::remove(plan.live + QStringLiteral("-journal"));
+        QFile::remove(wal);
+        QFile::remove(plan.live + QStringLiteral("-shm"));
+        putBack = Rename(previous, plan.live, &error);
+    } else {
+        putBack =
+            CopyDatabaseFile(plan.safety, plan.staged) && Rename(plan.staged, plan.live, &error);
+    }
+    if (putBack) {
+        SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
         Database::Open(plan.dataDir);
     }
     return DbStatus::failure(QStringLiteral("恢复的数据库无法打开：%1").arg(opened.message));
