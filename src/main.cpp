@@ -6,6 +6,7 @@
 #include "app/login_window.h"
 #include "data/database.h"
 #include "masterdata/backup_procedure.h"
+#include "ui/busy_indicator.h"
 #include "ui/message_box.h"
 #include "version.h"
 
@@ -22,6 +23,11 @@ public:
         return QObject::eventFilter(watched, event);
     }
 };
+
+QString ReadOnlyNotice(const QString& reason) {
+    return QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。")
+        .arg(reason);
+}
 
 }  // namespace
 
@@ -40,6 +46,10 @@ int main(int argc, char** argv) {
         QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
         QStringLiteral("DIR"));
     parser.addOption(dataDir);
+    const QCommandLineOption allowNetworkFolder(
+        QStringLiteral("allow-network-folder"),
+        QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）"));
+    parser.addOption(allowNetworkFolder);
     // Start-up measurements: end as soon as the login window has been shown.
     QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
     exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -48,6 +58,8 @@ int main(int argc, char** argv) {
 
     const QString folder =
         parser.isSet(dataDir) ? parser.value(dataDir) : Database::DefaultDataDir();
+    Database::SetNetworkFolderAllowed(parser.isSet(allowNetworkFolder));
+    ui::ShowBusyCursorWhileWaitingForDatabase();
     const Database::OpenResult opened = Database::Open(folder);
     if (!opened.ok) {
         ui::MessageBox::show(nullptr, QStringLiteral("系统提示"), opened.message,
@@ -55,7 +67,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    database_modu::StartOfDayBackup(nullptr);
+    if (opened.readOnly) {
+        ui::MessageBox::show(nullptr, QStringLiteral("系统提示"), ReadOnlyNotice(opened.message),
+                             ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
+    } else {
+        database_modu::StartOfDayBackup(nullptr);
+    }
 
     auto* login = new LoginWindow;
     login->show();

@@ -16,7 +16,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/data_folder.h"
 #include "data/database.h"
+#include "data/engine_error.h"
 
 namespace {
 
@@ -94,34 +96,7 @@ public:
     void remember(int rc) {
         const QString engine =
             db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-        QString plain;
-        switch (rc & 0xff) {
-            case SQLITE_FULL:
-                plain = QStringLiteral("磁盘空间不足");
-                break;
-            case SQLITE_CANTOPEN:
-                plain = QStringLiteral("无法打开文件");
-                break;
-            case SQLITE_READONLY:
-            case SQLITE_PERM:
-            case SQLITE_AUTH:
-                plain = QStringLiteral("没有写入权限");
-                break;
-            case SQLITE_IOERR:
-                plain = QStringLiteral("读写文件出错");
-                break;
-            case SQLITE_CORRUPT:
-            case SQLITE_NOTADB:
-                plain = QStringLiteral("文件已损坏或不是数据库");
-                break;
-            case SQLITE_BUSY:
-            case SQLITE_LOCKED:
-                plain = QStringLiteral("数据库正忙");
-                break;
-            default:
-                break;
-        }
-        error_ = plain.isEmpty() ? engine : QStringLiteral("%1（%2）").arg(plain, engine);
+        error_ = DescribeEngineError(rc, db_ ? sqlite3_system_errno(db_) : 0, engine);
     }
 
     sqlite3* handle() const { return db_; }
@@ -419,9 +394,21 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
 }
 
 DbStatus FinishRestore(const RestorePlan& plan) {
+    // Another program that still has the file open would go on writing into the replaced file,
+    // and everything it saved afterwards would be lost.
+    if (!Database::HoldsFolderLock()) {
+        RemoveDraft(plan.staged);
+        return DbStatus::failure(QStringLiteral(
+            "数据文件夹的锁文件已不在，为保护数据没有恢复。请重新启动程序后再恢复。"));
+    }
+    if (const QStringList users = OtherProcessesUsing(plan.live); !users.isEmpty()) {
+        RemoveDraft(plan.staged);
+        return DbStatus::failure(QStringLiteral("数据库正被其他程序使用（%1），请关闭后再恢复。")
+                                     .arg(users.join(QStringLiteral("、"))));
+    }
     // The old file's log must not outlive it: replayed onto the restored file it would
     // corrupt it. Closing the last connection folds the log in and removes it.
-    Database::Close();
+    Database::Close(true);
     const QString wal = plan.live + QStringLiteral("-wal");
     if (QFileInfo(wal).size() > 0) {
         RemoveDraft(plan.staged);

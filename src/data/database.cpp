@@ -1,6 +1,7 @@
 #include "data/database.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -10,14 +11,20 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 
+#include "data/data_folder.h"
+#include "data/engine_error.h"
 #include "data/password.h"
 #include "data/statement.h"
 
 namespace {
 
 const QString kConnection = QStringLiteral("ruvaso");
-const QString kCreateConnection = QStringLiteral("ruvaso_create");
 const QString kEngineCheck = QStringLiteral("ruvaso_engine_check");
 QString g_dataDir;
 
@@ -101,13 +108,6 @@ void StrFunction(sqlite3_context* context, int, sqlite3_value** argv) {
                         SQLITE_TRANSIENT);
 }
 
-bool RegisterFunctions(const QSqlDatabase& db) {
-    sqlite3* handle = DriverHandle(db);
-    return handle &&
-           sqlite3_create_function_v2(handle, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                      StrFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 QString ReadSchema() {
     QFile file(QStringLiteral(":/data/schema.sql"));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -116,52 +116,60 @@ QString ReadSchema() {
     return QString::fromUtf8(file.readAll());
 }
 
-bool Exec(QSqlDatabase& db, const QString& statement, const QVariantList& params, QString* error) {
-    QSqlQuery query(db);
-    if (!query.prepare(statement)) {
-        *error = query.lastError().text();
+// Runs one statement with its values bound, on the raw handle.
+bool Exec(sqlite3* db, const char* sql, const QStringList& params) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
         return false;
     }
-    for (const QVariant& p : params) {
-        query.addBindValue(p);
+    for (int i = 0; i < params.size(); ++i) {
+        const QByteArray text = params[i].toUtf8();
+        sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
-    if (!query.exec()) {
-        *error = query.lastError().text();
-        return false;
-    }
-    return true;
+    const int rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE;
 }
 
-bool WriteSchemaAndSeed(QSqlDatabase& db, QString* error) {
-    sqlite3* handle = DriverHandle(db);
+// The schema and the seed in one transaction: a new file holds both or is thrown away.
+bool WriteSchemaAndSeed(sqlite3* db, QString* error) {
     const QString schema = ReadSchema();
-    if (!handle || schema.isEmpty()) {
-        *error = QStringLiteral("内部错误：无法读取数据库结构");
-        return false;
-    }
-    char* message = nullptr;
-    const QByteArray script = "begin;\n" + schema.toUtf8() + "\ncommit;";
-    if (sqlite3_exec(handle, script.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        *error = QString::fromUtf8(message ? message : "");
-        sqlite3_free(message);
-        sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
-        return false;
-    }
     const QString hash = HashPassword(Database::DefaultPassword());
-    if (hash.isEmpty()) {
-        *error = QStringLiteral("无法生成密码散列");
+    if (schema.isEmpty() || hash.isEmpty()) {
+        *error = QStringLiteral("内部错误：无法读取数据库结构或生成密码散列");
         return false;
     }
-    return db.transaction() &&
-           Exec(db, QStringLiteral("insert into meta (version) values (?)"),
-                {Database::kSchemaVersion}, error) &&
-           Exec(db, QStringLiteral("insert into user_table (user_name, user_pass) values (?, ?)"),
-                {Database::DefaultOperatorName(), hash}, error) &&
-           Exec(db, QStringLiteral("insert into cp_table (cp_name) values (?)"),
-                {QStringLiteral("京A")}, error) &&
-           Exec(db, QStringLiteral("insert into regedit_table (re_name) values (?)"),
-                {QStringLiteral("Ruvaso")}, error) &&
-           db.commit();
+    const bool ok =
+        sqlite3_exec(db, "begin", nullptr, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, schema.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+        Exec(db, "insert into meta (version) values (?)",
+             {QString::number(Database::kSchemaVersion)}) &&
+        Exec(db, "insert into user_table (user_name, user_pass) values (?, ?)",
+             {Database::DefaultOperatorName(), hash}) &&
+        Exec(db, "insert into cp_table (cp_name) values (?)", {QStringLiteral("京A")}) &&
+        Exec(db, "insert into regedit_table (re_name) values (?)", {QStringLiteral("Ruvaso")}) &&
+        sqlite3_exec(db, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok) {
+        *error = DescribeEngineError(db);
+        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+    }
+    return ok;
+}
+
+// Runs `sql` on the raw handle and collects the first column of its rows; the engine's code.
+int Query(sqlite3* db, const char* sql, QStringList* rows = nullptr) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (rows) {
+            rows->append(
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                                  sqlite3_column_bytes(stmt, 0)));
+        }
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 // Builds the new database beside the final name and moves it into place only when complete,
@@ -174,83 +182,216 @@ bool CreateDatabase(const QString& path, QString* error) {
         QFile file(temp);
         if (!file.open(QIODevice::WriteOnly) ||
             !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-            *error = file.errorString();
+            *error = DescribeSystemError(errno);
             return false;
         }
     }
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kCreateConnection);
-        db.setDatabaseName(temp);
-        if (!db.open()) {
-            *error = db.lastError().text();
-        } else {
-            ok = WriteSchemaAndSeed(db, error);
-            db.close();
-        }
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(QFile::encodeName(temp).constData(), &db, SQLITE_OPEN_READWRITE,
+                              nullptr) == SQLITE_OK;
+    if (db) {
+        sqlite3_extended_result_codes(db, 1);
     }
-    QSqlDatabase::removeDatabase(kCreateConnection);
-    if (ok && !QFile::rename(temp, path)) {
-        *error = QStringLiteral("无法建立文件 %1").arg(path);
+    if (!ok) {
+        *error = DescribeEngineError(db);
+    } else {
+        ok = Query(db, "pragma synchronous = full") == SQLITE_OK && WriteSchemaAndSeed(db, error);
+    }
+    sqlite3_close_v2(db);
+    if (ok && std::rename(QFile::encodeName(temp).constData(),
+                          QFile::encodeName(path).constData()) != 0) {
+        *error = DescribeSystemError(errno);
         ok = false;
     }
     if (!ok) {
         QFile::remove(temp);
+        QFile::remove(temp + QStringLiteral("-journal"));
     }
     return ok;
 }
 
-QString CheckDatabase(QSqlDatabase& db, int* version) {
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString CannotOpen(const QString& path, const QString& reason) {
+    return QStringLiteral("无法打开数据库“%1”：%2").arg(Native(path), reason);
+}
+
+// Why the file cannot be used, or empty. Only a file the engine reads as damaged, or one that
+// is not ours, is called so; a full disk or a permission problem is told as what it is.
+QString CheckDatabase(sqlite3* db, const QString& path, int* version, bool* damaged) {
     const QString notOurs =
         QStringLiteral("文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。")
-            .arg(QDir::toNativeSeparators(db.databaseName()));
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("pragma application_id")) || !query.next()) {
-        return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
+            .arg(Native(path));
+    auto failed = [&](int rc) {
+        if (IsDamageCode(rc)) {
+            *damaged = true;
+            return notOurs + QStringLiteral("\n（%1）").arg(DescribeEngineError(db));
+        }
+        return CannotOpen(path, DescribeEngineError(db));
+    };
+    QStringList id;
+    if (const int rc = Query(db, "pragma application_id", &id); rc != SQLITE_OK) {
+        return failed(rc);
     }
-    if (query.value(0).toInt() != Database::kApplicationId) {
+    if (id.value(0).toInt() != Database::kApplicationId) {
+        // An empty file reads as an empty database: it is what is left of ours after a crash of
+        // the disk, not somebody else's file.
+        *damaged = QFileInfo(path).size() == 0;
         return notOurs;
     }
     QStringList present;
-    if (!query.exec(QStringLiteral("select name from sqlite_master where type = 'table'"))) {
-        return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
-    }
-    while (query.next()) {
-        present << query.value(0).toString();
+    if (const int rc = Query(db, "select name from sqlite_master where type = 'table'", &present);
+        rc != SQLITE_OK) {
+        return failed(rc);
     }
     for (const QString& table : RequiredTables()) {
         if (!present.contains(table)) {
             return notOurs + QStringLiteral("\n（缺少数据表 %1）").arg(table);
         }
     }
-    if (!query.exec(QStringLiteral("select version from meta")) || !query.next()) {
-        return notOurs + QStringLiteral("\n（%1）").arg(query.lastError().text());
+    QStringList versions;
+    if (const int rc = Query(db, "select version from meta", &versions); rc != SQLITE_OK) {
+        return failed(rc);
     }
-    *version = query.value(0).toInt();
+    if (versions.isEmpty()) {
+        return notOurs + QStringLiteral("\n（缺少版本号）");
+    }
+    *version = versions.first().toInt();
     if (*version > Database::kSchemaVersion) {
         return QStringLiteral("数据库“%1”由更新版本的程序建立，请升级本程序后再打开。")
-            .arg(QDir::toNativeSeparators(db.databaseName()));
+            .arg(Native(path));
     }
     return {};
 }
 
-bool Configure(QSqlDatabase& db, QString* error) {
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("pragma journal_mode = wal")) || !query.next() ||
-        query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        *error = QStringLiteral("无法启用预写日志：%1").arg(query.lastError().text());
+// Another program's wait for the write lock: pauses that grow from 1 ms to 100 ms, up to
+// kBusyTimeoutMs in all, as the engine's own timeout does.
+constexpr int kBusyTimeoutMs = 5000;
+std::function<void(bool)> g_busyHook;
+bool g_busyWaiting = false;
+
+int BusyWait(void*, int count) {
+    static constexpr int kDelays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    constexpr int kSteps = int(sizeof(kDelays) / sizeof(kDelays[0]));
+    int waited = 0;
+    for (int i = 0; i < count && waited < kBusyTimeoutMs; ++i) {
+        waited += kDelays[std::min(i, kSteps - 1)];
+    }
+    if (waited >= kBusyTimeoutMs) {
+        return 0;
+    }
+    if (count == 0 && g_busyHook && !g_busyWaiting) {
+        g_busyWaiting = true;
+        g_busyHook(true);
+    }
+    sqlite3_sleep(std::min(kDelays[std::min(count, kSteps - 1)], kBusyTimeoutMs - waited));
+    return 1;
+}
+
+bool Configure(sqlite3* db, bool readOnly, QString* error) {
+    if (!readOnly) {
+        QStringList mode;
+        if (Query(db, "pragma journal_mode = wal", &mode) != SQLITE_OK) {
+            *error = DescribeEngineError(db);
+            return false;
+        }
+        if (mode.value(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+            *error = QStringLiteral("无法启用预写日志");
+            return false;
+        }
+    }
+    if (Query(db, "pragma synchronous = full") != SQLITE_OK) {
+        *error = DescribeEngineError(db);
         return false;
     }
-    if (!query.exec(QStringLiteral("pragma synchronous = full")) ||
-        !query.exec(QStringLiteral("pragma busy_timeout = 5000"))) {
-        *error = query.lastError().text();
-        return false;
-    }
-    if (!RegisterFunctions(db)) {
+    sqlite3_busy_handler(db, BusyWait, nullptr);
+    if (sqlite3_create_function_v2(db, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                   StrFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
         *error = QStringLiteral("无法注册数据库函数");
         return false;
     }
     return true;
+}
+
+bool Writable(const QString& path, int* systemErrno) {
+    if (::access(QFile::encodeName(path).constData(), W_OK) == 0) {
+        return true;
+    }
+    *systemErrno = errno;
+    return false;
+}
+
+std::unique_ptr<FolderLock> g_lock;
+bool g_readOnly = false;
+bool g_networkAllowed = false;
+
+// Takes the folder's lock unless this program holds it already; the message when it cannot.
+QString LockFolder(const QString& dir, bool* inUse) {
+    if (g_lock && g_lock->dir() == dir && g_lock->outcome() == FolderLock::Outcome::Locked) {
+        return {};
+    }
+    g_lock.reset();
+    auto lock = std::make_unique<FolderLock>(dir);
+    switch (lock->outcome()) {
+        case FolderLock::Outcome::Locked:
+            g_lock = std::move(lock);
+            return {};
+        case FolderLock::Outcome::HeldByAnother:
+            *inUse = true;
+            return QStringLiteral("该数据文件夹已被另一个Ruvaso程序使用。");
+        case FolderLock::Outcome::Failed:
+            break;
+    }
+    return QStringLiteral("无法使用数据文件夹“%1”：%2").arg(Native(dir), lock->error());
+}
+
+QString NetworkFolderMessage(const QString& dir, const QString& kind) {
+    return QStringLiteral(
+               "数据文件夹“%1”位于网络文件系统（%2）上，程序没有打开它。\n"
+               "数据库的预写日志需要同一台电脑上的共享内存：网络文件夹上的数据库文件在几台电脑同时"
+               "使用时会损坏。几台电脑共用数据，请使用数据库服务器。\n"
+               "如果确知这个文件夹只由本机使用，可以用 --allow-network-folder 选项启动程序。")
+        .arg(Native(dir), kind);
+}
+
+// A shared-memory index left by another user, or with a mode this user cannot write, keeps the
+// engine from opening the file. With the folder locked and no process using the file it is
+// only a leftover: the engine rebuilds it from the log.
+void RemoveStaleIndex(const QString& path) {
+    const QString shm = path + QStringLiteral("-shm");
+    int ignored = 0;
+    if (QFileInfo::exists(shm) && !Writable(shm, &ignored) && OtherProcessesUsing(path).isEmpty()) {
+        QFile::remove(shm);
+    }
+}
+
+// In a folder nobody can write, the engine cannot make the shared-memory index that reading
+// a database with a write-ahead log needs. With no log to read, nothing can change the file,
+// and it is read as it stands.
+bool ReadsWithoutIndex(const QString& dir, const QString& path) {
+    int ignored = 0;
+    return !Writable(dir, &ignored) && !QFileInfo::exists(path + QStringLiteral("-shm")) &&
+           QFileInfo(path + QStringLiteral("-wal")).size() == 0;
+}
+
+// Whether the database can only be read here, and why, as the shop should be told.
+QString ReadOnlyReason(const QString& dir, const QString& path) {
+    int systemErrno = 0;
+    for (const QString& file :
+         {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(file) && !Writable(file, &systemErrno)) {
+            return systemErrno == EROFS
+                       ? DescribeSystemError(systemErrno)
+                       : QStringLiteral("数据文件是只读的（%1）").arg(Native(file));
+        }
+    }
+    if (!Writable(dir, &systemErrno)) {
+        return systemErrno == EROFS ? DescribeSystemError(systemErrno)
+                                    : QStringLiteral("数据文件夹是只读的（%1）").arg(Native(dir));
+    }
+    return {};
 }
 
 }  // namespace
@@ -269,7 +410,7 @@ QString Database::DefaultDataDir() {
 }
 
 Database::OpenResult Database::Open(const QString& dataDir) {
-    Close();
+    Close(true);
     OpenResult result;
     result.message = CheckEngine();
     if (!result.message.isEmpty()) {
@@ -277,39 +418,68 @@ Database::OpenResult Database::Open(const QString& dataDir) {
     }
     const QString dir = QDir(dataDir).absolutePath();
     if (!QDir().mkpath(dir)) {
-        result.message =
-            QStringLiteral("无法建立数据文件夹“%1”。").arg(QDir::toNativeSeparators(dir));
+        result.message = QStringLiteral("无法建立数据文件夹“%1”：%2")
+                             .arg(Native(dir), DescribeSystemError(errno));
+        return result;
+    }
+    if (const QString kind = NetworkFileSystem(dir); !kind.isEmpty() && !g_networkAllowed) {
+        result.message = NetworkFolderMessage(dir, kind);
         return result;
     }
     const QString path = dir + QLatin1Char('/') + FileName();
-    if (!QFileInfo::exists(path)) {
+    const bool exists = QFileInfo::exists(path);
+    if (exists && !QFileInfo(path).isFile()) {
+        result.message = QStringLiteral("“%1”不是文件。").arg(Native(path));
+        return result;
+    }
+    if (exists && !QFileInfo(path).isReadable()) {
+        result.message = CannotOpen(path, DescribeSystemError(EACCES));
+        return result;
+    }
+    const QString readOnly = exists ? ReadOnlyReason(dir, path) : QString();
+    // A database that can only be read here is written by nobody, so it needs no lock.
+    if (readOnly.isEmpty()) {
+        result.message = LockFolder(dir, &result.inUse);
+        if (!result.message.isEmpty()) {
+            return result;
+        }
+    }
+    if (!exists) {
         QString error;
         if (!CreateDatabase(path, &error)) {
-            result.message =
-                QStringLiteral("无法建立数据库“%1”：%2").arg(QDir::toNativeSeparators(path), error);
+            result.message = QStringLiteral("无法建立数据库“%1”：%2").arg(Native(path), error);
             return result;
         }
         result.created = true;
-    } else if (!QFileInfo(path).isFile()) {
-        result.message = QStringLiteral("“%1”不是文件。").arg(QDir::toNativeSeparators(path));
-        return result;
+    } else if (readOnly.isEmpty()) {
+        RemoveStaleIndex(path);
     }
+    result.readOnly = !readOnly.isEmpty();
 
     QString error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (result.readOnly && ReadsWithoutIndex(dir, path)) {
+            db.setDatabaseName(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()) +
+                               QStringLiteral("?immutable=1"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        } else {
+            db.setDatabaseName(path);
+            db.setConnectOptions(result.readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY")
+                                                 : QString());
+        }
         int version = 0;
         if (!db.open()) {
-            error = QStringLiteral("无法打开数据库“%1”：%2")
-                        .arg(QDir::toNativeSeparators(path), db.lastError().text());
+            error = CannotOpen(path, DescribeEngineError(db.lastError().nativeErrorCode().toInt(),
+                                                         0, db.lastError().driverText()));
+        } else if (sqlite3* handle = DriverHandle(db); !handle) {
+            error = CannotOpen(path, QStringLiteral("无法取得数据库驱动的连接。"));
         } else {
-            error = CheckDatabase(db, &version);
-        }
-        if (error.isEmpty() && !Configure(db, &error)) {
-            error =
-                QStringLiteral("无法打开数据库“%1”：%2").arg(QDir::toNativeSeparators(path), error);
+            sqlite3_extended_result_codes(handle, 1);
+            error = CheckDatabase(handle, path, &version, &result.damaged);
+            if (error.isEmpty() && !Configure(handle, result.readOnly, &error)) {
+                error = CannotOpen(path, error);
+            }
         }
         if (!error.isEmpty()) {
             db.close();
@@ -322,13 +492,19 @@ Database::OpenResult Database::Open(const QString& dataDir) {
     }
     g_dataDir = dir;
     g_handle = DriverHandle(Connection());
+    g_readOnly = result.readOnly;
+    result.message = readOnly;
     result.ok = true;
     return result;
 }
 
-void Database::Close() {
+void Database::Close(bool keepFolderLock) {
     Statement::finalizeAll();
     g_handle = nullptr;
+    g_readOnly = false;
+    if (!keepFolderLock) {
+        g_lock.reset();
+    }
     if (!QSqlDatabase::contains(kConnection)) {
         return;
     }
@@ -359,4 +535,29 @@ sqlite3* Database::Handle() {
 
 QSqlDatabase Database::Connection() {
     return QSqlDatabase::database(kConnection, false);
+}
+
+bool Database::IsReadOnly() {
+    return g_readOnly;
+}
+
+void Database::SetNetworkFolderAllowed(bool allowed) {
+    g_networkAllowed = allowed;
+}
+
+bool Database::HoldsFolderLock() {
+    return g_lock && g_lock->dir() == g_dataDir && g_lock->stillHeld();
+}
+
+void Database::SetBusyWaitHook(std::function<void(bool)> hook) {
+    g_busyHook = std::move(hook);
+}
+
+void Database::EndBusyWait() {
+    if (g_busyWaiting) {
+        g_busyWaiting = false;
+        if (g_busyHook) {
+            g_busyHook(false);
+        }
+    }
 }

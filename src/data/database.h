@@ -2,18 +2,28 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 struct sqlite3;
 
 // The shop's database file, <data folder>/database.db, opened once for the whole run.
 // A missing file is made from the schema and the seed; an existing file is never rewritten,
-// and one that is damaged or not ours is refused without being touched.
+// and one that is damaged or not ours is refused without being touched. One program of ours
+// uses a data folder at a time: the first open of a folder takes its lock file and keeps it
+// until the program ends or opens another folder.
 class Database {
 public:
     struct OpenResult {
         bool ok = false;
         bool created = false;
-        QString message;  // for the user, when !ok
+        // Refused because the file is damaged (or empty): a backup may take its place.
+        bool damaged = false;
+        // Opened, but nothing can be saved: the file or its folder cannot be written.
+        bool readOnly = false;
+        // Refused because another program of ours uses the folder.
+        bool inUse = false;
+        // For the user: why the database was refused, or, when it opened read-only, why.
+        QString message;
     };
 
     static constexpr int kSchemaVersion = 1;
@@ -26,8 +36,11 @@ public:
     static QString FileName() { return QStringLiteral("database.db"); }
 
     static OpenResult Open(const QString& dataDir);
-    static void Close();
+    // Closes the database and gives up the folder's lock, unless a restore keeps it while it
+    // swaps the file and opens it again.
+    static void Close(bool keepFolderLock = false);
     static bool IsOpen();
+    static bool IsReadOnly();
     static QString DataDir();
     static QString FilePath();
     // The open connection; invalid when no database is open.
@@ -35,4 +48,16 @@ public:
     // The engine's handle of the open connection, for the statements of this layer; null when
     // no database is open.
     static sqlite3* Handle();
+
+    // A data folder on a network file system is refused unless the owner says it is only ever
+    // used from this machine.
+    static void SetNetworkFolderAllowed(bool allowed);
+    // Whether this program still holds the lock of the open data folder.
+    static bool HoldsFolderLock();
+
+    // Called on the first pause of a wait for another writer (true) and when the statement
+    // that waited is over (false), so the windows can show the busy cursor.
+    static void SetBusyWaitHook(std::function<void(bool waiting)> hook);
+    // Ends a busy wait that a statement began; for the statement layer.
+    static void EndBusyWait();
 };

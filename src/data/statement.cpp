@@ -7,6 +7,8 @@
 #include <unordered_set>
 
 #include "data/database.h"
+#include "data/engine_error.h"
+#include "data/transaction.h"
 
 namespace {
 
@@ -53,10 +55,6 @@ int Bind(sqlite3_stmt* stmt, int index, const QVariant& value) {
     }
 }
 
-QString ErrorText(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库没有打开");
-}
-
 }  // namespace
 
 Statement::~Statement() {
@@ -64,7 +62,8 @@ Statement::~Statement() {
 }
 
 void Statement::fail() {
-    error_ = ErrorText(Database::Handle());
+    error_ = DescribeEngineError(Database::Handle());
+    Transaction::statementFailed(error_);
 }
 
 bool Statement::prepare(const QString& text, const QVariantList& params) {
@@ -72,7 +71,13 @@ bool Statement::prepare(const QString& text, const QVariantList& params) {
     error_.clear();
     sqlite3* db = Database::Handle();
     if (!db) {
-        error_ = ErrorText(nullptr);
+        error_ = DescribeEngineError(nullptr);
+        return false;
+    }
+    // Once a statement of a transaction has failed, the transaction is over: nothing more may be
+    // written in it, or outside it in its name.
+    if (const QString failed = Transaction::failure(); !failed.isEmpty()) {
+        error_ = failed;
         return false;
     }
     const QByteArray utf8 = text.toUtf8();
@@ -119,6 +124,7 @@ int Statement::step() {
         return SQLITE_MISUSE;
     }
     const int rc = sqlite3_step(stmt_);
+    Database::EndBusyWait();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         fail();
     }

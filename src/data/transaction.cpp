@@ -1,23 +1,68 @@
 #include "data/transaction.h"
 
+#include <sqlite3.h>
+
+#include <QDir>
+
 #include "data/database.h"
-#include "data/statement.h"
+#include "data/engine_error.h"
 
 namespace {
 
 int g_depth = 0;
+// The reason of the first statement that failed in the open transaction.
+QString g_failure;
+
+QString SavepointName(int level) {
+    return QStringLiteral("ruvaso_save_%1").arg(level);
+}
+
+// Transaction control runs beside the statement layer, so a transaction that has failed can
+// still be rolled back.
+bool Control(const QString& text, QString* error = nullptr) {
+    sqlite3* db = Database::Handle();
+    if (!db) {
+        if (error) {
+            *error = DescribeEngineError(nullptr);
+        }
+        return false;
+    }
+    const int rc = sqlite3_exec(db, text.toUtf8().constData(), nullptr, nullptr, nullptr);
+    Database::EndBusyWait();
+    if (rc == SQLITE_OK) {
+        return true;
+    }
+    if (error) {
+        *error = DescribeEngineError(db);
+    }
+    return false;
+}
 
 }  // namespace
 
-Transaction::Transaction() : name_(QStringLiteral("ruvaso_save_%1").arg(g_depth + 1)) {
+Transaction::Transaction() {
     if (!Database::Handle()) {
-        error_ = QStringLiteral("数据库没有打开");
+        error_ = DescribeEngineError(nullptr);
         return;
     }
-    active_ = Statement::exec(QStringLiteral("savepoint ") + name_, &error_);
-    if (active_) {
-        ++g_depth;
+    if (Database::IsReadOnly()) {
+        error_ = QStringLiteral("数据文件是只读的（%1）")
+                     .arg(QDir::toNativeSeparators(Database::FilePath()));
+        return;
     }
+    if (g_depth > 0 && !g_failure.isEmpty()) {
+        error_ = g_failure;
+        return;
+    }
+    const int level = g_depth + 1;
+    const QString begin = level == 1 ? QStringLiteral("begin immediate")
+                                     : QStringLiteral("savepoint ") + SavepointName(level);
+    if (!Control(begin, &error_)) {
+        return;
+    }
+    level_ = level;
+    g_depth = level;
+    active_ = true;
 }
 
 Transaction::~Transaction() {
@@ -28,13 +73,23 @@ DbStatus Transaction::commit() {
     if (!active_) {
         return DbStatus::failure(error_.isEmpty() ? QStringLiteral("事务已结束") : error_);
     }
+    if (!g_failure.isEmpty()) {
+        const QString reason = g_failure;
+        rollback();
+        return DbStatus::failure(reason);
+    }
     QString reason;
-    if (!Statement::exec(QStringLiteral("release ") + name_, &reason)) {
+    const QString end =
+        level_ == 1 ? QStringLiteral("commit") : QStringLiteral("release ") + SavepointName(level_);
+    if (!Control(end, &reason)) {
+        if (g_failure.isEmpty()) {
+            g_failure = reason;
+        }
         rollback();
         return DbStatus::failure(reason);
     }
     active_ = false;
-    --g_depth;
+    g_depth = level_ - 1;
     return DbOk();
 }
 
@@ -43,7 +98,24 @@ void Transaction::rollback() {
         return;
     }
     active_ = false;
-    --g_depth;
-    Statement::exec(QStringLiteral("rollback to ") + name_);
-    Statement::exec(QStringLiteral("release ") + name_);
+    g_depth = level_ - 1;
+    if (level_ == 1) {
+        // The engine may have rolled the transaction back itself (a full disk, an I/O error);
+        // then there is nothing left to roll back and the refusal says nothing new.
+        Control(QStringLiteral("rollback"));
+        g_failure.clear();
+        return;
+    }
+    Control(QStringLiteral("rollback to ") + SavepointName(level_));
+    Control(QStringLiteral("release ") + SavepointName(level_));
+}
+
+void Transaction::statementFailed(const QString& reason) {
+    if (g_depth > 0 && g_failure.isEmpty()) {
+        g_failure = reason;
+    }
+}
+
+QString Transaction::failure() {
+    return g_depth > 0 ? g_failure : QString();
 }

@@ -102,8 +102,7 @@ ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString
     return result;
 }
 
-// Stores the batch's customers whose plates are not stored yet. On a refusal the rows are
-// tried one by one, so the failure names the row the database refused.
+// Stores the batch's customers whose plates are not stored yet.
 std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& result,
                                   const SheetRows& rows) {
     if (batch.empty()) {
@@ -123,12 +122,8 @@ std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& res
         }
     }
     batch.clear();
+    // A refused batch ends the import: the transaction is over and its rows are gone.
     if (const DbStatus inserted = Insert(fresh); !inserted) {
-        for (const Pending& p : fresh) {
-            if (const DbStatus one = Insert({p}); !one) {
-                return Stopped(ImportResult::Outcome::Failed, p.row, one.error());
-            }
-        }
         return Stopped(ImportResult::Outcome::Failed, fresh.front().row, inserted.error());
     }
     result.stored += qsizetype(fresh.size());

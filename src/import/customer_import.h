@@ -20,8 +20,8 @@ struct ImportResult {
     qsizetype plateAlreadyStored = 0;
     qsizetype repeatedInSheet = 0;
     // Refused: the first row that fails the audit's checks, counted from 1 as the sheet shows
-    // it. Failed: the row being stored when the database refused, or 0 when the final commit
-    // failed.
+    // it. Failed: the first row of the batch being stored when the database refused, or 0
+    // when the final commit failed.
     qsizetype row = 0;
     // Refused: what is wrong with the row. Failed: the database's reason.
     QString message;

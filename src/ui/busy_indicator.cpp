@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "data/database.h"
 
 namespace ui {
 
@@ -96,6 +99,16 @@ BusyGuard::BusyGuard(BusyIndicator* indicator)
 BusyGuard::~BusyGuard() {
     if (!wasBusy_ && indicator_)
         indicator_->hideBusy();
+}
+
+void ShowBusyCursorWhileWaitingForDatabase() {
+    Database::SetBusyWaitHook([](bool waiting) {
+        if (waiting) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    });
 }
 
 }  // namespace ui

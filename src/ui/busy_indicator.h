@@ -53,4 +53,7 @@ private:
     bool wasBusy_;
 };
 
+// While a save waits for another program's write to finish, the busy cursor shows.
+void ShowBusyCursorWhileWaitingForDatabase();
+
 }  // namespace ui

@@ -403,7 +403,8 @@ private Q_SLOTS:
         {
             MessageScript messages;
             messages.expect(QStringLiteral("是否删除信息？"), MessageScript::Answer::Ok)
-                .expect(QStringLiteral("系统提示"), QStringLiteral("数据库操作失败：locked"),
+                .expect(QStringLiteral("系统提示"),
+                        QStringLiteral("数据库操作失败：数据库拒绝保存这些数据（locked）"),
                         MessageScript::Icon::Stop);
             main.kh_dele_Click();
             VERIFY_MESSAGES(messages);
@@ -414,7 +415,7 @@ private Q_SLOTS:
         TestDatabase::exec(QStringLiteral("alter table kh_table rename to kh_gone"));
         MessageScript messages;
         messages.expect(QStringLiteral("系统提示"),
-                        QStringLiteral("数据库操作失败：no such table: kh_table"),
+                        QStringLiteral("数据库操作失败：数据库语句出错（no such table: kh_table）"),
                         MessageScript::Icon::Stop);
         main.Combo1_Click();
         VERIFY_MESSAGES(messages);

@@ -15,6 +15,7 @@
 #include "core/clock.h"
 #include "customers/customer_store.h"
 #include "data/backup.h"
+#include "data/data_folder.h"
 #include "data/database.h"
 #include "support/database_fixture.h"
 
@@ -51,7 +52,9 @@ QString ValueIn(const QString& path, const char* query) {
 // Files in `dir` other than the database, sorted: what a copy leaves behind.
 QStringList OtherFiles(const QString& dir) {
     QStringList names = QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
-    names.removeIf([](const QString& name) { return name.startsWith(Database::FileName()); });
+    names.removeIf([](const QString& name) {
+        return name.startsWith(Database::FileName()) || name == FolderLock::FileName();
+    });
     names.sort();
     return names;
 }

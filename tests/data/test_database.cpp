@@ -69,7 +69,6 @@ private Q_SLOTS:
         }
         QCOMPARE(Pragma(QStringLiteral("journal_mode")), QStringLiteral("wal"));
         QCOMPARE(Pragma(QStringLiteral("synchronous")), QStringLiteral("2"));
-        QCOMPARE(Pragma(QStringLiteral("busy_timeout")), QStringLiteral("5000"));
     }
 
     void existingFileIsKept() {

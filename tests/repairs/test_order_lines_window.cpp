@@ -180,9 +180,10 @@ private Q_SLOTS:
     void databaseErrorIsShown() {
         TestDatabase::exec(QStringLiteral("alter table kh_wx_mx_table rename to gone"));
         MessageScript messages;
-        messages.expect(QStringLiteral("系统提示"),
-                        QStringLiteral("数据库操作失败：no such table: kh_wx_mx_table"),
-                        MessageScript::Icon::Stop);
+        messages.expect(
+            QStringLiteral("系统提示"),
+            QStringLiteral("数据库操作失败：数据库语句出错（no such table: kh_wx_mx_table）"),
+            MessageScript::Icon::Stop);
         QVERIFY(!ShowOrderLines(nullptr, QStringLiteral(" 20261206001"), QStringLiteral("1.00")));
         VERIFY_MESSAGES(messages);
     }

@@ -343,9 +343,10 @@ private Q_SLOTS:
     void databaseErrorIsShown() {
         TestDatabase::exec(QStringLiteral("alter table kh_wx_table rename to gone"));
         MessageScript messages;
-        messages.expect(QStringLiteral("系统提示"),
-                        QStringLiteral("数据库操作失败：no such table: kh_wx_table"),
-                        MessageScript::Icon::Stop);
+        messages.expect(
+            QStringLiteral("系统提示"),
+            QStringLiteral("数据库操作失败：数据库语句出错（no such table: kh_wx_table）"),
+            MessageScript::Icon::Stop);
         QVERIFY(!OpenHistory(kPlate));
         VERIFY_MESSAGES(messages);
         QVERIFY(!ui::WindowHost::find<RepairHistoryWindow>());

@@ -1,0 +1,104 @@
+#include "data/engine_error.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// What the operating system said, when it says more than the engine's result code.
+QString SystemReason(int systemErrno) {
+    switch (systemErrno) {
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("磁盘空间不足");
+        case EROFS:
+            return QStringLiteral("数据文件是只读的");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有权限访问数据文件夹");
+        case ENOENT:
+            return QStringLiteral("找不到数据文件或文件夹");
+        case EIO:
+            return QStringLiteral("磁盘读写出错");
+        default:
+            return {};
+    }
+}
+
+QString CodeReason(int code) {
+    switch (code & 0xff) {
+        case SQLITE_FULL:
+            return QStringLiteral("磁盘空间不足");
+        case SQLITE_READONLY:
+            return QStringLiteral("数据文件是只读的");
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return QStringLiteral("没有权限访问数据文件");
+        case SQLITE_CANTOPEN:
+            return QStringLiteral("无法打开数据文件");
+        case SQLITE_IOERR:
+            return QStringLiteral("读写数据文件出错");
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return QStringLiteral("数据库文件已损坏");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return BusyText();
+        case SQLITE_CONSTRAINT:
+            return QStringLiteral("数据库拒绝保存这些数据");
+        case SQLITE_TOOBIG:
+            return QStringLiteral("数据太长");
+        case SQLITE_NOMEM:
+            return QStringLiteral("内存不足");
+        case SQLITE_INTERRUPT:
+            return QStringLiteral("操作已中断");
+        default:
+            return QStringLiteral("数据库语句出错");
+    }
+}
+
+}  // namespace
+
+QString BusyText() {
+    return QStringLiteral("数据库正忙，请稍后再试。");
+}
+
+bool IsDamageCode(int code) {
+    return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
+}
+
+QString DescribeEngineError(int code, int systemErrno, const QString& engineText) {
+    // The engine reports some full disks as a failed write and some read-only mounts as a file
+    // it cannot open; the system's own reason is the one the shop can act on.
+    QString reason;
+    if ((code & 0xff) == SQLITE_IOERR || (code & 0xff) == SQLITE_CANTOPEN ||
+        (code & 0xff) == SQLITE_FULL || (code & 0xff) == SQLITE_READONLY) {
+        reason = SystemReason(systemErrno);
+    }
+    if (reason.isEmpty()) {
+        reason = CodeReason(code);
+    }
+    if (engineText.isEmpty()) {
+        return reason;
+    }
+    return QStringLiteral("%1（%2）").arg(reason, engineText);
+}
+
+QString DescribeEngineError(sqlite3* db) {
+    if (!db) {
+        return QStringLiteral("数据库没有打开");
+    }
+    return DescribeEngineError(sqlite3_extended_errcode(db), sqlite3_system_errno(db),
+                               QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+QString DescribeSystemError(int systemErrno) {
+    QString reason = SystemReason(systemErrno);
+    const QString text = QString::fromLocal8Bit(std::strerror(systemErrno));
+    if (reason.isEmpty()) {
+        return text;
+    }
+    return QStringLiteral("%1（%2）").arg(reason, text);
+}
