@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "data/backup.h"
+#include "data/data_folder.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -174,7 +175,7 @@ void BenchBackup(const QString& root, const QString& sqlite3, double gigabytes) 
     window.resize(400, 300);
     window.show();
     QApplication::processEvents();
-    std::vector<double> shell, ours, stalls, checks;
+    std::vector<double> shell, ours, stalls, checks, quick;
     const QString shellCopy = dir + QStringLiteral("/shell-copy.db");
     const QString ourCopy = dir + QStringLiteral("/2026-12-06.db");
     for (int run = 0; run < 3; ++run) {
@@ -199,6 +200,12 @@ void BenchBackup(const QString& root, const QString& sqlite3, double gigabytes) 
             qFatal("the copy does not check out");
         }
         checks.push_back(Seconds(timer));
+        // The daily background check of the database in use.
+        timer.start();
+        if (QuickCheckDatabaseFile(file).health != FileCheck::Health::Sound) {
+            qFatal("the database does not pass the quick check");
+        }
+        quick.push_back(Seconds(timer));
     }
     PrintRow(QStringLiteral("(s3) sqlite3 shell .backup, %1 GB").arg(size, 0, 'f', 2),
              QStringLiteral("%1 s").arg(*std::min_element(shell.begin(), shell.end()), 0, 'f', 2),
@@ -218,13 +225,35 @@ void BenchBackup(const QString& root, const QString& sqlite3, double gigabytes) 
     PrintRow(QStringLiteral("(s3) of which the integrity check of the copy"),
              QStringLiteral("%1 s").arg(*std::min_element(checks.begin(), checks.end()), 0, 'f', 2),
              QStringLiteral("best of 3"));
+    PrintRow(QStringLiteral("(s3) daily quick check of the database"),
+             QStringLiteral("%1 s").arg(*std::min_element(quick.begin(), quick.end()), 0, 'f', 2),
+             QStringLiteral("best of 3, on its own read-only connection"));
     Database::Close();
+    QDir(dir).removeRecursively();
+}
+
+// What opening the shop's folder costs, and the lock file's share of it.
+void BenchOpen(const QString& root) {
+    const QString dir = root + QStringLiteral("/open");
+    OpenShop(dir);
+    Database::Close();
+    const double open = MedianSeconds(50, [&dir] {
+        OpenShop(dir);
+        Database::Close();
+    });
+    const double lock = MedianSeconds(50, [&dir] { FolderLock held(dir); });
+    PrintRow(QStringLiteral("(s4) opening the data folder and its database"),
+             QStringLiteral("%1 ms").arg(open * 1000, 0, 'f', 2),
+             QStringLiteral("median of 50, closing included"));
+    PrintRow(QStringLiteral("(s4) of which taking and giving up the folder's lock file"),
+             QStringLiteral("%1 ms").arg(lock * 1000, 0, 'f', 3), QStringLiteral("median of 50"));
     QDir(dir).removeRecursively();
 }
 
 }  // namespace
 
 void BenchSystem(const QString& root, const QString& sqlite3, double backupGigabytes) {
+    BenchOpen(root);
     BenchPriceListOpen(root, sqlite3);
     BenchPriceListSave(root);
     BenchBackup(root, sqlite3, backupGigabytes);

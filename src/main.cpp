@@ -4,10 +4,10 @@
 
 #include "app/localization.h"
 #include "app/login_window.h"
+#include "app/start_up.h"
 #include "data/database.h"
-#include "masterdata/backup_procedure.h"
+#include "masterdata/database_check.h"
 #include "ui/busy_indicator.h"
-#include "ui/message_box.h"
 #include "version.h"
 
 namespace {
@@ -23,11 +23,6 @@ public:
         return QObject::eventFilter(watched, event);
     }
 };
-
-QString ReadOnlyNotice(const QString& reason) {
-    return QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。")
-        .arg(reason);
-}
 
 }  // namespace
 
@@ -60,26 +55,15 @@ int main(int argc, char** argv) {
         parser.isSet(dataDir) ? parser.value(dataDir) : Database::DefaultDataDir();
     Database::SetNetworkFolderAllowed(parser.isSet(allowNetworkFolder));
     ui::ShowBusyCursorWhileWaitingForDatabase();
-    const Database::OpenResult opened = Database::Open(folder);
-    if (!opened.ok) {
-        ui::MessageBox::show(nullptr, QStringLiteral("系统提示"), opened.message,
-                             ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
+    StartUp started = StartProgram(folder);
+    if (!started.login) {
         return 1;
     }
-
-    if (opened.readOnly) {
-        ui::MessageBox::show(nullptr, QStringLiteral("系统提示"), ReadOnlyNotice(opened.message),
-                             ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
-    } else {
-        database_modu::StartOfDayBackup(nullptr);
-    }
-
-    auto* login = new LoginWindow;
-    login->show();
     if (parser.isSet(exitWhenShown)) {
-        login->installEventFilter(new QuitAfterFirstPaint(login));
+        started.login->installEventFilter(new QuitAfterFirstPaint(started.login));
     }
     const int status = QApplication::exec();
+    started.check.reset();
     Database::Close();
     return status;
 }

@@ -31,6 +31,7 @@
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/plate_prefix_window.h"
+#include "masterdata/recovery_window.h"
 #include "masterdata/restore_window.h"
 #include "masterdata/system_panel_window.h"
 #include "repairs/order_entry.h"
@@ -250,6 +251,20 @@ int main(int argc, char** argv) {
     CopyDatabaseFile(Database::FilePath(),
                      data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)));
     Save(new RestoreWindow, out, QStringLiteral("frmRestore"));
+    {
+        Recovery recovery;
+        recovery.dataDir = data.path();
+        recovery.problem =
+            QStringLiteral(
+                "文件“%1”不是本系统的数据库，或者已经损坏。\n程序不会修改这个文件。\n"
+                "（file is not a database Unable to fetch row）")
+                .arg(Database::FilePath());
+        recovery.backups = ListBackups(data.path());
+        recovery.rejected = 1;
+        auto* window = new RecoveryWindow;
+        window->load(recovery);
+        Save(window, out, QStringLiteral("frmRecover"));
+    }
     SaveStatistics(out);
     // Modal windows are grabbed from inside their modal loop.
     ui::WindowHost::setModalDriver(

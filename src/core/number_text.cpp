@@ -167,3 +167,18 @@ double LeadingNumber(const QString& text) {
         return 0;
     return negative ? -value : value;
 }
+
+QString FileSizeText(qint64 bytes) {
+    static const char* const units[] = {"KB", "MB", "GB", "TB"};
+    if (bytes < 1024) {
+        return QStringLiteral("%1 B").arg(std::max<qint64>(bytes, 0));
+    }
+    double size = double(bytes) / 1024;
+    int unit = 0;
+    // Compare what will be shown, so 1023.97 KB reads 1.0 MB rather than 1024.0 KB.
+    while (std::round(size * 10) >= 1024 * 10 && unit < 3) {
+        size /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(size, 0, 'f', 1).arg(QLatin1String(units[unit]));
+}

@@ -15,3 +15,7 @@ QString FormatAmount(double value, const QString& format);
 // optional exponent such as "e3"). Anything that does not start a number, and a number too large
 // for a double, counts as 0. "12.5.3" reads 12.5, " 1 2" reads 12.
 double LeadingNumber(const QString& text);
+
+// A file size for people: "812 B", "96.0 KB", "1.2 GB", with the same units on every desktop
+// language and one decimal; a size never shows as "1024.0" of a unit.
+QString FileSizeText(qint64 bytes);

@@ -2,19 +2,25 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "data/data_folder.h"
 #include "data/database.h"
@@ -24,6 +30,10 @@ namespace {
 
 const QString kDailyName = QStringLiteral("yyyy-MM-dd");
 const QString kSafetyPrefix = QStringLiteral("before-restore-");
+const QString kDamagedPrefix = QStringLiteral("damaged-");
+// A file waits under its final name plus this until it is complete.
+const QString kDraftSuffix = QStringLiteral(".part");
+const QString kCheckFile = QStringLiteral("last-good-check.txt");
 const QString kSafetyStamp = QStringLiteral("yyyy-MM-dd-HHmmss");
 const QString kExtension = QStringLiteral(".db");
 // A copy step that finds the destination locked waits this long in all before giving up.
@@ -94,6 +104,7 @@ public:
     // Takes the reason of a failed call on another handle that reports into this one (the
     // backup object reports through its destination).
     void remember(int rc) {
+        code_ = rc;
         const QString engine =
             db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
         error_ = DescribeEngineError(rc, db_ ? sqlite3_system_errno(db_) : 0, engine);
@@ -101,32 +112,55 @@ public:
 
     sqlite3* handle() const { return db_; }
     const QString& error() const { return error_; }
+    // The last failure came from the file's content, not from the disk or a lock.
+    bool damaged() const { return IsDamageCode(code_); }
 
 private:
     sqlite3* db_ = nullptr;
     QString error_;
+    int code_ = SQLITE_OK;
 };
 
-// Integrity and application id of an open file; empty when both are right.
-QString CheckConnection(Connection& db) {
+// Why a file is not a sound database of ours; `damaged` when the reason is its content.
+struct Problem {
+    QString text;
+    bool damaged = false;
+    bool isEmpty() const { return text.isEmpty(); }
+};
+
+// The check (integrity or quick) and the application id of an open file; empty when both are
+// right.
+Problem CheckConnection(Connection& db, const char* check = "pragma integrity_check") {
     db.exec(kMapWholeFile);
     db.exec(kCheckCache);
-    QStringList integrity;
-    if (!db.texts("pragma integrity_check", &integrity)) {
-        return db.error();
+    QStringList findings;
+    if (!db.texts(check, &findings)) {
+        return {db.error(), db.damaged()};
     }
-    if (integrity != QStringList{QStringLiteral("ok")}) {
-        return QStringLiteral("数据库文件已损坏（%1）")
-            .arg(integrity.mid(0, 3).join(QLatin1String("; ")));
+    if (findings != QStringList{QStringLiteral("ok")}) {
+        return {QStringLiteral("数据库文件已损坏（%1）")
+                    .arg(findings.mid(0, 3).join(QLatin1String("; "))),
+                true};
     }
     QStringList id;
     if (!db.texts("pragma application_id", &id)) {
-        return db.error();
+        return {db.error(), db.damaged()};
     }
     if (id.value(0).toLongLong() != Database::kApplicationId) {
-        return QStringLiteral("不是本系统的数据库");
+        return {QStringLiteral("不是本系统的数据库"), false};
     }
     return {};
+}
+
+Problem CheckFile(const QString& path, const char* check) {
+    if (!QFileInfo(path).isFile()) {
+        return {QStringLiteral("找不到文件“%1”").arg(Native(path)), false};
+    }
+    Connection db;
+    if (!db.open(path, SQLITE_OPEN_READONLY)) {
+        return {db.error(), db.damaged()};
+    }
+    return CheckConnection(db, check);
 }
 
 bool SyncPath(const QString& path, int flags) {
@@ -140,7 +174,8 @@ bool SyncPath(const QString& path, int flags) {
 }
 
 // Copies `source` page by page into the empty file `dest`.
-DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptions& options) {
+DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptions& options,
+                   bool* sourceDamaged) {
     Connection from;
     if (!from.open(source, SQLITE_OPEN_READONLY)) {
         return DbStatus::failure(
@@ -149,6 +184,7 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
     // One read transaction for the whole copy: every step reads the same snapshot, so writes
     // that land meanwhile neither tear the copy nor make it start over.
     if (!from.exec("begin") || !from.exec("select count(*) from sqlite_master")) {
+        *sourceDamaged = from.damaged();
         return DbStatus::failure(
             QStringLiteral("无法读取“%1”：%2").arg(Native(source), from.error()));
     }
@@ -188,21 +224,25 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
     }
     const int finished = sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE || finished != SQLITE_OK) {
-        to.remember(rc != SQLITE_DONE && rc != SQLITE_OK ? rc : finished);
+        const int failed = rc != SQLITE_DONE && rc != SQLITE_OK ? rc : finished;
+        // The copy only reads the source's pages; a fresh destination does not turn corrupt.
+        *sourceDamaged = IsDamageCode(failed);
+        to.remember(failed);
         return DbStatus::failure(to.error());
     }
     return DbOk();
 }
 
-// Makes the copy a standalone file (no write-ahead log) and checks it.
-QString SettleAndCheck(const QString& path) {
+// Makes the copy a standalone file (no write-ahead log) and checks it. The copy holds the
+// source's pages as they were, so damage found in it is damage of the source.
+Problem SettleAndCheck(const QString& path) {
     Connection db;
     if (!db.open(path, SQLITE_OPEN_READWRITE)) {
-        return db.error();
+        return {db.error(), false};
     }
     QStringList mode;
     if (!db.texts("pragma journal_mode = delete", &mode)) {
-        return db.error();
+        return {db.error(), db.damaged()};
     }
     return CheckConnection(db);
 }
@@ -215,6 +255,18 @@ const QRegularExpression& DailyPattern() {
 const QRegularExpression& SafetyPattern() {
     static const QRegularExpression pattern(
         QStringLiteral(R"(^before-restore-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.db$)"));
+    return pattern;
+}
+
+// The drafts this program writes: a copy's draft beside its target (QTemporaryFile's six
+// characters), with any journal the engine kept for it; a safety copy or a kept damaged file
+// waiting for its final name; the file a restore prepared.
+const QRegularExpression& DraftPattern() {
+    static const QRegularExpression pattern(QStringLiteral(
+        R"(^(((\d{4}-\d{2}-\d{2}|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?)\.db)"
+        R"((\.part)?|database\.db\.restore)\.[A-Za-z0-9]{6}\.part(-journal|-wal|-shm)?)"
+        R"(|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?\.db\.part)"
+        R"(|database\.db\.restore(-journal|-wal|-shm)?)$)"));
     return pattern;
 }
 
@@ -233,6 +285,52 @@ void RemoveDraft(const QString& path) {
     QFile::remove(path + QStringLiteral("-shm"));
 }
 
+// `name` in `dir`, or with "-2", "-3" … before the extension when that is taken.
+QString UniquePath(const QString& dir, const QString& name) {
+    QString path = dir + QLatin1Char('/') + name;
+    for (int n = 2; QFileInfo::exists(path); ++n) {
+        QString numbered = name;
+        numbered.insert(numbered.size() - kExtension.size(), QStringLiteral("-%1").arg(n));
+        path = dir + QLatin1Char('/') + numbered;
+    }
+    return path;
+}
+
+// Keeps `from` as it is on disk under the new name `to`. A second link to the same file costs
+// no space and no time; where the file system has no links, the bytes are copied.
+bool KeepAsIs(const QString& from, const QString& to, QString* error) {
+    const QByteArray source = QFile::encodeName(from);
+    if (::link(source.constData(), QFile::encodeName(to).constData()) == 0) {
+        return true;
+    }
+    const QString draft = to + kDraftSuffix;
+    QFile in(from);
+    QFile out(draft);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = in.isOpen() ? out.errorString() : in.errorString();
+        return false;
+    }
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QByteArray block;
+    while (!(block = in.read(1 << 20)).isEmpty()) {
+        if (out.write(block) != block.size()) {
+            *error = out.errorString();
+            out.close();
+            QFile::remove(draft);
+            return false;
+        }
+    }
+    const bool read = in.error() == QFileDevice::NoError;
+    out.close();
+    if (!read || !SyncPath(draft, O_RDONLY) || !Rename(draft, to, error)) {
+        if (!read) {
+            *error = in.errorString();
+        }
+        QFile::remove(draft);
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 QString BackupFileName(const QDate& day) {
@@ -248,8 +346,17 @@ QString SafetyCopyName(const QDateTime& now) {
     return kSafetyPrefix + now.toString(kSafetyStamp) + kExtension;
 }
 
+QString DamagedCopyName(const QDateTime& now) {
+    return kDamagedPrefix + now.toString(kSafetyStamp) + kExtension;
+}
+
 DbStatus CopyDatabaseFile(const QString& source, const QString& target,
-                          const BackupOptions& options) {
+                          const BackupOptions& options, bool* sourceDamaged) {
+    bool damaged = false;
+    if (!sourceDamaged) {
+        sourceDamaged = &damaged;
+    }
+    *sourceDamaged = false;
     const QFileInfo targetInfo(target);
     const QString dir = targetInfo.absolutePath();
     QString draft;
@@ -271,11 +378,12 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         }
     });
 
-    if (const DbStatus copied = CopyPages(source, draft, options); !copied) {
+    if (const DbStatus copied = CopyPages(source, draft, options, sourceDamaged); !copied) {
         return copied;
     }
-    if (const QString problem = SettleAndCheck(draft); !problem.isEmpty()) {
-        return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem));
+    if (const Problem problem = SettleAndCheck(draft); !problem.isEmpty()) {
+        *sourceDamaged = problem.damaged;
+        return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem.text));
     }
     if (!SyncPath(draft, O_RDONLY)) {
         return DbStatus::failure(
@@ -291,14 +399,83 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
 }
 
 QString CheckDatabaseFile(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
-        return QStringLiteral("找不到文件“%1”").arg(Native(path));
-    }
+    return CheckFile(path, "pragma integrity_check").text;
+}
+
+FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* stop) {
+    FileCheck result;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat before {};
     Connection db;
-    if (!db.open(path, SQLITE_OPEN_READONLY)) {
-        return db.error();
+    if (::stat(name.constData(), &before) != 0 || !S_ISREG(before.st_mode) ||
+        !db.open(path, SQLITE_OPEN_READONLY)) {
+        result.detail =
+            db.error().isEmpty() ? QStringLiteral("找不到文件“%1”").arg(Native(path)) : db.error();
+        return result;
     }
-    return CheckConnection(db);
+    if (stop && *stop) {
+        result.detail = QStringLiteral("检查已停止");
+        return result;
+    }
+    db.exec(kMapWholeFile);
+    db.exec(kCheckCache);
+    // The check is one long step of the engine, which only an interrupt from another thread
+    // ends early.
+    std::atomic<bool> done{false};
+    std::thread watcher;
+    if (stop) {
+        watcher = std::thread([&done, stop, handle = db.handle()] {
+            while (!done) {
+                if (*stop) {
+                    sqlite3_interrupt(handle);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    QStringList findings;
+    const bool ran = db.texts("pragma quick_check", &findings);
+    done = true;
+    if (watcher.joinable()) {
+        watcher.join();
+    }
+    struct stat after {};
+    if (::stat(name.constData(), &after) != 0 || after.st_ino != before.st_ino ||
+        after.st_dev != before.st_dev) {
+        result.detail = QStringLiteral("检查期间文件被替换");
+    } else if (!ran) {
+        result.health = db.damaged() ? FileCheck::Health::Damaged : FileCheck::Health::Unknown;
+        result.detail = db.error();
+    } else if (findings == QStringList{QStringLiteral("ok")}) {
+        result.health = FileCheck::Health::Sound;
+    } else {
+        result.health = FileCheck::Health::Damaged;
+        result.detail = findings.mid(0, 3).join(QLatin1String("; "));
+    }
+    return result;
+}
+
+QDate LastGoodCheck(const QString& dataDir) {
+    QFile file(dataDir + QLatin1Char('/') + kCheckFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QDate::fromString(QString::fromLatin1(file.read(32)).trimmed(), kDailyName);
+}
+
+bool RecordGoodCheck(const QString& dataDir, const QDate& day) {
+    QSaveFile file(dataDir + QLatin1Char('/') + kCheckFile);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    file.write(day.toString(kDailyName).toLatin1() + '\n');
+    return file.commit();
+}
+
+bool QuickCheckDue(const QString& dataDir, const QDate& today) {
+    // A day in the future (the clock was put back) is no proof of a check.
+    const QDate last = LastGoodCheck(dataDir);
+    return !last.isValid() || last != today;
 }
 
 QList<BackupFile> ListBackups(const QString& dataDir) {
@@ -324,11 +501,114 @@ QList<BackupFile> ListBackups(const QString& dataDir) {
     return files;
 }
 
-QStringList PruneBackups(const QString& dataDir, int keep) {
+QList<BackupFile> UsableBackups(const QString& dataDir, const BackupOptions& options,
+                                int* rejected) {
+    const QList<BackupFile> files = ListBackups(dataDir);
+    QList<BackupFile> usable;
+    int bad = 0;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (options.progress) {
+            options.progress(i, files.size());
+        }
+        if (CheckFile(files[i].path, "pragma quick_check").isEmpty()) {
+            usable << files[i];
+        } else {
+            ++bad;
+        }
+    }
+    if (rejected) {
+        *rejected = bad;
+    }
+    return usable;
+}
+
+BackupTotals SumBackups(const QList<BackupFile>& files) {
+    BackupTotals totals;
+    for (const BackupFile& file : files) {
+        if (file.safetyCopy) {
+            ++totals.safetyCount;
+            totals.safetyBytes += file.size;
+        } else {
+            ++totals.dailyCount;
+            totals.dailyBytes += file.size;
+        }
+    }
+    return totals;
+}
+
+QList<QDate> BackupDaysToKeep(const QList<QDate>& days, const BackupRetention& keep) {
+    QList<QDate> sorted;
+    for (const QDate& day : days) {
+        if (day.isValid()) {
+            sorted << day;
+        }
+    }
+    std::sort(sorted.begin(), sorted.end(), std::greater<>());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+
+    // The newest backup is kept whatever the numbers say: it is the one a restore needs most.
+    int daily = std::max(1, keep.daily);
+    int weekly = keep.weekly;
+    int monthly = keep.monthly;
+    int lastWeek = -1;
+    int lastMonth = -1;
+    QList<QDate> kept;
+    for (const QDate& day : sorted) {
+        bool keepIt = false;
+        if (daily > 0) {
+            --daily;
+            keepIt = true;
+        }
+        // Newest first, so the first day met in a week or month is its newest backup.
+        int weekYear = 0;
+        const int week = day.weekNumber(&weekYear) + weekYear * 100;
+        if (week != lastWeek) {
+            lastWeek = week;
+            if (weekly > 0) {
+                --weekly;
+                keepIt = true;
+            }
+        }
+        const int month = day.year() * 100 + day.month();
+        if (month != lastMonth) {
+            lastMonth = month;
+            if (monthly > 0) {
+                --monthly;
+                keepIt = true;
+            }
+        }
+        if (keepIt) {
+            kept << day;
+        }
+    }
+    return kept;
+}
+
+QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep) {
+    QList<BackupFile> daily;
+    QList<QDate> days;
+    for (const BackupFile& file : ListBackups(dataDir)) {
+        if (!file.safetyCopy) {
+            daily << file;
+            days << file.taken.date();
+        }
+    }
+    const QList<QDate> kept = BackupDaysToKeep(days, keep);
+    const QSet<QDate> keptDays(kept.begin(), kept.end());
+    QStringList removed;
+    for (const BackupFile& file : daily) {
+        if (!keptDays.contains(file.taken.date()) && QFile::remove(file.path)) {
+            removed << file.path;
+        }
+    }
+    return removed;
+}
+
+QStringList PruneSafetyCopies(const QString& dataDir, int keep) {
     QStringList removed;
     int kept = 0;
     for (const BackupFile& file : ListBackups(dataDir)) {
-        if (file.safetyCopy) {
+        if (!file.safetyCopy) {
             continue;
         }
         if (kept < keep) {
@@ -340,7 +620,39 @@ QStringList PruneBackups(const QString& dataDir, int keep) {
     return removed;
 }
 
-DbResult<DailyBackup> MakeDailyBackup(const QDate& today, int keep, const BackupOptions& options) {
+QStringList RemoveDrafts(const QString& dataDir) {
+    QStringList removed;
+    const QFileInfoList entries = QDir(dataDir).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        if (DraftPattern().match(entry.fileName()).hasMatch() &&
+            QFile::remove(entry.absoluteFilePath())) {
+            removed << entry.absoluteFilePath();
+        }
+    }
+    return removed;
+}
+
+DiskSpace DiskSpaceOf(const QString& path) {
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(path).constData(), &disk) != 0) {
+        return {};
+    }
+    return {qint64(disk.f_blocks) * qint64(disk.f_frsize),
+            qint64(disk.f_bavail) * qint64(disk.f_frsize)};
+}
+
+bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, double minFreeShare) {
+    if (space.total <= 0) {
+        return true;  // the system cannot tell; the copy itself reports a full disk
+    }
+    return double(space.available - bytes) >= minFreeShare * double(space.total);
+}
+
+DbResult<DailyBackup> MakeDailyBackup(const QDate& today, const DailyBackupPolicy& policy,
+                                      const BackupOptions& options, bool* sourceDamaged) {
+    if (sourceDamaged) {
+        *sourceDamaged = false;
+    }
     const QString dir = Database::DataDir();
     if (dir.isEmpty()) {
         return DbResult<DailyBackup>::failure(QStringLiteral("数据库没有打开"));
@@ -348,18 +660,30 @@ DbResult<DailyBackup> MakeDailyBackup(const QDate& today, int keep, const Backup
     DailyBackup daily;
     daily.path = dir + QLatin1Char('/') + BackupFileName(today);
     if (!QFileInfo::exists(daily.path)) {
-        if (const DbStatus copied = CopyDatabaseFile(Database::FilePath(), daily.path, options);
+        // The copy holds the pages of the file and of its log, at most.
+        const QString live = Database::FilePath();
+        const qint64 needed =
+            QFileInfo(live).size() + QFileInfo(live + QStringLiteral("-wal")).size();
+        const DiskSpace space = DiskSpaceOf(dir);
+        if (!LeavesEnoughFree(space, needed, policy.minFreeShare)) {
+            daily.skippedForSpace = true;
+            daily.needed = needed;
+            daily.space = space;
+            return daily;
+        }
+        if (const DbStatus copied = CopyDatabaseFile(live, daily.path, options, sourceDamaged);
             !copied) {
             return DbResult<DailyBackup>::failure(copied.error());
         }
         daily.made = true;
     }
-    daily.removed = PruneBackups(dir, keep);
+    daily.removed = PruneBackups(dir, policy.keep);
     return daily;
 }
 
 DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chosen,
-                                     const QString& safetyName, const BackupOptions& options) {
+                                     const QDateTime& stamp, const BackupOptions& options,
+                                     bool currentDamaged) {
     using Result = DbResult<RestorePlan>;
     RestorePlan plan;
     plan.dataDir = dataDir;
@@ -368,109 +692,179 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
     if (const QString problem = CheckDatabaseFile(chosen); !problem.isEmpty()) {
         return Result::failure(QStringLiteral("所选备份文件不能使用：%1").arg(problem));
     }
-    plan.safety = dataDir + QLatin1Char('/') + safetyName;
-    for (int n = 2; QFileInfo::exists(plan.safety); ++n) {
-        QString name = safetyName;
-        name.insert(name.size() - kExtension.size(), QStringLiteral("-%1").arg(n));
-        plan.safety = dataDir + QLatin1Char('/') + name;
-    }
     // Two copies of about the same size: each takes half of the progress.
-    auto half = [&options](qint64 base) {
-        BackupOptions part = options;
+    auto part = [&options](qint64 base, qint64 parts) {
+        BackupOptions step = options;
         if (options.progress) {
-            part.progress = [progress = options.progress, base](qint64 done, qint64 total) {
-                progress(base * total + done, 2 * total);
+            step.progress = [progress = options.progress, base, parts](qint64 done, qint64 total) {
+                progress(base * total + done, parts * total);
             };
         }
-        return part;
+        return step;
     };
-    if (const DbStatus saved = CopyDatabaseFile(plan.live, plan.safety, half(0)); !saved) {
-        return Result::failure(QStringLiteral("无法备份当前数据库：%1").arg(saved.error()));
+    const bool triedSafety = !currentDamaged;
+    if (triedSafety) {
+        // The safety copy waits under a draft name, so that it is only ever listed beside a
+        // restore that took place.
+        plan.safety = UniquePath(dataDir, SafetyCopyName(stamp));
+        plan.safetyDraft = plan.safety + kDraftSuffix;
+        bool damaged = false;
+        if (const DbStatus saved =
+                CopyDatabaseFile(plan.live, plan.safetyDraft, part(0, 2), &damaged);
+            !saved) {
+            if (!damaged) {
+                return Result::failure(QStringLiteral("无法备份当前数据库：%1").arg(saved.error()));
+            }
+            plan.safety.clear();
+            plan.safetyDraft.clear();
+            currentDamaged = true;
+        }
     }
-    if (const DbStatus copied = CopyDatabaseFile(chosen, plan.staged, half(1)); !copied) {
+    if (currentDamaged) {
+        plan.damaged = UniquePath(dataDir, DamagedCopyName(stamp));
+    }
+    if (const DbStatus copied =
+            CopyDatabaseFile(chosen, plan.staged, triedSafety ? part(1, 2) : options);
+        !copied) {
+        if (!plan.safetyDraft.isEmpty()) {
+            QFile::remove(plan.safetyDraft);
+        }
         return Result::failure(copied.error());
     }
     return plan;
 }
 
 DbStatus FinishRestore(const RestorePlan& plan) {
-    // Another program that still has the file open would go on writing into the replaced file,
-    // and everything it saved afterwards would be lost.
-    if (!Database::HoldsFolderLock()) {
+    // Nothing is closed yet: only the drafts go.
+    auto refuse = [&plan](const QString& why) {
         RemoveDraft(plan.staged);
-        return DbStatus::failure(QStringLiteral(
+        if (!plan.safetyDraft.isEmpty()) {
+            QFile::remove(plan.safetyDraft);
+        }
+        return DbStatus::failure(why);
+    };
+    // Another program that still has the file open would go on writing into the replaced file,
+    // and everything it saved afterwards would be lost. A damaged file that could not be opened
+    // leaves the folder locked all the same.
+    if (!Database::HoldsFolderLock(plan.dataDir)) {
+        return refuse(QStringLiteral(
             "数据文件夹的锁文件已不在，为保护数据没有恢复。请重新启动程序后再恢复。"));
     }
     if (const QStringList users = OtherProcessesUsing(plan.live); !users.isEmpty()) {
-        RemoveDraft(plan.staged);
-        return DbStatus::failure(QStringLiteral("数据库正被其他程序使用（%1），请关闭后再恢复。")
-                                     .arg(users.join(QStringLiteral("、"))));
+        return refuse(QStringLiteral("数据库正被其他程序使用（%1），请关闭后再恢复。")
+                          .arg(users.join(QStringLiteral("、"))));
     }
     // The old file's log must not outlive it: replayed onto the restored file it would
     // corrupt it. Closing the last connection folds the log in and removes it.
+    const bool wasOpen = Database::IsOpen();
     Database::Close(true);
-    const QString wal = plan.live + QStringLiteral("-wal");
-    if (QFileInfo(wal).size() > 0) {
-        RemoveDraft(plan.staged);
+    auto giveUp = [&plan, &refuse](const QString& why) {
+        const DbStatus failed = refuse(why);
         Database::Open(plan.dataDir);
-        return DbStatus::failure(QStringLiteral("数据库正被其他程序使用，请关闭后再恢复。"));
+        return failed;
+    };
+    const QString wal = plan.live + QStringLiteral("-wal");
+    const QString keptWal = plan.damaged + QStringLiteral("-wal");
+    bool walKept = false;
+    QString error;
+    if (QFileInfo(wal).size() > 0) {
+        // A damaged file that this program could not open may still have the log of its last
+        // run: it belongs to the damaged file and goes with it. Otherwise someone else has the
+        // database open.
+        if (wasOpen || plan.damaged.isEmpty()) {
+            return giveUp(QStringLiteral("数据库正被其他程序使用，请关闭后再恢复。"));
+        }
+        walKept = true;
+    }
+    if (!plan.damaged.isEmpty()) {
+        if (!KeepAsIs(plan.live, plan.damaged, &error)) {
+            return giveUp(QStringLiteral("无法保留已损坏的数据库文件：%1").arg(error));
+        }
+        if (walKept && !Rename(wal, keptWal, &error)) {
+            QFile::remove(plan.damaged);
+            return giveUp(QStringLiteral("无法保留已损坏的数据库文件：%1").arg(error));
+        }
     }
     QFile::remove(wal);
     QFile::remove(plan.live + QStringLiteral("-shm"));
-    // The file in use keeps a second name until the restored one has opened, so putting it back
-    // is a rename, which works even on a full disk. The swap itself stays one rename, so a crash
-    // never leaves the folder without a database.
+    // A sound file in use keeps a second name until the restored one has opened, so putting it
+    // back is a rename, which works even on a full disk. The swap itself stays one rename, so a
+    // crash never leaves the folder without a database.
     const QString previous = plan.live + QStringLiteral(".previous");
-    QFile::remove(previous);
-    const bool linked = ::link(QFile::encodeName(plan.live).constData(),
-                               QFile::encodeName(previous).constData()) == 0;
-    QString error;
-    if (!Rename(plan.staged, plan.live, &error)) {
-        RemoveDraft(plan.staged);
+    bool linked = false;
+    if (plan.damaged.isEmpty()) {
+        QFile::remove(previous);
+        linked = ::link(QFile::encodeName(plan.live).constData(),
+                        QFile::encodeName(previous).constData()) == 0;
+    }
+    auto dropPrevious = [&] {
         if (linked) {
             QFile::remove(previous);
         }
-        Database::Open(plan.dataDir);
-        return DbStatus::failure(QStringLiteral("无法替换数据库文件：%1").arg(error));
+    };
+    if (!plan.safety.isEmpty() && !Rename(plan.safetyDraft, plan.safety, &error)) {
+        dropPrevious();
+        return giveUp(QStringLiteral("无法保存恢复前的数据：%1").arg(error));
+    }
+    if (!Rename(plan.staged, plan.live, &error)) {
+        if (!plan.safety.isEmpty()) {
+            QFile::remove(plan.safety);
+        }
+        if (!plan.damaged.isEmpty()) {
+            if (walKept) {
+                QString ignored;
+                Rename(keptWal, wal, &ignored);
+            }
+            QFile::remove(plan.damaged);
+        }
+        dropPrevious();
+        return giveUp(QStringLiteral("无法替换数据库文件：%1").arg(error));
     }
     SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
     const Database::OpenResult opened = Database::Open(plan.dataDir);
     if (opened.ok) {
-        if (linked) {
-            QFile::remove(previous);
-        }
+        dropPrevious();
+        PruneSafetyCopies(plan.dataDir);
         return DbOk();
     }
     // The restored file is ours and sound, yet this program cannot use it (a newer schema, or
-    // no room to open it): put the database that was in use back. What the failed open left
-    // beside the restored file must not be applied to the old one.
-    bool putBack = false;
+    // no room to open it): put the database that was in use back. The safety copy goes only
+    // once it is back.
     if (linked) {
+        // What the failed open left beside the restored file must not be applied to the old one.
         QFile::remove(plan.live + QStringLiteral("-journal"));
         QFile::remove(wal);
         QFile::remove(plan.live + QStringLiteral("-shm"));
-        putBack = Rename(previous, plan.live, &error);
-    } else {
-        putBack =
-            CopyDatabaseFile(plan.safety, plan.staged) && Rename(plan.staged, plan.live, &error);
-    }
-    if (putBack) {
-        SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
+        if (Rename(previous, plan.live, &error)) {
+            SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
+            QFile::remove(plan.safety);
+            Database::Open(plan.dataDir);
+        }
+    } else if (!plan.damaged.isEmpty()) {
+        if (Rename(plan.damaged, plan.live, &error)) {
+            if (walKept) {
+                Rename(keptWal, wal, &error);
+            }
+            Database::Open(plan.dataDir);
+        }
+    } else if (CopyDatabaseFile(plan.safety, plan.staged) &&
+               Rename(plan.staged, plan.live, &error)) {
+        QFile::remove(plan.safety);
         Database::Open(plan.dataDir);
     }
     return DbStatus::failure(QStringLiteral("恢复的数据库无法打开：%1").arg(opened.message));
 }
 
-DbResult<QString> RestoreDatabase(const QString& chosen, const QString& safetyName) {
+DbResult<QString> RestoreDatabase(const QString& chosen, const QDateTime& stamp) {
     if (Database::DataDir().isEmpty()) {
         return DbResult<QString>::failure(QStringLiteral("数据库没有打开"));
     }
-    const DbResult<RestorePlan> plan = PrepareRestore(Database::DataDir(), chosen, safetyName);
+    const DbResult<RestorePlan> plan = PrepareRestore(Database::DataDir(), chosen, stamp);
     if (!plan) {
         return DbResult<QString>::failure(plan.error());
     }
     if (const DbStatus finished = FinishRestore(*plan); !finished) {
         return DbResult<QString>::failure(finished.error());
     }
-    return plan->safety;
+    return plan->kept();
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 #include "data/db_result.h"
@@ -28,13 +29,34 @@ QString BackupFileName(const QDate& day);
 QDate BackupFileDay(const QString& fileName);
 
 // Copies the database file `source` into `target` and checks the copy. Uses connections of its
-// own and touches no state of the open database, so it may run on a thread of its own.
+// own and touches no state of the open database, so it may run on a thread of its own. When the
+// copy fails because the source itself is damaged (its pages cannot be read, or their copy does
+// not pass the check), `sourceDamaged` is set; a full disk or a missing folder leaves it false.
 DbStatus CopyDatabaseFile(const QString& source, const QString& target,
-                          const BackupOptions& options = {});
+                          const BackupOptions& options = {}, bool* sourceDamaged = nullptr);
 
 // Why the file is not a sound database of this program (integrity, application id), or empty
 // when it is.
 QString CheckDatabaseFile(const QString& path);
+
+// What a check found: the file is sound, it is damaged (with the engine's findings), or the
+// check could not tell (the file could not be read at all, say).
+struct FileCheck {
+    enum class Health { Sound, Damaged, Unknown };
+    Health health = Health::Unknown;
+    QString detail;
+};
+// The engine's quick check of a database file on a read-only connection of its own; safe while
+// the program keeps using the file, and on a thread of its own. Setting `stop` ends it early,
+// with an unknown result, as does a file replaced meanwhile (by a restore).
+FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* stop = nullptr);
+
+// The day of the last quick check of `dataDir`'s database that found it sound, kept in a small
+// file of the folder; invalid when there is none.
+QDate LastGoodCheck(const QString& dataDir);
+bool RecordGoodCheck(const QString& dataDir, const QDate& day);
+// The check runs once a day: not when it already passed today.
+bool QuickCheckDue(const QString& dataDir, const QDate& today);
 
 struct BackupFile {
     QDateTime taken;  // a daily backup's day at midnight, or when a safety copy was made
@@ -44,38 +66,97 @@ struct BackupFile {
 };
 // The daily backups and the safety copies in `dataDir`, newest first.
 QList<BackupFile> ListBackups(const QString& dataDir);
+// The backups of `dataDir` that pass a quick check and are this program's databases, newest
+// first; `rejected` counts the others.
+QList<BackupFile> UsableBackups(const QString& dataDir, const BackupOptions& options = {},
+                                int* rejected = nullptr);
 
-// Removes the oldest daily backups of `dataDir` beyond the newest `keep`; other files are never
-// touched. Returns the paths removed.
-QStringList PruneBackups(const QString& dataDir, int keep);
+struct BackupTotals {
+    int dailyCount = 0;
+    qint64 dailyBytes = 0;
+    int safetyCount = 0;
+    qint64 safetyBytes = 0;
+};
+BackupTotals SumBackups(const QList<BackupFile>& files);
+
+// How many daily backups are kept: the newest `daily` days, and the newest backup of each of
+// the newest `weekly` weeks (Monday to Sunday) and `monthly` months that have one.
+struct BackupRetention {
+    int daily = 7;
+    int weekly = 4;
+    int monthly = 12;
+};
+// The days of `days` (backup days, in any order) that the retention keeps, newest first.
+QList<QDate> BackupDaysToKeep(const QList<QDate>& days, const BackupRetention& keep = {});
+
+// Removes the daily backups of `dataDir` that the retention does not keep; other files are
+// never touched. Returns the paths removed.
+QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep = {});
+// Removes the safety copies of `dataDir` beyond the newest `keep`. Returns the paths removed.
+QStringList PruneSafetyCopies(const QString& dataDir, int keep = 5);
+// Removes what a backup or restore that was killed halfway left in `dataDir`: the drafts of
+// copies and the file a restore had prepared. Only files named as this program names its
+// drafts are touched. Returns the paths removed.
+QStringList RemoveDrafts(const QString& dataDir);
+
+// Space on the disk that holds a path, in bytes.
+struct DiskSpace {
+    qint64 total = 0;
+    qint64 available = 0;
+};
+// Invalid (total 0) when the system cannot tell.
+DiskSpace DiskSpaceOf(const QString& path);
+// Whether writing `bytes` more still leaves at least `minFreeShare` of the disk free.
+bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, double minFreeShare);
 
 // The first start of a day backs the database up: when `today` has no backup yet, one is made,
-// then only the newest `keep` daily backups are kept. An existing file of today is left as it
-// is. Needs the open database.
+// then the retention prunes the daily backups. An existing file of today is left as it is. A
+// backup that would leave less than `minFreeShare` of the disk free is not made. Needs the open
+// database.
+struct DailyBackupPolicy {
+    BackupRetention keep;
+    double minFreeShare = 0.10;
+};
 struct DailyBackup {
     bool made = false;
+    // Not made: it would have left too little of the disk free.
+    bool skippedForSpace = false;
+    qint64 needed = 0;  // the size of the copy, when skipped
+    DiskSpace space;    // the disk, when skipped
     QString path;
     QStringList removed;
 };
-DbResult<DailyBackup> MakeDailyBackup(const QDate& today, int keep = 30,
-                                      const BackupOptions& options = {});
+// On failure `sourceDamaged` tells a damaged database from other reasons, as for a copy.
+DbResult<DailyBackup> MakeDailyBackup(const QDate& today, const DailyBackupPolicy& policy = {},
+                                      const BackupOptions& options = {},
+                                      bool* sourceDamaged = nullptr);
 
-// Puts the backup `chosen` in place of the open database, in two steps. PrepareRestore does the
-// long part and may run on a thread of its own: it checks the chosen file, copies the database
-// in use to `<data folder>/<safetyName>` (a name of its own, which no later backup overwrites)
-// and copies the chosen file beside the database. FinishRestore, on the thread that opened the
-// database, swaps the prepared file in by a rename and reopens it. When any step fails the
-// database in use stays (or is put back) as it was.
+// Puts the backup `chosen` in place of the database, in two steps. PrepareRestore does the long
+// part and may run on a thread of its own: it checks the chosen file, copies the database in use
+// to an interim name of a safety copy (one of its own, which no later backup overwrites) and
+// copies the chosen file beside the database. When the database in use is damaged, and so
+// cannot be copied soundly, or when the caller already knows it is (`currentDamaged`), it is
+// kept instead as it is on disk, as `damaged-<stamp>.db`. FinishRestore, on the thread that
+// opens the database, gives the safety copy its final name, swaps the prepared file in by a
+// rename and opens it; the database need not be open before. When any step fails the database
+// stays (or is put back) as it was and no safety copy is left behind.
 struct RestorePlan {
     QString dataDir;
     QString live;
-    QString safety;
+    QString safety;       // the safety copy's final name; empty when the database is damaged
+    QString safetyDraft;  // where the safety copy waits until the swap
+    QString damaged;      // where a damaged database is kept; empty when it is sound
     QString staged;
+    // Where the database that was replaced is kept.
+    QString kept() const { return damaged.isEmpty() ? safety : damaged; }
 };
 DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chosen,
-                                     const QString& safetyName, const BackupOptions& options = {});
+                                     const QDateTime& stamp, const BackupOptions& options = {},
+                                     bool currentDamaged = false);
 DbStatus FinishRestore(const RestorePlan& plan);
-// Both steps at once; returns the path of the safety copy.
-DbResult<QString> RestoreDatabase(const QString& chosen, const QString& safetyName);
+// Both steps at once on the open database; returns where the database replaced is kept.
+DbResult<QString> RestoreDatabase(const QString& chosen, const QDateTime& stamp);
 // "before-restore-2026-12-06-153012.db"
 QString SafetyCopyName(const QDateTime& now);
+// "damaged-2026-12-06-153012.db"
+QString DamagedCopyName(const QDateTime& now);

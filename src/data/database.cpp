@@ -379,6 +379,7 @@ bool ReadsWithoutIndex(const QString& dir, const QString& path) {
 // Whether the database can only be read here, and why, as the shop should be told.
 QString ReadOnlyReason(const QString& dir, const QString& path) {
     int systemErrno = 0;
+    // The shared-memory index comes last: a leftover one is replaced once the folder is locked.
     for (const QString& file :
          {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
         if (QFileInfo::exists(file) && !Writable(file, &systemErrno)) {
@@ -436,9 +437,9 @@ Database::OpenResult Database::Open(const QString& dataDir) {
         result.message = CannotOpen(path, DescribeSystemError(EACCES));
         return result;
     }
-    const QString readOnly = exists ? ReadOnlyReason(dir, path) : QString();
+    int ignored = 0;
     // A database that can only be read here is written by nobody, so it needs no lock.
-    if (readOnly.isEmpty()) {
+    if (!exists || Writable(path, &ignored)) {
         result.message = LockFolder(dir, &result.inUse);
         if (!result.message.isEmpty()) {
             return result;
@@ -451,9 +452,10 @@ Database::OpenResult Database::Open(const QString& dataDir) {
             return result;
         }
         result.created = true;
-    } else if (readOnly.isEmpty()) {
+    } else if (g_lock && g_lock->dir() == dir) {
         RemoveStaleIndex(path);
     }
+    const QString readOnly = exists ? ReadOnlyReason(dir, path) : QString();
     result.readOnly = !readOnly.isEmpty();
 
     QString error;
@@ -547,6 +549,10 @@ void Database::SetNetworkFolderAllowed(bool allowed) {
 
 bool Database::HoldsFolderLock() {
     return g_lock && g_lock->dir() == g_dataDir && g_lock->stillHeld();
+}
+
+bool Database::HoldsFolderLock(const QString& dir) {
+    return g_lock && g_lock->dir() == QDir(dir).absolutePath() && g_lock->stillHeld();
 }
 
 void Database::SetBusyWaitHook(std::function<void(bool)> hook) {

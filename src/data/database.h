@@ -54,6 +54,9 @@ public:
     static void SetNetworkFolderAllowed(bool allowed);
     // Whether this program still holds the lock of the open data folder.
     static bool HoldsFolderLock();
+    // The same for `dir`, open or not: an open that refused a damaged file keeps the lock, so
+    // that a backup can take the file's place.
+    static bool HoldsFolderLock(const QString& dir);
 
     // Called on the first pause of a wait for another writer (true) and when the statement
     // that waited is over (false), so the windows can show the busy cursor.

@@ -6,6 +6,9 @@
 #include <QStringDecoder>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
+
+#include "data/engine_error.h"
 
 namespace sheet_format_error {
 const QString kCannotOpen = QStringLiteral("文件无法打开。");
@@ -346,12 +349,11 @@ SheetDocumentRead LoadSheetDocument(const QString& path) {
 
 QString SaveSheetDocument(const QString& path, const SheetDocument& document) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
-    }
+    errno = 0;
     const QByteArray bytes = WriteSheetDocument(document);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        return file.errorString();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return errno ? DescribeSystemError(errno)
+                     : QStringLiteral("写入文件出错（%1）").arg(file.errorString());
     }
     return {};
 }

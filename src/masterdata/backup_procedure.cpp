@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/clock.h"
+#include "core/number_text.h"
 #include "data/database.h"
 #include "ui/message_box.h"
 
@@ -22,7 +23,10 @@ const QString kExists = QStringLiteral("备份文件已存在，是否替换？"
 const QString kDone = QStringLiteral("数据备份成功，备份文件路径:");
 const QString kFailed = QStringLiteral("数据备份失败：");
 const QString kProgress = QStringLiteral("正在备份数据，请稍候......");
-constexpr int kKeptDays = 30;
+const QString kNoSpace = QStringLiteral(
+    "磁盘剩余空间不足，今天的自动备份没有进行：备份需要 %1，磁盘剩余 %2（共 %3），"
+    "备份后剩余空间将少于 %4%。\n请清理磁盘或删除旧的备份。");
+const QString kDamagedByBackup = QStringLiteral("今天的自动备份发现数据库文件已损坏：%1");
 // A copy quicker than this shows only the busy cursor.
 constexpr int kProgressAfterMs = 400;
 constexpr int kTickMs = 50;
@@ -133,20 +137,39 @@ bool Backup(QWidget* parent) {
     return true;
 }
 
-void StartOfDayBackup(QWidget* parent) {
+StartOfDay StartOfDayBackup(QWidget* parent) {
     const QDate today = Today();
-    if (QFileInfo::exists(Database::DataDir() + QLatin1Char('/') + BackupFileName(today))) {
-        PruneBackups(Database::DataDir(), kKeptDays);
-        return;
+    const QString dir = Database::DataDir();
+    if (QFileInfo::exists(dir + QLatin1Char('/') + BackupFileName(today))) {
+        PruneBackups(dir);
+        return {};
     }
+    const DailyBackupPolicy policy;
     DbResult<DailyBackup> daily = DbResult<DailyBackup>::failure(QString());
+    bool damaged = false;
     const DbStatus ran = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
-        daily = MakeDailyBackup(today, kKeptDays, options);
+        daily = MakeDailyBackup(today, policy, options, &damaged);
         return daily ? DbOk() : DbStatus::failure(daily.error());
     });
     if (!ran) {
+        if (damaged) {
+            return {true, kDamagedByBackup.arg(ran.error())};
+        }
         Report(parent, kFailed + ran.error(), ui::MessageBox::Icon::Stop);
+        return {};
     }
+    if (daily->skippedForSpace) {
+        Report(parent,
+               kNoSpace
+                   .arg(FileSizeText(daily->needed), FileSizeText(daily->space.available),
+                        FileSizeText(daily->space.total))
+                   .arg(qRound(policy.minFreeShare * 100)),
+               ui::MessageBox::Icon::Exclamation);
+    } else if (daily->made) {
+        // The copy passed the full check: the database was sound a moment ago.
+        RecordGoodCheck(dir, today);
+    }
+    return {};
 }
 
 }  // namespace database_modu

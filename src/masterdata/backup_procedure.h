@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 #include "data/backup.h"
@@ -13,9 +14,18 @@ namespace database_modu {
 // and failure are both reported. Returns whether a backup was made.
 bool Backup(QWidget* parent);
 
-// The first start of a day makes the day's backup unasked and keeps the newest 30; only a
-// failure is reported.
-void StartOfDayBackup(QWidget* parent);
+// What the start of a day found out about the database.
+struct StartOfDay {
+    // The copy of the database did not pass the check: the database itself is damaged.
+    bool damaged = false;
+    QString problem;  // the check's findings, for the user
+};
+
+// The first start of a day makes the day's backup unasked and prunes the older ones (the
+// newest days, weeks and months are kept). A backup that would leave too little of the disk
+// free is skipped with a message, a failure is reported; damage of the database is only
+// returned, for the caller to offer a restore. A backup made records the database as checked.
+StartOfDay StartOfDayBackup(QWidget* parent);
 
 }  // namespace database_modu
 

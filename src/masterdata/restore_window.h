@@ -9,9 +9,10 @@ namespace ui {
 class Grid;
 }
 
-// Lists the backups of the data folder (the daily ones and the copies a restore kept) and puts
-// the chosen one in place of the database in use. The database in use is first copied under a
-// name of its own; after a restore everyone logs in again.
+// Lists the backups of the data folder (the daily ones and the copies a restore kept), with the
+// space they take, and puts the chosen one in place of the database in use. The database in use
+// is first copied under a name of its own (kept as it is when it is damaged); after a restore
+// everyone logs in again.
 class RestoreWindow : public QWidget {
     Q_OBJECT
 
@@ -20,6 +21,7 @@ public:
 
     QLabel* Label1;
     ui::Grid* grid1;
+    QLabel* Label2;
     QPushButton* Command1;
     QPushButton* Command2;
 

@@ -2,8 +2,10 @@
 
 #include <xlsxwriter.h>
 #include <QFile>
+#include <cerrno>
 #include <charconv>
 
+#include "data/engine_error.h"
 #include "reports/report_layout.h"
 
 namespace {
@@ -126,11 +128,16 @@ QString ExportWorkbook(const Report& report, const QString& path) {
     }
 
     const lxw_error written = writer.error();
+    errno = 0;
     const lxw_error closed = workbook_close(workbook);
+    const int systemErrno = errno;
     const lxw_error error = written != LXW_NO_ERROR ? written : closed;
     if (error != LXW_NO_ERROR) {
         QFile::remove(path);
-        return QString::fromUtf8(lxw_strerror(error));
+        // A full disk or a folder the user cannot write is said as such.
+        return systemErrno ? DescribeSystemError(systemErrno)
+                           : QStringLiteral("写入文件出错（%1）")
+                                 .arg(QString::fromUtf8(lxw_strerror(error)));
     }
     return QString();
 }

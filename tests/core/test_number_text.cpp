@@ -9,6 +9,8 @@ private slots:
     void formatAmount();
     void leadingNumber_data();
     void leadingNumber();
+    void fileSize_data();
+    void fileSize();
 };
 
 void TestNumberText::formatAmount_data() {
@@ -75,6 +77,26 @@ void TestNumberText::leadingNumber() {
     QFETCH(QString, text);
     QFETCH(double, expected);
     QCOMPARE(LeadingNumber(text), expected);
+}
+
+void TestNumberText::fileSize_data() {
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("bytes") << qint64(812) << "812 B";
+    QTest::newRow("last byte count") << qint64(1023) << "1023 B";
+    QTest::newRow("one KB") << qint64(1024) << "1.0 KB";
+    QTest::newRow("96 KB") << qint64(96 * 1024) << "96.0 KB";
+    // Just under a unit would round to 1024.0 of the smaller one.
+    QTest::newRow("just under a MB") << qint64(1024 * 1024 - 1) << "1.0 MB";
+    QTest::newRow("1.2 GB") << qint64(1288490189) << "1.2 GB";
+    QTest::newRow("past the last unit")
+        << qint64(5) * 1024 * 1024 * 1024 * 1024 * 1024 << "5120.0 TB";
+}
+
+void TestNumberText::fileSize() {
+    QFETCH(qint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(FileSizeText(bytes), expected);
 }
 
 QTEST_GUILESS_MAIN(TestNumberText)

@@ -187,6 +187,7 @@ private Q_SLOTS:
         FillShop(2000);
 
         DbStatus copied = DbOk();
+        bool damaged = true;
         if (how == QLatin1String("size limit")) {
             rlimit saved{};
             QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
@@ -194,13 +195,15 @@ private Q_SLOTS:
             rlimit small = saved;
             small.rlim_cur = 64 * 1024;
             QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-            copied = CopyDatabaseFile(live(), target);
+            copied = CopyDatabaseFile(live(), target, {}, &damaged);
             setrlimit(RLIMIT_FSIZE, &saved);
             std::signal(SIGXFSZ, previous);
         } else {
-            copied = CopyDatabaseFile(live(), target);
+            copied = CopyDatabaseFile(live(), target, {}, &damaged);
         }
         QVERIFY(!copied.ok());
+        // Not the database's fault: a restore must not take it for damaged.
+        QVERIFY(!damaged);
         QVERIFY(!copied.error().isEmpty());
         QCOMPARE(Bytes(target), earlier);
         QCOMPARE(OtherFiles(dir), files);
@@ -219,10 +222,60 @@ private Q_SLOTS:
         QVERIFY(!CheckDatabaseFile(db_->dir() + QStringLiteral("/missing.db")).isEmpty());
     }
 
-    void dailyBackupOnceADayKeepingThirty() {
+    void retentionKeepsDaysWeeksAndMonths_data() {
+        QTest::addColumn<QList<QDate>>("days");
+        QTest::addColumn<QList<int>>("keep");  // daily, weekly, monthly
+        QTest::addColumn<QList<QDate>>("kept");
+        auto everyDay = [](const QDate& last, int count) {
+            QList<QDate> days;
+            for (int i = 0; i < count; ++i) {
+                days << last.addDays(-i);
+            }
+            return days;
+        };
+        // 2026-12-06 is a Sunday.
+        const QDate sunday(2026, 12, 6);
+        QTest::newRow("fewer than a week: all")
+            << everyDay(sunday, 5) << QList<int>{7, 4, 12} << everyDay(sunday, 5);
+        // Seven days, then the newest of the three weeks before and of the months before.
+        QTest::newRow("every day for a year")
+            << everyDay(sunday, 400) << QList<int>{7, 4, 12}
+            << (everyDay(sunday, 7) +
+                QList<QDate>{QDate(2026, 11, 29), QDate(2026, 11, 22), QDate(2026, 11, 15),
+                             QDate(2026, 10, 31), QDate(2026, 9, 30), QDate(2026, 8, 31),
+                             QDate(2026, 7, 31), QDate(2026, 6, 30), QDate(2026, 5, 31),
+                             QDate(2026, 4, 30), QDate(2026, 3, 31), QDate(2026, 2, 28),
+                             QDate(2026, 1, 31)});
+        // Weeks and months are counted among those that have a backup, not on the calendar.
+        QTest::newRow("a shop that was closed for months")
+            << QList<QDate>{QDate(2026, 12, 6), QDate(2026, 3, 2), QDate(2026, 3, 1),
+                            QDate(2025, 6, 30), QDate(2024, 1, 1)}
+            << QList<int>{1, 2, 3}
+            << QList<QDate>{QDate(2026, 12, 6), QDate(2026, 3, 2), QDate(2025, 6, 30)};
+        // ISO weeks: 2026-12-28 (Monday) to 2027-01-03 (Sunday) is one week.
+        QTest::newRow("a week across the new year")
+            << QList<QDate>{QDate(2027, 1, 3), QDate(2027, 1, 1), QDate(2026, 12, 28),
+                            QDate(2026, 12, 27)}
+            << QList<int>{1, 2, 0} << QList<QDate>{QDate(2027, 1, 3), QDate(2026, 12, 27)};
+        QTest::newRow("unsorted, repeated and invalid days")
+            << QList<QDate>{QDate(2026, 12, 1), QDate(), QDate(2026, 12, 3), QDate(2026, 12, 3),
+                            QDate(2026, 12, 2)}
+            << QList<int>{2, 0, 0} << QList<QDate>{QDate(2026, 12, 3), QDate(2026, 12, 2)};
+        QTest::newRow("the newest is kept even when nothing is asked")
+            << everyDay(sunday, 3) << QList<int>{0, 0, 0} << QList<QDate>{sunday};
+        QTest::newRow("nothing") << QList<QDate>{} << QList<int>{7, 4, 12} << QList<QDate>{};
+    }
+    void retentionKeepsDaysWeeksAndMonths() {
+        QFETCH(QList<QDate>, days);
+        QFETCH(QList<int>, keep);
+        QFETCH(QList<QDate>, kept);
+        QCOMPARE(BackupDaysToKeep(days, {keep[0], keep[1], keep[2]}), kept);
+    }
+
+    void dailyBackupOnceADayKeepingDaysWeeksAndMonths() {
         const QString dir = db_->dir();
         const QDate today(2026, 12, 6);
-        for (int day = 1; day <= 35; ++day) {
+        for (int day = 1; day <= 100; ++day) {
             Write(dir + QLatin1Char('/') + BackupFileName(today.addDays(-day)), "old");
         }
         const QStringList others = {QStringLiteral("2026-02-30.db"), QStringLiteral("notes.db"),
@@ -232,17 +285,28 @@ private Q_SLOTS:
             Write(dir + QLatin1Char('/') + name, "keep");
         }
 
-        const DbResult<DailyBackup> first = MakeDailyBackup(today, 30);
+        const DbResult<DailyBackup> first = MakeDailyBackup(today);
         QVERIFY2(first.ok(), qPrintable(first.error()));
         QVERIFY(first->made);
+        QVERIFY(!first->skippedForSpace);
         QCOMPARE(first->path, dir + QStringLiteral("/2026-12-06.db"));
-        QCOMPARE(first->removed.size(), 6);
         QCOMPARE(CheckDatabaseFile(first->path), QString());
-        for (int day = 1; day <= 35; ++day) {
-            QCOMPARE(
-                QFileInfo::exists(dir + QLatin1Char('/') + BackupFileName(today.addDays(-day))),
-                day <= 29);
+        // Today and six days before; the Sundays of three weeks before; the last days of the
+        // three months before (the newest of November is the 29th, a Sunday already kept).
+        QList<QDate> expected;
+        for (int day = 0; day <= 6; ++day) {
+            expected << today.addDays(-day);
         }
+        expected << QDate(2026, 11, 29) << QDate(2026, 11, 22) << QDate(2026, 11, 15)
+                 << QDate(2026, 10, 31) << QDate(2026, 9, 30) << QDate(2026, 8, 31);
+        QList<QDate> present;
+        for (const BackupFile& file : ListBackups(dir)) {
+            if (!file.safetyCopy) {
+                present << file.taken.date();
+            }
+        }
+        QCOMPARE(present, expected);
+        QCOMPARE(first->removed.size(), 101 - expected.size());
         for (const QString& name : others) {
             QVERIFY2(QFileInfo::exists(dir + QLatin1Char('/') + name), qPrintable(name));
         }
@@ -251,17 +315,210 @@ private Q_SLOTS:
         const QByteArray made = Bytes(first->path);
         TestDatabase::addCustomer(
             TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
-        const DbResult<DailyBackup> again = MakeDailyBackup(today, 30);
+        const DbResult<DailyBackup> again = MakeDailyBackup(today);
         QVERIFY(again.ok());
         QVERIFY(!again->made);
         QVERIFY(again->removed.isEmpty());
         QCOMPARE(Bytes(first->path), made);
 
-        const DbResult<DailyBackup> tomorrow = MakeDailyBackup(today.addDays(1), 30);
+        // Monday starts a week: the day a week ago is no longer among the seven days, but
+        // it stays as the newest of its week.
+        const DbResult<DailyBackup> tomorrow = MakeDailyBackup(today.addDays(1));
         QVERIFY(tomorrow.ok() && tomorrow->made);
         QCOMPARE(ValueIn(tomorrow->path, "select count(*) from kh_table"), QStringLiteral("1"));
         QCOMPARE(tomorrow->removed,
-                 QStringList{dir + QLatin1Char('/') + BackupFileName(today.addDays(-29))});
+                 QStringList{dir + QLatin1Char('/') + BackupFileName(QDate(2026, 11, 15))});
+    }
+
+    void diskShareLeftFree_data() {
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<qint64>("available");
+        QTest::addColumn<qint64>("copy");
+        QTest::addColumn<bool>("enough");
+        QTest::newRow("plenty") << qint64(1000) << qint64(500) << qint64(100) << true;
+        QTest::newRow("exactly a tenth left") << qint64(1000) << qint64(200) << qint64(100) << true;
+        QTest::newRow("a byte under a tenth")
+            << qint64(1000) << qint64(200) << qint64(101) << false;
+        QTest::newRow("already under a tenth") << qint64(1000) << qint64(50) << qint64(0) << false;
+        QTest::newRow("bigger than the disk")
+            << qint64(1000) << qint64(900) << qint64(5000) << false;
+        QTest::newRow("system cannot tell") << qint64(0) << qint64(0) << qint64(100) << true;
+    }
+    void diskShareLeftFree() {
+        QFETCH(qint64, total);
+        QFETCH(qint64, available);
+        QFETCH(qint64, copy);
+        QFETCH(bool, enough);
+        QCOMPARE(LeavesEnoughFree({total, available}, copy, 0.10), enough);
+    }
+
+    // A backup that would leave too little of the disk free is not made, and no older one is
+    // removed on its account.
+    void dailyBackupSkippedWhenTheDiskWouldFill() {
+        const QString dir = db_->dir();
+        const QDate today(2026, 12, 6);
+        for (int day = 1; day <= 20; ++day) {
+            Write(dir + QLatin1Char('/') + BackupFileName(today.addDays(-day)), "old");
+        }
+        const DiskSpace disk = DiskSpaceOf(dir);
+        QVERIFY(disk.total > 0 && disk.available > 0);
+        const QStringList before = OtherFiles(dir);
+        DailyBackupPolicy policy;
+        policy.minFreeShare = double(disk.available) / double(disk.total);
+        const DbResult<DailyBackup> daily = MakeDailyBackup(today, policy);
+        QVERIFY2(daily.ok(), qPrintable(daily.error()));
+        QVERIFY(daily->skippedForSpace);
+        QVERIFY(!daily->made);
+        QCOMPARE(daily->needed,
+                 QFileInfo(live()).size() + QFileInfo(live() + QStringLiteral("-wal")).size());
+        QVERIFY(daily->space.total > 0);
+        QCOMPARE(OtherFiles(dir), before);
+
+        policy.minFreeShare = 0.0;
+        const DbResult<DailyBackup> made = MakeDailyBackup(today, policy);
+        QVERIFY(made.ok() && made->made && !made->skippedForSpace);
+    }
+
+    // Damage that the engine only finds by reading every page: the copy says so, a full
+    // disk does not, and the day's backup neither keeps the copy nor prunes older backups.
+    void copyOfADamagedDatabaseSaysSo() {
+        const QString dir = db_->dir();
+        const QDate today(2026, 12, 6);
+        for (int day = 1; day <= 40; ++day) {
+            Write(dir + QLatin1Char('/') + BackupFileName(today.addDays(-day)), "old");
+        }
+        QVERIFY(db_->damageButKeepOpenable());
+        const QStringList before = OtherFiles(dir);
+        bool damaged = false;
+        const DbResult<DailyBackup> daily = MakeDailyBackup(today, {}, {}, &damaged);
+        QVERIFY(!daily.ok());
+        QVERIFY(damaged);
+        QCOMPARE(OtherFiles(dir), before);
+
+        damaged = false;
+        QVERIFY(!CopyDatabaseFile(live(), dir + QStringLiteral("/copy.db"), {}, &damaged).ok());
+        QVERIFY(damaged);
+    }
+
+    void quickCheckTellsSoundFromDamaged_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("health");
+        QTest::newRow("sound") << "sound" << int(FileCheck::Health::Sound);
+        QTest::newRow("a damaged page") << "page" << int(FileCheck::Health::Damaged);
+        QTest::newRow("not a database") << "text" << int(FileCheck::Health::Damaged);
+        QTest::newRow("missing") << "missing" << int(FileCheck::Health::Unknown);
+        QTest::newRow("stopped, as at the end of the program")
+            << "stopped" << int(FileCheck::Health::Unknown);
+    }
+    void quickCheckTellsSoundFromDamaged() {
+        QFETCH(QString, kind);
+        QFETCH(int, health);
+        QString path = live();
+        if (kind == QLatin1String("page")) {
+            QVERIFY(db_->damageButKeepOpenable());
+        } else if (kind == QLatin1String("text")) {
+            path = db_->dir() + QStringLiteral("/other.db");
+            Write(path, QByteArray(8192, 'x'));
+        } else if (kind == QLatin1String("missing")) {
+            path = db_->dir() + QStringLiteral("/missing.db");
+        }
+        const std::atomic<bool> stop{kind == QLatin1String("stopped")};
+        const FileCheck check = QuickCheckDatabaseFile(path, &stop);
+        QCOMPARE(int(check.health), health);
+        QCOMPARE(check.detail.isEmpty(), check.health == FileCheck::Health::Sound);
+        QVERIFY(!QFileInfo::exists(db_->dir() + QStringLiteral("/missing.db")));
+    }
+
+    void quickCheckIsDueOnceADay() {
+        const QString dir = db_->dir();
+        const QDate today(2026, 12, 6);
+        QVERIFY(!LastGoodCheck(dir).isValid());
+        QVERIFY(QuickCheckDue(dir, today));
+        QVERIFY(RecordGoodCheck(dir, today.addDays(-1)));
+        QCOMPARE(LastGoodCheck(dir), today.addDays(-1));
+        QVERIFY(QuickCheckDue(dir, today));
+        QVERIFY(RecordGoodCheck(dir, today));
+        QVERIFY(!QuickCheckDue(dir, today));
+        // A check recorded on a clock that ran ahead proves nothing about today.
+        QVERIFY(RecordGoodCheck(dir, today.addDays(3)));
+        QVERIFY(QuickCheckDue(dir, today));
+        Write(dir + QStringLiteral("/last-good-check.txt"), "garbage");
+        QVERIFY(QuickCheckDue(dir, today));
+    }
+
+    // Only the backups that pass the check are offered, newest first.
+    void usableBackupsLeaveDamagedOnesOut() {
+        const QString dir = db_->dir();
+        QVERIFY(CopyDatabaseFile(live(), dir + QStringLiteral("/2026-12-04.db")).ok());
+        QVERIFY(CopyDatabaseFile(live(), dir + QStringLiteral("/2026-12-02.db")).ok());
+        Write(dir + QStringLiteral("/2026-12-05.db"), QByteArray(8192, 'x'));
+        Write(dir + QStringLiteral("/2026-12-03.db"), QByteArray());
+        int rejected = 0;
+        const QList<BackupFile> usable = UsableBackups(dir, {}, &rejected);
+        QCOMPARE(rejected, 2);
+        QCOMPARE(usable.size(), 2);
+        QCOMPARE(usable[0].path, dir + QStringLiteral("/2026-12-04.db"));
+        QCOMPARE(usable[1].path, dir + QStringLiteral("/2026-12-02.db"));
+        QCOMPARE(usable[0].size, QFileInfo(usable[0].path).size());
+    }
+
+    // What a killed backup or restore leaves is removed; files of others, even of like
+    // names, are not.
+    void draftsOfAKilledCopyAreRemoved() {
+        const QString dir = db_->dir();
+        const QStringList drafts = {
+            QStringLiteral("2026-12-06.db.Ab12Cd.part"),
+            QStringLiteral("2026-12-06.db.Ab12Cd.part-journal"),
+            QStringLiteral("before-restore-2026-12-06-153012.db.part"),
+            QStringLiteral("before-restore-2026-12-06-153012-2.db.part.x9Y8z7.part"),
+            QStringLiteral("damaged-2026-12-06-153012.db.part"),
+            QStringLiteral("database.db.restore"),
+            QStringLiteral("database.db.restore-wal"),
+            QStringLiteral("database.db.restore.QwErTy.part"),
+        };
+        const QStringList others = {
+            QStringLiteral("notes.part"),
+            QStringLiteral("2026-12-06.db.Ab12Cd.part.txt"),
+            QStringLiteral("2026-12-06.db.Ab1.part"),
+            QStringLiteral("mine.db.Ab12Cd.part"),
+            QStringLiteral("database.db.restored"),
+            QStringLiteral("before-restore-2026-12-06-153012.db"),
+            QStringLiteral("damaged-2026-12-06-153012.db"),
+            QStringLiteral("2026-12-06.db"),
+        };
+        for (const QString& name : drafts + others) {
+            Write(dir + QLatin1Char('/') + name, "x");
+        }
+        QStringList removed = RemoveDrafts(dir);
+        for (QString& path : removed) {
+            path = QFileInfo(path).fileName();
+        }
+        removed.sort();
+        QStringList expected = drafts;
+        expected.sort();
+        QCOMPARE(removed, expected);
+        for (const QString& name : others) {
+            QVERIFY2(QFileInfo::exists(dir + QLatin1Char('/') + name), qPrintable(name));
+        }
+        QVERIFY(Database::IsOpen());
+        QVERIFY(QFileInfo::exists(live()));
+    }
+
+    void safetyCopiesBeyondFiveAreRemoved() {
+        const QString dir = db_->dir();
+        const QDateTime first(QDate(2026, 12, 1), QTime(9, 0));
+        for (int i = 0; i < 7; ++i) {
+            Write(dir + QLatin1Char('/') + SafetyCopyName(first.addSecs(3600 * i)), "safe");
+        }
+        Write(dir + QLatin1Char('/') + BackupFileName(QDate(2020, 1, 1)), "daily");
+        QCOMPARE(PruneSafetyCopies(dir),
+                 (QStringList{dir + QLatin1Char('/') + SafetyCopyName(first.addSecs(3600)),
+                              dir + QLatin1Char('/') + SafetyCopyName(first)}));
+        const BackupTotals totals = SumBackups(ListBackups(dir));
+        QCOMPARE(totals.safetyCount, 5);
+        QCOMPARE(totals.safetyBytes, 5 * 4);
+        QCOMPARE(totals.dailyCount, 1);
+        QCOMPARE(totals.dailyBytes, 5);
     }
 
     void restoreBringsBackADeletedCustomer() {
@@ -273,9 +530,10 @@ private Q_SLOTS:
         TestDatabase::addCustomer(
             TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
 
-        const QString safetyName = SafetyCopyName(QDateTime(QDate(2026, 12, 6), QTime(15, 30, 12)));
+        const QDateTime stamp(QDate(2026, 12, 6), QTime(15, 30, 12));
+        const QString safetyName = SafetyCopyName(stamp);
         QCOMPARE(safetyName, QStringLiteral("before-restore-2026-12-06-153012.db"));
-        const DbResult<QString> restored = RestoreDatabase(backup, safetyName);
+        const DbResult<QString> restored = RestoreDatabase(backup, stamp);
         QVERIFY2(restored.ok(), qPrintable(restored.error()));
         QVERIFY(Database::IsOpen());
         const auto customer = FindCustomerByKey(QStringLiteral("{C1}"));
@@ -294,7 +552,7 @@ private Q_SLOTS:
         QCOMPARE(listed[1].path, backup);
 
         // A second restore in the same second does not overwrite the first safety copy.
-        const DbResult<QString> second = RestoreDatabase(backup, safetyName);
+        const DbResult<QString> second = RestoreDatabase(backup, stamp);
         QVERIFY(second.ok());
         QVERIFY(*second != *restored);
         QCOMPARE(ValueIn(*restored, "select group_concat(kh_code) from kh_table"),
@@ -314,11 +572,111 @@ private Q_SLOTS:
         }
         const QStringList files = OtherFiles(db_->dir());
         const DbResult<QString> restored =
-            RestoreDatabase(foreign, SafetyCopyName(QDateTime(QDate(2026, 12, 6), QTime(9, 0))));
+            RestoreDatabase(foreign, QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
         QVERIFY(!restored.ok());
         QVERIFY(Database::IsOpen());
         QCOMPARE(TestDatabase::scalar("select count(*) from kh_table").toInt(), 1);
         QCOMPARE(OtherFiles(db_->dir()), files);
+    }
+
+    // A damaged database in use cannot be copied soundly: it is kept as it was on disk and
+    // the restore goes on.
+    void restoreOverADamagedDatabaseKeepsItAsItIs() {
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        const QString backup = db_->dir() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5));
+        QVERIFY(CopyDatabaseFile(live(), backup).ok());
+        QVERIFY(db_->damageButKeepOpenable());
+        Database::Close();
+        const QByteArray damaged = Bytes(live());
+        QVERIFY(Database::Open(db_->dir()).ok);
+
+        const QDateTime stamp(QDate(2026, 12, 6), QTime(15, 30, 12));
+        const DbResult<QString> restored = RestoreDatabase(backup, stamp);
+        QVERIFY2(restored.ok(), qPrintable(restored.error()));
+        QCOMPARE(*restored, db_->dir() + QStringLiteral("/damaged-2026-12-06-153012.db"));
+        QCOMPARE(Bytes(*restored), damaged);
+        QVERIFY(Database::IsOpen());
+        QCOMPARE(TestDatabase::scalar("select count(*) from kh_table").toInt(), 1);
+        QCOMPARE(CheckDatabaseFile(live()), QString());
+        // Not offered as a backup, and no draft left.
+        QCOMPARE(ListBackups(db_->dir()).size(), 1);
+        QCOMPARE(OtherFiles(db_->dir()),
+                 (QStringList{QStringLiteral("2026-12-05.db"),
+                              QStringLiteral("damaged-2026-12-06-153012.db")}));
+    }
+
+    // At start the file could not be opened at all; a log left beside it goes with it, never
+    // onto the restored file.
+    void restoreOverAFileThatDoesNotOpen_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("withLog");
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("garbage") << QByteArray(8192, 'x') << false;
+        QTest::newRow("garbage with a log") << QByteArray(8192, 'x') << true;
+    }
+    void restoreOverAFileThatDoesNotOpen() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, withLog);
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        const QString backup = db_->dir() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5));
+        QVERIFY(CopyDatabaseFile(live(), backup).ok());
+        Database::Close();
+        Write(live(), content);
+        const Database::OpenResult opened = Database::Open(db_->dir());
+        QVERIFY(!opened.ok && opened.damaged);
+        if (withLog) {
+            Write(live() + QStringLiteral("-wal"), QByteArray(4096, 'w'));
+        }
+
+        const QDateTime stamp(QDate(2026, 12, 6), QTime(7, 0));
+        const DbResult<RestorePlan> plan = PrepareRestore(db_->dir(), backup, stamp, {}, true);
+        QVERIFY2(plan.ok(), qPrintable(plan.error()));
+        QVERIFY(plan->safety.isEmpty());
+        const DbStatus finished = FinishRestore(*plan);
+        QVERIFY2(finished.ok(), qPrintable(finished.error()));
+        QVERIFY(Database::IsOpen());
+        QCOMPARE(TestDatabase::scalar("select count(*) from kh_table").toInt(), 1);
+        const QString kept = db_->dir() + QStringLiteral("/damaged-2026-12-06-070000.db");
+        QCOMPARE(plan->kept(), kept);
+        QCOMPARE(Bytes(kept), content);
+        QCOMPARE(Bytes(kept + QStringLiteral("-wal")),
+                 withLog ? QByteArray(4096, 'w') : QByteArray());
+    }
+
+    // A restore that fails leaves no safety copy that could be taken for one of a restore
+    // that happened, and no draft.
+    void failedRestoreLeavesNoSafetyCopy_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("the prepared file cannot be written") << "staged";
+        QTest::newRow("another program has the database open") << "other";
+    }
+    void failedRestoreLeavesNoSafetyCopy() {
+        QFETCH(QString, how);
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        const QString backup = db_->dir() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5));
+        QVERIFY(CopyDatabaseFile(live(), backup).ok());
+        sqlite3* other = nullptr;
+        if (how == QLatin1String("staged")) {
+            QVERIFY(QDir().mkpath(live() + QStringLiteral(".restore/inside")));
+        } else {
+            QCOMPARE(sqlite3_open_v2(QFile::encodeName(live()).constData(), &other,
+                                     SQLITE_OPEN_READWRITE, nullptr),
+                     SQLITE_OK);
+            QCOMPARE(sqlite3_exec(other, "insert into cp_table (cp_name) values ('津A')", nullptr,
+                                  nullptr, nullptr),
+                     SQLITE_OK);
+        }
+        const QStringList before = OtherFiles(db_->dir());
+        const DbResult<QString> restored =
+            RestoreDatabase(backup, QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
+        sqlite3_close_v2(other);
+        QVERIFY(!restored.ok());
+        QVERIFY(Database::IsOpen());
+        QCOMPARE(ListBackups(db_->dir()).size(), 1);
+        QCOMPARE(OtherFiles(db_->dir()), before);
     }
 };
 

@@ -114,17 +114,21 @@ private Q_SLOTS:
 
     // A file that is damaged or not ours is refused with a message and left exactly as it was.
     void foreignOrDamagedFileIsRefusedUntouched_data() {
+        // Only a damaged file may be offered a restore from a backup; another program's file
+        // or a newer one is not ours to replace.
         QTest::addColumn<QString>("kind");
-        QTest::newRow("text file") << "text";
-        QTest::newRow("garbage header") << "header";
-        QTest::newRow("truncated") << "truncated";
-        QTest::newRow("other sqlite file") << "foreign";
-        QTest::newRow("missing table") << "missing";
-        QTest::newRow("newer version") << "newer";
-        QTest::newRow("empty file") << "empty";
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("text file") << "text" << true;
+        QTest::newRow("garbage header") << "header" << true;
+        QTest::newRow("truncated") << "truncated" << true;
+        QTest::newRow("other sqlite file") << "foreign" << false;
+        QTest::newRow("missing table") << "missing" << false;
+        QTest::newRow("newer version") << "newer" << false;
+        QTest::newRow("empty file") << "empty" << true;
     }
     void foreignOrDamagedFileIsRefusedUntouched() {
         QFETCH(QString, kind);
+        QFETCH(bool, damaged);
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/database.db");
         if (kind == QLatin1String("text") || kind == QLatin1String("empty")) {
@@ -165,6 +169,7 @@ private Q_SLOTS:
         const Database::OpenResult opened = Database::Open(dir.path());
         QVERIFY(!opened.ok);
         QVERIFY(!opened.message.isEmpty());
+        QCOMPARE(opened.damaged, damaged);
         QVERIFY(!Database::IsOpen());
         QVERIFY(RunSql(QStringLiteral("select * from kh_table")).isNull());
         QCOMPARE(Digest(path), before);

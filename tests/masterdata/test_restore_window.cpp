@@ -42,6 +42,17 @@ QWidget* OpenWindow(const QString& name) {
     return nullptr;
 }
 
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
 bool HasCustomer(const QString& key) {
     const auto customer = FindCustomerByKey(key);
     return customer.ok() && customer->has_value();
@@ -158,6 +169,57 @@ private Q_SLOTS:
         QVERIFY(Database::IsOpen());
         QVERIFY(HasCustomer(QStringLiteral("{C1}")));
         QCOMPARE(ListBackups(db_->dir()).size(), 1);
+    }
+
+    // A damaged database in use does not stop the restore: it is kept as it was on disk.
+    void restoreOverADamagedDatabase() {
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), backupOf(Today().addDays(-1))).ok());
+        QVERIFY(db_->damageButKeepOpenable());
+        Database::Close();
+        const QByteArray damaged = Bytes(db_->filePath());
+        QVERIFY(Database::Open(db_->dir()).ok);
+
+        RestoreWindow* window = Open();
+        ClickRow(window->grid1, 1);
+        const QString kept = db_->dir() + QLatin1Char('/') + DamagedCopyName(Now());
+        MessageScript messages;
+        messages
+            .expect(QStringLiteral("当前数据将被所选备份替换（恢复前会先另存一份），"
+                                   "恢复后需要重新登录。是否恢复？"),
+                    MessageScript::Answer::Ok)
+            .expect(QStringLiteral("系统提示"),
+                    QStringLiteral("数据恢复成功。恢复前的数据库文件已损坏，已原样保留为:%1\n"
+                                   "请重新登录。")
+                        .arg(QDir::toNativeSeparators(kept)),
+                    MessageScript::Icon::Information);
+        window->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QVERIFY(Database::IsOpen());
+        QVERIFY(HasCustomer(QStringLiteral("{C1}")));
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt(), 1);
+        QCOMPARE(Bytes(kept), damaged);
+        QVERIFY(OpenWindow(QStringLiteral("Form9")));
+        // The damaged file is not offered as a backup.
+        QCOMPARE(ListBackups(db_->dir()).size(), 1);
+    }
+
+    void showsTheSpaceBackupsTake() {
+        const QDateTime first(QDate(2026, 1, 1), QTime(9, 0));
+        for (int i = 0; i < 2; ++i) {
+            WriteFile(db_->dir() + QLatin1Char('/') + SafetyCopyName(first.addDays(i)),
+                      QByteArray(3 * 1024 * 1024, 's'));
+        }
+        for (int i = 1; i <= 3; ++i) {
+            WriteFile(backupOf(Today().addDays(-i)), QByteArray(512 * 1024, 'd'));
+        }
+        RestoreWindow* window = Open();
+        QCOMPARE(window->grid1->rows(), 6);
+        QCOMPARE(window->Label2->text(), QStringLiteral("备份共占用 7.5 MB\n每日备份 3 个，1.5 MB；"
+                                                        "恢复前的数据 2 个，6.0 MB"));
     }
 };
 

@@ -1,6 +1,10 @@
+#include <sqlite3.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "app/current_operator.h"
@@ -239,6 +243,42 @@ private Q_SLOTS:
                  QStringLiteral("2027-01-20"));
         QVERIFY(w->isVisible());
         QCOMPARE(w->Text1[0]->text(), QStringLiteral("2.00"));
+    }
+
+    // Another program holds the write lock all through the wait: the save says the database is
+    // busy, writes nothing and keeps the form, and goes through once the other one is done.
+    void busyDatabaseKeepsTheForm() {
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(db_->filePath()).constData(), &other,
+                                 SQLITE_OPEN_READWRITE, nullptr),
+                 SQLITE_OK);
+        auto closeOther = qScopeGuard([other] { sqlite3_close_v2(other); });
+        QCOMPARE(sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
+
+        OrderEntryWindow* w = OpenOrderWindow();
+        FillOrder(w);
+        {
+            MessageScript messages;
+            messages.expect(QStringLiteral("系统提示"),
+                            QStringLiteral("数据库操作失败：数据库正忙，请稍后再试。（database is "
+                                           "locked）"),
+                            MessageScript::Icon::Stop);
+            w->Command1->click();
+            VERIFY_MESSAGES(messages);
+        }
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->Text4->text(), kPlate);
+        QCOMPARE(w->Text1[0]->text(), QStringLiteral("2.00"));
+        QCOMPARE(Count(QStringLiteral("kh_wx_table")), 0);
+
+        QCOMPARE(sqlite3_exec(other, "commit", nullptr, nullptr, nullptr), SQLITE_OK);
+        MessageScript messages;
+        messages.expect(QStringLiteral("是否打印？"), MessageScript::Answer::Cancel)
+            .expect(QStringLiteral("添加成功！"));
+        w->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(Count(QStringLiteral("kh_wx_table")), 1);
+        QCOMPARE(Count(QStringLiteral("kh_wx_mx_table")), 1);
     }
 
     void keyFiltersAndLeavingFields() {

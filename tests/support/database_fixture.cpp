@@ -79,6 +79,24 @@ QVariant TestDatabase::scalar(const QString& statement, const QVariantList& para
     return query.value(0);
 }
 
+bool TestDatabase::damageButKeepOpenable() {
+    exec(
+        QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where "
+                       "i < 2000) insert into kh_table (kh_code, kh_cph, kh_czname, kh_cx) "
+                       "select printf('{D%06d}', i), printf('津D%05d', i), '顾客', "
+                       "hex(randomblob(60)) from n"));
+    const int pageSize = scalar(QStringLiteral("pragma page_size")).toInt();
+    Database::Close();  // folds the log into the file
+    QFile file(filePath());
+    if (pageSize <= 0 || !file.open(QIODevice::ReadWrite) || file.size() < 8 * pageSize ||
+        !file.seek(file.size() - pageSize) ||
+        file.write(QByteArray(pageSize, '\x5a')) != pageSize) {
+        return false;
+    }
+    file.close();
+    return Database::Open(dir()).ok;
+}
+
 void TestDatabase::addCustomer(const Customer& c) {
     exec(QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, "
                         "kh_djdate, kh_txdate, kh_sfzh, kh_cx, kh_sfdgdh) "

@@ -28,6 +28,11 @@ public:
     // The single value of a query, for checks: "select count(*) from kh_table".
     static QVariant scalar(const QString& statement, const QVariantList& params = {});
 
+    // Closes the open database, adds customers enough for pages of their own and overwrites the
+    // last page with bytes no page holds: the file still opens, but a check finds the damage.
+    // Reopens it and returns whether it opened.
+    bool damageButKeepOpenable();
+
     // Stores the customer exactly as given, called flag included (fixture set-up).
     static void addCustomer(const Customer& customer);
     // A customer with every field filled, for tests that care about only some of them.

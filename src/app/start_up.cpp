@@ -1,0 +1,84 @@
+#include "app/start_up.h"
+
+#include "app/login_window.h"
+#include "data/backup.h"
+#include "data/database.h"
+#include "masterdata/backup_procedure.h"
+#include "masterdata/database_check.h"
+#include "masterdata/recovery_window.h"
+#include "ui/message_box.h"
+#include "ui/window_host.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("系统提示");
+const QString kChecking = QStringLiteral("正在检查备份文件，请稍候......");
+const QString kNoBackup = QStringLiteral("数据文件夹中没有检查无误的备份，无法从备份恢复。");
+const QString kDamaged = QStringLiteral("数据库文件已损坏。");
+const QString kReadOnly =
+    QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。");
+
+}  // namespace
+
+bool OfferRecovery(const QString& dataDir, const QString& problem, bool databaseOpen) {
+    Recovery recovery;
+    recovery.dataDir = dataDir;
+    recovery.problem = problem;
+    recovery.databaseOpen = databaseOpen;
+    RunWithProgress(nullptr, kChecking, [&recovery](const BackupOptions& options) {
+        recovery.backups = UsableBackups(recovery.dataDir, options, &recovery.rejected);
+        return DbOk();
+    });
+    if (recovery.backups.isEmpty()) {
+        const QString text = databaseOpen ? kDamaged + QLatin1Char('\n') + problem : problem;
+        ui::MessageBox::show(nullptr, kTitle, text + QStringLiteral("\n\n") + kNoBackup,
+                             ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
+        return false;
+    }
+    bool recovered = false;
+    auto* window = ui::WindowHost::instance<RecoveryWindow>();
+    window->load(recovery);
+    QObject::connect(window, &RecoveryWindow::recovered, [&recovered] { recovered = true; });
+    ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
+    return recovered;
+}
+
+StartUp StartProgram(const QString& dataDir) {
+    StartUp started;
+    const Database::OpenResult opened = Database::Open(dataDir);
+    // Tidying needs the folder's lock, which an open that refused a damaged file keeps too:
+    // the drafts may be another running program's otherwise.
+    if (opened.damaged || (opened.ok && !opened.readOnly)) {
+        RemoveDrafts(dataDir);
+        PruneSafetyCopies(dataDir);
+    }
+    if (!opened.ok) {
+        if (!opened.damaged) {
+            ui::MessageBox::show(nullptr, kTitle, opened.message, ui::MessageBox::Icon::Stop,
+                                 ui::MessageBox::Buttons::Ok);
+            return started;
+        }
+        if (!OfferRecovery(dataDir, opened.message, false)) {
+            return started;
+        }
+    }
+
+    bool declined = false;
+    if (opened.readOnly) {
+        ui::MessageBox::show(nullptr, kTitle, kReadOnly.arg(opened.message),
+                             ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
+    } else {
+        const database_modu::StartOfDay day = database_modu::StartOfDayBackup(nullptr);
+        // Working on with a damaged file is the operator's choice; the day's check would only
+        // tell again what the operator has just been told.
+        declined = day.damaged && !OfferRecovery(dataDir, day.problem, true);
+    }
+
+    started.login = new LoginWindow;
+    started.login->show();
+    // A folder that cannot be written cannot keep the day of the check either.
+    if (!declined && !opened.readOnly) {
+        started.check = DatabaseCheck::StartIfDue();
+    }
+    return started;
+}

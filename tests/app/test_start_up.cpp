@@ -1,0 +1,321 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/login_window.h"
+#include "app/start_up.h"
+#include "core/clock.h"
+#include "data/backup.h"
+#include "data/data_folder.h"
+#include "data/database.h"
+#include "masterdata/database_check.h"
+#include "masterdata/recovery_window.h"
+#include "masterdata/restore_window.h"
+#include "support/message_script.h"
+#include "support/modal_driver.h"
+#include "support/window_test.h"
+#include "ui/grid.h"
+#include "ui/grid_model.h"
+#include "ui/window_host.h"
+
+namespace {
+
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void ClickRow(ui::Grid* grid, int row) {
+    const QPoint centre = grid->visualRect(grid->gridModel()->index(row, 1)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+}
+
+int Customers() {
+    return TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt();
+}
+
+}  // namespace
+
+class TestStartUp : public WindowTest {
+    Q_OBJECT
+
+    QString file(const QString& name) const { return db_->dir() + QLatin1Char('/') + name; }
+    QString damagedCopy() const { return file(DamagedCopyName(Now())); }
+
+    // A backup of yesterday holding one customer, and one of the day before that is garbage.
+    void makeBackups() {
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), file(BackupFileName(Today().addDays(-1)))).ok());
+        QFile bad(file(BackupFileName(Today().addDays(-2))));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(QByteArray(8192, 'x'));
+    }
+
+private Q_SLOTS:
+    // A file that does not open is kept as it is, a checked backup goes in its place, and the
+    // day goes on as usual: the day's backup, then the login.
+    void damagedFileIsRecoveredFromABackup_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("empty") << "empty";
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("bad first page") << "header";
+    }
+    void damagedFileIsRecoveredFromABackup() {
+        QFETCH(QString, damage);
+        makeBackups();
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
+        Database::Close();
+        {
+            QFile live(db_->filePath());
+            QVERIFY(live.open(QIODevice::ReadWrite));
+            if (damage == QLatin1String("empty")) {
+                QVERIFY(live.resize(0));
+            } else if (damage == QLatin1String("truncated")) {
+                QVERIFY(live.resize(1000));
+            } else {
+                live.write(QByteArray(100, 'x'));
+            }
+        }
+        const QByteArray damaged = Bytes(db_->filePath());
+
+        MessageScript messages;
+        bool shown = false;
+        ScopedModalDriver driver([&](QWidget* window) {
+            auto* recovery = qobject_cast<RecoveryWindow*>(window);
+            QVERIFY(recovery);
+            shown = true;
+            QCOMPARE(recovery->objectName(), QStringLiteral("frmRecover"));
+            QCOMPARE(recovery->Label1->text(), QStringLiteral("数据库文件已损坏"));
+            QVERIFY(recovery->Label2->text().contains(QDir::toNativeSeparators(db_->filePath())));
+            QVERIFY(recovery->Label3->text().contains(
+                QStringLiteral("另有 1 个备份文件未通过检查，没有列出。")));
+            QCOMPARE(recovery->Command2->text(), QStringLiteral("退出"));
+            // Only the sound backup is offered.
+            QCOMPARE(recovery->grid1->rows(), 2);
+            QCOMPARE(recovery->grid1->cellText(1, 1), Today().addDays(-1).toString(Qt::ISODate));
+            QVERIFY(recovery->grid1->cellText(1, 2).endsWith(QLatin1String("KB")));
+            ClickRow(recovery->grid1, 1);
+            messages
+                .expect(QStringLiteral("系统提示"),
+                        QStringLiteral("将用 %1 的备份替换已损坏的数据库文件。是否恢复？")
+                            .arg(Today().addDays(-1).toString(Qt::ISODate)),
+                        MessageScript::Icon::Question, MessageScript::Answer::Ok)
+                .expect(QStringLiteral("系统提示"),
+                        QStringLiteral("数据恢复成功。已损坏的数据库文件已原样保留为:%1")
+                            .arg(QDir::toNativeSeparators(damagedCopy())),
+                        MessageScript::Icon::Information);
+            recovery->Command1->click();
+            QVERIFY(!recovery->isVisible());
+        });
+        StartUp started = StartProgram(db_->dir());
+        VERIFY_MESSAGES(messages);
+        QVERIFY(shown);
+        QVERIFY(started.login);
+        QVERIFY(started.login->isVisible());
+        QVERIFY(Database::IsOpen());
+        QCOMPARE(Customers(), 1);
+        QCOMPARE(Bytes(damagedCopy()), damaged);
+        QCOMPARE(CheckDatabaseFile(db_->filePath()), QString());
+        // The day's backup was made from the restored file, which counts as today's check.
+        QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
+        QVERIFY(!started.check);
+        QVERIFY(!QFileInfo::exists(db_->filePath() + QStringLiteral(".restore")));
+    }
+
+    // Without a backup to offer, or when the operator declines, the program ends as before and
+    // the file is left exactly as it was.
+    void damagedFileWithoutRecoveryEnds_data() {
+        QTest::addColumn<bool>("withBackup");
+        QTest::newRow("no sound backup") << false;
+        QTest::newRow("declined") << true;
+    }
+    void damagedFileWithoutRecoveryEnds() {
+        QFETCH(bool, withBackup);
+        if (withBackup) {
+            makeBackups();
+        }
+        Database::Close();
+        {
+            QFile live(db_->filePath());
+            QVERIFY(live.open(QIODevice::ReadWrite));
+            live.write(QByteArray(100, 'x'));
+        }
+        const QByteArray damaged = Bytes(db_->filePath());
+        const Database::OpenResult refused = Database::Open(db_->dir());
+        QVERIFY(refused.damaged);
+
+        MessageScript messages;
+        if (!withBackup) {
+            messages.expect(
+                QStringLiteral("系统提示"),
+                refused.message +
+                    QStringLiteral("\n\n数据文件夹中没有检查无误的备份，无法从备份恢复。"),
+                MessageScript::Icon::Stop);
+        }
+        ScopedModalDriver driver([&](QWidget* window) {
+            auto* recovery = qobject_cast<RecoveryWindow*>(window);
+            QVERIFY(withBackup && recovery);
+            recovery->Command2->click();
+        });
+        const StartUp started = StartProgram(db_->dir());
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!started.login);
+        QVERIFY(!Database::IsOpen());
+        QCOMPARE(Bytes(db_->filePath()), damaged);
+        QVERIFY(!QFileInfo::exists(damagedCopy()));
+    }
+
+    // Damage that lets the file open is found by the check of the day's backup: the operator
+    // is told and offered the same restore, and no failed backup is reported.
+    void damageFoundByTheDailyBackupOffersARestore_data() {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("restored") << true;
+        QTest::newRow("not now") << false;
+    }
+    void damageFoundByTheDailyBackupOffersARestore() {
+        QFETCH(bool, restore);
+        makeBackups();
+        QVERIFY(db_->damageButKeepOpenable());
+        Database::Close();
+        const QByteArray damaged = Bytes(db_->filePath());
+
+        MessageScript messages;
+        ScopedModalDriver driver([&](QWidget* window) {
+            auto* recovery = qobject_cast<RecoveryWindow*>(window);
+            QVERIFY(recovery);
+            QVERIFY2(recovery->Label2->text().startsWith(
+                         QStringLiteral("今天的自动备份发现数据库文件已损坏：")),
+                     qPrintable(recovery->Label2->text()));
+            QCOMPARE(recovery->Command2->text(), QStringLiteral("暂不恢复"));
+            if (!restore) {
+                recovery->Command2->click();
+                return;
+            }
+            ClickRow(recovery->grid1, 1);
+            messages
+                .expect(QStringLiteral("将用 %1 的备份替换已损坏的数据库文件。是否恢复？")
+                            .arg(Today().addDays(-1).toString(Qt::ISODate)),
+                        MessageScript::Answer::Ok)
+                .expect(QStringLiteral("数据恢复成功。已损坏的数据库文件已原样保留为:%1")
+                            .arg(QDir::toNativeSeparators(damagedCopy())));
+            recovery->Command1->click();
+        });
+        StartUp started = StartProgram(db_->dir());
+        VERIFY_MESSAGES(messages);
+        QVERIFY(started.login && started.login->isVisible());
+        QVERIFY(Database::IsOpen());
+        QVERIFY(!QFileInfo::exists(file(BackupFileName(Today()))));
+        if (restore) {
+            QCOMPARE(Customers(), 1);
+            QCOMPARE(Bytes(damagedCopy()), damaged);
+            QCOMPARE(CheckDatabaseFile(db_->filePath()), QString());
+        } else {
+            QCOMPARE(Bytes(db_->filePath()), damaged);
+            QVERIFY(!QFileInfo::exists(damagedCopy()));
+        }
+        // Nothing recorded the damaged file as checked, and the operator who chose to go on is
+        // not told again by the day's check.
+        QVERIFY(!LastGoodCheck(db_->dir()).isValid());
+        QCOMPARE(bool(started.check), restore);
+    }
+
+    // What a killed backup or restore left goes at the next start, and so do the oldest
+    // safety copies beyond five.
+    void startRemovesDraftsAndOldSafetyCopies() {
+        const QStringList drafts = {
+            QStringLiteral("database.db.restore"),
+            QString(BackupFileName(Today()) + QStringLiteral(".a1B2c3.part")),
+            SafetyCopyName(Now()) + QStringLiteral(".part")};
+        const QDateTime first(QDate(2026, 1, 1), QTime(9, 0));
+        QStringList safety;
+        for (int i = 0; i < 7; ++i) {
+            safety << SafetyCopyName(first.addDays(i));
+        }
+        for (const QString& name : drafts + safety + QStringList{QStringLiteral("notes.part")}) {
+            QFile made(file(name));
+            QVERIFY(made.open(QIODevice::WriteOnly));
+            made.write("x");
+        }
+        Database::Close();
+        StartUp started = StartProgram(db_->dir());
+        QVERIFY(started.login);
+        for (const QString& name : drafts) {
+            QVERIFY2(!QFileInfo::exists(file(name)), qPrintable(name));
+        }
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(QFileInfo::exists(file(safety[i])), i >= 2);
+        }
+        QVERIFY(QFileInfo::exists(file(QStringLiteral("notes.part"))));
+        QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
+    }
+
+    // Another program of ours has the folder: its drafts are its own business.
+    void draftsOfAProgramInTheFolderStay() {
+        const QString draft = file(BackupFileName(Today()) + QStringLiteral(".a1B2c3.part"));
+        {
+            QFile made(draft);
+            QVERIFY(made.open(QIODevice::WriteOnly));
+        }
+        Database::Close();
+        FolderLock other(db_->dir());
+        QCOMPARE(other.outcome(), FolderLock::Outcome::Locked);
+        QList<ui::MessageBox::Message> shown;
+        const ui::MessageBox::Handler previous =
+            ui::MessageBox::setScriptHandler([&shown](const ui::MessageBox::Message& message) {
+                shown << message;
+                return ui::MessageBox::Answer::Ok;
+            });
+        const StartUp started = StartProgram(db_->dir());
+        ui::MessageBox::setScriptHandler(previous);
+        QVERIFY(!started.login);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, ui::MessageBox::Icon::Stop);
+        QVERIFY(QFileInfo::exists(draft));
+    }
+
+    // The day's check runs in the background when the last good one is not of today; damage
+    // is reported with the offer to open the restore.
+    void backgroundCheckReportsDamage_data() {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("open the restore") << true;
+        QTest::newRow("not now") << false;
+    }
+    void backgroundCheckReportsDamage() {
+        QFETCH(bool, open);
+        QVERIFY(RecordGoodCheck(db_->dir(), Today().addDays(-1)));
+        QVERIFY(db_->damageButKeepOpenable());
+        MessageScript messages;
+        std::unique_ptr<DatabaseCheck> check = DatabaseCheck::StartIfDue();
+        QVERIFY(check);
+        messages.expect(
+            QStringLiteral("系统提示"),
+            QStringLiteral("数据库文件已损坏（%1）。\n请尽快从备份恢复，以免丢失更多数据。"
+                           "是否打开“数据恢复”？")
+                .arg(QuickCheckDatabaseFile(db_->filePath()).detail),
+            MessageScript::Icon::Stop,
+            open ? MessageScript::Answer::Ok : MessageScript::Answer::Cancel);
+        QTRY_VERIFY_WITH_TIMEOUT(check->isFinished(), 20000);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(int(check->result().health), int(FileCheck::Health::Damaged));
+        QCOMPARE(ui::WindowHost::find<RestoreWindow>() != nullptr, open);
+        QCOMPARE(LastGoodCheck(db_->dir()), Today().addDays(-1));
+    }
+
+    void backgroundCheckRunsOnceADay() {
+        std::unique_ptr<DatabaseCheck> check = DatabaseCheck::StartIfDue();
+        QVERIFY(check);
+        QTRY_VERIFY_WITH_TIMEOUT(check->isFinished(), 20000);
+        QCOMPARE(int(check->result().health), int(FileCheck::Health::Sound));
+        QCOMPARE(LastGoodCheck(db_->dir()), Today());
+        QVERIFY(!DatabaseCheck::StartIfDue());
+    }
+};
+
+QTEST_MAIN(TestStartUp)
+#include "test_start_up.moc"
