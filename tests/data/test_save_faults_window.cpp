@@ -166,7 +166,9 @@ QStringList StateOf(const QString& dir, bool listSafetyCopies) {
             continue;
         }
         const QString path = dir + QLatin1Char('/') + name;
-        const bool safety = name.startsWith(QStringLiteral("before-restore-"));
+        // Copies of a database that a restore replaced, kept under names of their own.
+        const bool safety = name.startsWith(QStringLiteral("before-restore-")) ||
+                            name.startsWith(QStringLiteral("damaged-"));
         QString line = QStringLiteral("file ") + (safety ? QStringLiteral("{safety copy}") : name);
         if (name.endsWith(QStringLiteral(".db"))) {
             const QString problem = CheckDatabaseFile(path);
@@ -432,8 +434,13 @@ Said TryPanelBackup(Attempt& attempt) {
 Said TryDailyBackup(Attempt& attempt) {
     AddSampleCustomer(QStringLiteral("{C1}"), kPlate, QStringLiteral("张三"));
     MessageScript messages;
-    attempt.armed([&] { database_modu::StartOfDayBackup(nullptr); });
+    database_modu::StartOfDay day;
+    attempt.armed([&] { day = database_modu::StartOfDayBackup(nullptr); });
     const Said said = Judge(messages, QStringLiteral("数据备份成功"));
+    if (day.damaged) {
+        // Told to the caller, which offers a restore instead of a message.
+        return said == Said::Nothing ? Said::Failure : Said::Nothing;
+    }
     return said == Said::Nothing ? Said::Success : said == Said::Success ? Said::Nothing : said;
 }
 
