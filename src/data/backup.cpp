@@ -787,7 +787,23 @@ DbStatus FinishRestore(const RestorePlan& plan) {
     }
     QFile::remove(wal);
     QFile::remove(plan.live + QStringLiteral("-shm"));
+    // A sound file in use keeps a second name until the restored one has opened, so putting it
+    // back is a rename, which works even on a full disk. The swap itself stays one rename, so a
+    // crash never leaves the folder without a database.
+    const QString previous = plan.live + QStringLiteral(".previous");
+    bool linked = false;
+    if (plan.damaged.isEmpty()) {
+        QFile::remove(previous);
+        linked = ::link(QFile::encodeName(plan.live).constData(),
+                        QFile::encodeName(previous).constData()) == 0;
+    }
+    auto dropPrevious = [&] {
+        if (linked) {
+            QFile::remove(previous);
+        }
+    };
     if (!plan.safety.isEmpty() && !Rename(plan.safetyDraft, plan.safety, &error)) {
+        dropPrevious();
         return giveUp(QStringLiteral("无法保存恢复前的数据：%1").arg(error));
     }
     if (!Rename(plan.staged, plan.live, &error)) {
@@ -801,17 +817,30 @@ DbStatus FinishRestore(const RestorePlan& plan) {
             }
             QFile::remove(plan.damaged);
         }
+        dropPrevious();
         return giveUp(QStringLiteral("无法替换数据库文件：%1").arg(error));
     }
     SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
     const Database::OpenResult opened = Database::Open(plan.dataDir);
     if (opened.ok) {
+        dropPrevious();
         PruneSafetyCopies(plan.dataDir);
         return DbOk();
     }
-    // The restored file is ours and sound, yet this program cannot use it (a newer schema,
-    // say): put the database that was in use back. The safety copy goes only once it is back.
-    if (!plan.damaged.isEmpty()) {
+    // The restored file is ours and sound, yet this program cannot use it (a newer schema, or
+    // no room to open it): put the database that was in use back. The safety copy goes only
+    // once it is back.
+    if (linked) {
+        // What the failed open left beside the restored file must not be applied to the old one.
+        QFile::remove(plan.live + QStringLiteral("-journal"));
+        QFile::remove(wal);
+        QFile::remove(plan.live + QStringLiteral("-shm"));
+        if (Rename(previous, plan.live, &error)) {
+            SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
+            QFile::remove(plan.safety);
+            Database::Open(plan.dataDir);
+        }
+    } else if (!plan.damaged.isEmpty()) {
         if (Rename(plan.damaged, plan.live, &error)) {
             if (walKept) {
                 Rename(keptWal, wal, &error);
