@@ -10,7 +10,7 @@ cmake --build build-fuzz -j"$(nproc)" --target fuzz_sheet_text fuzz_sheet_zip fu
     fuzz_sheet_format
 declare -A seeds=(
     [fuzz_sheet_text]="tests/data/*.csv"
-    [fuzz_sheet_zip]="tests/data/*.xlsx tests/data/*.ods"
+    [fuzz_sheet_zip]="tests/data/*.xlsx tests/data/*.ods tests/data/corpus/*/*.xlsx tests/data/corpus/*/*.ods"
     [fuzz_sheet_xls]="tests/data/*.xls"
     [fuzz_sheet_format]=""
 )
@@ -31,11 +31,7 @@ for target in "${!seeds[@]}"; do
             cp "$seed" "$corpus/"
         fi
     done
-    # The workbook library aborts on some documents (the program reads them in a child), so that
-    # target runs forked and goes on past its crashes; each one lands in the findings.
-    extra=()
-    [ "$target" = fuzz_sheet_zip ] && extra=(-fork=1 -ignore_crashes=1)
-    ( cd "$findings" && "../../fuzz/$target" "${extra[@]}" -max_total_time="$seconds" \
+    ( cd "$findings" && "../../fuzz/$target" -max_total_time="$seconds" \
         -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 "../../corpus/$target" \
         > "../$target.log" 2>&1 ) &
 done

@@ -21,8 +21,7 @@ bool IsEncryptedPackage(const QByteArray& data) {
 }
 
 bool IsOpenDocument(const QByteArray& data) {
-    // The first entry of an OpenDocument file is its uncompressed mime type.
-    return data.indexOf("application/vnd.oasis.opendocument.spreadsheet") == 38;
+    return IsOpenDocumentArchive(data);
 }
 
 QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) {

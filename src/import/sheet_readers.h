@@ -5,13 +5,13 @@
 
 #include "import/sheet_builder.h"
 
-// The readers behind ReadSheetFile. Each puts the first worksheet's cells into `builder` and
-// returns an empty text, or returns why the file cannot be read (the builder is then to be
+// The readers behind ReadSheetFile. Each puts the first visible worksheet's cells into `builder`
+// and returns an empty text, or returns why the file cannot be read (the builder is then to be
 // thrown away).
 enum class ZipWorkbook { Xlsx, Ods };
 QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
-// The same in this process, which the library may abort: for the child and for fuzzing only.
-QString ReadZipWorkbookInProcess(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
+// Whether a zip archive is an OpenDocument spreadsheet rather than an Office Open XML workbook.
+bool IsOpenDocumentArchive(const QByteArray& data);
 QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder);
 QString ReadCsvText(const QByteArray& data, SheetBuilder& builder);
 
@@ -29,4 +29,6 @@ inline const QString kEmptySheet = QStringLiteral("第一个工作表是空的")
 inline const QString kTooLong = QStringLiteral("工作表超过 1048576 行");
 inline const QString kUnknownEncoding =
     QStringLiteral("文件的文字既不是 UTF-8 也不是 GB18030 编码");
+// Why a cell cannot be read, after "第3行第5列是".
+inline const QString kFormulaWithoutResult = QStringLiteral("公式，无法读取其结果");
 }  // namespace sheet_error

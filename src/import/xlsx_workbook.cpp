@@ -1,0 +1,266 @@
+#include "import/xlsx_workbook.h"
+
+#include <QDir>
+#include <QUrl>
+#include <unordered_map>
+
+#include "import/number_format.h"
+#include "import/sheet_readers.h"
+
+namespace {
+
+// More distinct strings than a sheet of a million rows of customers needs; a bound on what a
+// hostile string table can make us hold.
+constexpr size_t kMaxSharedStrings = size_t(1) << 23;
+
+struct Relationship {
+    QString id;
+    QString type;
+    QString target;
+};
+
+bool TypeIs(const Relationship& relationship, QStringView kind) {
+    return relationship.type.endsWith(QLatin1Char('/') + kind.toString());
+}
+
+// A relationship's target as a part name: relative to the folder of the part that points to
+// it, or from the package root when it starts with "/".
+QString ResolveTarget(const QString& folder, const QString& target) {
+    const QString decoded = QUrl::fromPercentEncoding(target.toUtf8());
+    QString path =
+        QDir::cleanPath(decoded.startsWith(QLatin1Char('/')) ? decoded : folder + decoded);
+    while (path.startsWith(QLatin1Char('/'))) {
+        path.remove(0, 1);
+    }
+    return path.startsWith(QLatin1String("..")) ? QString() : path;
+}
+
+QString FolderOf(const QString& part) {
+    return part.left(part.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString RelationshipsPart(const QString& part) {
+    return FolderOf(part) + QStringLiteral("_rels/") +
+           part.mid(part.lastIndexOf(QLatin1Char('/')) + 1) + QStringLiteral(".rels");
+}
+
+// The relationships of `part`, their targets resolved; none when it has no relationships part.
+std::vector<Relationship> ReadRelationships(ZipArchive& archive, const QString& part) {
+    std::vector<Relationship> relationships;
+    ZipXmlPart xml(archive, RelationshipsPart(part));
+    const QString folder = FolderOf(part);
+    while (xml.next() != QXmlStreamReader::Invalid) {
+        if (!xml.xml().isStartElement() || xml.xml().name() != u"Relationship") {
+            continue;
+        }
+        const QXmlStreamAttributes attributes = xml.xml().attributes();
+        if (XmlAttribute(attributes, u"TargetMode") == u"External") {
+            continue;
+        }
+        relationships.push_back(
+            {XmlAttribute(attributes, u"Id").toString(),
+             XmlAttribute(attributes, u"Type").toString(),
+             ResolveTarget(folder, XmlAttribute(attributes, u"Target").toString())});
+    }
+    return relationships;
+}
+
+const Relationship* FindByType(const std::vector<Relationship>& relationships, QStringView kind) {
+    for (const Relationship& relationship : relationships) {
+        if (TypeIs(relationship, kind)) {
+            return &relationship;
+        }
+    }
+    return nullptr;
+}
+
+// The sheet's relationship id: r:id, whichever namespace prefix the file gives it.
+QStringView RelationshipId(const QXmlStreamAttributes& attributes) {
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        if (attribute.name() == u"id" && !attribute.namespaceUri().isEmpty()) {
+            return attribute.value();
+        }
+    }
+    return {};
+}
+
+bool IsTrue(QStringView value) {
+    return value == u"1" || value == u"true";
+}
+
+}  // namespace
+
+QString ReadXlsxWorkbook(ZipArchive& archive, XlsxWorkbook& workbook) {
+    const std::vector<Relationship> package = ReadRelationships(archive, QStringLiteral(""));
+    const Relationship* document = FindByType(package, u"officeDocument");
+    const QString workbookPart =
+        document != nullptr ? document->target : QStringLiteral("xl/workbook.xml");
+    const std::vector<Relationship> parts = ReadRelationships(archive, workbookPart);
+    if (const Relationship* strings = FindByType(parts, u"sharedStrings")) {
+        workbook.stringsPart = strings->target;
+    }
+    if (const Relationship* styles = FindByType(parts, u"styles")) {
+        workbook.stylesPart = styles->target;
+    }
+
+    ZipXmlPart xml(archive, workbookPart);
+    if (!xml.found()) {
+        return sheet_error::kDamaged;
+    }
+    bool date1904 = false;
+    QString firstHiddenName;
+    QString firstHiddenPart;
+    while (xml.next() != QXmlStreamReader::Invalid) {
+        if (!xml.xml().isStartElement()) {
+            continue;
+        }
+        const QXmlStreamAttributes attributes = xml.xml().attributes();
+        if (xml.xml().name() == u"workbookPr") {
+            date1904 = IsTrue(XmlAttribute(attributes, u"date1904"));
+            continue;
+        }
+        if (xml.xml().name() != u"sheet") {
+            continue;
+        }
+        // Chart, dialog and macro sheets hold no cells to read.
+        const QStringView id = RelationshipId(attributes);
+        const Relationship* sheet = nullptr;
+        for (const Relationship& relationship : parts) {
+            if (relationship.id == id && TypeIs(relationship, u"worksheet")) {
+                sheet = &relationship;
+            }
+        }
+        if (sheet == nullptr || sheet->target.isEmpty()) {
+            continue;
+        }
+        const QStringView state = XmlAttribute(attributes, u"state");
+        if (state == u"hidden" || state == u"veryHidden") {
+            if (firstHiddenPart.isEmpty()) {
+                firstHiddenName = XmlAttribute(attributes, u"name").toString();
+                firstHiddenPart = sheet->target;
+            }
+            continue;
+        }
+        if (workbook.visibleWorksheets++ == 0) {
+            workbook.sheetName = XmlAttribute(attributes, u"name").toString();
+            workbook.sheetPart = sheet->target;
+        }
+    }
+    if (xml.failed()) {
+        return {};  // the archive's status says why
+    }
+    // A workbook whose worksheets are all hidden still has them.
+    if (workbook.visibleWorksheets == 0 && !firstHiddenPart.isEmpty()) {
+        workbook.sheetName = firstHiddenName;
+        workbook.sheetPart = firstHiddenPart;
+        workbook.visibleWorksheets = 1;
+    }
+    workbook.origin = date1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
+    return workbook.sheetPart.isEmpty() ? sheet_error::kNoSheet : QString();
+}
+
+std::vector<bool> ReadXlsxDateStyles(ZipArchive& archive, const QString& part) {
+    std::unordered_map<qint64, std::string> codes;
+    std::vector<qint64> cellFormats;
+    ZipXmlPart xml(archive, part);
+    // Cell formats of cells are in <cellXfs>; those of named styles and of differential
+    // formatting look alike but are not referenced by cells.
+    bool inCellFormats = false;
+    for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::Invalid;) {
+        const QStringView name = xml.xml().name();
+        if (token == QXmlStreamReader::EndElement && name == u"cellXfs") {
+            inCellFormats = false;
+        }
+        if (token != QXmlStreamReader::StartElement) {
+            continue;
+        }
+        const QXmlStreamAttributes attributes = xml.xml().attributes();
+        if (name == u"numFmt") {
+            codes[XmlAttribute(attributes, u"numFmtId").toLongLong()] =
+                XmlAttribute(attributes, u"formatCode").toString().toStdString();
+        } else if (name == u"cellXfs") {
+            inCellFormats = true;
+        } else if (name == u"xf" && inCellFormats) {
+            cellFormats.push_back(XmlAttribute(attributes, u"numFmtId").toLongLong());
+        }
+    }
+    std::vector<bool> dates;
+    dates.reserve(cellFormats.size());
+    for (const qint64 format : cellFormats) {
+        const auto code = codes.find(format);
+        dates.push_back(
+            format >= 0 &&
+            IsDateFormat(size_t(format), code == codes.end() ? std::string_view() : code->second));
+    }
+    return dates;
+}
+
+std::vector<QString> ReadXlsxSharedStrings(ZipArchive& archive, const QString& part) {
+    std::vector<QString> strings;
+    ZipXmlPart xml(archive, part);
+    for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::Invalid;) {
+        if (token != QXmlStreamReader::StartElement || xml.xml().name() != u"si") {
+            continue;
+        }
+        if (strings.size() >= kMaxSharedStrings) {
+            archive.fail(ZipArchive::Status::TooBig);
+            break;
+        }
+        strings.push_back(ReadXlsxRichText(xml));
+    }
+    return strings;
+}
+
+QString ReadXlsxRichText(ZipXmlPart& part) {
+    QString text;
+    int inText = 0;
+    for (int depth = 1; depth > 0;) {
+        switch (part.next()) {
+            case QXmlStreamReader::StartElement:
+                if (part.xml().name() == u"rPh") {
+                    part.skipElement();
+                    break;
+                }
+                ++depth;
+                inText += part.xml().name() == u"t";
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                inText -= inText > 0 && part.xml().name() == u"t";
+                break;
+            case QXmlStreamReader::Characters:
+                if (inText > 0 && !part.append(text, part.xml().text())) {
+                    return {};
+                }
+                break;
+            case QXmlStreamReader::Invalid:
+                return {};
+            default:
+                break;
+        }
+    }
+    return DecodeXlsxEscapes(text);
+}
+
+QString DecodeXlsxEscapes(const QString& text) {
+    if (!text.contains(QLatin1String("_x"))) {
+        return text;
+    }
+    QString decoded;
+    decoded.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // "_x000D_" is one character; "_x005F_" escapes a literal "_" of such a pattern.
+        if (text.at(i) == QLatin1Char('_') && i + 6 < text.size() &&
+            text.at(i + 1) == QLatin1Char('x') && text.at(i + 6) == QLatin1Char('_')) {
+            bool ok = false;
+            const uint code = QStringView(text).mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                decoded += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        decoded += text.at(i);
+    }
+    return decoded;
+}
