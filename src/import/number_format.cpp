@@ -1,6 +1,7 @@
 #include "import/number_format.h"
 
 #include <algorithm>
+#include <vector>
 
 // Number formats that show a day: the built-in date formats, and codes that name a day or a
 // year outside quotes, escapes and brackets.
@@ -31,4 +32,35 @@ bool IsDateFormat(size_t builtin, std::string_view code) {
         }
     }
     return false;
+}
+
+std::optional<std::string> LiteralFormatText(std::string_view code, double value) {
+    std::vector<std::string> sections(1);
+    bool quoted = false;
+    for (const char c : code) {
+        if (c == '"') {
+            quoted = !quoted;
+            sections.back() += c;
+        } else if (c == ';' && !quoted) {
+            sections.emplace_back();
+        } else {
+            sections.back() += c;
+        }
+    }
+    if (quoted || sections.size() > 4) {
+        return std::nullopt;
+    }
+    for (const std::string& section : sections) {
+        if (section.size() < 2 || section.front() != '"' || section.back() != '"' ||
+            section.find('"', 1) != section.size() - 1) {
+            return std::nullopt;
+        }
+    }
+    size_t pick = 0;
+    if (value < 0 && sections.size() > 1) {
+        pick = 1;
+    } else if (value == 0 && sections.size() > 2) {
+        pick = 2;
+    }
+    return sections[pick].substr(1, sections[pick].size() - 2);
 }

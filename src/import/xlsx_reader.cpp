@@ -1,6 +1,7 @@
 #include <QDate>
 
 #include "core/date_text.h"
+#include "import/number_format.h"
 #include "import/sheet_readers.h"
 #include "import/xlsx_workbook.h"
 #include "import/zip_workbook.h"
@@ -44,7 +45,7 @@ public:
         : archive_(archive),
           workbook_(workbook),
           builder_(builder),
-          dateStyles_(ReadXlsxDateStyles(archive, workbook.stylesPart)),
+          formats_(ReadXlsxCellFormats(archive, workbook.stylesPart)),
           strings_(ReadXlsxSharedStrings(archive, workbook.stringsPart)) {}
 
     QString read() {
@@ -115,8 +116,9 @@ private:
             }
         }
         // Without the value it showed when saved, a formula cell cannot be read; saying so
-        // beats an empty cell the shop would not notice.
-        if (cell.formula && !cell.hasValue) {
+        // beats an empty cell the shop would not notice. Some writers leave an empty value;
+        // only a text result may really be empty.
+        if (cell.formula && (!cell.hasValue || (cell.value.isEmpty() && cell.type != u"str"))) {
             builder_.setUnreadable(row, column, sheet_error::kFormulaWithoutResult);
             return true;
         }
@@ -164,10 +166,14 @@ private:
         if (!ok) {
             return value;
         }
-        if (cell.style >= 0 && cell.style < qint64(dateStyles_.size()) &&
-            dateStyles_[size_t(cell.style)]) {
-            if (const std::optional<QString> date = SerialDateText(number, workbook_.origin)) {
-                return date;
+        if (cell.style >= 0 && cell.style < qint64(formats_.size())) {
+            const XlsxCellFormat& format = formats_[size_t(cell.style)];
+            if (format.date) {
+                if (const std::optional<QString> date = SerialDateText(number, workbook_.origin)) {
+                    return date;
+                }
+            } else if (!format.literal.empty()) {
+                return QString::fromStdString(*LiteralFormatText(format.literal, number));
             }
         }
         return NumberCellText(number);
@@ -176,7 +182,7 @@ private:
     ZipArchive& archive_;
     const XlsxWorkbook& workbook_;
     SheetBuilder& builder_;
-    const std::vector<bool> dateStyles_;
+    const std::vector<XlsxCellFormat> formats_;
     const std::vector<QString> strings_;
 };
 

@@ -159,7 +159,7 @@ QString ReadXlsxWorkbook(ZipArchive& archive, XlsxWorkbook& workbook) {
     return workbook.sheetPart.isEmpty() ? sheet_error::kNoSheet : QString();
 }
 
-std::vector<bool> ReadXlsxDateStyles(ZipArchive& archive, const QString& part) {
+std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QString& part) {
     std::unordered_map<qint64, std::string> codes;
     std::vector<qint64> cellFormats;
     ZipXmlPart xml(archive, part);
@@ -184,15 +184,19 @@ std::vector<bool> ReadXlsxDateStyles(ZipArchive& archive, const QString& part) {
             cellFormats.push_back(XmlAttribute(attributes, u"numFmtId").toLongLong());
         }
     }
-    std::vector<bool> dates;
-    dates.reserve(cellFormats.size());
-    for (const qint64 format : cellFormats) {
-        const auto code = codes.find(format);
-        dates.push_back(
-            format >= 0 &&
-            IsDateFormat(size_t(format), code == codes.end() ? std::string_view() : code->second));
+    std::vector<XlsxCellFormat> formats;
+    formats.reserve(cellFormats.size());
+    for (const qint64 id : cellFormats) {
+        const auto code = codes.find(id);
+        const std::string_view text = code == codes.end() ? std::string_view() : code->second;
+        XlsxCellFormat format;
+        format.date = id >= 0 && IsDateFormat(size_t(id), text);
+        if (!format.date && LiteralFormatText(text, 1)) {
+            format.literal = text;
+        }
+        formats.push_back(std::move(format));
     }
-    return dates;
+    return formats;
 }
 
 std::vector<QString> ReadXlsxSharedStrings(ZipArchive& archive, const QString& part) {

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "import/zip_archive.h"
@@ -23,8 +24,13 @@ struct XlsxWorkbook {
 // why the file has no worksheet to read.
 QString ReadXlsxWorkbook(ZipArchive& archive, XlsxWorkbook& workbook);
 
-// For each cell format of the workbook's styles, whether it shows a date.
-std::vector<bool> ReadXlsxDateStyles(ZipArchive& archive, const QString& part);
+// What a cell format of the workbook's styles makes of a number.
+struct XlsxCellFormat {
+    bool date = false;
+    // A format of quoted text alone (a truth value's), else empty.
+    std::string literal;
+};
+std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QString& part);
 
 // The shared strings, each as its cells show it.
 std::vector<QString> ReadXlsxSharedStrings(ZipArchive& archive, const QString& part);
