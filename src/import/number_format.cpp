@@ -1,15 +1,29 @@
 #include "import/number_format.h"
 
+#include <QtGlobal>
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() &&
+           std::equal(start.begin(), start.end(), text.begin(), [](char a, char b) {
+               return std::toupper(uchar(a)) == std::toupper(uchar(b));
+           });
+}
+
+}  // namespace
+
 // Number formats that show a day: the built-in date formats, and codes that name a day or a
-// year outside quotes, escapes and brackets.
+// year outside quotes, escapes and brackets, or ask for the system's long date ([$-F800]).
 bool IsDateFormat(size_t builtin, std::string_view code) {
+    // 32 to 35, 55 and 56 are times of day in the East Asian workbooks that use them.
     if (code.empty()) {
         return (builtin >= 14 && builtin <= 17) || builtin == 22 ||
-               (builtin >= 27 && builtin <= 31) || (builtin >= 34 && builtin <= 36) ||
-               (builtin >= 50 && builtin <= 58);
+               (builtin >= 27 && builtin <= 31) || builtin == 36 ||
+               (builtin >= 50 && builtin <= 54) || builtin == 57 || builtin == 58;
     }
     bool quoted = false;
     int bracket = 0;
@@ -22,6 +36,9 @@ bool IsDateFormat(size_t builtin, std::string_view code) {
         } else if (c == '\\' || c == '_' || c == '*') {
             ++i;
         } else if (c == '[') {
+            if (StartsWithNoCase(code.substr(i + 1), "$-F800]")) {
+                return true;
+            }
             ++bracket;
         } else if (c == ']') {
             bracket = std::max(0, bracket - 1);
