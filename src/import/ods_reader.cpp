@@ -151,13 +151,19 @@ private:
             }
             column = std::min<qint64>(column + cellRepeat, kSheetColumnCount);
         }
-        if (hasText) {
-            for (qint64 i = 0; i < repeat && !builder_.tooLong(); ++i) {
-                for (int c = 0; c < kSheetColumnCount; ++c) {
-                    if (!cells[size_t(c)].isEmpty()) {
-                        builder_.setCell(row_ + i, c, cells[size_t(c)]);
-                    }
+        auto put = [&](qint64 row) {
+            for (int c = 0; c < kSheetColumnCount; ++c) {
+                if (!cells[size_t(c)].isEmpty()) {
+                    builder_.setCell(row, c, cells[size_t(c)]);
                 }
+            }
+        };
+        if (hasText && row_ + repeat > SheetBuilder::kMaxRows) {
+            // Past the last row the sheet is too long; the rows before need not be filled.
+            put(SheetBuilder::kMaxRows);
+        } else if (hasText) {
+            for (qint64 i = 0; i < repeat; ++i) {
+                put(row_ + i);
             }
         }
         row_ += repeat;

@@ -140,6 +140,22 @@ private Q_SLOTS:
             << "uncounted.xlsx" << contents(DataFile("import_uncounted_entry.xlsx")) << damaged;
         QTest::newRow("entry packed past the end")
             << "oversized.xlsx" << contents(DataFile("import_oversized_entry.xlsx")) << damaged;
+        // Archives that ask for too much or lie about themselves.
+        QTest::newRow("string longer than any cell")
+            << "long.xlsx" << contents(DataFile("import_long_text.xlsx")) << "文件太大";
+        QTest::newRow("entry bigger than the directory says")
+            << "understated.xlsx" << contents(DataFile("import_understated_size.xlsx")) << damaged;
+        QTest::newRow("cell pointing past the string table")
+            << "missing.xlsx" << contents(DataFile("import_missing_string.xlsx")) << damaged;
+        QTest::newRow("chart sheet only")
+            << "chart.xlsx" << contents(DataFile("import_only_chart_sheet.xlsx"))
+            << "文件中没有工作表";
+        QTest::newRow("row repeated past the last row")
+            << "repeated.ods" << contents(DataFile("import_rows_past_the_end.ods"))
+            << "工作表超过 1048576 行";
+        QTest::newRow("ods with a password")
+            << "locked.ods" << contents(DataFile("import_encrypted.ods"))
+            << "文件有密码保护，请先在表格软件中取消密码再导入";
         QTest::newRow("empty file") << "empty.xlsx" << QByteArray() << "文件是空的";
         QTest::newRow("unsupported kind")
             << "customers.txt" << QByteArray("a,b\n")

@@ -124,6 +124,34 @@ private Q_SLOTS:
                                     .arg(RowText(got), RowText(want))));
         }
     }
+
+    // The first worksheet a shop sees, and how many it sees, whatever comes before it.
+    void theFirstVisibleWorksheetIsRead_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<int>("worksheets");
+        QTest::newRow("hidden first") << "openpyxl/hidden_first_sheet.xlsx"
+                                      << "客户" << 2;
+        QTest::newRow("chart sheet first") << "xlsxwriter/chartsheet_first.xlsx"
+                                           << "客户" << 1;
+        QTest::newRow("hidden, very hidden") << "variants/hidden_sheets.xlsx"
+                                             << "客户" << 1;
+        QTest::newRow("ids from 2") << "variants/deleted_first_sheet.xlsx"
+                                    << "客户" << 2;
+        QTest::newRow("ods hidden first") << "libreoffice/hidden_first_sheet.ods"
+                                          << "客户" << 2;
+        QTest::newRow("ods") << "libreoffice/features.ods"
+                             << "客户" << 2;
+    }
+    void theFirstVisibleWorksheetIsRead() {
+        QFETCH(QString, path);
+        QFETCH(QString, sheet);
+        QFETCH(int, worksheets);
+        const SheetFile file = ReadSheetFile(kCorpus + QLatin1Char('/') + path);
+        QVERIFY2(file.ok(), qPrintable(file.error));
+        QCOMPARE(file.sheetName, sheet);
+        QCOMPARE(file.worksheets, worksheets);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkbookCorpus)
