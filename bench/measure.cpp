@@ -5,6 +5,11 @@
 #include <QProcess>
 #include <QTextStream>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 double ResidentMb() {
@@ -48,6 +53,59 @@ double CommandSeconds(const QString& program, const QStringList& arguments) {
         return -1;
     }
     return double(timer.nsecsElapsed()) / 1e9;
+}
+
+void ResetPeakResident() {
+    // Writing 5 there sets the peak back to what the process holds now.
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly)) {
+        refs.write("5");
+    }
+}
+
+double PeakResidentMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+    }
+    return 0;
+}
+
+CommandCost RunCommand(const QString& program, const QStringList& arguments) {
+    std::vector<QByteArray> texts{QFile::encodeName(program)};
+    for (const QString& argument : arguments) {
+        texts.push_back(argument.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& text : texts) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    CommandCost cost;
+    int status = 0;
+    struct rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return cost;
+    }
+    cost.seconds = double(timer.nsecsElapsed()) / 1e9;
+    cost.peakMb = double(usage.ru_maxrss) / 1024.0;
+    return cost;
 }
 
 void PrintRow(const QString& what, const QString& figure, const QString& note) {

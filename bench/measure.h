@@ -18,4 +18,16 @@ double MedianSeconds(int runs, const std::function<void()>& work);
 // Seconds a command takes from start to exit, stdout to /dev/null; negative when it failed.
 double CommandSeconds(const QString& program, const QStringList& arguments);
 
+// The most resident memory this process held since ResetPeakResident(), in MB.
+void ResetPeakResident();
+double PeakResidentMb();
+
+// Runs a command to its end, its output to /dev/null: the seconds it took (negative when it
+// failed) and the most resident memory it or a process it waited for held, in MB.
+struct CommandCost {
+    double seconds = -1;
+    double peakMb = 0;
+};
+CommandCost RunCommand(const QString& program, const QStringList& arguments);
+
 void PrintRow(const QString& what, const QString& figure, const QString& note = QString());

@@ -1,4 +1,5 @@
 #include <QDate>
+#include <future>
 
 #include "core/date_text.h"
 #include "import/number_format.h"
@@ -13,15 +14,15 @@ namespace {
 bool ParseCellReference(QStringView text, qint64& row, qint64& column) {
     qsizetype i = 0;
     qint64 letters = 0;
-    for (; i < text.size() && i < 3 && text[i] >= u'A' && text[i] <= u'Z'; ++i) {
-        letters = letters * 26 + (text[i].unicode() - u'A' + 1);
+    for (; i < text.size() && i < 3 && text[i].isLetter() && text[i].unicode() < 128; ++i) {
+        letters = letters * 26 + (text[i].toUpper().unicode() - u'A' + 1);
     }
-    if (i == 0 || i == text.size() || letters > 16384) {
+    if (i == 0 || i == text.size() || letters > 16384 || !text[i].isDigit()) {
         return false;
     }
     bool ok = false;
     const qint64 number = text.mid(i).toLongLong(&ok);
-    if (!ok || number < 1 || !text[i].isDigit()) {
+    if (!ok || number < 1) {
         return false;
     }
     row = number - 1;
@@ -29,14 +30,33 @@ bool ParseCellReference(QStringView text, qint64& row, qint64& column) {
     return true;
 }
 
-// One <c> element as the sheet holds it.
-struct Cell {
-    QString type;
-    qint64 style = 0;
-    bool formula = false;
-    bool hasValue = false;
-    QString value;
-    QString inlineText;
+// The t attribute of a cell.
+enum class CellType { Number, SharedString, InlineString, FormulaString, Error, Boolean, Date };
+
+CellType ParseCellType(QStringView type) {
+    if (type == u"s") {
+        return CellType::SharedString;
+    }
+    if (type == u"inlineStr") {
+        return CellType::InlineString;
+    }
+    if (type == u"str") {
+        return CellType::FormulaString;
+    }
+    if (type == u"e") {
+        return CellType::Error;
+    }
+    if (type == u"b") {
+        return CellType::Boolean;
+    }
+    return type == u"d" ? CellType::Date : CellType::Number;
+}
+
+// A cell that shows a shared string, kept until the strings are read.
+struct StringCell {
+    qint64 row;
+    qint64 column;
+    qint64 index;
 };
 
 class SheetReader {
@@ -45,10 +65,39 @@ public:
         : archive_(archive),
           workbook_(workbook),
           builder_(builder),
-          formats_(ReadXlsxCellFormats(archive, workbook.stylesPart)),
-          strings_(ReadXlsxSharedStrings(archive, workbook.stringsPart)) {}
+          formats_(ReadXlsxCellFormats(archive, workbook.stylesPart)) {}
 
+    // Reads the cells, the shared strings on a thread of their own meanwhile: the two are the
+    // bulk of a workbook.
     QString read() {
+        std::future<std::pair<std::vector<QString>, ZipArchive::Status>> strings;
+        if (!workbook_.stringsPart.isEmpty()) {
+            strings = std::async(std::launch::async, [this] {
+                ZipArchive own(archive_.data());
+                std::vector<QString> read = ReadXlsxSharedStrings(own, workbook_.stringsPart);
+                return std::make_pair(std::move(read), own.status());
+            });
+        }
+        const QString reason = readCells();
+        if (strings.valid()) {
+            auto [texts, status] = strings.get();
+            archive_.fail(status);
+            for (const StringCell& cell : stringCells_) {
+                if (cell.index >= qint64(texts.size())) {
+                    return sheet_error::kDamaged;
+                }
+                if (!texts[size_t(cell.index)].isEmpty()) {
+                    builder_.setCell(cell.row, cell.column, texts[size_t(cell.index)]);
+                }
+            }
+        } else if (!stringCells_.empty()) {
+            return sheet_error::kDamaged;
+        }
+        return reason;
+    }
+
+private:
+    QString readCells() {
         ZipXmlPart xml(archive_, workbook_.sheetPart);
         if (!xml.found()) {
             return sheet_error::kDamaged;
@@ -64,16 +113,9 @@ public:
             if (token != QXmlStreamReader::StartElement) {
                 continue;
             }
-            if (xml.xml().name() == u"row") {
-                const QStringView number = XmlAttribute(xml.xml().attributes(), u"r");
-                bool ok = number.isEmpty();
-                row = ok ? row + 1 : number.toLongLong(&ok) - 1;
-                if (!ok || row < 0) {
-                    return sheet_error::kDamaged;
-                }
-                nextColumn = 0;
-            } else if (xml.xml().name() == u"c") {
-                const QStringView reference = XmlAttribute(xml.xml().attributes(), u"r");
+            if (xml.xml().name() == u"c") {
+                const QXmlStreamAttributes attributes = xml.xml().attributes();
+                const QStringView reference = XmlAttribute(attributes, u"r");
                 qint64 column = nextColumn;
                 if (!reference.isEmpty() && !ParseCellReference(reference, row, column)) {
                     return sheet_error::kDamaged;
@@ -81,20 +123,30 @@ public:
                 nextColumn = column + 1;
                 if (row < 0 || column >= kSheetColumnCount) {
                     xml.skipElement();
-                } else if (!readCell(xml, row, column)) {
+                } else if (!readCell(xml, attributes, row, column)) {
                     return sheet_error::kDamaged;
                 }
+            } else if (xml.xml().name() == u"row") {
+                const QStringView number = XmlAttribute(xml.xml().attributes(), u"r");
+                bool ok = number.isEmpty();
+                row = ok ? row + 1 : number.toLongLong(&ok) - 1;
+                if (!ok || row < 0) {
+                    return sheet_error::kDamaged;
+                }
+                nextColumn = 0;
             }
         }
         return {};
     }
 
-private:
-    bool readCell(ZipXmlPart& xml, qint64 row, qint64 column) {
-        Cell cell;
-        const QXmlStreamAttributes attributes = xml.xml().attributes();
-        cell.type = XmlAttribute(attributes, u"t").toString();
-        cell.style = XmlAttribute(attributes, u"s").toLongLong();
+    bool readCell(ZipXmlPart& xml, const QXmlStreamAttributes& attributes, qint64 row,
+                  qint64 column) {
+        const CellType type = ParseCellType(XmlAttribute(attributes, u"t"));
+        const qint64 style = XmlAttribute(attributes, u"s").toLongLong();
+        bool formula = false;
+        bool hasValue = false;
+        QString inlineText;
+        value_.resize(0);
         for (int depth = 1; depth > 0;) {
             const QXmlStreamReader::TokenType token = xml.next();
             if (token == QXmlStreamReader::Invalid) {
@@ -105,12 +157,12 @@ private:
             } else if (token == QXmlStreamReader::StartElement) {
                 const QStringView name = xml.xml().name();
                 if (name == u"v") {
-                    cell.value = xml.elementText();
-                    cell.hasValue = true;
+                    xml.elementText(value_);
+                    hasValue = true;
                 } else if (name == u"is") {
-                    cell.inlineText = ReadXlsxRichText(xml);
+                    inlineText = ReadXlsxRichText(xml);
                 } else {
-                    cell.formula = cell.formula || name == u"f";
+                    formula = formula || name == u"f";
                     xml.skipElement();
                 }
             }
@@ -118,59 +170,60 @@ private:
         // Without the value it showed when saved, a formula cell cannot be read; saying so
         // beats an empty cell the shop would not notice. Some writers leave an empty value;
         // only a text result may really be empty.
-        if (cell.formula && (!cell.hasValue || (cell.value.isEmpty() && cell.type != u"str"))) {
+        if (formula && (!hasValue || (value_.isEmpty() && type != CellType::FormulaString))) {
             builder_.setUnreadable(row, column, sheet_error::kFormulaWithoutResult);
             return true;
         }
-        std::optional<QString> text = cellText(cell);
-        if (!text) {
-            return false;
+        if (type == CellType::SharedString) {
+            bool ok = false;
+            const qint64 index = QStringView(value_).trimmed().toLongLong(&ok);
+            if (!ok || index < 0) {
+                return false;
+            }
+            stringCells_.push_back({row, column, index});
+            return true;
         }
-        if (!text->isEmpty()) {
-            builder_.setCell(row, column, *text);
+        if (type == CellType::InlineString && inlineText.isEmpty() && hasValue) {
+            inlineText = DecodeXlsxEscapes(value_);
+        }
+        const QString text =
+            type == CellType::InlineString ? inlineText : cellText(type, style, value_);
+        if (!text.isEmpty()) {
+            builder_.setCell(row, column, text);
         }
         return true;
     }
 
-    // The cell's text as its workbook shows it; nothing for a cell that points to a string the
-    // workbook does not have.
-    std::optional<QString> cellText(const Cell& cell) const {
-        if (cell.type == u"s") {
-            bool ok = false;
-            const qint64 index = cell.value.trimmed().toLongLong(&ok);
-            if (!ok || index < 0 || index >= qint64(strings_.size())) {
-                return std::nullopt;
+    // A cell's text as its workbook shows it, from its value.
+    QString cellText(CellType type, qint64 style, const QString& value) const {
+        switch (type) {
+            case CellType::FormulaString:
+            case CellType::Error:
+                return DecodeXlsxEscapes(value);
+            case CellType::Boolean: {
+                const QStringView truth = QStringView(value).trimmed();
+                return truth == u"1" || truth == u"true" ? QStringLiteral("TRUE")
+                                                         : QStringLiteral("FALSE");
             }
-            return strings_[size_t(index)];
+            case CellType::Date: {
+                // An ISO 8601 date, perhaps with a time of day, which the date columns drop.
+                const QDate date = ParseDateText(value);
+                return date.isValid() ? DateText(date) : value;
+            }
+            default:
+                break;
         }
-        if (cell.type == u"inlineStr") {
-            return cell.hasValue && cell.inlineText.isEmpty() ? DecodeXlsxEscapes(cell.value)
-                                                              : cell.inlineText;
-        }
-        if (cell.type == u"str" || cell.type == u"e") {
-            return DecodeXlsxEscapes(cell.value);
-        }
-        if (cell.type == u"b") {
-            const QString value = cell.value.trimmed();
-            return value == u"1" || value == u"true" ? QStringLiteral("TRUE")
-                                                     : QStringLiteral("FALSE");
-        }
-        if (cell.type == u"d") {
-            // An ISO 8601 date, perhaps with a time of day, which the date columns drop.
-            const QDate date = ParseDateText(cell.value.trimmed());
-            return date.isValid() ? DateText(date) : cell.value;
-        }
-        const QString value = cell.value.trimmed();
+        const QStringView trimmed = QStringView(value).trimmed();
         bool ok = false;
-        const double number = value.toDouble(&ok);
+        const double number = trimmed.toDouble(&ok);
         if (!ok) {
-            return value;
+            return trimmed.toString();
         }
-        if (cell.style >= 0 && cell.style < qint64(formats_.size())) {
-            const XlsxCellFormat& format = formats_[size_t(cell.style)];
+        if (style >= 0 && style < qint64(formats_.size())) {
+            const XlsxCellFormat& format = formats_[size_t(style)];
             if (format.date) {
                 if (const std::optional<QString> date = SerialDateText(number, workbook_.origin)) {
-                    return date;
+                    return *date;
                 }
             } else if (!format.literal.empty()) {
                 return QString::fromStdString(*LiteralFormatText(format.literal, number));
@@ -183,7 +236,9 @@ private:
     const XlsxWorkbook& workbook_;
     SheetBuilder& builder_;
     const std::vector<XlsxCellFormat> formats_;
-    const std::vector<QString> strings_;
+    std::vector<StringCell> stringCells_;
+    // The value of the cell being read; its memory serves every cell.
+    QString value_;
 };
 
 }  // namespace

@@ -8,7 +8,7 @@ constexpr qint64 kChunkBytes = 256 * 1024;
 
 }  // namespace
 
-ZipArchive::ZipArchive(const QByteArray& data) {
+ZipArchive::ZipArchive(const QByteArray& data) : data_(data) {
     zip_error_t error;
     zip_error_init(&error);
     // The source borrows the bytes, which outlive the archive.
@@ -190,8 +190,8 @@ void ZipXmlPart::skipElement() {
     }
 }
 
-QString ZipXmlPart::elementText() {
-    QString text;
+void ZipXmlPart::elementText(QString& text) {
+    text.resize(0);
     for (int depth = 1; depth > 0;) {
         switch (next()) {
             case QXmlStreamReader::StartElement:
@@ -202,16 +202,15 @@ QString ZipXmlPart::elementText() {
                 break;
             case QXmlStreamReader::Characters:
                 if (!append(text, xml_.text())) {
-                    return {};
+                    return;
                 }
                 break;
             case QXmlStreamReader::Invalid:
-                return {};
+                return;
             default:
                 break;
         }
     }
-    return text;
 }
 
 bool ZipXmlPart::append(QString& to, QStringView text) {

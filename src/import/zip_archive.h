@@ -18,6 +18,8 @@ public:
     static constexpr qint64 kMaxEntries = 20000;
 
     explicit ZipArchive(const QByteArray& data);
+    // The bytes it reads, to open another archive over them: each is read by one thread.
+    const QByteArray& data() const { return data_; }
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
@@ -38,6 +40,7 @@ private:
     // Takes `bytes` from what the archive may still unpack; false (and TooBig) when it is spent.
     bool spend(qint64 bytes);
 
+    const QByteArray& data_;
     struct zip* zip_ = nullptr;
     Status status_ = Status::Fine;
     qint64 unpackedLeft_ = kMaxUnpackedBytes;
@@ -60,9 +63,10 @@ public:
 
     // Reads past the end of the element just started, with everything inside it.
     void skipElement();
-    // The text inside the element just started, its children's included, up to its end; a text
-    // longer than any cell may hold makes the archive TooBig.
-    QString elementText();
+    // The text inside the element just started, its children's included, up to its end, into
+    // `text` (whose memory is reused); a text longer than any cell may hold makes the archive
+    // TooBig.
+    void elementText(QString& text);
     // Appends `text` to `to` unless that makes it longer than a cell's text may be; false then,
     // and the archive is refused as TooBig.
     bool append(QString& to, QStringView text);
