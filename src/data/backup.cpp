@@ -137,6 +137,14 @@ Problem CheckConnection(Connection& db, const char* check = "pragma integrity_ch
     if (!db.texts(check, &findings)) {
         return {db.error(), db.damaged()};
     }
+    // A read the disk failed once shows up among the findings like damage does; damage is
+    // still there when the check runs again.
+    if (findings != QStringList{QStringLiteral("ok")}) {
+        findings.clear();
+        if (!db.texts(check, &findings)) {
+            return {db.error(), db.damaged()};
+        }
+    }
     if (findings != QStringList{QStringLiteral("ok")}) {
         return {QStringLiteral("数据库文件已损坏（%1）")
                     .arg(findings.mid(0, 3).join(QLatin1String("; "))),
