@@ -48,8 +48,14 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// What the system said about the last failed call, in the shop's words first.
 QString SystemError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return DescribeSystemError(errno);
+}
+
+QString FileError(const QFileDevice& file) {
+    return errno ? DescribeSystemError(errno)
+                 : QStringLiteral("读写文件出错（%1）").arg(file.errorString());
 }
 
 // One connection of the copy's own, closed with the object.
@@ -315,14 +321,14 @@ bool KeepAsIs(const QString& from, const QString& to, QString* error) {
     QFile in(from);
     QFile out(draft);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = in.isOpen() ? out.errorString() : in.errorString();
+        *error = in.isOpen() ? FileError(out) : FileError(in);
         return false;
     }
     out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QByteArray block;
     while (!(block = in.read(1 << 20)).isEmpty()) {
         if (out.write(block) != block.size()) {
-            *error = out.errorString();
+            *error = FileError(out);
             out.close();
             QFile::remove(draft);
             return false;
@@ -332,7 +338,7 @@ bool KeepAsIs(const QString& from, const QString& to, QString* error) {
     out.close();
     if (!read || !SyncPath(draft, O_RDONLY) || !Rename(draft, to, error)) {
         if (!read) {
-            *error = in.errorString();
+            *error = FileError(in);
         }
         QFile::remove(draft);
         return false;
@@ -374,7 +380,7 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         file.setAutoRemove(false);
         if (!file.open()) {
             return DbStatus::failure(
-                QStringLiteral("无法在“%1”建立文件：%2").arg(Native(dir), file.errorString()));
+                QStringLiteral("无法在“%1”建立文件：%2").arg(Native(dir), FileError(file)));
         }
         draft = file.fileName();
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
