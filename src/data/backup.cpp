@@ -19,7 +19,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <thread>
 
 #include "data/data_folder.h"
