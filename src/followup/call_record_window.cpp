@@ -266,7 +266,9 @@ void CallRecordWindow::Command1_Click() {
         case CallSave::Saved:
             // Row 0 is the list's heading row, so it names no list row.
             if (listRow_ > 0) {
-                Q_EMIT callSaved(listRow_, CalledFlag(), DateText(call.nextReminder));
+                const bool called = CountsAsCalled(CalledFlag(), call.callDate, call.nextReminder);
+                Q_EMIT callSaved(listRow_, called ? CalledFlag() : QStringLiteral("0"),
+                                 DateText(call.nextReminder));
             }
             ui::Information(this, kSaved);
             break;
