@@ -26,7 +26,15 @@ for target in "${!seeds[@]}"; do
         if [ "$target" = fuzz_sheet_zip ]; then
             # The first byte picks the kind: 0 for .xlsx, 1 for .ods.
             if [ "${seed##*.}" = ods ]; then kind='\001'; else kind='\000'; fi
-            { printf "$kind"; cat "$seed"; } > "$corpus/$(basename "$seed")"
+            name=$(basename "$(dirname "$seed")")-$(basename "$seed")
+            { printf "$kind"; cat "$seed"; } > "$corpus/$name"
+            # The same archive with its parts stored unpacked, so that mutations reach the XML.
+            { printf "$kind"; python3 -c 'import io, sys, zipfile
+data = io.BytesIO()
+with zipfile.ZipFile(sys.argv[1]) as src, zipfile.ZipFile(data, "w") as out:
+    for info in src.infolist():
+        out.writestr(info.filename, src.read(info.filename))
+sys.stdout.buffer.write(data.getvalue())' "$seed" 2>/dev/null || true; } >"$corpus/stored-$name"
         else
             cp "$seed" "$corpus/"
         fi

@@ -2,7 +2,8 @@
 # Workbooks as the office suite saves them, from the flat documents in source/: merged cells, a
 # cell of two paragraphs, identical rows it stores as one repeated row, formulas with text,
 # date, number, error and truth results, and named ranges (features, as .ods and .xlsx), and a
-# hidden first sheet (as .ods: its .xlsx export marks every sheet visible). Needs
+# hidden first sheet (as .ods: its .xlsx export marks every sheet visible), and every kind of
+# value a cell may hold with the text it shows (as .ods). Needs
 # libreoffice-calc-nogui. Run it here and commit the output; customers.* come from
 # tests/data/make_workbooks.sh.
 set -euo pipefail
@@ -16,3 +17,4 @@ convert() {
 convert ods features
 convert xlsx features
 convert ods hidden_first_sheet
+convert ods value_types
