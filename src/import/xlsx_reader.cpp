@@ -1,5 +1,7 @@
 #include <QDate>
 #include <future>
+#include <optional>
+#include <system_error>
 
 #include "core/date_text.h"
 #include "import/number_format.h"
@@ -68,30 +70,37 @@ public:
           formats_(ReadXlsxCellFormats(archive, workbook.stylesPart)) {}
 
     // Reads the cells, the shared strings on a thread of their own meanwhile: the two are the
-    // bulk of a workbook.
+    // bulk of a workbook. Each thread reads the archive through its own handle and bound.
     QString read() {
-        std::future<std::pair<std::vector<QString>, ZipArchive::Status>> strings;
+        std::future<std::vector<QString>> reading;
+        std::optional<ZipArchive> own;
         if (!workbook_.stringsPart.isEmpty()) {
-            strings = std::async(std::launch::async, [this] {
-                ZipArchive own(archive_.data());
-                std::vector<QString> read = ReadXlsxSharedStrings(own, workbook_.stringsPart);
-                return std::make_pair(std::move(read), own.status());
-            });
+            own.emplace(archive_.data());
+            try {
+                reading = std::async(std::launch::async, [this, &own] {
+                    return ReadXlsxSharedStrings(*own, workbook_.stringsPart);
+                });
+            } catch (const std::system_error&) {
+                // No thread to be had: the strings are read after the cells.
+            }
         }
         const QString reason = readCells();
-        if (strings.valid()) {
-            auto [texts, status] = strings.get();
-            archive_.fail(status);
-            for (const StringCell& cell : stringCells_) {
-                if (cell.index >= qint64(texts.size())) {
-                    return sheet_error::kDamaged;
-                }
-                if (!texts[size_t(cell.index)].isEmpty()) {
-                    builder_.setCell(cell.row, cell.column, texts[size_t(cell.index)]);
-                }
+        std::vector<QString> strings;
+        if (reading.valid()) {
+            strings = reading.get();
+        } else if (own) {
+            strings = ReadXlsxSharedStrings(*own, workbook_.stringsPart);
+        }
+        if (own) {
+            archive_.fail(own->status());
+        }
+        for (const StringCell& cell : stringCells_) {
+            if (cell.index >= qint64(strings.size())) {
+                return sheet_error::kDamaged;
             }
-        } else if (!stringCells_.empty()) {
-            return sheet_error::kDamaged;
+            if (!strings[size_t(cell.index)].isEmpty()) {
+                builder_.setCell(cell.row, cell.column, strings[size_t(cell.index)]);
+            }
         }
         return reason;
     }
