@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "printing/printers.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -122,6 +123,7 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
 
     connect(cmdSet, &QPushButton::clicked, this, &DefaultPrinterWindow::cmdSet_Click);
     connect(cmdExit, &QPushButton::clicked, this, &DefaultPrinterWindow::cmdExit_Click);
+    ui::CloseOnEscape(this, [this] { cmdExit_Click(); });
     connect(lvwPrinter, &QTreeWidget::itemDoubleClicked, this,
             &DefaultPrinterWindow::lvwPrinter_DblClick);
     connect(lvwPrinter, &QTreeWidget::itemSelectionChanged, this,
