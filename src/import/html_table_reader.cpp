@@ -59,8 +59,11 @@ public:
         } else if (inCell_ && Is(name, "br")) {
             text_ += QLatin1Char('\n');
             space_ = false;
-        } else if (inCell_ && (Is(name, "p") || Is(name, "div"))) {
+        } else if (inCell_ && (Is(name, "p") || Is(name, "div") || Is(name, "tr"))) {
+            // A table inside a cell shows its rows as lines and its cells apart.
             breakLine();
+        } else if (inCell_ && (Is(name, "td") || Is(name, "th"))) {
+            space_ = true;
         }
     }
 
