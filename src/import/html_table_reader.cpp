@@ -186,11 +186,11 @@ void Quiet(void*, xmlErrorPtr) {}
 }  // namespace
 
 QString ReadHtmlTable(const QByteArray& data, SheetBuilder& builder) {
-    const std::optional<QString> text = DecodeDeclaredText(data);
+    const std::optional<QByteArray> text = DeclaredTextUtf8(data);
     if (!text) {
         return sheet_error::kUnknownEncoding;
     }
-    const QByteArray utf8 = text->toUtf8();
+    const QByteArray& utf8 = *text;
     xmlInitParser();
     htmlSAXHandler sax;
     std::memset(&sax, 0, sizeof sax);

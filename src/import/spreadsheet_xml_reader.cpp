@@ -13,8 +13,8 @@ bool IsSpreadsheet(const QXmlStreamReader& xml, QStringView name) {
 }
 
 // ss:Index and friends; some writers leave the prefix off, which puts them in no namespace.
-QStringView Attribute(const QXmlStreamReader& xml, QStringView name) {
-    for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+QStringView Attribute(const QXmlStreamAttributes& attributes, QStringView name) {
+    for (const QXmlStreamAttribute& attribute : attributes) {
         if (attribute.name() == name &&
             (attribute.namespaceUri() == kSpreadsheet || attribute.namespaceUri().isEmpty())) {
             return attribute.value();
@@ -24,8 +24,8 @@ QStringView Attribute(const QXmlStreamReader& xml, QStringView name) {
 }
 
 // A count from a row's or cell's attribute, from 0 when absent; nothing when it is not one.
-std::optional<qint64> Count(const QXmlStreamReader& xml, QStringView name) {
-    const QStringView text = Attribute(xml, name);
+std::optional<qint64> Count(const QXmlStreamAttributes& attributes, QStringView name) {
+    const QStringView text = Attribute(attributes, name);
     if (text.isNull()) {
         return 0;
     }
@@ -65,7 +65,7 @@ public:
 
     // Reads from the worksheet's start tag to its end tag.
     void read() {
-        name = Attribute(xml_, u"Name").toString();
+        name = Attribute(xml_.attributes(), u"Name").toString();
         while (xml_.readNextStartElement()) {
             if (readCells_ && IsSpreadsheet(xml_, u"Table")) {
                 readTable();
@@ -101,8 +101,9 @@ private:
                 xml_.skipCurrentElement();
                 continue;
             }
-            const std::optional<qint64> index = Count(xml_, u"Index");
-            const std::optional<qint64> span = Count(xml_, u"Span");
+            const QXmlStreamAttributes attributes = xml_.attributes();
+            const std::optional<qint64> index = Count(attributes, u"Index");
+            const std::optional<qint64> span = Count(attributes, u"Span");
             if (!index || !span) {
                 damaged = true;
                 return;
@@ -125,8 +126,9 @@ private:
                 xml_.skipCurrentElement();
                 continue;
             }
-            const std::optional<qint64> index = Count(xml_, u"Index");
-            const std::optional<qint64> across = Count(xml_, u"MergeAcross");
+            const QXmlStreamAttributes attributes = xml_.attributes();
+            const std::optional<qint64> index = Count(attributes, u"Index");
+            const std::optional<qint64> across = Count(attributes, u"MergeAcross");
             if (!index || !across) {
                 damaged = true;
                 return;
@@ -143,7 +145,7 @@ private:
         while (xml_.readNextStartElement()) {
             // Rich text's Data element may carry the HTML namespace as its default.
             if (xml_.name() == u"Data") {
-                const QString type = Attribute(xml_, u"Type").toString();
+                const QString type = Attribute(xml_.attributes(), u"Type").toString();
                 // Rich text holds its runs as elements of its own; the cell shows their text.
                 const QString text = xml_.readElementText(QXmlStreamReader::IncludeChildElements);
                 cells.setCell(row, column, ShownValue(type, text));

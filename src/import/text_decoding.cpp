@@ -23,7 +23,7 @@ bool IsChinese(const QByteArray& charset) {
 
 }  // namespace
 
-std::optional<QString> DecodeGb18030(const QByteArray& data) {
+std::optional<QByteArray> Gb18030ToUtf8(const QByteArray& data) {
     iconv_t convert = iconv_open("UTF-8", "GB18030");
     if (convert == iconv_t(-1)) {
         return std::nullopt;
@@ -40,7 +40,12 @@ std::optional<QString> DecodeGb18030(const QByteArray& data) {
         return std::nullopt;
     }
     out.truncate(out.size() - qsizetype(outLeft));
-    return QString::fromUtf8(out);
+    return out;
+}
+
+std::optional<QString> DecodeGb18030(const QByteArray& data) {
+    const std::optional<QByteArray> utf8 = Gb18030ToUtf8(data);
+    return utf8 ? std::optional<QString>(QString::fromUtf8(*utf8)) : std::nullopt;
 }
 
 std::optional<QString> DecodeText(const QByteArray& data) {
@@ -68,18 +73,23 @@ QByteArray DeclaredCharset(const QByteArray& data) {
     return match.hasMatch() ? match.captured(1).toLower().toLatin1() : QByteArray();
 }
 
-std::optional<QString> DecodeDeclaredText(const QByteArray& data) {
-    if (data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") ||
-        data.startsWith("\xFE\xFF")) {
-        return DecodeText(data);
+std::optional<QByteArray> DeclaredTextUtf8(const QByteArray& data) {
+    if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF")) {
+        const std::optional<QString> text = DecodeText(data);
+        return text ? std::optional<QByteArray>(text->toUtf8()) : std::nullopt;
     }
-    const QByteArray charset = DeclaredCharset(data);
     // A page reads in the encoding it names. Some programs never change their template's meta
     // tag, so bytes that are not that encoding fall back to the usual guess.
-    if (IsChinese(charset)) {
-        if (std::optional<QString> text = DecodeGb18030(data)) {
-            return text;
+    const bool bom = data.startsWith("\xEF\xBB\xBF");
+    if (!bom && IsChinese(DeclaredCharset(data))) {
+        if (std::optional<QByteArray> utf8 = Gb18030ToUtf8(data)) {
+            return utf8;
         }
     }
-    return DecodeText(data);
+    // UTF-8, the common case, is used as it is.
+    const QByteArray text = bom ? data.sliced(3) : data;
+    if (QByteArrayView(text).isValidUtf8()) {
+        return text;
+    }
+    return bom ? std::nullopt : Gb18030ToUtf8(data);
 }

@@ -16,6 +16,7 @@ std::optional<QString> DecodeGb18030(const QByteArray& data);
 // XML declaration near its start, in lower case; empty when it names none.
 QByteArray DeclaredCharset(const QByteArray& data);
 
-// The text of a file that may name its own encoding: a byte-order mark first, then the named
-// encoding when it is UTF-8 or one of the Chinese ones, then DecodeText.
-std::optional<QString> DecodeDeclaredText(const QByteArray& data);
+// The text, as UTF-8, of a file that may name its own encoding: a byte-order mark first, then
+// the encoding named when it is one of the Chinese ones, then UTF-8, then GB18030. Nothing when
+// the bytes are none of these.
+std::optional<QByteArray> DeclaredTextUtf8(const QByteArray& data);
