@@ -80,7 +80,7 @@ const BorderEntry kBorders[] = {
 
 // The status line after a workbook is read: which worksheet, when there was a choice, and which
 // rows above the data were left out, so the shop can see nothing was lost.
-QString ReadText(const SheetFile& file) {
+QString StatusText(const SheetFile& file) {
     QString text = kRowsRead.arg(file.rows.size());
     if (file.worksheets > 1) {
         text += kSheetRead.arg(file.sheetName).arg(file.worksheets);
@@ -354,7 +354,7 @@ void ImportWindow::menuExceltoExport_Click() {
         }
     }
     grid1->setAutoRedraw(true);
-    statusLine->setText(ReadText(file));
+    statusLine->setText(StatusText(file));
     statusLine->show();
 }
 
