@@ -13,6 +13,7 @@ packages=(
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
   libfreexl-dev liborcus-dev libixion-dev libboost-dev
+  libxml2-dev
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   python3
