@@ -48,7 +48,7 @@ QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) 
     // The content decides which reader runs, so a workbook saved under the other extension
     // still reads; a text file under a workbook's extension does not.
     if (data.startsWith(kCompoundFile)) {
-        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(path, builder);
+        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(data, builder);
     }
     if (data.startsWith(kZipEntry)) {
         return ReadZipWorkbook(data, IsOpenDocument(data) ? ZipWorkbook::Ods : ZipWorkbook::Xlsx,

@@ -12,7 +12,7 @@ enum class ZipWorkbook { Xlsx, Ods };
 QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
 // The same in this process, which the library may abort: for the child and for fuzzing only.
 QString ReadZipWorkbookInProcess(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
-QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder);
+QString ReadXlsWorkbook(const QByteArray& data, SheetBuilder& builder);
 QString ReadCsvText(const QByteArray& data, SheetBuilder& builder);
 
 // The reasons, as the import window shows them after "无法读取文件：".
