@@ -61,6 +61,13 @@ size_t Cursor::remaining() const {
     return left;
 }
 
+std::string_view Cursor::restOfPiece() const {
+    if (piece_ >= pieces_.size() || at_ >= pieces_[piece_].size()) {
+        return {};
+    }
+    return pieces_[piece_].substr(at_);
+}
+
 bool Cursor::bytes(void* out, size_t count) {
     char* to = static_cast<char*>(out);
     while (count > 0) {

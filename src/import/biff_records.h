@@ -74,6 +74,8 @@ public:
     bool skip(size_t bytes);
     // Bytes left in the current piece and after it.
     size_t remaining() const;
+    // The bytes left in the current piece.
+    std::string_view restOfPiece() const;
 
     // A string of the 97 format: a character count of `countBytes` (1 or 2), option flags,
     // then the characters, one byte each (Latin-1) or two (UTF-16). A string cut by a CONTINUE

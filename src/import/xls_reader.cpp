@@ -1,4 +1,5 @@
 #include <QDate>
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -197,6 +198,36 @@ std::vector<size_t> SubstreamStarts(std::string_view stream, size_t from) {
     return starts;
 }
 
+// Whether a formula's tokens (in reverse Polish order, so the last one gives the result) can
+// only give text: a text constant alone, a concatenation, or a function that returns text.
+bool GivesText(std::string_view tokens) {
+    if (tokens.empty()) {
+        return false;
+    }
+    const auto byte = [&tokens](size_t i) { return uint8_t(tokens[i]); };
+    const size_t n = tokens.size();
+    if (byte(n - 1) == 0x08) {  // &
+        return true;
+    }
+    if (byte(0) == 0x17 && n >= 3 && n == 3 + byte(1) * ((byte(2) & 0x01) ? 2u : 1u)) {
+        return true;  // one text constant: count, flags, characters
+    }
+    // REPT, MID, FIXED, DOLLAR, TEXT, CHAR, LOWER, UPPER, PROPER, LEFT, RIGHT, TRIM,
+    // SUBSTITUTE, T, CONCATENATE.
+    static constexpr uint16_t kTextFunctions[] = {30,  31,  14,  13,  48,  111, 112, 113,
+                                                  114, 115, 116, 118, 120, 130, 336};
+    auto isText = [](uint16_t function) {
+        return std::find(std::begin(kTextFunctions), std::end(kTextFunctions), function) !=
+               std::end(kTextFunctions);
+    };
+    const auto function = [&](size_t at) { return uint16_t(byte(at) | byte(at + 1) << 8); };
+    const bool fixedArguments =
+        n >= 3 && (byte(n - 3) & 0x9F) == 0x01 && byte(n - 3) > 0x1F && isText(function(n - 2));
+    const bool variableArguments = n >= 4 && (byte(n - 4) & 0x9F) == 0x02 && byte(n - 4) > 0x1F &&
+                                   isText(function(n - 2) & 0x7FFF);
+    return fixedArguments || variableArguments;
+}
+
 // The cells of one worksheet substream.
 class SheetReader {
 public:
@@ -363,6 +394,15 @@ private:
             return false;
         }
         if (high >> 16 != 0xFFFF) {
+            uint16_t flags = 0;
+            uint32_t unused = 0;
+            uint16_t size = 0;
+            if (low == 0 && high == 0 && in.u16(flags) && in.u32(unused) && in.u16(size) &&
+                GivesText(in.restOfPiece().substr(0, size))) {
+                // Saved without being worked out: a text formula cannot give the number 0.
+                builder_.setUnreadable(at.row, at.column, kFormulaWithoutResult);
+                return true;
+            }
             const uint64_t bits = uint64_t(low) | uint64_t(high) << 32;
             double value = 0;
             std::memcpy(&value, &bits, sizeof value);
