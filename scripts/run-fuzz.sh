@@ -35,7 +35,8 @@ for target in "${!seeds[@]}"; do
     # target runs forked and goes on past its crashes; each one lands in the findings.
     extra=()
     [ "$target" = fuzz_sheet_zip ] && extra=(-fork=1 -ignore_crashes=1)
-    ( cd "$findings" && "../../fuzz/$target" "${extra[@]}" -max_total_time="$seconds" \
+    # Third-party leaks the tests ignore (tests/lsan.supp) are no findings either.
+    ( cd "$findings" && LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" "../../fuzz/$target" "${extra[@]}" -max_total_time="$seconds" \
         -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 "../../corpus/$target" \
         > "../$target.log" 2>&1 ) &
 done
