@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-3600}
+# Third-party leaks the tests ignore are no findings either.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUVASO_FUZZ=ON -DRUVASO_BUILD_TESTS=OFF -DRUVASO_BUILD_BENCH=OFF > /dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls \
@@ -35,8 +37,7 @@ for target in "${!seeds[@]}"; do
     # target runs forked and goes on past its crashes; each one lands in the findings.
     extra=()
     [ "$target" = fuzz_sheet_zip ] && extra=(-fork=1 -ignore_crashes=1)
-    # Third-party leaks the tests ignore (tests/lsan.supp) are no findings either.
-    ( cd "$findings" && LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" "../../fuzz/$target" "${extra[@]}" -max_total_time="$seconds" \
+    ( cd "$findings" && "../../fuzz/$target" "${extra[@]}" -max_total_time="$seconds" \
         -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 "../../corpus/$target" \
         > "../$target.log" 2>&1 ) &
 done
