@@ -14,8 +14,10 @@ QString ReminderModeText(ReminderMode mode);
 std::optional<ReminderMode> ReminderModeFromText(const QString& text);
 
 // Customers whose reminder date lies in [from, to], both ends included, filtered by mode. The
-// rows are whole kh_table rows; a null recordset carries the reason the read failed.
+// rows hold every kh_table column, kh_sfdgdh as CountsAsCalled says; a null recordset carries
+// the reason the read failed.
 Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to);
 
-// Customers whose plate, owner's name or telephone contains `text`, taken literally.
+// Customers whose plate, owner's name or telephone contains `text`, taken literally; the rows
+// as for the reminder list.
 Recordset SearchCustomers(const QString& text);

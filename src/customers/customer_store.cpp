@@ -1,18 +1,25 @@
 #include "customers/customer_store.h"
 
 #include "core/date_text.h"
+#include "customers/plate_text.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 
 namespace {
 
 const QString kByKey = QStringLiteral("select * from kh_table where kh_code=?");
-const QString kByPlate = QStringLiteral("select * from kh_table where kh_cph=?");
+// The plate stored exactly as given comes before one that matches only by letter case.
+const QString kByPlate = QStringLiteral(
+                             "select * from kh_table where %1 order by kh_cph = ? desc, "
+                             "rowid limit 1")
+                             .arg(PlateMatches());
 
-const QString kAddUnlessStored = QStringLiteral(
-    "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
-    "kh_sfzh, kh_cx, kh_sfdgdh) select ?, ?, ?, ?, ?, ?, ?, ?, ?, '0' "
-    "where not exists (select 1 from kh_table where kh_cph = ?)");
+const QString kAddUnlessStored =
+    QStringLiteral(
+        "insert into kh_table (kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, "
+        "kh_sfzh, kh_cx, kh_sfdgdh) select ?, ?, ?, ?, ?, ?, ?, ?, ?, '0' "
+        "where not exists (select 1 from kh_table where %1)")
+        .arg(PlateMatches());
 
 const QString kUpdate = QStringLiteral(
     "update kh_table set kh_czname=?, kh_tele=?, kh_djdate=?, kh_txdate=?, kh_sfzh=?, kh_cx=?, "
@@ -56,14 +63,22 @@ DbResult<std::optional<Customer>> FindCustomerByKey(const QString& key) {
 }
 
 DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate) {
-    return FindOne(kByPlate, plate);
+    const QString normalized = NormalizedPlate(plate);
+    Recordset rs = RunSql(kByPlate, {normalized, normalized, normalized});
+    if (rs.isNull()) {
+        return DbResult<std::optional<Customer>>::failure(rs.error());
+    }
+    std::optional<Customer> found = CustomerFromRow(rs);
+    rs.Close();
+    return found;
 }
 
 DbResult<CustomerAdd> AddCustomer(const Customer& c) {
     const QString key = c.key.isEmpty() ? NewRecordKey() : c.key;
+    const QString plate = NormalizedPlate(c.plate);
     const Recordset added =
-        RunSql(kAddUnlessStored, {key, c.plate, c.owner, c.sex, c.telephone, c.entryDate,
-                                  c.reminderDate, c.identity, c.model, c.plate});
+        RunSql(kAddUnlessStored, {key, plate, c.owner, c.sex, c.telephone, c.entryDate,
+                                  c.reminderDate, c.identity, c.model, plate, plate});
     if (added.isNull()) {
         return DbResult<CustomerAdd>::failure(added.error());
     }

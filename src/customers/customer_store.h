@@ -6,12 +6,13 @@
 #include "data/db_result.h"
 #include "data/recordset.h"
 
-// Reading and writing kh_table. Plates are stored and compared exactly as typed.
+// Reading and writing kh_table. Plates are stored as NormalizedPlate gives them, and a plate
+// typed any way finds the stored one.
 // The customer of the current row of a recordset on kh_table; nothing at EOF.
 std::optional<Customer> CustomerFromRow(const Recordset& row);
 
 DbResult<std::optional<Customer>> FindCustomerByKey(const QString& key);
-// The first stored customer with exactly this plate.
+// The first stored customer with this plate, however its letters were typed.
 DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate);
 
 enum class CustomerAdd { Added, PlateTaken };

@@ -19,7 +19,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <thread>
 
 #include "data/data_folder.h"
@@ -48,8 +47,14 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// What the system said about the last failed call, in the shop's words first.
 QString SystemError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return DescribeSystemError(errno);
+}
+
+QString FileError(const QFileDevice& file) {
+    return errno ? DescribeSystemError(errno)
+                 : QStringLiteral("读写文件出错（%1）").arg(file.errorString());
 }
 
 // One connection of the copy's own, closed with the object.
@@ -136,6 +141,14 @@ Problem CheckConnection(Connection& db, const char* check = "pragma integrity_ch
     QStringList findings;
     if (!db.texts(check, &findings)) {
         return {db.error(), db.damaged()};
+    }
+    // A read the disk failed once shows up among the findings like damage does; damage is
+    // still there when the check runs again.
+    if (findings != QStringList{QStringLiteral("ok")}) {
+        findings.clear();
+        if (!db.texts(check, &findings)) {
+            return {db.error(), db.damaged()};
+        }
     }
     if (findings != QStringList{QStringLiteral("ok")}) {
         return {QStringLiteral("数据库文件已损坏（%1）")
@@ -307,14 +320,14 @@ bool KeepAsIs(const QString& from, const QString& to, QString* error) {
     QFile in(from);
     QFile out(draft);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = in.isOpen() ? out.errorString() : in.errorString();
+        *error = in.isOpen() ? FileError(out) : FileError(in);
         return false;
     }
     out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QByteArray block;
     while (!(block = in.read(1 << 20)).isEmpty()) {
         if (out.write(block) != block.size()) {
-            *error = out.errorString();
+            *error = FileError(out);
             out.close();
             QFile::remove(draft);
             return false;
@@ -324,7 +337,7 @@ bool KeepAsIs(const QString& from, const QString& to, QString* error) {
     out.close();
     if (!read || !SyncPath(draft, O_RDONLY) || !Rename(draft, to, error)) {
         if (!read) {
-            *error = in.errorString();
+            *error = FileError(in);
         }
         QFile::remove(draft);
         return false;
@@ -366,7 +379,7 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         file.setAutoRemove(false);
         if (!file.open()) {
             return DbStatus::failure(
-                QStringLiteral("无法在“%1”建立文件：%2").arg(Native(dir), file.errorString()));
+                QStringLiteral("无法在“%1”建立文件：%2").arg(Native(dir), FileError(file)));
         }
         draft = file.fileName();
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);

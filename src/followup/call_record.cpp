@@ -31,3 +31,7 @@ DbResult<CallSave> SaveCall(const CallRecord& call) {
     }
     return marked.rowsAffected() > 0 ? CallSave::Saved : CallSave::SavedWithoutCustomer;
 }
+
+bool CountsAsCalled(const QString& calledFlag, const QDate& lastCall, const QDate& reminderDate) {
+    return calledFlag == CalledFlag() && lastCall.isValid() && lastCall >= reminderDate;
+}

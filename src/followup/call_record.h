@@ -31,3 +31,9 @@ DbResult<CallSave> SaveCall(const CallRecord& call);
 inline QString CalledFlag() {
     return QStringLiteral("1");
 }
+
+// Whether a customer counts as called, for the list's filters and its "是否打过电话" column: the
+// stored flag says a call was made, and that call was made on or after the reminder date the
+// customer is now due on. A call moves the reminder date on, so the customer comes round again,
+// not yet called, when that date comes. The stored flag itself is never rewritten.
+bool CountsAsCalled(const QString& calledFlag, const QDate& lastCall, const QDate& reminderDate);

@@ -16,6 +16,7 @@
 #include "followup/phrase_combo.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "ui/button_row.h"
 #include "ui/date_picker.h"
 #include "ui/link_label.h"
 #include "ui/message_box.h"
@@ -177,12 +178,7 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
     fields->addWidget(reminderLabel, 5, 0);
     fields->addLayout(reminder, 5, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
-    buttons->addSpacing(16);
-    buttons->addWidget(Command2);
-    buttons->addStretch();
+    QHBoxLayout* buttons = ui::CenteredButtons({Command1, Command2});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 16, 18, 14);
@@ -270,7 +266,9 @@ void CallRecordWindow::Command1_Click() {
         case CallSave::Saved:
             // Row 0 is the list's heading row, so it names no list row.
             if (listRow_ > 0) {
-                Q_EMIT callSaved(listRow_, CalledFlag(), DateText(call.nextReminder));
+                const bool called = CountsAsCalled(CalledFlag(), call.callDate, call.nextReminder);
+                Q_EMIT callSaved(listRow_, called ? CalledFlag() : QStringLiteral("0"),
+                                 DateText(call.nextReminder));
             }
             ui::Information(this, kSaved);
             break;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "followup/phrase_combo.h"
+#include "ui/button_row.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
 #include "ui/message_box.h"
@@ -37,12 +38,7 @@ PhraseListWindow::PhraseListWindow(const PhraseList& list, QComboBox* phraseComb
     Command3 = ui::Named(new QPushButton(kDelete, this), QStringLiteral("Command3"));
     Command5 = ui::Named(new QPushButton(kClose, this), QStringLiteral("Command5"));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command3);
-    buttons->addSpacing(16);
-    buttons->addWidget(Command5);
-    buttons->addStretch();
+    QHBoxLayout* buttons = ui::CenteredButtons({Command3, Command5});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);

@@ -6,6 +6,7 @@
 
 #include "core/date_text.h"
 #include "customers/customer.h"
+#include "customers/plate_text.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -42,7 +43,7 @@ struct Pending {
 Customer SheetCustomer(const SheetRow& row) {
     Customer c;
     c.key = NewRecordKey();
-    c.plate = row[kPlateColumn].trimmed();
+    c.plate = NormalizedPlate(row[kPlateColumn]);
     c.owner = row[kOwnerColumn].trimmed();
     c.sex = row[kSexColumn].trimmed();
     c.telephone = row[kTelephoneColumn].trimmed();
@@ -163,7 +164,7 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
             }
             continue;
         }
-        const QString plate = row[kPlateColumn].trimmed();
+        const QString plate = NormalizedPlate(row[kPlateColumn]);
         if (plates.contains(plate)) {
             ++result.repeatedInSheet;
             result.skippedRows.push_back({i + 1, row, kRepeatedReason});

@@ -10,6 +10,7 @@
 #include "data/database.h"
 #include "masterdata/backup_grid.h"
 #include "masterdata/backup_procedure.h"
+#include "ui/button_row.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
 #include "ui/message_box.h"
@@ -50,12 +51,7 @@ RecoveryWindow::RecoveryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     Command1 = ui::Named(new QPushButton(kRestore, this), QStringLiteral("Command1"));
     Command2 = ui::Named(new QPushButton(kQuit, this), QStringLiteral("Command2"));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
-    buttons->addSpacing(16);
-    buttons->addWidget(Command2);
-    buttons->addStretch();
+    QHBoxLayout* buttons = ui::CenteredButtons({Command1, Command2});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
     layout->setSpacing(10);

@@ -4,6 +4,7 @@
 
 #include "core/date_text.h"
 #include "core/number_text.h"
+#include "customers/plate_text.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -93,9 +94,12 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
     }
     // The checks come first, in the order the operator is told about them, so a refused save
     // has written nothing.
-    Recordset customer =
-        RunSql(QStringLiteral("select rowid from kh_table where kh_cph = ? order by rowid limit 1"),
-               {order.plate});
+    const QString plate = NormalizedPlate(order.plate);
+    Recordset customer = RunSql(
+        QStringLiteral(
+            "select rowid, kh_cph from kh_table where %1 order by kh_cph = ? desc, rowid limit 1")
+            .arg(PlateMatches()),
+        {plate, plate, plate});
     if (customer.isNull()) {
         return Result::failure(customer.error());
     }
@@ -103,6 +107,9 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
         return OrderSave::CustomerNotFound;
     }
     const qint64 customerRow = customer.Text(0).toLongLong();
+    // The order carries the plate as the customer's row holds it, so the vehicle's history
+    // finds it however the plate was typed.
+    const QString storedPlate = customer.Text(1);
     customer.Close();
     Recordset taken = RunSql(QStringLiteral("select 1 from kh_wx_table where kh_wx_dh = ? limit 1"),
                              {order.number});
@@ -125,7 +132,7 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
         QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh, kh_wx_cph, kh_wx_czname, "
                        "kh_wx_cx, kh_wx_tele, kh_wx_hj, kh_wx_czr, kh_wx_txdate, kh_wx_date, "
                        "kh_wx_wxjs) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {NewRecordKey(), order.number, order.plate, order.owner, order.model, order.telephone,
+        {NewRecordKey(), order.number, storedPlate, order.owner, order.model, order.telephone,
          order.total, order.operatorName, DateText(order.nextReminder), date, order.technician});
     if (header.isNull()) {
         return Result::failure(header.error());
@@ -137,7 +144,7 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
                            "kh_wx_mx_date, kh_wx_mx_wxjs, kh_wx_mx_xm, kh_wx_mx_xmsm, kh_wx_mx_sl, "
                            "kh_wx_mx_dj, kh_wx_mx_hj) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                            "?, ?)"),
-            {NewRecordKey(), order.number, order.plate, order.owner, order.model, order.telephone,
+            {NewRecordKey(), order.number, storedPlate, order.owner, order.model, order.telephone,
              order.operatorName, date, order.technician, line.item, line.description, line.quantity,
              line.unitPrice, line.amount});
         if (added.isNull()) {

@@ -304,6 +304,8 @@ void OrderEntryWindow::lookUpPlate() {
         return;
     }
     const Customer& customer = **found;
+    // The plate as the customer's record holds it, however it was typed.
+    Text4->setText(customer.plate);
     Text5->setText(customer.owner);
     Text10->setText(customer.telephone);
     Text8->setText(customer.model);

@@ -38,6 +38,12 @@ void AddCustomer(const QString& key, const QString& plate, const QString& name,
     customer.identity = QStringLiteral("110105");
     customer.calledFlag = called;
     TestDatabase::addCustomer(customer);
+    // A called customer was called on the day they were due.
+    if (called == QLatin1String("1")) {
+        TestDatabase::exec(QStringLiteral("insert into kh_tele_table (kh_tele_code, kh_tele_cph, "
+                                          "kh_tele_date) values (?, ?, ?)"),
+                           {QStringLiteral("{DUE-%1}").arg(key), plate, DateText(reminder)});
+    }
 }
 
 void AddCall(const QString& plate, const QString& content) {
@@ -353,8 +359,13 @@ private Q_SLOTS:
         });
         main.grid1_DblClick();
         VERIFY_MESSAGES(messages);
-        QCOMPARE(main.grid1->cellText(row, 1), QStringLiteral("1"));
+        // Called for today, but due again on the new date: not yet called for that one.
+        QCOMPARE(main.grid1->cellText(row, 1), QStringLiteral("0"));
         QCOMPARE(main.grid1->cellText(row, 2), DateText(next));
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_sfdgdh from kh_table where "
+                                                     "kh_code = '{2}'"))
+                     .toString(),
+                 QStringLiteral("1"));
         QCOMPARE(main.grid1->cellText(row == 1 ? 2 : 1, 1), QStringLiteral("0"));
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_tele_czr from kh_tele_table"))
                      .toString(),

@@ -223,14 +223,17 @@ private Q_SLOTS:
         QCOMPARE(window->Text[0]->text() + window->Text[1]->text(), plate + owner);
     }
 
-    void plateIsComparedExactly_data() {
+    // A plate is compared as it is printed: typed in lower case, full-width or with a blank
+    // after it, it is the same plate; a pattern character is only itself.
+    void plateIsComparedAsPrinted_data() {
         QTest::addColumn<QString>("plate");
         QTest::addColumn<bool>("added");
         QTest::newRow("same plate") << "京A12345" << false;
-        QTest::newRow("trailing space") << "京A12345 " << true;
+        QTest::newRow("trailing space") << "京A12345 " << false;
+        QTest::newRow("lower case, full-width") << "京ａ12345" << false;
         QTest::newRow("like wildcard") << "京A1234_" << true;
     }
-    void plateIsComparedExactly() {
+    void plateIsComparedAsPrinted() {
         QFETCH(QString, plate);
         QFETCH(bool, added);
         StorePlate(QStringLiteral("京A12345"));
@@ -262,9 +265,12 @@ private Q_SLOTS:
         messages.expect(QStringLiteral("添加成功！"));
         window->Command1->click();
         VERIFY_MESSAGES(messages);
-        QCOMPARE(Stored(texts[0]), QStringList({texts[0], texts[1], "女士", texts[2], "2023-12-31",
-                                                "2024-01-01", texts[3], texts[4], "0"})
-                                       .join('|'));
+        // The plate alone is stored as it is printed: upper-case, half-width letters and digits.
+        const QString plate =
+            texts[0].toUpper().replace(QStringLiteral("１２"), QStringLiteral("12"));
+        QCOMPARE(Stored(plate), QStringList({plate, texts[1], "女士", texts[2], "2023-12-31",
+                                             "2024-01-01", texts[3], texts[4], "0"})
+                                    .join('|'));
     }
 
     void databaseErrorIsNotASuccess_data() {

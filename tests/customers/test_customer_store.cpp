@@ -64,8 +64,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("added");
         QTest::newRow("same plate") << QStringLiteral("京A12345") << false;
-        QTest::newRow("trailing blank is another plate") << QStringLiteral("京A12345 ") << true;
-        QTest::newRow("letter case counts") << QStringLiteral("京a12345") << true;
+        QTest::newRow("trailing blank") << QStringLiteral("京A12345 ") << false;
+        QTest::newRow("lower case") << QStringLiteral("京a12345") << false;
+        QTest::newRow("full-width") << QStringLiteral("京ａ１２３４５") << false;
+        QTest::newRow("another plate") << QStringLiteral("京A123456") << true;
     }
     void aStoredPlateIsNotAddedTwice() {
         QFETCH(QString, second);
@@ -78,6 +80,44 @@ private Q_SLOTS:
         QVERIFY(result.ok());
         QCOMPARE(*result, added ? CustomerAdd::Added : CustomerAdd::PlateTaken);
         QCOMPARE(Count(), added ? 2 : 1);
+    }
+
+    // Plates are stored the way they are printed, and found however they are typed; a plate
+    // stored in lower case before that is found too, and kept as it is.
+    void platesAreStoredAsPrinted_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("lower case") << QStringLiteral("苏e88a66") << QStringLiteral("苏E88A66");
+        QTest::newRow("full-width") << QStringLiteral("苏ｅ88ａ６６") << QStringLiteral("苏E88A66");
+        QTest::newRow("blanks around")
+            << QStringLiteral(" 苏E88A66\t") << QStringLiteral("苏E88A66");
+        QTest::newRow("as printed") << QStringLiteral("苏E88A66") << QStringLiteral("苏E88A66");
+        QTest::newRow("other characters kept")
+            << QStringLiteral("使·12345领") << QStringLiteral("使·12345领");
+    }
+    void platesAreStoredAsPrinted() {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QCOMPARE(*AddCustomer(TestDatabase::sampleCustomer(QStringLiteral("{1}"), typed,
+                                                           QStringLiteral("甲"))),
+                 CustomerAdd::Added);
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_cph from kh_table")).toString(),
+                 stored);
+        const auto found = FindCustomerByPlate(typed.toLower());
+        QVERIFY(found && *found);
+        QCOMPARE((*found)->key, QStringLiteral("{1}"));
+    }
+
+    void aPlateStoredInLowerCaseIsFoundAndKept() {
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{OLD}"), QStringLiteral("苏e88a66"), QStringLiteral("甲")));
+        const auto found = FindCustomerByPlate(QStringLiteral("苏E88A66"));
+        QVERIFY(found && *found);
+        QCOMPARE((*found)->plate, QStringLiteral("苏e88a66"));
+        QCOMPARE(*AddCustomer(TestDatabase::sampleCustomer(
+                     QStringLiteral("{NEW}"), QStringLiteral("苏E88A66"), QStringLiteral("乙"))),
+                 CustomerAdd::PlateTaken);
+        QCOMPARE(Count(), 1);
     }
 
     // Only the editable fields change; an empty sex keeps the stored one.

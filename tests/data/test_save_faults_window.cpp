@@ -438,6 +438,11 @@ Said TryDailyBackup(Attempt& attempt) {
     attempt.armed([&] { day = database_modu::StartOfDayBackup(nullptr); });
     const Said said = Judge(messages, QStringLiteral("数据备份成功"));
     if (day.damaged) {
+        // A read the disk fails once is not damage: the database is sound and no restore may
+        // be offered for it.
+        if (attempt.fault && attempt.fault->kind == Kind::Read && !attempt.fault->sticky) {
+            return Said::Nothing;
+        }
         // Told to the caller, which offers a restore instead of a message.
         return said == Said::Nothing ? Said::Failure : Said::Nothing;
     }

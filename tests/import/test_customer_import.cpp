@@ -128,11 +128,12 @@ private Q_SLOTS:
         QCOMPARE(Count(), after);
     }
 
-    // Plates are compared as trimmed, both with stored customers and within the sheet.
-    void blanksDoNotMakeANewPlate() {
+    // Plates are compared as printed (trimmed, upper-case, half-width), both with stored
+    // customers and within the sheet, and stored that way.
+    void blanksAndLetterCaseDoNotMakeANewPlate() {
         TestDatabase::addCustomer(TestDatabase::sampleCustomer("{1}", "京B1", "老客户"));
         const ImportResult result =
-            ImportSheet({Row(" 京B1 ", "新名字", "先生"), Row("京B2", "甲", " 先生 "),
+            ImportSheet({Row(" 京b1 ", "新名字", "先生"), Row("京ｂ2", "甲", " 先生 "),
                          Row("京B2\t", "乙", "女士")});
         QCOMPARE(Summary(result), QStringLiteral("1 stored, 0 without plate or owner, "
                                                  "1 already stored, 1 repeated"));

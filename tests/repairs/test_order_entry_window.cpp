@@ -281,6 +281,15 @@ private Q_SLOTS:
         QCOMPARE(Count(QStringLiteral("kh_wx_mx_table")), 1);
     }
 
+    // The plate is looked up however it is typed, and shown as the customer's record holds it.
+    void plateTypedInLowerCaseFindsTheCustomer() {
+        OrderEntryWindow* w = OpenOrderWindow();
+        w->Text4->setText(QStringLiteral(" 京ａ12345"));
+        Enter(w->Text4);
+        QCOMPARE(w->Text4->text(), kPlate);
+        QCOMPARE(w->Text5->text(), QStringLiteral("张三"));
+    }
+
     void keyFiltersAndLeavingFields() {
         OrderEntryWindow* w = OpenOrderWindow();
         w->Text1[3]->setFocus();
