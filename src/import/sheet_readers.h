@@ -29,4 +29,6 @@ inline const QString kEmptySheet = QStringLiteral("第一个工作表是空的")
 inline const QString kTooLong = QStringLiteral("工作表超过 1048576 行");
 inline const QString kUnknownEncoding =
     QStringLiteral("文件的文字既不是 UTF-8 也不是 GB18030 编码");
+// Why a cell cannot be read, after "第3行第5列是".
+inline const QString kFormulaWithoutResult = QStringLiteral("公式，无法读取其结果");
 }  // namespace sheet_error

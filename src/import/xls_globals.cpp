@@ -72,13 +72,14 @@ std::vector<size_t> SubstreamStarts(std::string_view stream, size_t from) {
 
 }  // namespace
 
-bool Globals::showsDate(uint16_t xf) const {
-    if (xf >= xfFormats.size()) {
-        return false;
+void Globals::findDateStyles() {
+    dateXfs.assign(xfFormats.size(), false);
+    for (size_t xf = 0; xf < xfFormats.size(); ++xf) {
+        const auto code = formats.find(xfFormats[xf]);
+        const QByteArray utf8 = code == formats.end() ? QByteArray() : code->second.toUtf8();
+        dateXfs[xf] =
+            IsDateFormat(xfFormats[xf], std::string_view(utf8.constData(), size_t(utf8.size())));
     }
-    const auto code = formats.find(xfFormats[xf]);
-    const QByteArray utf8 = code == formats.end() ? QByteArray() : code->second.toUtf8();
-    return IsDateFormat(xfFormats[xf], std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
 std::optional<Bof> ReadBof(const Record& record) {
@@ -124,6 +125,7 @@ QString ReadGlobals(std::string_view stream, Globals& globals) {
         switch (record.id) {
             case biff::kEof:
                 globals.end = records.offset();
+                globals.findDateStyles();
                 return {};
             case biff::kDateMode: {
                 uint16_t mode = 0;

@@ -27,10 +27,11 @@ struct Globals {
     std::vector<uint16_t> xfFormats;
     std::unordered_map<uint16_t, QString> formats;
     std::vector<SheetEntry> sheets;
-    size_t end = 0;  // where the globals' EOF record ends
+    std::vector<bool> dateXfs;  // whether each cell style's number format shows a date
+    size_t end = 0;             // where the globals' EOF record ends
 
-    // Whether the cell style's number format shows a date.
-    bool showsDate(uint16_t xf) const;
+    void findDateStyles();
+    bool showsDate(uint16_t xf) const { return xf < dateXfs.size() && dateXfs[xf]; }
 };
 
 // The BOF record at the start of a substream: its format version and what it holds.

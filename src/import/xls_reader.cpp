@@ -18,7 +18,6 @@ using biff::Record;
 using biff::RecordReader;
 using xls::Globals;
 
-const QString kFormulaWithoutResult = QStringLiteral("公式，无法读取其结果");
 const QString kMissingText = QStringLiteral("文字，其内容在文件中缺失");
 const QString kUnknownError = QStringLiteral("未知的错误值");
 
@@ -106,7 +105,7 @@ private:
                 builder_.setCell(at.row, at.column, text);
                 return true;
             }
-            builder_.setUnreadable(at.row, at.column, kFormulaWithoutResult);
+            builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
         }
         Cursor in(record);
         Position at;
@@ -224,7 +223,7 @@ private:
             if (low == 0 && high == 0 && in.u16(flags) && in.u32(unused) && in.u16(size) &&
                 GivesText(in.restOfPiece().substr(0, size))) {
                 // Saved without being worked out: a text formula cannot give the number 0.
-                builder_.setUnreadable(at.row, at.column, kFormulaWithoutResult);
+                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
                 return true;
             }
             const uint64_t bits = uint64_t(low) | uint64_t(high) << 32;
@@ -251,7 +250,7 @@ private:
                 }
                 break;
             default:
-                builder_.setUnreadable(at.row, at.column, kFormulaWithoutResult);
+                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
                 break;
         }
         return true;
@@ -259,13 +258,14 @@ private:
 
     void finish() {
         if (pendingText_) {
-            builder_.setUnreadable(pendingText_->row, pendingText_->column, kFormulaWithoutResult);
+            builder_.setUnreadable(pendingText_->row, pendingText_->column,
+                                   sheet_error::kFormulaWithoutResult);
         }
         // A program that writes formulas without working them out leaves every result empty;
         // such a sheet's formulas show values we do not have.
         if (!anyResult_) {
             for (const Position& at : emptyResults_) {
-                builder_.setUnreadable(at.row, at.column, kFormulaWithoutResult);
+                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
             }
         }
     }
