@@ -12,7 +12,7 @@ packages=(
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
-  libfreexl-dev liborcus-dev libixion-dev libboost-dev
+  libgsf-1-dev liborcus-dev libixion-dev libboost-dev
   libxml2-dev
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev

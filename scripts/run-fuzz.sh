@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-3600}
+# Third-party leaks the tests ignore are no findings either.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUVASO_FUZZ=ON -DRUVASO_BUILD_TESTS=OFF -DRUVASO_BUILD_BENCH=OFF > /dev/null
 targets=(${RUVASO_FUZZ_TARGETS:-fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls fuzz_sheet_format \

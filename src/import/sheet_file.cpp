@@ -53,7 +53,7 @@ QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) 
         return sheet_error::kUnsupported;
     }
     if (data.startsWith(kCompoundFile)) {
-        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(path, builder);
+        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(data, builder);
     }
     if (data.startsWith(kZipEntry)) {
         return ReadZipWorkbook(data, IsOpenDocument(data) ? ZipWorkbook::Ods : ZipWorkbook::Xlsx,

@@ -12,7 +12,7 @@ enum class ZipWorkbook { Xlsx, Ods };
 QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
 // The same in this process, which the library may abort: for the child and for fuzzing only.
 QString ReadZipWorkbookInProcess(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
-QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder);
+QString ReadXlsWorkbook(const QByteArray& data, SheetBuilder& builder);
 QString ReadCsvText(const QByteArray& data, SheetBuilder& builder);
 // A file that holds text, whatever its extension (`suffix`, in lower case): an HTML table, a
 // SpreadsheetML 2003 workbook, or comma-, semicolon- or tab-separated text.
@@ -37,4 +37,6 @@ inline const QString kTooLong = QStringLiteral("工作表超过 1048576 行");
 inline const QString kUnknownEncoding =
     QStringLiteral("文件的文字既不是 UTF-8 也不是 GB18030 编码");
 inline const QString kNoTable = QStringLiteral("网页文件中没有表格");
+// Why a cell cannot be read, after "第3行第5列是".
+inline const QString kFormulaWithoutResult = QStringLiteral("公式，无法读取其结果");
 }  // namespace sheet_error

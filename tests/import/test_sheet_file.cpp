@@ -114,10 +114,17 @@ private Q_SLOTS:
             scrambled[i] = char(scrambled[i] ^ 0x5A);
         }
         QTest::newRow("xlsx scrambled") << "scrambled.xlsx" << scrambled << damaged;
-        // A mutated workbook on which the .xls library overruns a stack buffer: the reader
-        // must survive it (under the sanitizers the library's process dies).
-        QTest::newRow("xls that leads the library astray")
+        // A mutated workbook on which an earlier .xls library overran a stack buffer.
+        QTest::newRow("xls that led a library astray")
             << "overrun.xls" << contents(DataFile("import_overrun.xls")) << damaged;
+        // Found by fuzzing: a compound-file directory whose entries the container library
+        // rejects (and leaks).
+        QTest::newRow("xls with a broken directory")
+            << "directory.xls" << contents(DataFile("import_directory_leak.xls")) << damaged;
+        QByteArray noStream = xls;
+        noStream.replace(QByteArray("W\0o\0r\0k\0b\0o\0o\0k\0", 16),
+                         QByteArray("W\0o\0r\0k\0b\0o\0o\0x\0", 16));
+        QTest::newRow("compound file without a workbook") << "document.xls" << noStream << damaged;
         // An archive whose entries say they unpack to 2 GB is not unpacked at all.
         QByteArray bomb = xlsx;
         const qsizetype entry = bomb.indexOf(QByteArray("PK\x01\x02", 4));
@@ -199,6 +206,36 @@ private Q_SLOTS:
         const SheetFile sheet = ReadSheetFile(write(name, bytes));
         QCOMPARE(sheet.error, reason);
         QCOMPARE(sheet.rows.size(), size_t(0));
+    }
+
+    // A legacy workbook reads its first visible worksheet and says which one that was.
+    void xlsReadsTheFirstVisibleWorksheet_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<int>("worksheets");
+        QTest::addColumn<QString>("firstPlate");
+        QTest::newRow("one sheet") << "import_customers.xls"
+                                   << "import_customers" << 1 << "京A10001";
+        QTest::newRow("hidden sheet and chart before it")
+            << "corpus/handmade/hidden_first_sheet.xls"
+            << "客户" << 1 << "京A10001";
+        QTest::newRow("hidden sheet before it, written by xlwt")
+            << "corpus/xlwt/hidden_first_sheet.xls"
+            << "客户" << 1 << "京A10001";
+        QTest::newRow("Excel 95 names in GBK") << "corpus/handmade/excel95_gbk.xls"
+                                               << "客户资料" << 1 << "京A10001";
+    }
+    void xlsReadsTheFirstVisibleWorksheet() {
+        QFETCH(QString, file);
+        QFETCH(QString, sheet);
+        QFETCH(int, worksheets);
+        QFETCH(QString, firstPlate);
+        const SheetFile read = ReadSheetFile(DataFile(file));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QCOMPARE(read.sheetName, sheet);
+        QCOMPARE(read.worksheets, worksheets);
+        QVERIFY(!read.rows.empty());
+        QCOMPARE(read.rows.front()[1], firstPlate);
     }
 
     void missingFileCannotBeOpened() {
