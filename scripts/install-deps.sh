@@ -12,7 +12,8 @@ packages=(
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
-  libfreexl-dev libzip-dev
+  libgsf-1-dev libzip-dev
+  libxml2-dev
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   python3

@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for SECONDS (default one hour), seeded from
 # tests/data. Findings land in build-fuzz/findings/<target>/. Usage: scripts/run-fuzz.sh [SECONDS]
+# RUVASO_FUZZ_TARGETS="fuzz_sheet_markup" runs only the targets named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-3600}
+# Third-party leaks the tests ignore are no findings either.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUVASO_FUZZ=ON -DRUVASO_BUILD_TESTS=OFF -DRUVASO_BUILD_BENCH=OFF > /dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls \
-    fuzz_sheet_format
+targets=(${RUVASO_FUZZ_TARGETS:-fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls fuzz_sheet_format \
+    fuzz_sheet_markup})
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 declare -A seeds=(
     [fuzz_sheet_text]="tests/data/*.csv"
     [fuzz_sheet_zip]="tests/data/*.xlsx tests/data/*.ods tests/data/corpus/*/*.xlsx tests/data/corpus/*/*.ods"
     [fuzz_sheet_xls]="tests/data/*.xls"
     [fuzz_sheet_format]=""
+    [fuzz_sheet_markup]="tests/data/corpus/web/*.xls tests/data/corpus/web/*.csv"
 )
-for target in "${!seeds[@]}"; do
+for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target
     findings=build-fuzz/findings/$target
     mkdir -p "$corpus" "$findings"
@@ -38,6 +43,11 @@ with zipfile.ZipFile(sys.argv[1]) as src, zipfile.ZipFile(data, "w") as out:
     for info in src.infolist():
         out.writestr(info.filename, src.read(info.filename))
 sys.stdout.buffer.write(data.getvalue())' "$seed" 2>/dev/null || true; } >"$corpus/stored-$name"
+        elif [ "$target" = fuzz_sheet_markup ]; then
+            # The first byte picks the reader: 0 HTML, 1 SpreadsheetML, 2 any text.
+            for kind in 0 1 2; do
+                { printf "\\00$kind"; cat "$seed"; } > "$corpus/$kind-$(basename "$seed")"
+            done
         else
             cp "$seed" "$corpus/"
         fi

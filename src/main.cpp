@@ -1,16 +1,25 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/start_up.h"
 #include "data/database.h"
+#include "import/import_command.h"
 #include "masterdata/database_check.h"
 #include "ui/busy_indicator.h"
 #include "version.h"
 
 namespace {
+
+const QString kDescription = QStringLiteral(
+    "Ruvaso汽车维修保养客户管理系统\n\n"
+    "--import 的退出状态：\n"
+    "  0  已导入（--dry-run：已写出读到的行）\n"
+    "  1  审核未通过，或数据库拒绝、导入失败，没有导入任何数据\n"
+    "  2  用法错误，或文件无法读取");
 
 // Ends the program once the window has really been painted, for start-up measurements.
 class QuitAfterFirstPaint : public QObject {
@@ -24,42 +33,133 @@ public:
     }
 };
 
+struct Options {
+    QCommandLineOption dataDir{
+        QStringLiteral("data-dir"),
+        QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
+        QStringLiteral("DIR")};
+    QCommandLineOption allowNetworkFolder{
+        QStringLiteral("allow-network-folder"),
+        QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）")};
+    QCommandLineOption import{QStringLiteral("import"),
+                              QStringLiteral("不打开窗口，读取表格文件 FILE，审核后导入数据库，"
+                                             "与“数据导入”窗口的规则相同"),
+                              QStringLiteral("FILE")};
+    QCommandLineOption dryRun{
+        QStringLiteral("dry-run"),
+        QStringLiteral("与 --import 同用：只把读到的行（不含表头）以 UTF-8 CSV 写到标准输出，"
+                       "不导入任何数据")};
+    // Start-up measurements: end as soon as the login window has been shown.
+    QCommandLineOption exitWhenShown{QStringLiteral("exit-when-shown")};
+};
+
+void Describe(QCommandLineParser& parser, Options& options) {
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(options.dataDir);
+    parser.addOption(options.allowNetworkFolder);
+    parser.addOption(options.import);
+    parser.addOption(options.dryRun);
+    options.exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(options.exitWhenShown);
+}
+
+// Whether the arguments ask for something that needs no window. Arguments that do not parse
+// still do when they name such an option; otherwise they may be the toolkit's own (-platform),
+// which only the interactive start understands.
+bool WantsCommandLine(const QCommandLineParser& parser, const Options& options, bool parsed,
+                      const QStringList& arguments) {
+    if (parsed) {
+        return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+               parser.isSet(QStringLiteral("version")) || parser.isSet(options.import) ||
+               parser.isSet(options.dryRun);
+    }
+    for (const QString& argument : arguments.mid(1)) {
+        for (const char* name :
+             {"--import", "--dry-run", "--help", "-h", "-?", "--version", "-v"}) {
+            if (argument == QLatin1String(name) ||
+                argument.startsWith(QLatin1String(name) + QLatin1Char('='))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int UsageError(const QString& text) {
+    std::fputs(qPrintable(text + QStringLiteral("\n请用 --help 查看用法。\n")), stderr);
+    return kImportBadRequest;
+}
+
+// --help, --version and --import run without a display.
+int RunCommandLine(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ruvaso"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RUVASO_VERSION));
+    QCommandLineParser parser;
+    Options options;
+    Describe(parser, options);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        return UsageError(parser.errorText());
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        parser.showHelp(0);
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        parser.showVersion();
+    }
+    if (!parser.isSet(options.import)) {
+        return UsageError(QStringLiteral("--dry-run 只能与 --import 同用。"));
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return UsageError(QStringLiteral("多余的参数：") +
+                          parser.positionalArguments().join(QLatin1Char(' ')));
+    }
+    Database::SetNetworkFolderAllowed(parser.isSet(options.allowNetworkFolder));
+    const QString folder =
+        parser.isSet(options.dataDir) ? parser.value(options.dataDir) : Database::DefaultDataDir();
+    return RunImportCommand(parser.value(options.import), folder, parser.isSet(options.dryRun));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    {
+        // Decided before any application object exists: the interactive start needs a display,
+        // the command-line actions must not.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i) {
+            arguments << QString::fromLocal8Bit(argv[i]);
+        }
+        QCommandLineParser parser;
+        Options options;
+        Describe(parser, options);
+        const bool parsed = parser.parse(arguments);
+        if (WantsCommandLine(parser, options, parsed, arguments)) {
+            return RunCommandLine(argc, argv);
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ruvaso"));
     QApplication::setApplicationVersion(QStringLiteral(RUVASO_VERSION));
     ApplyChineseLocale(app);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Ruvaso汽车维修保养客户管理系统"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption dataDir(
-        QStringLiteral("data-dir"),
-        QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
-        QStringLiteral("DIR"));
-    parser.addOption(dataDir);
-    const QCommandLineOption allowNetworkFolder(
-        QStringLiteral("allow-network-folder"),
-        QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）"));
-    parser.addOption(allowNetworkFolder);
-    // Start-up measurements: end as soon as the login window has been shown.
-    QCommandLineOption exitWhenShown(QStringLiteral("exit-when-shown"));
-    exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(exitWhenShown);
+    Options options;
+    Describe(parser, options);
     parser.process(app);
 
     const QString folder =
-        parser.isSet(dataDir) ? parser.value(dataDir) : Database::DefaultDataDir();
-    Database::SetNetworkFolderAllowed(parser.isSet(allowNetworkFolder));
+        parser.isSet(options.dataDir) ? parser.value(options.dataDir) : Database::DefaultDataDir();
+    Database::SetNetworkFolderAllowed(parser.isSet(options.allowNetworkFolder));
     ui::ShowBusyCursorWhileWaitingForDatabase();
     StartUp started = StartProgram(folder);
     if (!started.login) {
         return 1;
     }
-    if (parser.isSet(exitWhenShown)) {
+    if (parser.isSet(options.exitWhenShown)) {
         started.login->installEventFilter(new QuitAfterFirstPaint(started.login));
     }
     const int status = QApplication::exec();

@@ -10,8 +10,10 @@
 #include "app/main_window.h"
 #include "app/operators.h"
 #include "data/database.h"
+#include "masterdata/password_change_window.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
+#include "ui/window_host.h"
 #include "version.h"
 
 namespace {
@@ -25,6 +27,9 @@ const QString kVersion = QStringLiteral("version " RUVASO_VERSION);
 const QString kDefaultPassword = QStringLiteral("系统默认密码：");
 const QString kChooseUser = QStringLiteral("请选择用户名称！");
 const QString kWrongPassword = QStringLiteral("密码错误！");
+const QString kUnknownOperator = QStringLiteral("用户名或密码错误！");
+const QString kSetPasswordFirst =
+    QStringLiteral("您使用的是系统默认密码，任何人都知道它。请先设置一个新密码，然后再进入系统。");
 
 }  // namespace
 
@@ -99,6 +104,19 @@ void LoginWindow::Form_Load() {
     Combo1->addItems(*names);
     Combo1->setCurrentIndex(-1);
     Combo1->setEditText(QString());
+    // The hint only helps while the seed password still opens an account.
+    const DbResult<bool> seedPassword = SomeOperatorHasPassword(Database::DefaultPassword());
+    Label1->setVisible(!seedPassword || *seedPassword);
+}
+
+bool LoginWindow::replaceSeedPassword(const QString& name) {
+    ui::Exclamation(this, kSetPasswordFirst);
+    bool changed = false;
+    auto* change = ui::WindowHost::instance<PasswordChangeWindow>();
+    change->load(name);
+    connect(change, &PasswordChangeWindow::passwordChanged, this, [&changed] { changed = true; });
+    ui::WindowHost::show(change, ui::WindowHost::Mode::Modal);
+    return changed;
 }
 
 void LoginWindow::Command1_Click() {
@@ -114,12 +132,20 @@ void LoginWindow::Command1_Click() {
         return;
     }
     if (*login == Login::UnknownOperator) {
+        ui::Stop(this, kUnknownOperator);
+        Combo1->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (*login == Login::WrongPassword) {
         ui::Stop(this, kWrongPassword);
         Text1->setFocus(Qt::OtherFocusReason);
         Text1->selectAll();
+        return;
+    }
+    // Nobody works on under the password every installation shares.
+    if (Text1->text() == Database::DefaultPassword() && !replaceSeedPassword(name)) {
+        Text1->clear();
+        Text1->setFocus(Qt::OtherFocusReason);
         return;
     }
 

@@ -31,4 +31,8 @@ public:
 Q_SIGNALS:
     // The main window is open and shows this operator.
     void loggedIn(const QString& operatorName);
+
+private:
+    // Asks the operator who logged in with the seed password for a new one; true once it is set.
+    bool replaceSeedPassword(const QString& name);
 };

@@ -15,6 +15,7 @@
 #include "app/current_operator.h"
 #include "app/reminder_list.h"
 #include "core/clock.h"
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
@@ -82,6 +83,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         }
     });
     connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyDown(Qt::Key_Return); });
+    connect(DataChanges::instance(), &DataChanges::customers, this, &MainWindow::refreshList);
     connect(Label1, &ui::LinkLabel::clicked, this, &MainWindow::Label1_Click);
     connect(Label3, &ui::LinkLabel::clicked, this, &MainWindow::Label3_Click);
     connect(Label2, &ui::LinkLabel::clicked, this, &MainWindow::Label2_Click);
@@ -288,7 +290,27 @@ void MainWindow::ReloadReminderList() {
         return;
     }
     ui::BusyGuard busy(picLOAD);
+    listedSearch_.clear();
     fillList(OpenReminderList(*mode, DTPicker1->value(), DTPicker2->value()));
+}
+
+void MainWindow::refreshList() {
+    const QString key = SelectedRow > 0 && SelectedRow < grid1->rows() ? selectedKey() : QString();
+    const int column = std::max(1, grid1->currentCol());
+    if (listedSearch_.isEmpty()) {
+        ReloadReminderList();
+    } else {
+        ui::BusyGuard busy(picLOAD);
+        fillList(SearchCustomers(listedSearch_));
+    }
+    SelectedRow = 0;
+    for (int row = 1; !key.isEmpty() && row < grid1->rows(); ++row) {
+        if (grid1->cellText(row, 0) == key) {
+            grid1->setCurrentCell(row, column);
+            SelectedRow = row;
+            break;
+        }
+    }
 }
 
 void MainWindow::Text1_KeyDown(int key) {
@@ -301,7 +323,8 @@ void MainWindow::Text1_KeyDown(int key) {
         return;
     }
     ui::BusyGuard busy(picLOAD);
-    fillList(SearchCustomers(Text1->text()));
+    listedSearch_ = Text1->text();
+    fillList(SearchCustomers(listedSearch_));
 }
 
 void MainWindow::fillList(Recordset rs) {
@@ -393,16 +416,8 @@ void MainWindow::kh_dhjl_Click() {
     }
     auto* call = ui::WindowHost::instance<CallRecordWindow>();
     call->load(*customer, SelectedRow);
-    connect(call, &CallRecordWindow::callSaved, this, &MainWindow::showSavedCall,
-            Qt::UniqueConnection);
+    // A saved call changes the customer; the list reads it again when the store says so.
     ui::WindowHost::show(call, ui::WindowHost::Mode::Modal);
-}
-
-void MainWindow::showSavedCall(int row, const QString& calledFlag, const QString& reminderDate) {
-    if (row > 0 && row < grid1->rows()) {
-        grid1->setCellText(row, 1, calledFlag);
-        grid1->setCellText(row, 2, reminderDate);
-    }
 }
 
 void MainWindow::kh_mana_Click() {

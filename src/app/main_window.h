@@ -83,18 +83,21 @@ public:
     void kh_wxjl_Click();
     void kh_tele_Click();
 
-    // A saved call shows in its list row at once, without the list being read again.
-    void showSavedCall(int row, const QString& calledFlag, const QString& reminderDate);
-
 private:
     void buildControls();
     void buildMenus();
     void setUpGrid();
     void fillList(Recordset rs);
+    // Reads the list again as it was last asked for (the filter or the search), keeping the
+    // selected customer selected while the list still holds them.
+    void refreshList();
     void showRecordMenu(const QPoint& globalPos);
     QString selectedKey() const;
     // The stored customer of the selected row; nothing, after a stop message, when no row is
     // selected, and after the database-error message when the read fails; nothing either when
     // the customer has been deleted meanwhile.
     std::optional<Customer> selectedCustomer();
+
+    // What the list shows: the search for this text, or, when it is empty, the filter.
+    QString listedSearch_;
 };

@@ -1,10 +1,23 @@
 #include "app/operators.h"
 
+#include <algorithm>
+
 #include "data/password.h"
 #include "data/run_sql.h"
 
 DbResult<QStringList> OperatorNames() {
     return ColumnTexts(QStringLiteral("select user_name from user_table order by rowid"));
+}
+
+DbResult<bool> SomeOperatorHasPassword(const QString& password) {
+    const DbResult<QStringList> stored =
+        ColumnTexts(QStringLiteral("select user_pass from user_table"));
+    if (!stored) {
+        return DbResult<bool>::failure(stored.error());
+    }
+    return std::any_of(stored->begin(), stored->end(), [&password](const QString& hash) {
+        return CheckPassword(hash, password) != PasswordCheck::NoMatch;
+    });
 }
 
 DbResult<Login> CheckLogin(const QString& name, const QString& password) {

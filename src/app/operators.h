@@ -10,6 +10,9 @@ DbResult<QStringList> OperatorNames();
 
 enum class Login { UnknownOperator, WrongPassword, Accepted };
 
+// Whether some operator's password is still `password` (the seed operator's, say).
+DbResult<bool> SomeOperatorHasPassword(const QString& password);
+
 // Checks a typed password against the operator's stored one. With two operators of one name
 // the first row's password counts. A password still kept as plain text is replaced by its hash
 // once it has matched.

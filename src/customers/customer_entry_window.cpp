@@ -7,6 +7,7 @@
 #include "customers/customer_store.h"
 #include "masterdata/plate_prefix.h"
 #include "ui/date_picker.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -44,6 +45,7 @@ CustomerEntryWindow::CustomerEntryWindow(QWidget* parent)
     connect(DTPicker2, &ui::DatePicker::KeyDown, this, &CustomerEntryWindow::DTPicker2_KeyDown);
     connect(Command1, &QPushButton::clicked, this, &CustomerEntryWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &CustomerEntryWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
 
     Text[0]->setFocus(Qt::OtherFocusReason);
     Form_Load();

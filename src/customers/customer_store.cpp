@@ -1,5 +1,6 @@
 #include "customers/customer_store.h"
 
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "customers/plate_text.h"
 #include "data/record_key.h"
@@ -82,7 +83,11 @@ DbResult<CustomerAdd> AddCustomer(const Customer& c) {
     if (added.isNull()) {
         return DbResult<CustomerAdd>::failure(added.error());
     }
-    return added.rowsAffected() == 0 ? CustomerAdd::PlateTaken : CustomerAdd::Added;
+    if (added.rowsAffected() == 0) {
+        return CustomerAdd::PlateTaken;
+    }
+    DataChanges::customersChanged();
+    return CustomerAdd::Added;
 }
 
 DbResult<CustomerUpdate> UpdateCustomer(const Customer& c) {
@@ -95,7 +100,11 @@ DbResult<CustomerUpdate> UpdateCustomer(const Customer& c) {
     if (saved.isNull()) {
         return DbResult<CustomerUpdate>::failure(saved.error());
     }
-    return saved.rowsAffected() == 0 ? CustomerUpdate::Gone : CustomerUpdate::Updated;
+    if (saved.rowsAffected() == 0) {
+        return CustomerUpdate::Gone;
+    }
+    DataChanges::customersChanged();
+    return CustomerUpdate::Updated;
 }
 
 DbStatus RemoveCustomer(const QString& key) {

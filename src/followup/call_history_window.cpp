@@ -9,6 +9,7 @@
 
 #include "followup/call_history.h"
 #include "ui/grid.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -110,6 +111,7 @@ CallHistoryWindow::CallHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     setTabOrder(Text8, Text9);
 
     connect(Command5, &QPushButton::clicked, this, &CallHistoryWindow::Command5_Click);
+    ui::CloseOnEscape(this, [this] { Command5_Click(); });
 
     Form_Load();
     int listWidth = kLeadingWidth;

@@ -1,5 +1,6 @@
 #include "followup/call_record.h"
 
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
@@ -29,6 +30,7 @@ DbResult<CallSave> SaveCall(const CallRecord& call) {
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Result::failure(committed.error());
     }
+    DataChanges::customersChanged();
     return marked.rowsAffected() > 0 ? CallSave::Saved : CallSave::SavedWithoutCustomer;
 }
 

@@ -18,6 +18,7 @@
 #include "followup/phrases.h"
 #include "ui/button_row.h"
 #include "ui/date_picker.h"
+#include "ui/key_controls.h"
 #include "ui/link_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -203,6 +204,7 @@ CallRecordWindow::CallRecordWindow(QWidget* parent) : QWidget(parent, Qt::Window
 
     connect(Command1, &QPushButton::clicked, this, &CallRecordWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &CallRecordWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, &CallRecordWindow::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &CallRecordWindow::Command4_Click);
     connect(Label7, &ui::LinkLabel::clicked, this, &CallRecordWindow::Label7_Click);

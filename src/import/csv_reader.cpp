@@ -1,59 +1,69 @@
-#include <iconv.h>
-
-#include <QStringDecoder>
-#include <cerrno>
-
 #include "import/sheet_readers.h"
+#include "import/text_decoding.h"
 
 namespace {
 
-// The text of a file saved as UTF-8 (with or without a byte-order mark), as UTF-16 with a mark,
-// or, failing UTF-8, in the Chinese national encoding Windows uses for "CSV" files.
-std::optional<QString> DecodeText(const QByteArray& data) {
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString text = utf8(data.sliced(3));
-        return utf8.hasError() ? std::nullopt : std::optional<QString>(text);
-    }
-    if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(data.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                         : QStringDecoder::Utf16BE);
-        QString text = utf16(data.sliced(2));
-        return utf16.hasError() ? std::nullopt : std::optional<QString>(text);
-    }
-    {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString text = utf8(data);
-        if (!utf8.hasError()) {
-            return text;
+// Only the first lines say which delimiter a file uses; a title line may have none.
+constexpr qsizetype kDelimiterWindow = 65536;
+
+// The delimiter of the first line that has any outside quotes: a tab where a spreadsheet saved
+// "text" (tabs, no commas), a semicolon where a European locale saved "CSV" (more semicolons
+// than commas, since its decimal commas sit in the fields), else a comma.
+QChar Delimiter(const QString& text) {
+    int tabs = 0;
+    int commas = 0;
+    int semicolons = 0;
+    bool quoted = false;
+    const qsizetype end = std::min(text.size(), kDelimiterWindow);
+    for (qsizetype i = 0; i < end; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (c == QLatin1Char('\t')) {
+            ++tabs;
+        } else if (c == QLatin1Char(',')) {
+            ++commas;
+        } else if (c == QLatin1Char(';')) {
+            ++semicolons;
+        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (tabs + commas + semicolons > 0) {
+                break;
+            }
         }
     }
-    iconv_t convert = iconv_open("UTF-8", "GB18030");
-    if (convert == iconv_t(-1)) {
-        return std::nullopt;
+    if (tabs > 0 && commas == 0 && tabs >= semicolons) {
+        return QLatin1Char('\t');
     }
-    // Two bytes of GB18030 become at most three of UTF-8, four become four.
-    QByteArray out(data.size() * 2 + 4, Qt::Uninitialized);
-    char* in = const_cast<char*>(data.constData());
-    size_t inLeft = size_t(data.size());
-    char* to = out.data();
-    size_t outLeft = size_t(out.size());
-    const size_t done = iconv(convert, &in, &inLeft, &to, &outLeft);
-    iconv_close(convert);
-    if (done == size_t(-1) || inLeft != 0) {
-        return std::nullopt;
+    if (semicolons > commas && semicolons > tabs) {
+        return QLatin1Char(';');
     }
-    out.truncate(out.size() - qsizetype(outLeft));
-    return QString::fromUtf8(out);
+    return QLatin1Char(',');
 }
 
-// Tab-separated text saved by a spreadsheet as "text" has tabs and no commas on its first line.
-QChar Delimiter(const QString& text) {
-    const qsizetype end = text.indexOf(QLatin1Char('\n'));
-    const QStringView first = QStringView(text).left(end < 0 ? text.size() : end);
-    return first.contains(QLatin1Char('\t')) && !first.contains(QLatin1Char(','))
-               ? QLatin1Char('\t')
-               : QLatin1Char(',');
+// Web systems write ="0123" so that a spreadsheet keeps the leading zero: the cell shows the
+// text between the quotes, with doubled quotes as one.
+QString ShownText(const QString& field) {
+    if (field.size() < 3 || !field.startsWith(QLatin1String("=\"")) ||
+        !field.endsWith(QLatin1Char('"'))) {
+        return field;
+    }
+    const QStringView inner = QStringView(field).sliced(2, field.size() - 3);
+    QString text;
+    text.reserve(inner.size());
+    for (qsizetype i = 0; i < inner.size(); ++i) {
+        if (inner.at(i) != QLatin1Char('"')) {
+            text += inner.at(i);
+        } else if (i + 1 < inner.size() && inner.at(i + 1) == QLatin1Char('"')) {
+            text += QLatin1Char('"');
+            ++i;
+        } else {
+            // A lone quote: not a text formula, so the cell shows what was written.
+            return field;
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -76,7 +86,7 @@ QString ReadCsvText(const QByteArray& data, SheetBuilder& builder) {
     QString field;
     bool quoted = false;
     auto endField = [&] {
-        builder.setCell(row, column, field);
+        builder.setCell(row, column, ShownText(field));
         field.clear();
         ++column;
     };

@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "customers/customer.h"
 #include "customers/plate_text.h"
@@ -183,6 +184,9 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     }
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Stopped(ImportResult::Outcome::Failed, 0, committed.error());
+    }
+    if (result.stored > 0) {
+        DataChanges::customersChanged();
     }
     if (progress) {
         progress(total, total);

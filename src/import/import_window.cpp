@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -30,8 +31,8 @@ using namespace sheet_commands;
 const QString kTitle = QStringLiteral("数据导入");
 const QString kAppTitle = QStringLiteral("Ruvaso汽车维修保养客户管理系统");
 const QString kWorkbookCaption = QStringLiteral("请选择文件");
-const QString kWorkbookFilter =
-    QStringLiteral("所有Microsoft Office Excel 文件 (*.xls *.xlsx *.ods *.csv)");
+const QString kWorkbookFilter = QStringLiteral(
+    "所有Microsoft Office Excel 文件 (*.xls *.xlsx *.ods *.csv *.tsv *.txt *.htm *.html *.xml)");
 const QString kSheetFilter = QStringLiteral("表格文件 (*.rvs)");
 const QString kSheetSuffix = QStringLiteral("rvs");
 const QString kCannotRead = QStringLiteral("无法读取文件：");
@@ -48,6 +49,10 @@ const QString kExportFailed = QStringLiteral("导出失败：");
 const QString kExported = QStringLiteral("跳过的行已导出到：");
 const QString kImportCancelled = QStringLiteral("导入已取消，没有导入任何数据。");
 const QString kTooManyRows = QStringLiteral("表格超过 %1 行，无法审核或导入。");
+const QString kRowsRead = QStringLiteral("已读取 %1 行");
+const QString kSheetRead = QStringLiteral("，取自工作表“%1”（工作簿中共有 %2 个工作表）");
+const QString kHeadingSkipped = QStringLiteral("，跳过了表头行");
+const QString kTitleSkipped = QStringLiteral("，跳过了数据上方的 %1 行（标题 %2 行和表头行）");
 const QString kRowsPrompt = QStringLiteral("请输入行数（范围1~10,000,000）：");
 const QString kColsPrompt = QStringLiteral("请输入列数（范围1~10,000,000）：");
 
@@ -73,6 +78,21 @@ const BorderEntry kBorders[] = {
     {u"外框（粗）", {E::Left, E::Right, E::Top, E::Bottom}, ui::BorderStyle::Thick},
 };
 
+// The status line after a workbook is read: which worksheet, when there was a choice, and which
+// rows above the data were left out, so the shop can see nothing was lost.
+QString StatusText(const SheetFile& file) {
+    QString text = kRowsRead.arg(file.rows.size());
+    if (file.worksheets > 1) {
+        text += kSheetRead.arg(file.sheetName).arg(file.worksheets);
+    }
+    if (file.skippedAbove == 1) {
+        text += kHeadingSkipped;
+    } else if (file.skippedAbove > 1) {
+        text += kTitleSkipped.arg(file.skippedAbove).arg(file.skippedAbove - 1);
+    }
+    return text + QStringLiteral("。");
+}
+
 }  // namespace
 
 ImportWindow::ImportWindow(QWidget* parent)
@@ -80,6 +100,7 @@ ImportWindow::ImportWindow(QWidget* parent)
       grid1(ui::Named(new ui::Grid(this), QStringLiteral("grid1"))),
       picLOAD(new ui::BusyIndicator(this)),
       lstFont(ui::Named(new QListWidget(this), QStringLiteral("lstFont"))),
+      statusLine(ui::Named(new QLabel(this), QStringLiteral("statusLine"))),
       menuBar(ui::Named(new QMenuBar(this), QStringLiteral("menuBar"))) {
     setObjectName(QStringLiteral("frmDemo2"));
     setWindowTitle(kTitle);
@@ -92,6 +113,9 @@ ImportWindow::ImportWindow(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setMenuBar(menuBar);
     layout->addWidget(grid1);
+    layout->addWidget(statusLine);
+    // Shown once a workbook has been read.
+    statusLine->hide();
     buildFileMenu();
     buildActionMenu();
     menusm = ui::Named(menuBar->addMenu(QStringLiteral("说明(&S)")), QStringLiteral("menusm"));
@@ -250,6 +274,7 @@ void ImportWindow::Form_Load() {
 
 void ImportWindow::mnuNewFile_Click() {
     NewSheet(*grid1);
+    statusLine->hide();
 }
 
 void ImportWindow::mnuOpen_Click() {
@@ -264,6 +289,7 @@ void ImportWindow::mnuOpen_Click() {
         read = LoadSheetDocument(path);
         if (read.ok()) {
             ShowSheet(*grid1, read.document);
+            statusLine->hide();
         }
     }
     if (!read.ok()) {
@@ -319,7 +345,8 @@ void ImportWindow::menuExceltoExport_Click() {
     for (qsizetype i = 0; i < grid1->rows() - 1; ++i) {
         if (i % kFillStep == 0 && !progress.step(i, total)) {
             ShowSheet(*grid1, before);
-            break;
+            grid1->setAutoRedraw(true);
+            return;
         }
         const SheetRow& row = file.rows[size_t(i)];
         for (int col = 0; col < kSheetColumnCount; ++col) {
@@ -327,6 +354,8 @@ void ImportWindow::menuExceltoExport_Click() {
         }
     }
     grid1->setAutoRedraw(true);
+    statusLine->setText(StatusText(file));
+    statusLine->show();
 }
 
 void ImportWindow::showRow(qsizetype row) {

@@ -7,6 +7,7 @@
 #include "import/customer_import.h"
 
 class QAction;
+class QLabel;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -27,6 +28,9 @@ public:
     ui::Grid* grid1;
     ui::BusyIndicator* picLOAD;
     QListWidget* lstFont;  // the installed fonts the font-name menu offers; never shown
+    // Under the sheet once a workbook is read: the rows read, the worksheet they come from and
+    // the rows above the data that were left out.
+    QLabel* statusLine;
     QMenuBar* menuBar;
 
     QMenu* mnuFile;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/date_text.h"
+#include "import/audit.h"
 
 void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
     if (row < 0 || column < 0 || column >= kSheetColumnCount) {
@@ -72,9 +73,17 @@ SheetRows SheetBuilder::takeRows() {
     while (!rows.empty() && isEmpty(rows.back())) {
         rows.pop_back();
     }
-    if (!rows.empty() && IsHeadingRow(rows.front())) {
-        rows.erase(rows.begin());
-        skippedAbove_ = 1;
+    // A title ("客户资料") and a line or two of dates may stand above the heading row: they go
+    // with it. A row with a plate and an owner is a customer, never a title.
+    for (size_t i = 0; i < rows.size() && i <= kMaxTitleRows; ++i) {
+        if (IsHeadingRow(rows[i])) {
+            rows.erase(rows.begin(), rows.begin() + qsizetype(i) + 1);
+            skippedAbove_ = int(i) + 1;
+            break;
+        }
+        if (HasPlateAndOwner(rows[i])) {
+            break;
+        }
     }
     return rows;
 }

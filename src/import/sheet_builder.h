@@ -50,7 +50,11 @@ public:
         }
     }
 
-    // The customer rows: without a leading heading row and without trailing empty rows.
+    // Title lines that may stand above the heading row.
+    static constexpr size_t kMaxTitleRows = 3;
+
+    // The customer rows: without trailing empty rows, and without the heading row when one of
+    // the first rows is the heading, together with the title lines above it.
     SheetRows takeRows();
 
     // Rows above the data left out by takeRows(): a title line and the heading row.

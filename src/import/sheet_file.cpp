@@ -24,11 +24,12 @@ bool IsOpenDocument(const QByteArray& data) {
     return IsOpenDocumentArchive(data);
 }
 
+bool IsSheetSuffix(const QString& suffix) {
+    return suffix == QLatin1String("xls") || suffix == QLatin1String("xlsx") ||
+           suffix == QLatin1String("ods") || suffix == QLatin1String("csv");
+}
+
 QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) {
-    if (suffix != QLatin1String("xls") && suffix != QLatin1String("xlsx") &&
-        suffix != QLatin1String("ods") && suffix != QLatin1String("csv")) {
-        return sheet_error::kUnsupported;
-    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return sheet_error::kCannotOpen;
@@ -44,19 +45,20 @@ QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) 
     if (data.size() > kMaxFileBytes) {
         return sheet_error::kTooBig;
     }
-    // The content decides which reader runs, so a workbook saved under the other extension
-    // still reads; a text file under a workbook's extension does not.
+    // The content decides which reader runs, so a workbook saved under another workbook
+    // extension still reads, and so does text under any name. A binary file must be named as
+    // a workbook.
+    if (!IsSheetSuffix(suffix) && (data.startsWith(kCompoundFile) || data.startsWith(kZipEntry))) {
+        return sheet_error::kUnsupported;
+    }
     if (data.startsWith(kCompoundFile)) {
-        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(path, builder);
+        return IsEncryptedPackage(data) ? sheet_error::kEncrypted : ReadXlsWorkbook(data, builder);
     }
     if (data.startsWith(kZipEntry)) {
         return ReadZipWorkbook(data, IsOpenDocument(data) ? ZipWorkbook::Ods : ZipWorkbook::Xlsx,
                                builder);
     }
-    if (suffix == QLatin1String("csv")) {
-        return ReadCsvText(data, builder);
-    }
-    return sheet_error::kDamaged;
+    return ReadTextSheet(data, suffix, builder);
 }
 
 }  // namespace

@@ -17,8 +17,10 @@ struct SheetFile {
     bool ok() const { return error.isEmpty(); }
 };
 
-// Reads the first worksheet of an .xls, .xlsx or .ods workbook, or a .csv file in UTF-8 or
-// GB18030, into rows of eight texts. A leading heading row is left out; date cells read as
+// Reads the first visible worksheet of an .xls, .xlsx or .ods workbook, or a file of text under
+// any name (an HTML table, a SpreadsheetML 2003 workbook, or comma-, semicolon- or tab-separated
+// text in UTF-8, UTF-16 or GB18030), into rows of eight texts; what the file holds decides how it
+// is read. A heading row, and a title line or two above it, are left out; date cells read as
 // "yyyy-MM-dd" and number cells with all their digits. A file that cannot be read whole gives
 // no rows at all, and a reason fit to follow "无法读取文件：".
 SheetFile ReadSheetFile(const QString& path);

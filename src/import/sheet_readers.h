@@ -12,8 +12,15 @@ enum class ZipWorkbook { Xlsx, Ods };
 QString ReadZipWorkbook(const QByteArray& data, ZipWorkbook kind, SheetBuilder& builder);
 // Whether a zip archive is an OpenDocument spreadsheet rather than an Office Open XML workbook.
 bool IsOpenDocumentArchive(const QByteArray& data);
-QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder);
+QString ReadXlsWorkbook(const QByteArray& data, SheetBuilder& builder);
 QString ReadCsvText(const QByteArray& data, SheetBuilder& builder);
+// A file that holds text, whatever its extension (`suffix`, in lower case): an HTML table, a
+// SpreadsheetML 2003 workbook, or comma-, semicolon- or tab-separated text.
+QString ReadTextSheet(const QByteArray& data, const QString& suffix, SheetBuilder& builder);
+// The first table of an HTML page, in the encoding its byte-order mark or meta tag names.
+QString ReadHtmlTable(const QByteArray& data, SheetBuilder& builder);
+// The first visible worksheet of a SpreadsheetML 2003 (XML) workbook.
+QString ReadSpreadsheetXml(const QByteArray& data, SheetBuilder& builder);
 
 // The reasons, as the import window shows them after "无法读取文件：".
 namespace sheet_error {
@@ -29,6 +36,7 @@ inline const QString kEmptySheet = QStringLiteral("第一个工作表是空的")
 inline const QString kTooLong = QStringLiteral("工作表超过 1048576 行");
 inline const QString kUnknownEncoding =
     QStringLiteral("文件的文字既不是 UTF-8 也不是 GB18030 编码");
+inline const QString kNoTable = QStringLiteral("网页文件中没有表格");
 // Why a cell cannot be read, after "第3行第5列是".
 inline const QString kFormulaWithoutResult = QStringLiteral("公式，无法读取其结果");
 }  // namespace sheet_error

@@ -1,180 +1,305 @@
-#include <freexl.h>
-
-#include <QFile>
+#include <QDate>
+#include <algorithm>
 #include <cstring>
 
-#include "import/child_process.h"
+#include "import/compound_file.h"
 #include "import/sheet_readers.h"
+#include "import/xls_globals.h"
 
-// The legacy format's library overruns a stack buffer inside its character conversion on some
-// crafted files, so it reads in a child process (import/child_process.h). The child runs the
-// library and write(2) only.
+// Reads the first visible worksheet of a legacy workbook (Excel 5 to 2003) from its workbook
+// stream: the workbook's globals first (code page, date system, number formats, cell styles,
+// sheets and shared strings), then the records of that sheet. Nothing here trusts a length or
+// an offset from the file: the record layer checks every read.
 
 namespace {
 
-// What the child sends: for each non-empty cell kCell, its row (4 bytes), column (1 byte), kind
-// (1 byte) and payload, a double (8 bytes) or a UTF-8 text (4-byte length, bytes); at the end
-// kEnd and a status byte.
-enum : char { kCell = 'c', kEnd = 'e' };
-enum : char {
-    kRead = 'R',
-    kCannotOpen = 'O',
-    kDamaged = 'D',
-    kEncrypted = 'E',
-    kNoSheet = 'S',
-    kTooLong = 'L',
-    kNoMemory = 'M'
-};
-enum : char { kNumber = 'n', kText = 't', kDate = 'd' };
+using biff::Cursor;
+using biff::Record;
+using biff::RecordReader;
+using xls::Globals;
 
-// More than the child could honestly send for 65,536 rows of eight cells.
-constexpr qint64 kMaxTransfer = qint64(512) << 20;
-// A child that sends nothing for this long is stuck in the library.
-constexpr int kStallMs = 60000;
+const QString kMissingText = QStringLiteral("文字，其内容在文件中缺失");
+const QString kUnknownError = QStringLiteral("未知的错误值");
 
-// Runs in the child: the library, plain C++ and write(2) only.
-char ReadInChild(const char* path, PipeWriter& out) {
-    const void* xls = nullptr;
-    const int opened = freexl_open(path, &xls);
-    if (opened == FREEXL_FILE_NOT_FOUND) {
-        return kCannotOpen;
+// Whether a formula's tokens (in reverse Polish order, so the last one gives the result) can
+// only give text: a text constant alone, a concatenation, or a function that returns text.
+bool GivesText(std::string_view tokens) {
+    if (tokens.empty()) {
+        return false;
     }
-    if (opened != FREEXL_OK) {
-        return opened == FREEXL_INSUFFICIENT_MEMORY ? kNoMemory : kDamaged;
+    const auto byte = [&tokens](size_t i) { return uint8_t(tokens[i]); };
+    const size_t n = tokens.size();
+    if (byte(n - 1) == 0x08) {  // &
+        return true;
     }
-    unsigned int info = 0;
-    if (freexl_get_info(xls, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
-        info == FREEXL_BIFF_OBFUSCATED) {
-        return kEncrypted;
+    if (byte(0) == 0x17 && n >= 3 && n == 3 + byte(1) * ((byte(2) & 0x01) ? 2u : 1u)) {
+        return true;  // one text constant: count, flags, characters
     }
-    if (freexl_get_info(xls, FREEXL_BIFF_SHEET_COUNT, &info) != FREEXL_OK || info == 0) {
-        return kNoSheet;
-    }
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    if (freexl_select_active_worksheet(xls, 0) != FREEXL_OK ||
-        freexl_worksheet_dimensions(xls, &rows, &columns) != FREEXL_OK) {
-        return kDamaged;
-    }
-    if (rows > unsigned(SheetBuilder::kMaxRows)) {
-        return kTooLong;
-    }
-    const unsigned short used = std::min<unsigned short>(columns, kSheetColumnCount);
-    for (unsigned int row = 0; row < rows; ++row) {
-        for (unsigned short column = 0; column < used; ++column) {
-            FreeXL_CellValue cell;
-            if (freexl_get_cell_value(xls, row, column, &cell) != FREEXL_OK) {
-                return kDamaged;
+    // REPT, MID, FIXED, DOLLAR, TEXT, CHAR, LOWER, UPPER, PROPER, LEFT, RIGHT, TRIM,
+    // SUBSTITUTE, T, CONCATENATE.
+    static constexpr uint16_t kTextFunctions[] = {30,  31,  14,  13,  48,  111, 112, 113,
+                                                  114, 115, 116, 118, 120, 130, 336};
+    auto isText = [](uint16_t function) {
+        return std::find(std::begin(kTextFunctions), std::end(kTextFunctions), function) !=
+               std::end(kTextFunctions);
+    };
+    const auto function = [&](size_t at) { return uint16_t(byte(at) | byte(at + 1) << 8); };
+    const bool fixedArguments =
+        n >= 3 && (byte(n - 3) & 0x9F) == 0x01 && byte(n - 3) > 0x1F && isText(function(n - 2));
+    const bool variableArguments = n >= 4 && (byte(n - 4) & 0x9F) == 0x02 && byte(n - 4) > 0x1F &&
+                                   isText(function(n - 2) & 0x7FFF);
+    return fixedArguments || variableArguments;
+}
+
+// The cells of one worksheet substream.
+class SheetReader {
+public:
+    SheetReader(const Globals& globals, SheetBuilder& builder)
+        : globals_(globals),
+          builder_(builder),
+          codePage_(biff::CodePageDecoder(globals.codePage)),
+          origin_(globals.dates1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30)) {}
+
+    // Reads from the BOF record at `offset` to its EOF record.
+    QString read(std::string_view stream, size_t offset) {
+        RecordReader records(stream, offset);
+        Record record;
+        if (!records.next(record)) {
+            return sheet_error::kDamaged;
+        }
+        int depth = 1;
+        while (records.next(record)) {
+            if (record.id == biff::kBof) {
+                ++depth;  // a chart inside the sheet, up to its own EOF
+            } else if (record.id == biff::kEof) {
+                if (--depth == 0) {
+                    finish();
+                    return {};
+                }
+            } else if (depth == 1 && !cell(record)) {
+                return sheet_error::kDamaged;
             }
-            char kind = 0;
-            double number = 0;
-            const char* text = nullptr;
-            switch (cell.type) {
-                case FREEXL_CELL_INT:
-                    kind = kNumber;
-                    number = cell.value.int_value;
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    kind = kNumber;
-                    number = cell.value.double_value;
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                case FREEXL_CELL_TIME:
-                    kind = kText;
-                    text = cell.value.text_value;
-                    break;
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                    kind = kDate;
-                    text = cell.value.text_value;
-                    break;
-                default:
-                    break;
+        }
+        return sheet_error::kDamaged;  // no EOF: the stream was cut short
+    }
+
+private:
+    struct Position {
+        uint16_t row = 0;
+        uint16_t column = 0;
+    };
+
+    bool cell(const Record& record) {
+        // A formula's text result is in the STRING record after it; the records of a shared
+        // or array formula may come between.
+        if (pendingText_ && record.id != biff::kShrFmla && record.id != biff::kArray &&
+            record.id != biff::kTable) {
+            const Position at = *pendingText_;
+            pendingText_.reset();
+            if (record.id == biff::kString) {
+                Cursor in(record);
+                QString text;
+                if (!readString(in, 2, text)) {
+                    return false;
+                }
+                builder_.setCell(at.row, at.column, text);
+                return true;
             }
-            if (kind == 0 || (kind != kNumber && (!text || !*text))) {
-                continue;
+            builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
+        }
+        Cursor in(record);
+        Position at;
+        uint16_t xf = 0;
+        switch (record.id) {
+            case biff::kNumber: {
+                double value = 0;
+                return header(in, at, xf) && in.f64(value) && (number(at, xf, value), true);
             }
-            out.put(kCell);
-            out.put(quint32(row));
-            out.put(quint8(column));
-            out.put(kind);
-            if (kind == kNumber) {
-                out.put(number);
-            } else {
-                out.text(text, std::strlen(text));
+            case biff::kRk: {
+                uint32_t rk = 0;
+                return header(in, at, xf) && in.u32(rk) &&
+                       (number(at, xf, biff::RkNumber(rk)), true);
+            }
+            case biff::kMulRk:
+                return mulRk(in);
+            case biff::kLabelSst: {
+                uint32_t index = 0;
+                if (!header(in, at, xf) || !in.u32(index)) {
+                    return false;
+                }
+                if (index < globals_.strings.size()) {
+                    builder_.setCell(at.row, at.column, globals_.strings[index]);
+                } else {
+                    builder_.setUnreadable(at.row, at.column, kMissingText);
+                }
+                return true;
+            }
+            case biff::kLabel:
+            case biff::kRString: {
+                QString text;
+                return header(in, at, xf) && readString(in, 2, text) &&
+                       (builder_.setCell(at.row, at.column, text), true);
+            }
+            case biff::kBoolErr: {
+                uint8_t value = 0;
+                uint8_t isError = 0;
+                return header(in, at, xf) && in.u8(value) && in.u8(isError) &&
+                       (boolOrError(at, value, isError != 0), true);
+            }
+            case biff::kFormula:
+                return formula(in);
+            default:
+                return true;
+        }
+    }
+
+    static bool header(Cursor& in, Position& at, uint16_t& xf) {
+        return in.u16(at.row) && in.u16(at.column) && in.u16(xf);
+    }
+
+    bool readString(Cursor& in, int countBytes, QString& text) {
+        return globals_.biff8 ? in.unicodeString(countBytes, text)
+                              : in.byteString(countBytes, codePage_, text);
+    }
+
+    void number(Position at, uint16_t xf, double value) {
+        if (at.column >= kSheetColumnCount) {
+            return;
+        }
+        if (globals_.showsDate(xf)) {
+            if (const std::optional<QString> date = SerialDateText(value, origin_)) {
+                builder_.setCell(at.row, at.column, *date);
+                return;
+            }
+        }
+        builder_.setCell(at.row, at.column, NumberCellText(value));
+    }
+
+    void boolOrError(Position at, uint8_t value, bool isError) {
+        if (!isError) {
+            builder_.setCell(at.row, at.column,
+                             value ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+            return;
+        }
+        const QString text = biff::ErrorText(value);
+        if (text.isEmpty()) {
+            builder_.setUnreadable(at.row, at.column, kUnknownError);
+        } else {
+            builder_.setCell(at.row, at.column, text);
+        }
+    }
+
+    bool mulRk(Cursor& in) {
+        Position at;
+        if (!in.u16(at.row) || !in.u16(at.column)) {
+            return false;
+        }
+        // Pairs of a style and a value, then the last column.
+        for (size_t pairs = in.remaining() / 6; pairs > 0; --pairs, ++at.column) {
+            uint16_t xf = 0;
+            uint32_t rk = 0;
+            if (!in.u16(xf) || !in.u32(rk)) {
+                return false;
+            }
+            number(at, xf, biff::RkNumber(rk));
+        }
+        return true;
+    }
+
+    // A formula cell with the result it had when the file was saved: a number, or in the
+    // last two bytes 0xFFFF and in the first the kind of result.
+    bool formula(Cursor& in) {
+        Position at;
+        uint16_t xf = 0;
+        uint32_t low = 0;
+        uint32_t high = 0;
+        if (!header(in, at, xf) || !in.u32(low) || !in.u32(high)) {
+            return false;
+        }
+        if (high >> 16 != 0xFFFF) {
+            uint16_t flags = 0;
+            uint32_t unused = 0;
+            uint16_t size = 0;
+            if (low == 0 && high == 0 && in.u16(flags) && in.u32(unused) && in.u16(size) &&
+                GivesText(in.restOfPiece().substr(0, size))) {
+                // Saved without being worked out: a text formula cannot give the number 0.
+                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
+                return true;
+            }
+            const uint64_t bits = uint64_t(low) | uint64_t(high) << 32;
+            double value = 0;
+            std::memcpy(&value, &bits, sizeof value);
+            anyResult_ = true;
+            number(at, xf, value);
+            return true;
+        }
+        const uint8_t value = uint8_t(low >> 16);
+        switch (low & 0xFF) {
+            case 0:  // text, in the STRING record that follows
+                anyResult_ = true;
+                pendingText_ = at;
+                break;
+            case 1:
+            case 2:
+                anyResult_ = true;
+                boolOrError(at, value, (low & 0xFF) == 2);
+                break;
+            case 3:  // empty text, or no result at all
+                if (at.column < kSheetColumnCount) {
+                    emptyResults_.push_back(at);
+                }
+                break;
+            default:
+                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
+                break;
+        }
+        return true;
+    }
+
+    void finish() {
+        if (pendingText_) {
+            builder_.setUnreadable(pendingText_->row, pendingText_->column,
+                                   sheet_error::kFormulaWithoutResult);
+        }
+        // A program that writes formulas without working them out leaves every result empty;
+        // such a sheet's formulas show values we do not have.
+        if (!anyResult_) {
+            for (const Position& at : emptyResults_) {
+                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
             }
         }
     }
-    freexl_close(xls);
-    return kRead;
-}
 
-QString Reason(char status) {
-    switch (status) {
-        case kCannotOpen:
-            return sheet_error::kCannotOpen;
-        case kEncrypted:
-            return sheet_error::kEncrypted;
-        case kNoSheet:
-            return sheet_error::kNoSheet;
-        case kTooLong:
-            return sheet_error::kTooLong;
-        case kNoMemory:
-            return sheet_error::kTooBig;
-        default:
-            return sheet_error::kDamaged;
-    }
-}
+    const Globals& globals_;
+    SheetBuilder& builder_;
+    QStringDecoder codePage_;
+    QDate origin_;
+    std::optional<Position> pendingText_;
+    bool anyResult_ = false;
+    std::vector<Position> emptyResults_;
+};
 
 }  // namespace
 
-QString ReadXlsWorkbook(const QString& path, SheetBuilder& builder) {
-    const QByteArray name = QFile::encodeName(path);
-    const std::optional<QByteArray> report = RunInChild(
-        [&name](PipeWriter& out) {
-            const char status = ReadInChild(name.constData(), out);
-            out.put(kEnd);
-            out.put(status);
-        },
-        kMaxTransfer, kStallMs);
-    if (!report) {
+QString ReadXlsWorkbook(const QByteArray& file, SheetBuilder& builder) {
+    const std::optional<QByteArray> bytes = WorkbookStream(file);
+    if (!bytes) {
         return sheet_error::kDamaged;
     }
-    const QByteArray& data = *report;
-    PipeReader in(data);
-    for (;;) {
-        char tag = 0;
-        if (!in.get(tag)) {
-            return sheet_error::kDamaged;  // the child stopped without saying why
-        }
-        if (tag == kEnd) {
-            char result = kDamaged;
-            in.get(result);
-            if (result != kRead) {
-                return Reason(result);
-            }
-            break;
-        }
-        quint32 row = 0;
-        quint8 column = 0;
-        char kind = 0;
-        if (tag != kCell || !in.get(row) || !in.get(column) || !in.get(kind)) {
-            return sheet_error::kDamaged;
-        }
-        QString text;
-        if (kind == kNumber) {
-            double number = 0;
-            if (!in.get(number)) {
-                return sheet_error::kDamaged;
-            }
-            text = NumberCellText(number);
-        } else if (!in.text(text)) {
-            return sheet_error::kDamaged;
-        } else if (kind == kDate) {
-            text = text.left(10);  // "yyyy-mm-dd", maybe with a time of day: keep the day
-        }
-        builder.setCell(row, column, text);
+    const std::string_view stream(bytes->constData(), size_t(bytes->size()));
+    Globals globals;
+    if (const QString error = xls::ReadGlobals(stream, globals); !error.isEmpty()) {
+        return error;
     }
-    return {};
+    int visibleWorksheets = 0;
+    const std::optional<size_t> sheet = xls::ChosenSheet(globals, visibleWorksheets);
+    if (!sheet) {
+        return sheet_error::kNoSheet;
+    }
+    const std::optional<size_t> start = xls::SheetStart(stream, globals, *sheet);
+    if (!start) {
+        return sheet_error::kDamaged;
+    }
+    builder.setSheet(globals.sheets[*sheet].name, std::max(visibleWorksheets, 1));
+    return SheetReader(globals, builder).read(stream, *start);
 }

@@ -121,7 +121,9 @@ bool Backup(QWidget* parent) {
     // Taken once, so the file and the message name the same day.
     const QString target = Database::DataDir() + QLatin1Char('/') + BackupFileName(Today());
     if (QFileInfo::exists(target) &&
-        ui::MessageBox::show(parent, kTitle, kExists, ui::MessageBox::Icon::Question,
+        ui::MessageBox::show(parent, kTitle,
+                             kExists + QLatin1Char('\n') + QDir::toNativeSeparators(target),
+                             ui::MessageBox::Icon::Question,
                              ui::MessageBox::Buttons::OkCancel) != ui::MessageBox::Answer::Ok) {
         return false;
     }

@@ -95,6 +95,7 @@ void PasswordChangeWindow::Command1_Click() {
             break;
     }
     ui::Information(this, kChanged);
+    Q_EMIT passwordChanged();
     close();
 }
 

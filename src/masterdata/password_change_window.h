@@ -29,4 +29,7 @@ public:
 
     void Command1_Click();
     void Command2_Click();
+
+Q_SIGNALS:
+    void passwordChanged();
 };

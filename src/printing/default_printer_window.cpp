@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "printing/printers.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -20,6 +21,9 @@ namespace {
 
 const QString kCaption = QStringLiteral("默认打印机选择");
 const QString kPrompt = QStringLiteral("从下列选择一个有效的打印机:");
+const QString kNoPrinter = QStringLiteral(
+    "本机还没有安装打印机。请先在系统的打印机设置中添加打印机（系统设置中的“打印机”，或在浏览器中"
+    "打开 http://localhost:631），然后再打开本窗口。");
 const QString kColumn = QStringLiteral("打印机");
 const QString kSet = QStringLiteral("设为默认");
 const QString kSetTip = QStringLiteral("Click to set selected printer as default");
@@ -122,6 +126,7 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
 
     connect(cmdSet, &QPushButton::clicked, this, &DefaultPrinterWindow::cmdSet_Click);
     connect(cmdExit, &QPushButton::clicked, this, &DefaultPrinterWindow::cmdExit_Click);
+    ui::CloseOnEscape(this, [this] { cmdExit_Click(); });
     connect(lvwPrinter, &QTreeWidget::itemDoubleClicked, this,
             &DefaultPrinterWindow::lvwPrinter_DblClick);
     connect(lvwPrinter, &QTreeWidget::itemSelectionChanged, this,
@@ -146,6 +151,11 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
 
 void DefaultPrinterWindow::Form_Load() {
     const QList<Printer> printers = ListPrinters();
+    // An empty list alone does not tell a shop what to do next.
+    if (printers.isEmpty()) {
+        lblPrinters->setWordWrap(true);
+        lblPrinters->setText(kNoPrinter);
+    }
     for (const Printer& printer : printers) {
         lvwPrinter->addTopLevelItem(new PrinterItem(printer.text()));
     }

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "core/number_text.h"
 #include "customers/plate_text.h"
@@ -154,5 +155,7 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Result::failure(committed.error());
     }
+    DataChanges::orderSaved(storedPlate);
+    DataChanges::customersChanged();
     return OrderSave::Saved;
 }

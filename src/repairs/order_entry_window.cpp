@@ -49,6 +49,7 @@ const QString kPlateNotFound = QStringLiteral("没有找到车牌号！");
 const QString kDuplicateNumber = QStringLiteral("维修单号重复！");
 const QString kAskPrint = QStringLiteral("是否打印？");
 const QString kAdded = QStringLiteral("添加成功！");
+const QString kDiscard = QStringLiteral("是否放弃当前维修单？");
 
 const QString kPriceFormat = QStringLiteral("#########0.00");
 // Room for a four-digit sequence once a day has had 999 orders.
@@ -247,6 +248,7 @@ void OrderEntryWindow::connectHandlers() {
     }
     connect(Command1, &QPushButton::clicked, this, &OrderEntryWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &OrderEntryWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
 }
 
 void OrderEntryWindow::Form_Load() {
@@ -447,5 +449,9 @@ void OrderEntryWindow::Command1_Click() {
 }
 
 void OrderEntryWindow::Command2_Click() {
+    // Lines typed are work the operator would lose with one stray key.
+    if (!order().lines.isEmpty() && !ui::Confirm(this, kDiscard)) {
+        return;
+    }
     close();
 }

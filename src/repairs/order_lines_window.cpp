@@ -36,6 +36,10 @@ const QString kNoLines = QStringLiteral("没有找到明细记录！");
 const QString kQuantityFormat = QStringLiteral("#######0.00");
 const QString kAmountFormat = QStringLiteral("########0.00");
 const QString kZero = QStringLiteral("0.00");
+const QString kShowOnlyStyle = QStringLiteral(
+    "QLineEdit, QComboBox { background: palette(window); border: 1px solid palette(mid); "
+    "padding: 1px 3px; } QComboBox::drop-down { width: 0px; border: none; } "
+    "QComboBox::down-arrow { image: none; }");
 
 QLineEdit* MakeField(QWidget* parent, const QString& name) {
     auto* field = Named(new QLineEdit(parent), name);
@@ -96,12 +100,16 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
     Text1 = rows.Text1;
     Text2 = rows.Text2;
     Text3 = rows.Text3;
-    // Nothing typed here would be saved: every box only shows.
+    // Nothing typed here would be saved: every box only shows, and looks it, without the white
+    // of an edit box or the arrow of a list to choose from.
     for (int i = 0; i < kLineCount; ++i) {
         for (ui::TextBox* field : {Text[i], Text1[i], Text2[i], Text3[i]}) {
             field->setReadOnly(true);
         }
+        Combo1[i]->setFocusPolicy(Qt::NoFocus);
+        Combo1[i]->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
+    setStyleSheet(kShowOnlyStyle);
 
     Text9 = MakeNumberField(this, QStringLiteral("Text9"));
     Text9->setText(kZero);

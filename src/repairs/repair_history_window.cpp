@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "core/number_text.h"
 #include "repairs/order_history.h"
@@ -131,6 +132,16 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
     connect(Command1, &QPushButton::clicked, this, &RepairHistoryWindow::Command1_Click);
     connect(Command5, &QPushButton::clicked, this, &RepairHistoryWindow::Command5_Click);
 
+    // An order saved while the history is open belongs in it.
+    connect(DataChanges::instance(), &DataChanges::order, this, [this](const QString& plate) {
+        if (orders_.isEmpty() || orders_.first().plate != plate) {
+            return;
+        }
+        const DbResult<QList<Order>> orders = OrdersOfPlate(plate);
+        if (orders) {
+            load(*orders);
+        }
+    });
     Form_Load();
     int listWidth = 0;
     for (int col = 0; col < grid1->cols(); ++col) {

@@ -10,6 +10,7 @@
 #include "repairs/slip_view.h"
 #include "ui/default_printer.h"
 #include "ui/file_dialog.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -54,6 +55,7 @@ SlipPreviewWindow::SlipPreviewWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     setTabOrder(Command3, Command1);
     connect(Command1, &QPushButton::clicked, this, &SlipPreviewWindow::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &SlipPreviewWindow::Command3_Click);
+    ui::CloseOnEscape(this, [this] { close(); });
     connect(Command2, &QPushButton::clicked, this, &SlipPreviewWindow::Command2_Click);
     Command3->setFocus();
     // Open at the slip's own size, so the preview reads like the paper.

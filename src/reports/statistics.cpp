@@ -1,5 +1,7 @@
 #include "reports/statistics.h"
 
+#include <cmath>
+
 #include <charconv>
 
 #include "core/date_text.h"
@@ -339,4 +341,31 @@ DbResult<QString> ReadShopName() {
     const QString name = shop.Eof() ? QString() : shop.Text(0);
     shop.Close();
     return name;
+}
+
+AmountAxis RoundAmountAxis(double top) {
+    constexpr int kMaxTicks = 6;
+    if (!(top > 0) || !std::isfinite(top)) {
+        return {};
+    }
+    double power = std::pow(10.0, std::floor(std::log10(top / kMaxTicks)));
+    for (;; power *= 10) {
+        for (double factor : {1.0, 2.0, 2.5, 5.0}) {
+            const double step = factor * power;
+            // Below one yuan a tick would need decimals that the labels do not show.
+            if (step < 1 || std::ceil(top / step) > kMaxTicks) {
+                continue;
+            }
+            return {std::ceil(top / step) * step, step};
+        }
+    }
+}
+
+QString AmountTickText(double amount) {
+    QString digits = QString::number(qint64(std::llround(amount)));
+    for (qsizetype at = digits.size() - 3; at > (digits.startsWith(QLatin1Char('-')) ? 1 : 0);
+         at -= 3) {
+        digits.insert(at, QLatin1Char(','));
+    }
+    return digits;
 }

@@ -122,6 +122,16 @@ struct ChartBar {
 inline constexpr int kMaxDailyBars = 62;
 QList<ChartBar> TurnoverBars(const QList<DayAmount>& days);
 
+// The amount axis of the chart: ticks at round values (1, 2, 2.5 or 5 times a power of ten)
+// from 0 to the first tick at or above `top`, at most about six of them.
+struct AmountAxis {
+    double max = 1;
+    double step = 1;
+};
+AmountAxis RoundAmountAxis(double top);
+// "5,000", "12,500": a tick's amount in whole yuan with thousands separated.
+QString AmountTickText(double amount);
+
 // The shop's name, printed at the head of every report: the first row of the shop profile, or
 // an empty text when there is none.
 DbResult<QString> ReadShopName();

@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QGridLayout>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include "app/current_operator.h"
 #include "core/clock.h"
@@ -48,6 +48,8 @@ const QString kExcelSaved = QStringLiteral("Excel文件已保存：");
 const QString kExcelFailed = QStringLiteral("保存Excel文件失败：");
 const QString kDailyChart = QStringLiteral("每日营业额");
 const QString kMonthlyChart = QStringLiteral("每月营业额");
+const QString kNoChartData = QStringLiteral("所选日期内没有数据");
+const QString kAmountAxis = QStringLiteral("金额（元）");
 
 constexpr int kRightCentre = 14;
 constexpr int kCentre = 10;
@@ -337,10 +339,27 @@ void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
     if (labels.size() > 16) {
         x->setLabelsAngle(-90);
     }
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%.0f"));
+    if (!(top > 0)) {
+        // An empty axis says nothing; the title says why there is nothing to draw.
+        chart->setTitle(kNoChartData);
+        chartView->setAccessibleName(kNoChartData);
+        chart->addAxis(x, Qt::AlignBottom);
+        series->attachAxis(x);
+        return;
+    }
+    const AmountAxis scale = RoundAmountAxis(top);
+    auto* y = new QCategoryAxis;
+    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    y->setTruncateLabels(false);
     y->setLabelsFont(small);
-    y->setRange(0, top > 0 ? top * 1.1 : 1);
+    y->setTitleText(kAmountAxis);
+    y->setTitleFont(small);
+    y->setRange(0, scale.max);
+    y->setStartValue(0);
+    y->append(AmountTickText(0), 0);
+    for (double tick = scale.step; tick <= scale.max + scale.step / 2; tick += scale.step) {
+        y->append(AmountTickText(tick), tick);
+    }
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);

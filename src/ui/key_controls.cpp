@@ -3,8 +3,15 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QShortcut>
 
 namespace ui {
+
+void CloseOnEscape(QWidget* window, std::function<void()> close) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, window, std::move(close));
+}
 
 bool IsEnterKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;

@@ -10,6 +10,9 @@ namespace ui {
 // Enter on the main keyboard or on the keypad.
 bool IsEnterKey(int key);
 
+// Escape anywhere in `window` does what its close or cancel button does (which may ask first).
+void CloseOnEscape(QWidget* window, std::function<void()> close);
+
 // Entry windows walk their fields with Enter and choose what a field selects when it gains the
 // focus, so their controls report every key before acting on it, and their focus changes.
 

@@ -13,8 +13,10 @@
 #include "app/login_window.h"
 #include "app/main_window.h"
 #include "data/password.h"
+#include "masterdata/password_change_window.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
+#include "support/modal_driver.h"
 #include "support/window_test.h"
 #include "support/windows.h"
 
@@ -28,6 +30,9 @@ MainWindow* OpenMainWindow() {
     }
     return nullptr;
 }
+
+const QString kSetPassword =
+    QStringLiteral("您使用的是系统默认密码，任何人都知道它。请先设置一个新密码，然后再进入系统。");
 
 QString StoredPassword(int rowid) {
     return TestDatabase::scalar(QStringLiteral("select user_pass from user_table where rowid=?"),
@@ -62,15 +67,32 @@ private Q_SLOTS:
         QCOMPARE(login.Label4->buddy(), login.Text1);
     }
 
-    void seedOperatorLogsInAndMainWindowShowsTheName() {
+    // The seed password opens the door once: the operator sets a new one before going on, and
+    // the login no longer shows the hint.
+    void seedOperatorSetsANewPasswordAndMainWindowShowsTheName() {
         auto* login = new LoginWindow;
         login->show();
+        QVERIFY(login->Label1->isVisible());
         QSignalSpy spy(login, &LoginWindow::loggedIn);
         login->Combo1->setCurrentIndex(0);
         QTest::keyClicks(login->Text1, QStringLiteral("888888"));
+        MessageScript messages;
+        messages.expect(kSetPassword).expect(QStringLiteral("修改成功！"));
+        ScopedModalDriver driver([](QWidget* window) {
+            auto* change = qobject_cast<PasswordChangeWindow*>(window);
+            QVERIFY(change);
+            QCOMPARE(change->Text1->text(), QStringLiteral("管理员"));
+            QTest::keyClicks(change->Text[1], QStringLiteral("Secret7"));
+            QTest::keyClicks(change->Text[2], QStringLiteral("Secret7"));
+            change->Command1->click();
+        });
         QTest::keyClick(login->Text1, Qt::Key_Return);
+        VERIFY_MESSAGES(messages);
 
         QCOMPARE(spy.count(), 1);
+        QCOMPARE(CheckPassword(StoredPassword(1), QStringLiteral("Secret7")), PasswordCheck::Match);
+        LoginWindow again;
+        QVERIFY(again.Label1->isHidden());
         MainWindow* main = OpenMainWindow();
         QVERIFY(main);
         QCOMPARE(main->objectName(), QStringLiteral("Form1"));
@@ -79,6 +101,27 @@ private Q_SLOTS:
         QCOMPARE(main->Label13->text(), QStringLiteral("管理员"));
         QCOMPARE(CurrentOperator(), QStringLiteral("管理员"));
         QVERIFY(!login->isVisible());
+    }
+
+    // Closing the password window without a new password goes back to the login.
+    void seedPasswordMustBeReplaced() {
+        LoginWindow login;
+        login.show();
+        login.Combo1->setCurrentIndex(0);
+        login.Text1->setText(QStringLiteral("888888"));
+        MessageScript messages;
+        messages.expect(kSetPassword);
+        ScopedModalDriver driver([](QWidget* window) {
+            auto* change = qobject_cast<PasswordChangeWindow*>(window);
+            QVERIFY(change);
+            change->Command2->click();
+        });
+        login.Command1->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!OpenMainWindow());
+        QVERIFY(login.isVisible());
+        QCOMPARE(login.Text1->text(), QString());
+        QCOMPARE(CheckPassword(StoredPassword(1), QStringLiteral("888888")), PasswordCheck::Match);
     }
 
     void refusals_data() {
@@ -100,8 +143,8 @@ private Q_SLOTS:
                                      << "Text1";
         QTest::newRow("unknown name") << "李四"
                                       << "abc"
-                                      << ""
-                                      << "";
+                                      << "用户名或密码错误！"
+                                      << "Combo1";
     }
     void refusals() {
         QFETCH(QString, name);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -167,6 +168,35 @@ private Q_SLOTS:
                  QStringList({"2026-03-02", "京A10002", "李娜", "女士", "010-62345678",
                               "2025-11-05", "11010119850101002X", "丰田卡罗拉, 1.6L"}));
         QCOMPARE(window->grid1->cellText(0, 2), QStringLiteral("车牌号"));
+    }
+
+    // The line under the sheet says how much was read, from which worksheet when the workbook
+    // has several, and which rows above the data were left out.
+    void statusLineSaysWhatWasRead_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("heading row") << "import_customers.xlsx"
+                                     << "已读取 8 行，跳过了表头行。";
+        QTest::newRow("no heading row") << "corpus/libreoffice/customers.expected.csv"
+                                        << "已读取 8 行。";
+        QTest::newRow("title lines") << "corpus/web/title_rows.csv"
+                                     << "已读取 4 行，跳过了数据上方的 3 行（标题 2 行和表头行）。";
+        QTest::newRow("one of several worksheets")
+            << "corpus/web/spreadsheet_2003.xls"
+            << "已读取 6 行，取自工作表“客户”（工作簿中共有 2 个工作表），跳过了数据上方的 2 行"
+               "（标题 1 行和表头行）。";
+    }
+    void statusLineSaysWhatWasRead() {
+        QFETCH(QString, file);
+        QFETCH(QString, status);
+        ImportWindow* window = Open();
+        QVERIFY(!window->statusLine->isVisible());
+        Load(window, Data(file));
+        QVERIFY(window->statusLine->isVisible());
+        QCOMPARE(window->statusLine->text(), status);
+        // A new sheet has read nothing.
+        window->mnuNewFile->trigger();
+        QVERIFY(!window->statusLine->isVisible());
     }
 
     // Row 5 has no plate: the audit ends there with success, leaving row 6 on; the import leaves

@@ -149,13 +149,17 @@ private Q_SLOTS:
 
         TestDatabase::addCustomer(
             TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
-        messages.expect(QStringLiteral("提示！"), QStringLiteral("备份文件已存在，是否替换？"),
-                        MessageScript::Icon::Question, MessageScript::Answer::Cancel);
+        messages.expect(
+            QStringLiteral("提示！"),
+            QStringLiteral("备份文件已存在，是否替换？\n") + QDir::toNativeSeparators(path),
+            MessageScript::Icon::Question, MessageScript::Answer::Cancel);
         panel->Picture30->click();
         VERIFY_MESSAGES(messages);
         QCOMPARE(Bytes(path), first);
 
-        messages.expect(QStringLiteral("备份文件已存在，是否替换？"), MessageScript::Answer::Ok)
+        messages
+            .expect(QStringLiteral("备份文件已存在，是否替换？\n") + QDir::toNativeSeparators(path),
+                    MessageScript::Answer::Ok)
             .expect(QStringLiteral("数据备份成功，备份文件路径:") + QDir::toNativeSeparators(path));
         panel->Picture30->click();
         VERIFY_MESSAGES(messages);
@@ -170,7 +174,9 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(path + QStringLiteral("/keep")));
         SystemPanelWindow* panel = Open();
         MessageScript messages;
-        messages.expect(QStringLiteral("备份文件已存在，是否替换？"), MessageScript::Answer::Ok)
+        messages
+            .expect(QStringLiteral("备份文件已存在，是否替换？\n") + QDir::toNativeSeparators(path),
+                    MessageScript::Answer::Ok)
             .expect(QStringLiteral("提示！"),
                     QStringLiteral("数据备份失败：无法写入“%1”：%2")
                         .arg(QDir::toNativeSeparators(path),

@@ -184,6 +184,9 @@ private Q_SLOTS:
         }
         DefaultPrinterWindow* window = Open();
         QCOMPARE(window->lvwPrinter->topLevelItemCount(), queues.size());
+        // Without any printer the window says how to add one.
+        QCOMPARE(window->lblPrinters->text().startsWith(QStringLiteral("本机还没有安装打印机")),
+                 queues.isEmpty());
         QCOMPARE(Checked(window->lvwPrinter),
                  userDefault.isEmpty() ? QStringList() : QStringList{text(userDefault)});
         QCOMPARE(window->lvwPrinter->header()->isSortIndicatorShown(), arrow);

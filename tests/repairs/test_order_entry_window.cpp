@@ -290,6 +290,30 @@ private Q_SLOTS:
         QCOMPARE(w->Text5->text(), QStringLiteral("张三"));
     }
 
+    // Escape cancels the order; with lines typed it asks first, and No keeps everything.
+    void escapeAsksBeforeLinesAreLost() {
+        OrderEntryWindow* w = OpenOrderWindow();
+        QTest::keyClick(w->Text4, Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
+
+        w = OpenOrderWindow();
+        FillOrder(w);
+        {
+            MessageScript messages;
+            messages.expect(QStringLiteral("是否放弃当前维修单？"), MessageScript::Answer::Cancel);
+            QTest::keyClick(w->Text1[0], Qt::Key_Escape);
+            VERIFY_MESSAGES(messages);
+        }
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->Text1[0]->text(), QStringLiteral("2.00"));
+        MessageScript messages;
+        messages.expect(QStringLiteral("是否放弃当前维修单？"), MessageScript::Answer::Ok);
+        QTest::keyClick(w->Text4, Qt::Key_Escape);
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!w->isVisible());
+        QCOMPARE(Count(QStringLiteral("kh_wx_table")), 0);
+    }
+
     void keyFiltersAndLeavingFields() {
         OrderEntryWindow* w = OpenOrderWindow();
         w->Text1[3]->setFocus();

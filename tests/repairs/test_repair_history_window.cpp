@@ -8,6 +8,7 @@
 #include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
+#include "repairs/order_entry.h"
 #include "repairs/order_lines_window.h"
 #include "repairs/repair_history_window.h"
 #include "support/database_fixture.h"
@@ -195,6 +196,30 @@ private Q_SLOTS:
         messages.expect(QStringLiteral("没有找到明细记录！"));
         window->Command1->click();
         VERIFY_MESSAGES(messages);
+    }
+
+    // An order of the vehicle saved while its history is open shows in it at once; an order of
+    // another vehicle leaves it as it is.
+    void anOrderSavedMeanwhileShows() {
+        AddTwoOrders();
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer(QStringLiteral("{1}"), kPlate, QStringLiteral("张三")));
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{2}"), QStringLiteral("京B1"), QStringLiteral("李四")));
+        RepairHistoryWindow* window = OpenHistory(kPlate);
+        QVERIFY(window);
+        QCOMPARE(window->grid1->rows(), 3);
+
+        Order other =
+            TestDatabase::sampleOrder(QStringLiteral(" 20261207001"), QStringLiteral("京B1"), 50);
+        QCOMPARE(*SaveOrder(other), OrderSave::Saved);
+        QCOMPARE(window->grid1->rows(), 3);
+
+        Order mine = TestDatabase::sampleOrder(QStringLiteral(" 20261207002"),
+                                               QStringLiteral("京a12345"), 44.5);
+        QCOMPARE(*SaveOrder(mine), OrderSave::Saved);
+        QCOMPARE(window->grid1->rows(), 4);
+        QCOMPARE(window->Text9->text(), QStringLiteral("200.00"));
     }
 
     // The button, a double click and Enter on the grid all show the chosen order's lines, with

@@ -243,6 +243,36 @@ private Q_SLOTS:
         QVERIFY(TurnoverBars({}).isEmpty());
     }
 
+    // The amount axis ticks at round values a reader takes in at a glance.
+    void amountAxisTicksAtRoundValues_data() {
+        QTest::addColumn<double>("top");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<double>("step");
+        QTest::newRow("a good month") << 27350.0 << 30000.0 << 5000.0;
+        QTest::newRow("exactly on a tick") << 10000.0 << 10000.0 << 2000.0;
+        QTest::newRow("quarters") << 14000.0 << 15000.0 << 2500.0;
+        QTest::newRow("a slow day") << 35.5 << 40.0 << 10.0;
+        QTest::newRow("below a yuan") << 0.4 << 1.0 << 1.0;
+        QTest::newRow("a year of a big shop") << 3812345.67 << 4000000.0 << 1000000.0;
+    }
+    void amountAxisTicksAtRoundValues() {
+        QFETCH(double, top);
+        QFETCH(double, max);
+        QFETCH(double, step);
+        const AmountAxis axis = RoundAmountAxis(top);
+        QCOMPARE(axis.max, max);
+        QCOMPARE(axis.step, step);
+        QVERIFY(axis.max / axis.step <= 6);
+    }
+
+    void amountTicksSeparateThousands() {
+        QCOMPARE(AmountTickText(0), QStringLiteral("0"));
+        QCOMPARE(AmountTickText(500), QStringLiteral("500"));
+        QCOMPARE(AmountTickText(5000), QStringLiteral("5,000"));
+        QCOMPARE(AmountTickText(12500), QStringLiteral("12,500"));
+        QCOMPARE(AmountTickText(4000000), QStringLiteral("4,000,000"));
+    }
+
     void shopName() {
         QCOMPARE(*ReadShopName(),
                  TestDatabase::scalar(QStringLiteral("select re_name from regedit_table limit 1"))

@@ -1,0 +1,201 @@
+#include <QDate>
+#include <QXmlStreamReader>
+
+#include "core/date_text.h"
+#include "import/sheet_readers.h"
+
+namespace {
+
+const QString kSpreadsheet = QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet");
+
+bool IsSpreadsheet(const QXmlStreamReader& xml, QStringView name) {
+    return xml.name() == name && xml.namespaceUri() == kSpreadsheet;
+}
+
+// ss:Index and friends; some writers leave the prefix off, which puts them in no namespace.
+QStringView Attribute(const QXmlStreamAttributes& attributes, QStringView name) {
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        if (attribute.name() == name &&
+            (attribute.namespaceUri() == kSpreadsheet || attribute.namespaceUri().isEmpty())) {
+            return attribute.value();
+        }
+    }
+    return {};
+}
+
+// A count from a row's or cell's attribute, from 0 when absent; nothing when it is not one.
+std::optional<qint64> Count(const QXmlStreamAttributes& attributes, QStringView name) {
+    const QStringView text = Attribute(attributes, name);
+    if (text.isNull()) {
+        return 0;
+    }
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    return ok && value >= 0 ? std::optional<qint64>(value) : std::nullopt;
+}
+
+// A cell's value as a spreadsheet shows it: numbers with all their digits, date-times as their
+// date, truth values as TRUE and FALSE, anything else as written.
+QString ShownValue(QStringView type, const QString& text) {
+    if (type == u"Number") {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        return ok ? NumberCellText(value) : text;
+    }
+    if (type == u"DateTime") {
+        const QDate date = QDate::fromString(text.trimmed().left(10), QStringLiteral("yyyy-MM-dd"));
+        return date.isValid() ? DateText(date) : text;
+    }
+    if (type == u"Boolean") {
+        return text.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    }
+    return text;
+}
+
+// Reads one worksheet of a SpreadsheetML 2003 workbook: its name, whether it is hidden and, when
+// asked, its cells.
+class WorksheetReader {
+public:
+    WorksheetReader(QXmlStreamReader& xml, bool readCells) : xml_(xml), readCells_(readCells) {}
+
+    QString name;
+    bool hidden = false;
+    SheetBuilder cells;
+    bool damaged = false;
+
+    // Reads from the worksheet's start tag to its end tag.
+    void read() {
+        name = Attribute(xml_.attributes(), u"Name").toString();
+        while (xml_.readNextStartElement()) {
+            if (readCells_ && IsSpreadsheet(xml_, u"Table")) {
+                readTable();
+                if (damaged) {
+                    return;
+                }
+            } else if (xml_.name() == u"WorksheetOptions") {
+                readOptions();
+            } else {
+                xml_.skipCurrentElement();
+            }
+        }
+    }
+
+private:
+    void readOptions() {
+        while (xml_.readNextStartElement()) {
+            if (xml_.name() == u"Visible") {
+                const QString visible = xml_.readElementText().trimmed();
+                hidden = visible == u"SheetHidden" || visible == u"SheetVeryHidden";
+            } else {
+                xml_.skipCurrentElement();
+            }
+        }
+    }
+
+    // Rows and cells run on from the one before unless ss:Index places them; a merged cell
+    // takes the places it spans to its right.
+    void readTable() {
+        qint64 next = 0;
+        while (xml_.readNextStartElement()) {
+            if (!IsSpreadsheet(xml_, u"Row")) {
+                xml_.skipCurrentElement();
+                continue;
+            }
+            const QXmlStreamAttributes attributes = xml_.attributes();
+            const std::optional<qint64> index = Count(attributes, u"Index");
+            const std::optional<qint64> span = Count(attributes, u"Span");
+            if (!index || !span) {
+                damaged = true;
+                return;
+            }
+            // Rows past the last a sheet may have make it too long; they need not be counted.
+            constexpr qint64 kLast = SheetBuilder::kMaxRows;
+            const qint64 row = std::min(*index > 0 ? *index - 1 : next, kLast);
+            readRow(row);
+            if (damaged) {
+                return;
+            }
+            next = std::min(row + 1 + std::min(*span, kLast), kLast);
+        }
+    }
+
+    void readRow(qint64 row) {
+        qint64 next = 0;
+        while (xml_.readNextStartElement()) {
+            if (!IsSpreadsheet(xml_, u"Cell")) {
+                xml_.skipCurrentElement();
+                continue;
+            }
+            const QXmlStreamAttributes attributes = xml_.attributes();
+            const std::optional<qint64> index = Count(attributes, u"Index");
+            const std::optional<qint64> across = Count(attributes, u"MergeAcross");
+            if (!index || !across) {
+                damaged = true;
+                return;
+            }
+            // Only the first eight columns are read; the places beyond need not be counted.
+            constexpr qint64 kLast = kSheetColumnCount;
+            const qint64 column = std::min(*index > 0 ? *index - 1 : next, kLast);
+            next = std::min(column + 1 + std::min(*across, kLast), kLast);
+            readCell(row, column);
+        }
+    }
+
+    void readCell(qint64 row, qint64 column) {
+        while (xml_.readNextStartElement()) {
+            // Rich text's Data element may carry the HTML namespace as its default.
+            if (xml_.name() == u"Data") {
+                const QString type = Attribute(xml_.attributes(), u"Type").toString();
+                // Rich text holds its runs as elements of its own; the cell shows their text.
+                const QString text = xml_.readElementText(QXmlStreamReader::IncludeChildElements);
+                cells.setCell(row, column, ShownValue(type, text));
+            } else {
+                // Comments and phonetic guides are not what the cell shows.
+                xml_.skipCurrentElement();
+            }
+        }
+    }
+
+    QXmlStreamReader& xml_;
+    bool readCells_;
+};
+
+}  // namespace
+
+// The first worksheet that is not hidden, and how many are not.
+QString ReadSpreadsheetXml(const QByteArray& data, SheetBuilder& builder) {
+    QXmlStreamReader xml(data);
+    if (!xml.readNextStartElement() || !IsSpreadsheet(xml, u"Workbook")) {
+        return sheet_error::kDamaged;
+    }
+    int visible = 0;
+    bool found = false;
+    while (xml.readNextStartElement()) {
+        if (!IsSpreadsheet(xml, u"Worksheet")) {
+            xml.skipCurrentElement();
+            continue;
+        }
+        WorksheetReader sheet(xml, !found);
+        sheet.read();
+        if (sheet.damaged) {
+            return sheet_error::kDamaged;
+        }
+        if (sheet.hidden) {
+            continue;
+        }
+        ++visible;
+        if (!found) {
+            found = true;
+            builder = std::move(sheet.cells);
+            builder.setSheet(sheet.name, 0);
+        }
+    }
+    if (xml.hasError()) {
+        return sheet_error::kDamaged;
+    }
+    if (!found) {
+        return sheet_error::kNoSheet;
+    }
+    builder.setSheet(builder.sheetName(), visible);
+    return {};
+}

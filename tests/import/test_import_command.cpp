@@ -1,0 +1,187 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/database.h"
+#include "support/database_fixture.h"
+
+namespace {
+
+const QString kProgram = QStringLiteral(RUVASO_PROGRAM);
+
+QString Data(const QString& name) {
+    return QStringLiteral(RUVASO_TEST_DATA_DIR "/") + name;
+}
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the program as a script on a machine without a display would.
+Run Ruvaso(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    process.setProcessEnvironment(environment);
+    process.start(kProgram, arguments);
+    Run run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        run.err = QStringLiteral("did not finish: ") + process.errorString();
+        return run;
+    }
+    run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The customers stored in the data folder, read once the program has given up its lock.
+int Customers(const QString& dir) {
+    if (!Database::Open(dir).ok) {
+        return -1;
+    }
+    const int count = TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt();
+    Database::Close();
+    return count;
+}
+
+}  // namespace
+
+class TestImportCommand : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestDatabase> db_;
+    QTemporaryDir files_;
+
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = files_.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+
+private Q_SLOTS:
+    void init() {
+        db_ = std::make_unique<TestDatabase>();
+        QVERIFY2(db_->ok(), qPrintable(db_->message()));
+        // The program takes the folder's lock itself.
+        Database::Close();
+    }
+    void cleanup() { db_.reset(); }
+
+    // The window's rules: rows without a plate or a name and repeated plates are left out, and
+    // the summary says so.
+    void importsAGoodFile() {
+        const int before = Customers(db_->dir());
+        const Run run =
+            Ruvaso({QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                    Data(QStringLiteral("import_customers.xlsx"))});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QCOMPARE(run.out,
+                 QStringLiteral("导入成功！\n导入 6 条客户记录，跳过 2 条：车牌号或车主姓名为空 "
+                                "1 条，与表中前面的行车牌号重复 1 条。\n"));
+        QCOMPARE(run.err, QString());
+        QCOMPARE(Customers(db_->dir()), before + 6);
+
+        // The same file again: every plate is stored already, which is an import of nothing.
+        const Run again =
+            Ruvaso({QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                    Data(QStringLiteral("import_customers.xlsx"))});
+        QCOMPARE(again.status, 0);
+        QVERIFY2(again.out.contains(QStringLiteral("导入 0 条客户记录")), qPrintable(again.out));
+        QCOMPARE(Customers(db_->dir()), before + 6);
+    }
+
+    // Nothing is stored when a row fails the audit, when the database is in use or the file
+    // cannot be read; the reason goes to standard error and the status says which.
+    void refusesWithAReason_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("holdFolder");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("reason");
+        const QByteArray heading("提醒日期,车牌号,车主姓名,性别,联系电话,登记日期,身份证号,车型\n");
+        QTest::newRow("audit fails on the file's fourth line")
+            << "客户资料\n" + heading + ",京A1,张三,先生\n,京A2,李四,男\n"
+            << false << 1 << "文件第 4 行：性别错误！";
+        QTest::newRow("a later row fails after an empty plate")
+            << heading + ",京A1,张三,先生\n,,王五\n,京A3,赵六,?\n"
+            << false << 1 << "文件第 4 行：性别错误！";
+        QTest::newRow("database in use") << heading + ",京A1,张三,先生\n"
+                                         << true << 1 << "无法打开数据库：";
+        QTest::newRow("file cannot be read")
+            << QByteArray("\x81\x20\xFF,\x80\n") << false << 2
+            << "无法读取文件：文件的文字既不是 UTF-8 也不是 GB18030 编码";
+    }
+    void refusesWithAReason() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, holdFolder);
+        QFETCH(int, status);
+        QFETCH(QString, reason);
+        const int before = Customers(db_->dir());
+        if (holdFolder) {
+            QVERIFY(Database::Open(db_->dir()).ok);
+        }
+        const Run run =
+            Ruvaso({QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                    write(QStringLiteral("refused.csv"), bytes)});
+        Database::Close();
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.startsWith(reason), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+        QCOMPARE(Customers(db_->dir()), before);
+    }
+
+    // A dry run writes the rows as read and needs no database at all.
+    void dryRunWritesTheRowsAsCsv() {
+        const QString nowhere = files_.filePath(QStringLiteral("no-such-folder"));
+        const Run run =
+            Ruvaso({QStringLiteral("--data-dir"), nowhere, QStringLiteral("--import"),
+                    Data(QStringLiteral("corpus/web/html_utf8.xls")), QStringLiteral("--dry-run")});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QFile expected(Data(QStringLiteral("corpus/web/html_utf8.expected.csv")));
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+        // RFC 4180 ends records with CR LF; a line break inside a quoted field stays as it is.
+        QString want = QString::fromUtf8(expected.readAll());
+        want.replace(QStringLiteral("大众帕萨特\n"), QStringLiteral("大众帕萨特\r\n"))
+            .replace(QStringLiteral("1.6L\"\n"), QStringLiteral("1.6L\"\r\n"))
+            .replace(QStringLiteral("混动\"\n"), QStringLiteral("混动\"\r\n"))
+            .replace(QStringLiteral("别克英朗\n"), QStringLiteral("别克英朗\r\n"));
+        QCOMPARE(run.out, want);
+        QVERIFY(!QDir(nowhere).exists());
+        QCOMPARE(Customers(db_->dir()), 0);
+    }
+
+    void usageAndHelpNeedNoDisplay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "2  用法错误，或文件无法读取";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "ruvaso";
+        QTest::newRow("dry run alone") << QStringList{"--dry-run"} << 2 << "--dry-run";
+        QTest::newRow("import without a file") << QStringList{"--import"} << 2 << "import";
+        QTest::newRow("unknown option with import")
+            << QStringList{"--import", "x.csv", "--colour"} << 2 << "colour";
+        QTest::newRow("stray argument")
+            << QStringList{"--import", "x.csv", "y.csv"} << 2 << "y.csv";
+    }
+    void usageAndHelpNeedNoDisplay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        const Run run = Ruvaso(arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportCommand)
+#include "test_import_command.moc"
