@@ -51,20 +51,20 @@ FILES = [("formulas", NUMBER_ROWS, None),
          ("text_formulas", TEXT_ROWS, "第2行第8列是公式，无法读取其结果；第3行第2列是公式")]
 
 
-def cell(spec):
-    kind = spec[0]
+def cell(given):
+    kind = given[0]
     if kind == "text":
-        if not spec[1]:
+        if not given[1]:
             return "<table:table-cell/>"
         return ('<table:table-cell office:value-type="string"><text:p>%s</text:p>'
-                "</table:table-cell>" % escape(spec[1]))
+                "</table:table-cell>" % escape(given[1]))
     if kind == "float":
-        return '<table:table-cell office:value-type="float" office:value="%s"/>' % spec[1]
+        return '<table:table-cell office:value-type="float" office:value="%s"/>' % given[1]
     if kind == "date":
         return ('<table:table-cell table:style-name="day" office:value-type="date" '
-                'office:date-value="%s"/>' % spec[1])
+                'office:date-value="%s"/>' % given[1])
     # A formula keeps the result it had when saved, as every spreadsheet file does.
-    formula, result, shown = spec[1], spec[2], spec[3]
+    formula, result, shown = given[1], given[2], given[3]
     style = ' table:style-name="day"' if result == "date" else ""
     cached = {"date": 'office:date-value="%s"', "float": 'office:value="%s"',
               "string": 'office:string-value="%s"'}[result] % escape(shown, {'"': "&quot;"})
@@ -75,9 +75,9 @@ def cell(spec):
 def flat_document(table):
     rows = ["<table:table-row>%s</table:table-row>" %
             "".join(cell(("text", h)) for h in HEADINGS)]
-    for specs, shown in table:
-        cells = [cell(spec + (text,) if spec[0] == "formula" else spec)
-                 for spec, text in zip(specs, shown)]
+    for given_cells, shown in table:
+        cells = [cell(given + (text,) if given[0] == "formula" else given)
+                 for given, text in zip(given_cells, shown)]
         rows.append("<table:table-row>%s</table:table-row>" % "".join(cells))
     return """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
