@@ -169,15 +169,21 @@ bool Cursor::characters(size_t count, bool wide, QString& text) {
     return true;
 }
 
+bool Cursor::characterCount(int countBytes, uint16_t& count) {
+    if (countBytes != 1) {
+        return u16(count);
+    }
+    uint8_t shortCount = 0;
+    if (!u8(shortCount)) {
+        return false;
+    }
+    count = shortCount;
+    return true;
+}
+
 bool Cursor::unicodeString(int countBytes, QString& text) {
     uint16_t count = 0;
-    if (countBytes == 1) {
-        uint8_t shortCount = 0;
-        if (!u8(shortCount)) {
-            return false;
-        }
-        count = shortCount;
-    } else if (!u16(count)) {
+    if (!characterCount(countBytes, count)) {
         return false;
     }
     uint8_t flags = 0;
@@ -194,13 +200,7 @@ bool Cursor::unicodeString(int countBytes, QString& text) {
 
 bool Cursor::byteString(int countBytes, QStringDecoder& codePage, QString& text) {
     uint16_t count = 0;
-    if (countBytes == 1) {
-        uint8_t shortCount = 0;
-        if (!u8(shortCount)) {
-            return false;
-        }
-        count = shortCount;
-    } else if (!u16(count)) {
+    if (!characterCount(countBytes, count)) {
         return false;
     }
     if (count > remaining()) {

@@ -87,6 +87,8 @@ public:
     bool byteString(int countBytes, QStringDecoder& codePage, QString& text);
 
 private:
+    // A string's character count, stored in one byte or two.
+    bool characterCount(int countBytes, uint16_t& count);
     bool bytes(void* out, size_t count);
     bool characters(size_t count, bool wide, QString& text);
     // Steps to the next piece when the current one is used up.
