@@ -12,10 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
 #include "core/clock.h"
+#include "core/order_number_text.h"
 #include "masterdata/repair_items.h"
 #include "repairs/order_lines_window.h"
 #include "reports/excel_export.h"
@@ -50,11 +52,14 @@ const QString kDailyChart = QStringLiteral("每日营业额");
 const QString kMonthlyChart = QStringLiteral("每月营业额");
 const QString kNoChartData = QStringLiteral("所选日期内没有数据");
 const QString kAmountAxis = QStringLiteral("金额（元）");
+const QString kSummary = QStringLiteral("维修技师汇总");
 
 constexpr int kRightCentre = 14;
 constexpr int kCentre = 10;
+constexpr int kLeftCentre = 6;
 constexpr int kGridHeadingHeight = 30;
 constexpr int kEmptyRows = 21;
+constexpr int kSummaryVisibleRows = 5;  // besides its heading and total rows
 
 QLabel* Caption(const QString& text, const QString& name, QWidget* parent) {
     return ui::Named(new QLabel(text, parent), name);
@@ -96,7 +101,7 @@ StatisticsWindow::StatisticsWindow(StatisticsKind kind, QWidget* parent)
     for (int col = 0; col < grid1->cols(); ++col) {
         listWidth += grid1->columnWidth(col);
     }
-    resize(QSize(listWidth + 60, chartView ? 680 : 520).expandedTo(sizeHint()));
+    resize(QSize(listWidth + 60, chartView || summaryGrid ? 680 : 520).expandedTo(sizeHint()));
 }
 
 void StatisticsWindow::buildControls() {
@@ -185,9 +190,21 @@ void StatisticsWindow::buildControls() {
     Text9->setFixedWidth(140);
     Label1->setBuddy(Text9);
     auto* bottom = new QHBoxLayout;
+    if (description_.kind == StatisticsKind::Technician) {
+        summaryLabel = Caption(kSummary, QStringLiteral("summaryLabel"), this);
+        summaryGrid = Named(new ui::Grid(this), QStringLiteral("summaryGrid"));
+        summaryGrid->setAccessibleName(kSummary);
+        summaryGrid->setTabKeyNavigation(false);
+        summaryLabel->setBuddy(summaryGrid);
+        auto* summary = new QVBoxLayout;
+        summary->setSpacing(4);
+        summary->addWidget(summaryLabel);
+        summary->addWidget(summaryGrid);
+        bottom->addLayout(summary);
+    }
     bottom->addStretch();
-    bottom->addWidget(Label1);
-    bottom->addWidget(Text9);
+    bottom->addWidget(Label1, 0, Qt::AlignTop);
+    bottom->addWidget(Text9, 0, Qt::AlignTop);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
@@ -238,6 +255,7 @@ void StatisticsWindow::Form_Load() {
     }
     grid1->setAutoRedraw(true);
     grid1->refresh();
+    setUpSummaryGrid();
 
     // The filter lists; a list that cannot be read leaves its box empty but still typable.
     QComboBox* choices = Combo1 ? Combo1 : Combo2;
@@ -274,25 +292,42 @@ void StatisticsWindow::Command1_Click() {
     grid1->setAutoRedraw(false);
     grid1->setRows(1);
     Text9->setText(kZero);
+    numbers_.clear();
+    const StatisticsFilter chosen = filter();
+    const int numberColumn = description_.numberColumn;
     int row = 0;
-    const DbResult<StatisticsSummary> summary =
-        ReadStatistics(description_, filter(), [this, &row](const QList<QByteArrayView>& cells) {
+    const DbResult<StatisticsSummary> summary = ReadStatistics(
+        description_, chosen, [this, &row, numberColumn](const QList<QByteArrayView>& cells) {
             ++row;
             grid1->setRows(row + 1);
             for (int col = 0; col < cells.size(); ++col) {
-                grid1->setCellUtf8(row, col, cells[col]);
+                if (col == numberColumn) {
+                    numbers_ << QString::fromUtf8(cells[col]);
+                    grid1->setCellText(row, col, OrderNumberText(numbers_.last()));
+                } else {
+                    grid1->setCellUtf8(row, col, cells[col]);
+                }
             }
         });
-    if (!summary) {
+    DbResult<TechnicianSummary> technicians = TechnicianSummary{};
+    if (summary && summaryGrid) {
+        technicians = ReadTechnicianSummary(chosen);
+    }
+    if (!summary || !technicians) {
         grid1->setRows(1);
         listed_ = 0;
+        numbers_.clear();
+        listedFilter_.reset();
         updateChart({});
+        showSummary({});
         grid1->setAutoRedraw(true);
         grid1->refresh();
-        ui::ShowDatabaseError(this, summary.error());
+        ui::ShowDatabaseError(this, summary ? technicians.error() : summary.error());
         return;
     }
     listed_ = row;
+    listedFilter_ = chosen;
+    grid1->widenColumnsToContent();
     Text9->setText(summary->totalText());
     // The row number outlives the list it was chosen in; show which row it now names.
     if (SelectedRow > 0 && SelectedRow < grid1->rows()) {
@@ -301,6 +336,65 @@ void StatisticsWindow::Command1_Click() {
     grid1->setAutoRedraw(true);
     grid1->refresh();
     updateChart(summary->days);
+    showSummary(*technicians);
+}
+
+void StatisticsWindow::setUpSummaryGrid() {
+    if (!summaryGrid) {
+        return;
+    }
+    const ReportSummary table = TechnicianSummaryTable({});
+    const int count = int(table.columns.size()) + 1;
+    summaryGrid->setAutoRedraw(false);
+    summaryGrid->applyStandardLook();
+    summaryGrid->setGridFont(QStringLiteral("Tahoma"), 8);
+    summaryGrid->setCols(count);
+    summaryGrid->setRows(1);
+    summaryGrid->setRowHeight(0, kGridHeadingHeight);
+    summaryGrid->setColumnWidth(0, 0);
+    for (int col = 1; col < count; ++col) {
+        const ReportColumn& column = table.columns[col - 1];
+        summaryGrid->setCellText(0, col, column.heading);
+        summaryGrid->setColumnWidth(col, column.width);
+        summaryGrid->setColumnAlignment(col, column.numeric ? kRightCentre : kLeftCentre);
+        summaryGrid->setHeadingAlignment(col, kCentre);
+        summaryGrid->setColumnLocked(col, true);
+    }
+    summaryGrid->setAutoRedraw(true);
+    summaryGrid->refresh();
+    showSummary({});
+}
+
+void StatisticsWindow::showSummary(const TechnicianSummary& summary) {
+    summary_ = summary;
+    if (!summaryGrid) {
+        return;
+    }
+    const ReportSummary table = TechnicianSummaryTable(summary);
+    QList<QStringList> rows = table.rows;
+    rows << table.total;
+    summaryGrid->setAutoRedraw(false);
+    summaryGrid->setRows(int(rows.size()) + 1);
+    for (int row = 1; row <= rows.size(); ++row) {
+        for (int col = 1; col < summaryGrid->cols(); ++col) {
+            summaryGrid->setCellText(row, col, rows[row - 1].value(col - 1));
+        }
+    }
+    const int totalRow = int(rows.size());
+    summaryGrid->formatCells({totalRow, 1, totalRow, summaryGrid->cols() - 1},
+                             [](ui::CellFormat& format) { format.bold = true; });
+    summaryGrid->widenColumnsToContent();
+    summaryGrid->setAutoRedraw(true);
+    summaryGrid->refresh();
+    // Wide enough for every column and tall enough for a few technicians; more scroll.
+    int width = 2 * summaryGrid->frameWidth() +
+                summaryGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int col = 0; col < summaryGrid->cols(); ++col) {
+        width += summaryGrid->columnWidth(col);
+    }
+    summaryGrid->setFixedWidth(width);
+    summaryGrid->setFixedHeight(2 * summaryGrid->frameWidth() + summaryGrid->rowHeight(0) +
+                                (kSummaryVisibleRows + 1) * summaryGrid->rowHeight(1));
 }
 
 void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
@@ -382,8 +476,18 @@ Report StatisticsWindow::currentReport(const QString& shopName) const {
     for (int col = 0; col < count; ++col) {
         widths << grid1->columnWidth(col);
     }
-    return StatisticsReport(description_, shopName, rows, Text9->text(), CurrentOperator(), Now(),
-                            widths);
+    Report report = StatisticsReport(description_, shopName, rows, Text9->text(), CurrentOperator(),
+                                     Now(), widths);
+    // Before any query the list is empty, and the report names the dates chosen.
+    const StatisticsFilter range = listedFilter_ ? *listedFilter_ : filter();
+    report.range = ReportRangeText(range.from, range.to);
+    if (summaryGrid && listed_ > 0) {
+        report.summary = TechnicianSummaryTable(summary_);
+        for (int col = 1; col < summaryGrid->cols(); ++col) {
+            report.summary.columns[col - 1].width = summaryGrid->columnWidth(col);
+        }
+    }
+    return report;
 }
 
 std::optional<Report> StatisticsWindow::readReport() {
@@ -441,9 +545,8 @@ void StatisticsWindow::grid1_CurrentCellChanged(int row, int) {
 
 void StatisticsWindow::grid1_DblClick() {
     // The heading row and rows past the list name no order, so nothing is looked up for them.
-    const bool listed = SelectedRow > 0 && SelectedRow <= listed_;
-    ShowOrderLines(this,
-                   listed ? grid1->cellText(SelectedRow, description_.numberColumn) : QString(),
+    const bool listed = SelectedRow > 0 && SelectedRow <= listed_ && SelectedRow <= numbers_.size();
+    ShowOrderLines(this, listed ? numbers_[SelectedRow - 1] : QString(),
                    grid1->cellText(SelectedRow, description_.amountColumn));
 }
 
