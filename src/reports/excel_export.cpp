@@ -69,10 +69,14 @@ private:
 
 }  // namespace
 
-QString ExportWorkbook(const Report& report, const QString& path) {
+QString ExportWorkbook(const Report& report, const QString& path, SheetHead head) {
+    // The head, the headings and the total; the summary with an empty row, its caption,
+    // headings and total.
+    const qsizetype headRows =
+        head == SheetHead::TitleAndDates ? (report.range.isEmpty() ? 1 : 2) : 0;
     const qsizetype summaryRows =
         report.summary.rows.isEmpty() ? 0 : report.summary.rows.size() + 4;
-    if (report.rows.size() + 4 + summaryRows > kMaxSheetRows) {
+    if (headRows + report.rows.size() + 2 + summaryRows > kMaxSheetRows) {
         return kTooManyRows.arg(kMaxSheetRows);
     }
     const QByteArray file = QFile::encodeName(path);
@@ -136,12 +140,14 @@ QString ExportWorkbook(const Report& report, const QString& path) {
     // The title and the dates above the table, as on paper; the headings stay in view below.
     lxw_row_t row = 0;
     const lxw_col_t lastColumn = lxw_col_t(std::max(columns - 1, 0));
-    worksheet_set_row(sheet, row, 24, nullptr);
-    writer.across(row, lastColumn, report.title, titleFormat);
-    ++row;
-    if (!report.range.isEmpty()) {
-        writer.across(row, lastColumn, report.range, rangeFormat);
+    if (head == SheetHead::TitleAndDates) {
+        worksheet_set_row(sheet, row, 24, nullptr);
+        writer.across(row, lastColumn, report.title, titleFormat);
         ++row;
+        if (!report.range.isEmpty()) {
+            writer.across(row, lastColumn, report.range, rangeFormat);
+            ++row;
+        }
     }
     worksheet_freeze_panes(sheet, row + 1, 0);
     for (int c = 0; c < columns; ++c) {

@@ -526,7 +526,7 @@ void StatisticsWindow::Command3_Click() {
         if (!report) {
             return;
         }
-        error = ExportWorkbook(*report, path);
+        error = ExportWorkbook(*report, path, SheetHead::TitleAndDates);
     }
     if (!error.isEmpty()) {
         ui::Stop(this, kExcelFailed + error);
