@@ -127,7 +127,11 @@ void PaintBlock(QPainter& painter, const Report& report, const Block& block,
         painter.setPen(Qt::black);
         painter.setFont(RowFont(row, fontScale));
         if (row.merged) {
-            const QRectF box(left + pad, y, width - 2 * pad, h);
+            QRectF box(left + pad, y, width - 2 * pad, h);
+            // The summary's caption keeps clear of the frame below it.
+            if (row.kind == ReportRowKind::SummaryCaption) {
+                box.setBottom(y + h - pad);
+            }
             painter.drawText(box, int(CellAlignment(columns, row, 0)) | Qt::TextSingleLine,
                              row.cells.value(0));
             continue;

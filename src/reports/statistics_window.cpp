@@ -374,6 +374,8 @@ void StatisticsWindow::showSummary(const TechnicianSummary& summary) {
     QList<QStringList> rows = table.rows;
     rows << table.total;
     summaryGrid->setAutoRedraw(false);
+    // Rows of the last summary go, with the bold of its total row.
+    summaryGrid->setRows(1);
     summaryGrid->setRows(int(rows.size()) + 1);
     for (int row = 1; row <= rows.size(); ++row) {
         for (int col = 1; col < summaryGrid->cols(); ++col) {

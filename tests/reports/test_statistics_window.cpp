@@ -415,6 +415,9 @@ private Q_SLOTS:
         QCOMPARE(Row(*window->summaryGrid, 1), QStringList({"李师傅", "2", "112.25"}));
         QCOMPARE(Row(*window->summaryGrid, 2), QStringList({"赵师傅", "1", "35.50"}));
         QCOMPARE(Row(*window->summaryGrid, 3), QStringList({"合计", "3", "147.75"}));
+        // Only the total row is bold.
+        QVERIFY(!window->summaryGrid->cellFormat(1, 1).bold);
+        QVERIFY(window->summaryGrid->cellFormat(3, 1).bold);
         QCOMPARE(window->Text9->text(), QStringLiteral("147.75"));
 
         const PdfText pdf = SaveReportPdf(window, dir_.filePath(QStringLiteral("技师.pdf")));
