@@ -180,30 +180,6 @@ private Q_SLOTS:
         QCOMPARE(d.landscape, false);
     }
 
-    // The summary of the technicians follows the table, in its own frame, after the footer.
-    void theSummaryPrintsAfterTheTable() {
-        Report report = MakeReport(StatisticsKind::Technician, 2);
-        report.range = ReportRangeText(QDate(2026, 12, 1), QDate(2026, 12, 6));
-        report.summary.caption = QStringLiteral("维修技师汇总");
-        report.summary.columns = {{QStringLiteral("维修技师"), 100, false, 0},
-                                  {QStringLiteral("单数"), 60, true, 0},
-                                  {QStringLiteral("营业额"), 100, true, 2}};
-        report.summary.rows = {
-            {QStringLiteral("欧阳师傅"), QStringLiteral("2"), QStringLiteral("4321.00")}};
-        report.summary.total = {QStringLiteral("合计"), QStringLiteral("2"),
-                                QStringLiteral("4321.00")};
-        const PdfText pdf = PrintToPdf(report, dir_.filePath(QStringLiteral("summary.pdf")));
-        QVERIFY2(pdf.ok, qPrintable(pdf.error));
-        QCOMPARE(pdf.pages.size(), 1);
-        const QString text = PageText(pdf.pages[0]);
-        QVERIFY(text.contains(QStringLiteral("统计日期：2026-12-01 至 2026-12-06")));
-        const qsizetype footer = text.indexOf(QStringLiteral("制表人:["));
-        const qsizetype caption = text.indexOf(QStringLiteral("维修技师汇总"));
-        QVERIFY(footer > 0 && caption > footer);
-        QVERIFY(text.indexOf(QStringLiteral("欧阳师傅 2 4321.00"), caption) > caption);
-        QVERIFY(text.indexOf(QStringLiteral("合计 2 4321.00"), caption) > caption);
-    }
-
     void anEmptyReportIsOnePage() {
         const Report report = MakeReport(StatisticsKind::Technician, 0);
         const PdfText pdf = PrintToPdf(report, dir_.filePath(QStringLiteral("empty.pdf")));
