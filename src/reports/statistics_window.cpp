@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
@@ -22,6 +21,7 @@
 #include "repairs/order_lines_window.h"
 #include "reports/excel_export.h"
 #include "reports/report_preview.h"
+#include "reports/summary_grid.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/file_dialog.h"
@@ -56,10 +56,8 @@ const QString kSummary = QStringLiteral("维修技师汇总");
 
 constexpr int kRightCentre = 14;
 constexpr int kCentre = 10;
-constexpr int kLeftCentre = 6;
 constexpr int kGridHeadingHeight = 30;
 constexpr int kEmptyRows = 21;
-constexpr int kSummaryVisibleRows = 5;  // besides its heading and total rows
 
 QLabel* Caption(const QString& text, const QString& name, QWidget* parent) {
     return ui::Named(new QLabel(text, parent), name);
@@ -255,7 +253,9 @@ void StatisticsWindow::Form_Load() {
     }
     grid1->setAutoRedraw(true);
     grid1->refresh();
-    setUpSummaryGrid();
+    if (summaryGrid) {
+        SetUpSummaryGrid(*summaryGrid, TechnicianSummaryTable({}));
+    }
 
     // The filter lists; a list that cannot be read leaves its box empty but still typable.
     QComboBox* choices = Combo1 ? Combo1 : Combo2;
@@ -339,64 +339,11 @@ void StatisticsWindow::Command1_Click() {
     showSummary(*technicians);
 }
 
-void StatisticsWindow::setUpSummaryGrid() {
-    if (!summaryGrid) {
-        return;
-    }
-    const ReportSummary table = TechnicianSummaryTable({});
-    const int count = int(table.columns.size()) + 1;
-    summaryGrid->setAutoRedraw(false);
-    summaryGrid->applyStandardLook();
-    summaryGrid->setGridFont(QStringLiteral("Tahoma"), 8);
-    summaryGrid->setCols(count);
-    summaryGrid->setRows(1);
-    summaryGrid->setRowHeight(0, kGridHeadingHeight);
-    summaryGrid->setColumnWidth(0, 0);
-    for (int col = 1; col < count; ++col) {
-        const ReportColumn& column = table.columns[col - 1];
-        summaryGrid->setCellText(0, col, column.heading);
-        summaryGrid->setColumnWidth(col, column.width);
-        summaryGrid->setColumnAlignment(col, column.numeric ? kRightCentre : kLeftCentre);
-        summaryGrid->setHeadingAlignment(col, kCentre);
-        summaryGrid->setColumnLocked(col, true);
-    }
-    summaryGrid->setAutoRedraw(true);
-    summaryGrid->refresh();
-    showSummary({});
-}
-
 void StatisticsWindow::showSummary(const TechnicianSummary& summary) {
     summary_ = summary;
-    if (!summaryGrid) {
-        return;
+    if (summaryGrid) {
+        ShowSummaryGrid(*summaryGrid, TechnicianSummaryTable(summary));
     }
-    const ReportSummary table = TechnicianSummaryTable(summary);
-    QList<QStringList> rows = table.rows;
-    rows << table.total;
-    summaryGrid->setAutoRedraw(false);
-    // Rows of the last summary go, with the bold of its total row.
-    summaryGrid->setRows(1);
-    summaryGrid->setRows(int(rows.size()) + 1);
-    for (int row = 1; row <= rows.size(); ++row) {
-        for (int col = 1; col < summaryGrid->cols(); ++col) {
-            summaryGrid->setCellText(row, col, rows[row - 1].value(col - 1));
-        }
-    }
-    const int totalRow = int(rows.size());
-    summaryGrid->formatCells({totalRow, 1, totalRow, summaryGrid->cols() - 1},
-                             [](ui::CellFormat& format) { format.bold = true; });
-    summaryGrid->widenColumnsToContent();
-    summaryGrid->setAutoRedraw(true);
-    summaryGrid->refresh();
-    // Wide enough for every column and tall enough for a few technicians; more scroll.
-    int width = 2 * summaryGrid->frameWidth() +
-                summaryGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    for (int col = 0; col < summaryGrid->cols(); ++col) {
-        width += summaryGrid->columnWidth(col);
-    }
-    summaryGrid->setFixedWidth(width);
-    summaryGrid->setFixedHeight(2 * summaryGrid->frameWidth() + summaryGrid->rowHeight(0) +
-                                (kSummaryVisibleRows + 1) * summaryGrid->rowHeight(1));
 }
 
 void StatisticsWindow::updateChart(const QList<DayAmount>& days) {

@@ -80,7 +80,6 @@ protected:
 private:
     void buildControls();
     void updateChart(const QList<DayAmount>& days);
-    void setUpSummaryGrid();
     void showSummary(const TechnicianSummary& summary);
     StatisticsFilter filter() const;
     // The current report with the shop's name; nothing, after the database-error message,
