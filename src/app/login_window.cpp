@@ -11,6 +11,7 @@
 #include "app/operators.h"
 #include "data/database.h"
 #include "masterdata/password_change_window.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -88,6 +89,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter in the name box moves on to the password; Enter in the password logs in.
     connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1,
             [this] { Text1->setFocus(Qt::OtherFocusReason); });
