@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <vector>
@@ -216,6 +217,9 @@ int main(int argc, char** argv) {
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(out);
     QTemporaryDir data;
+    // Windows that keep settings (the printer choice) keep them here, not in the user's own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, data.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, data.path());
     if (!Database::Open(data.path()).ok) {
         return 1;
     }

@@ -1,4 +1,5 @@
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <climits>
+#include <memory>
 #include <optional>
 
 #include "data/backup.h"
@@ -16,6 +18,7 @@
 #include "support/database_fixture.h"
 #include "support/fault_vfs.h"
 #include "support/old_database.h"
+#include "support/read_only_view.h"
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 Q_DECLARE_METATYPE(FaultVfs::Kind)
@@ -214,6 +217,32 @@ private Q_SLOTS:
             Database::Close();
         }
         QVERIFY2(failedUpgrades > 0, "no fault reached the upgrade");
+    }
+
+    // An old file that cannot be written cannot be upgraded: it is refused, saying why, and
+    // left as it is.
+    void anOldFileThatCannotBeWrittenIsRefused() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(Database::FileName());
+        QCOMPARE(WriteVersion1Database(path, QStringLiteral("蓝天汽修")), QString());
+        const QByteArray before = Digest(path);
+        std::unique_ptr<ReadOnlyView> view;
+        QString folder = dir.path();
+        if (::geteuid() == 0) {
+            view = std::make_unique<ReadOnlyView>(dir.path());
+            QVERIFY(view->mounted());
+            folder = view->path();
+        } else {
+            QFile::setPermissions(path, QFileDevice::ReadOwner);
+        }
+        const Database::OpenResult opened = Database::Open(folder);
+        QVERIFY(!opened.ok);
+        QVERIFY(!opened.damaged);
+        QVERIFY2(opened.message.contains(QStringLiteral("需要先升级")), qPrintable(opened.message));
+        QVERIFY(!Database::IsOpen());
+        view.reset();
+        QCOMPARE(Digest(path), before);
+        QCOMPARE(StoredVersion(path), 1);
     }
 
     // A backup an older program made still passes the check, and a restore of it is upgraded
