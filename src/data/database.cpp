@@ -289,7 +289,7 @@ QString Upgrade(sqlite3* db, const QString& path, int version, const QString& re
     }
     if (!readOnlyReason.isEmpty()) {
         return QStringLiteral(
-                   "数据库“%1”是旧版本程序的数据库，需要先升级才能打开，但是现在无法写入：%2。\n"
+                   "数据库“%1”是旧版本程序的数据库，需要先升级才能打开，但是现在无法写入：%2\n"
                    "程序没有修改这个文件。")
             .arg(Native(path), readOnlyReason);
     }

@@ -73,7 +73,7 @@ void SlipPreviewWindow::Command1_Click() {
 }
 
 void SlipPreviewWindow::Command2_Click() {
-    QString suggested = slipView->slip().orderNumber;
+    QString suggested = slipView->slip().orderNumber.trimmed();
     suggested =
         (suggested.isEmpty() ? QStringLiteral("维修保养单") : suggested) + QStringLiteral(".pdf");
     QString path = ui::FileDialog::saveFileName(this, kSavePdf, suggested, kPdfFilter);
