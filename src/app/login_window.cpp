@@ -16,6 +16,7 @@
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
+#include "ui/window_placement.h"
 #include "version.h"
 
 namespace {
@@ -171,6 +172,7 @@ void LoginWindow::Command1_Click() {
 
     auto* main = new MainWindow;
     main->setOperatorName(name);
+    ui::PlaceWindow(main, nullptr);
     main->show();
     Q_EMIT loggedIn(name);
     close();

@@ -20,6 +20,7 @@
 #include "ui/heading_label.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -116,6 +117,7 @@ void RestoreWindow::Command2_Click() {
 void RestoreWindow::logInAgain() {
     SetCurrentOperator(QString());
     auto* login = new LoginWindow;
+    ui::PlaceWindow(login, nullptr);
     login->show();
     QList<QPointer<QWidget>> windows;
     for (QWidget* window : QApplication::topLevelWidgets()) {
