@@ -85,6 +85,10 @@ private Q_SLOTS:
                                  << "restoreLabel"
                                  << "数据恢复"
                                  << "frmRestore";
+        QTest::newRow("shop profile") << "shopPicture"
+                                      << "shopLabel"
+                                      << "店铺信息"
+                                      << "frmShopProfile";
     }
     void entriesOpenTheirWindows() {
         QFETCH(QString, picture);
