@@ -45,7 +45,7 @@ void FillBackupGrid(ui::Grid* grid, const QList<BackupFile>& files, const QStrin
     grid->setRows(1);
     grid->setRowHeight(0, kHeadingHeight);
     grid->setColumnWidth(0, 0);
-    grid->setColumnWidth(1, 150);
+    grid->setColumnWidth(1, 130);
     grid->setColumnWidth(2, 90);
     grid->setColumnWidth(3, 110);
     grid->setColumnWidth(4, 90);

@@ -66,7 +66,7 @@ RecoveryWindow::RecoveryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(grid1, &ui::Grid::currentCellChanged, this, &RecoveryWindow::grid1_CurrentCellChanged);
 
     FillBackupGrid(grid1, {}, QString());
-    resize(QSize(440, 400).expandedTo(sizeHint()));
+    resize(QSize(500, 400).expandedTo(sizeHint()));
 }
 
 void RecoveryWindow::load(const Recovery& recovery) {
