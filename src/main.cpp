@@ -10,6 +10,7 @@
 #include "import/import_command.h"
 #include "masterdata/database_check.h"
 #include "ui/busy_indicator.h"
+#include "ui/window_placement.h"
 #include "version.h"
 
 namespace {
@@ -155,6 +156,7 @@ int main(int argc, char** argv) {
         parser.isSet(options.dataDir) ? parser.value(options.dataDir) : Database::DefaultDataDir();
     Database::SetNetworkFolderAllowed(parser.isSet(options.allowNetworkFolder));
     ui::ShowBusyCursorWhileWaitingForDatabase();
+    ui::SetWindowMemoryPlace(ui::DefaultWindowMemoryPlace());
     StartUp started = StartProgram(folder);
     if (!started.login) {
         return 1;

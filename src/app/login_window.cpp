@@ -11,9 +11,11 @@
 #include "app/operators.h"
 #include "data/database.h"
 #include "masterdata/password_change_window.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
+#include "ui/window_placement.h"
 #include "version.h"
 
 namespace {
@@ -87,6 +89,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter in the name box moves on to the password; Enter in the password logs in.
     connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1,
             [this] { Text1->setFocus(Qt::OtherFocusReason); });
@@ -151,6 +154,7 @@ void LoginWindow::Command1_Click() {
 
     auto* main = new MainWindow;
     main->setOperatorName(name);
+    ui::PlaceWindow(main, nullptr);
     main->show();
     Q_EMIT loggedIn(name);
     close();

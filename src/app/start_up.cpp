@@ -12,6 +12,7 @@
 #include "masterdata/recovery_window.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -92,6 +93,7 @@ StartUp StartProgram(const QString& dataDir) {
     }
 
     started.login = new LoginWindow;
+    ui::PlaceWindow(started.login, nullptr);
     started.login->show();
     // A folder that cannot be written cannot keep the day of the check either.
     if (!declined && !opened.readOnly) {

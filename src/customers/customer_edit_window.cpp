@@ -28,6 +28,7 @@ CustomerEditWindow::CustomerEditWindow(QWidget* parent)
 
     connect(Command1, &QPushButton::clicked, this, &CustomerEditWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &CustomerEditWindow::Command2_Click);
+    closeOnEscapeAskingFirst([this] { Command2_Click(); });
 
     // The plate cannot change, so the owner's name is where editing starts.
     Text[1]->setFocus(Qt::OtherFocusReason);
@@ -47,6 +48,7 @@ void CustomerEditWindow::load(const Customer& customer) {
     DTPicker2->setValue(customer.reminderDate);
     Text[3]->setText(customer.identity);
     Text[4]->setText(customer.model);
+    rememberUntyped();
 }
 
 void CustomerEditWindow::Command1_Click() {

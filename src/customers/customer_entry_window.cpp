@@ -45,7 +45,7 @@ CustomerEntryWindow::CustomerEntryWindow(QWidget* parent)
     connect(DTPicker2, &ui::DatePicker::KeyDown, this, &CustomerEntryWindow::DTPicker2_KeyDown);
     connect(Command1, &QPushButton::clicked, this, &CustomerEntryWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &CustomerEntryWindow::Command2_Click);
-    ui::CloseOnEscape(this, [this] { Command2_Click(); });
+    closeOnEscapeAskingFirst([this] { Command2_Click(); });
 
     Text[0]->setFocus(Qt::OtherFocusReason);
     Form_Load();
@@ -59,12 +59,14 @@ void CustomerEntryWindow::Form_Load() {
     const DbResult<QString> prefix = PlatePrefix();
     if (!prefix) {
         ui::ShowDatabaseError(this, prefix.error());
+        rememberUntyped();
         return;
     }
     if (!prefix->isEmpty()) {
         platePrefix_ = *prefix;
         Text[0]->setText(platePrefix_);
     }
+    rememberUntyped();
     Text_GotFocus(0);
 }
 
@@ -146,6 +148,7 @@ void CustomerEntryWindow::Command1_Click() {
         focusText(0);
         return;
     }
+    rememberUntyped();
     ui::Information(this, kAdded);
     focusText(0);
 }

@@ -9,6 +9,7 @@
 
 #include "ui/date_picker.h"
 #include "ui/heading_label.h"
+#include "ui/message_box.h"
 #include "ui/named.h"
 
 namespace {
@@ -28,6 +29,7 @@ const QString kModelCaption = QStringLiteral("车型：");
 const QString kSave = QStringLiteral("保 存");
 const QString kCancel = QStringLiteral("取 消");
 const QString kStar = QStringLiteral("*");
+const QString kDiscardTyped = QStringLiteral("是否放弃已填写的客户信息？");
 
 constexpr int kFieldWidth = 190;
 
@@ -139,4 +141,28 @@ QString CustomerForm::sex() const {
         return kFemale;
     }
     return QString();
+}
+
+QStringList CustomerForm::fieldValues() const {
+    QStringList values;
+    for (const ui::TextBox* box : Text)
+        values << box->text();
+    values << sex() << DTPicker1->value().toString(Qt::ISODate)
+           << DTPicker2->value().toString(Qt::ISODate);
+    return values;
+}
+
+bool CustomerForm::hasTypedData() const {
+    return fieldValues() != untyped_;
+}
+
+void CustomerForm::rememberUntyped() {
+    untyped_ = fieldValues();
+}
+
+void CustomerForm::closeOnEscapeAskingFirst(std::function<void()> close) {
+    ui::CloseOnEscape(this, [this, close = std::move(close)] {
+        if (!hasTypedData() || ui::Confirm(this, kDiscardTyped))
+            close();
+    });
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "ui/key_controls.h"
 
@@ -34,6 +35,9 @@ public:
     // "先生" or "女士" as the option buttons say; empty while neither is on.
     QString sex() const;
 
+    // Whether the fields differ from what they held when last shown or saved.
+    bool hasTypedData() const;
+
 protected:
     struct Captions {
         const char* formName;
@@ -43,4 +47,13 @@ protected:
         QList<int> starred;
     };
     CustomerForm(const Captions& captions, QWidget* parent);
+
+    // Takes the fields as they are now as holding nothing typed: after loading and after saving.
+    void rememberUntyped();
+    // Escape does what `close` does, asking first while typed data would be lost.
+    void closeOnEscapeAskingFirst(std::function<void()> close);
+
+private:
+    QStringList fieldValues() const;
+    QStringList untyped_;
 };

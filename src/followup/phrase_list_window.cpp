@@ -11,6 +11,7 @@
 #include "ui/button_row.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -49,6 +50,7 @@ PhraseListWindow::PhraseListWindow(const PhraseList& list, QComboBox* phraseComb
 
     connect(Command3, &QPushButton::clicked, this, &PhraseListWindow::Command3_Click);
     connect(Command5, &QPushButton::clicked, this, &PhraseListWindow::Command5_Click);
+    ui::CloseOnEscape(this, [this] { Command5_Click(); });
     connect(grid1, &ui::Grid::currentCellChanged, this,
             &PhraseListWindow::grid1_CurrentCellChanged);
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/key_controls.h"
 #include "ui/named.h"
 
 namespace {
@@ -58,6 +59,7 @@ ImportHelpWindow::ImportHelpWindow(QWidget* parent)
     resize(580, 620);
 
     connect(Command1, &QPushButton::clicked, this, &ImportHelpWindow::Command1_Click);
+    ui::CloseOnEscape(this, [this] { Command1_Click(); });
 }
 
 void ImportHelpWindow::Command1_Click() {

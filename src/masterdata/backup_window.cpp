@@ -18,6 +18,7 @@
 #include "ui/button_row.h"
 #include "ui/file_dialog.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -108,6 +109,7 @@ BackupWindow::BackupWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Command2, &QPushButton::clicked, this, &BackupWindow::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &BackupWindow::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &BackupWindow::Command4_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
 
     Form_Load();
     Command1->setDefault(true);

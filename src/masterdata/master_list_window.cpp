@@ -9,6 +9,7 @@
 #include "ui/grid.h"
 #include "ui/grid_model.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -92,6 +93,7 @@ MasterListWindow::MasterListWindow(const MasterListForm& form, QWidget* parent)
     connect(Command3, &QPushButton::clicked, this, &MasterListWindow::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &MasterListWindow::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &MasterListWindow::Command5_Click);
+    ui::CloseOnEscape(this, [this] { Command5_Click(); });
     connect(grid1, &ui::Grid::currentCellChanged, this,
             &MasterListWindow::grid1_CurrentCellChanged);
 

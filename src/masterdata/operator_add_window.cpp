@@ -9,6 +9,7 @@
 #include "app/operators.h"
 #include "masterdata/account_form.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -46,6 +47,7 @@ OperatorAddWindow::OperatorAddWindow(QWidget* parent) : QWidget(parent, Qt::Wind
 
     connect(Command1, &QPushButton::clicked, this, &OperatorAddWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &OperatorAddWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter moves on to the next box; in the last one it adds.
     for (int i = 0; i < 3; ++i) {
         connect(Text[i], &ui::TextBox::KeyDown, this, [this, i](int key) {

@@ -10,6 +10,7 @@
 #include "app/operators.h"
 #include "masterdata/account_form.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -50,6 +51,7 @@ PasswordChangeWindow::PasswordChangeWindow(QWidget* parent) : QWidget(parent, Qt
 
     connect(Command1, &QPushButton::clicked, this, &PasswordChangeWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &PasswordChangeWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter moves on to the confirmation; there it changes the password.
     connect(Text[1], &ui::TextBox::KeyDown, this, [this](int key) {
         if (ui::IsEnterKey(key)) {

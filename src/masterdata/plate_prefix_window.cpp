@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "masterdata/plate_prefix.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 
@@ -54,6 +55,7 @@ PlatePrefixWindow::PlatePrefixWindow(QWidget* parent) : QWidget(parent, Qt::Wind
 
     connect(Command1, &QPushButton::clicked, this, &PlatePrefixWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &PlatePrefixWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
 
     Form_Load();
 }

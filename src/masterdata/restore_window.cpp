@@ -21,8 +21,10 @@
 #include "ui/file_dialog.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -74,6 +76,7 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Command1, &QPushButton::clicked, this, &RestoreWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &RestoreWindow::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &RestoreWindow::Command3_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     connect(grid1, &ui::Grid::currentCellChanged, this, &RestoreWindow::grid1_CurrentCellChanged);
 
     Form_Load();
@@ -158,6 +161,7 @@ void RestoreWindow::Command2_Click() {
 void RestoreWindow::logInAgain() {
     SetCurrentOperator(QString());
     auto* login = new LoginWindow;
+    ui::PlaceWindow(login, nullptr);
     login->show();
     QList<QPointer<QWidget>> windows;
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -158,6 +158,7 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
 
     connect(Command1, &QPushButton::clicked, this, &OrderLinesWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &OrderLinesWindow::Command2_Click);
+    ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter or Space closes a view that only shows.
     Command2->setFocus();
 }

@@ -14,6 +14,7 @@
 #include "repairs/order_lines_window.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
+#include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
@@ -131,6 +132,7 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
     connect(grid1, &ui::Grid::rowDoubleClicked, this, &RepairHistoryWindow::grid1_DblClick);
     connect(Command1, &QPushButton::clicked, this, &RepairHistoryWindow::Command1_Click);
     connect(Command5, &QPushButton::clicked, this, &RepairHistoryWindow::Command5_Click);
+    ui::CloseOnEscape(this, [this] { Command5_Click(); });
 
     // An order saved while the history is open belongs in it.
     connect(DataChanges::instance(), &DataChanges::order, this, [this](const QString& plate) {

@@ -72,6 +72,7 @@ StatisticsWindow::StatisticsWindow(StatisticsKind kind, QWidget* parent)
     connect(Command2, &QPushButton::clicked, this, &StatisticsWindow::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &StatisticsWindow::Command3_Click);
     connect(Command5, &QPushButton::clicked, this, &StatisticsWindow::Command5_Click);
+    ui::CloseOnEscape(this, [this] { Command5_Click(); });
     if (description_.opensLines) {
         connect(grid1, &ui::Grid::currentCellChanged, this,
                 &StatisticsWindow::grid1_CurrentCellChanged);

@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QPointer>
 
+#include "ui/window_placement.h"
+
 namespace ui {
 
 namespace {
@@ -37,6 +39,9 @@ private:
 // A window that was already open comes back in front; a new one is shown in front anyway.
 void ShowInFront(QWidget* window) {
     const bool wasOpen = window->isVisible();
+    if (!wasOpen) {
+        PlaceWindow(window, LikelyOpener(window));
+    }
     if (window->isMinimized())
         window->showNormal();
     window->show();
