@@ -29,6 +29,8 @@
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
 #include "import/import_window.h"
+#include "masterdata/backup_folder.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
@@ -268,11 +270,21 @@ int main(int argc, char** argv) {
     password->load(QStringLiteral("管理员"));
     Save(password, out, QStringLiteral("Form10"));
     Save(new OperatorAddWindow, out, QStringLiteral("Form11"));
+    // Backups taken in the evening, one of them also on a stick that is plugged in.
+    QTemporaryDir stick;
+    BackupOptions evening;
+    evening.written = QDateTime(QDate(2026, 12, 5), QTime(17, 20));
     CopyDatabaseFile(Database::FilePath(),
-                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)));
+                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)), evening);
     CopyDatabaseFile(Database::FilePath(),
-                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)));
+                     stick.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)), evening);
+    evening.written = QDateTime(QDate(2026, 12, 6), QTime(18, 5));
+    CopyDatabaseFile(Database::FilePath(),
+                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)), evening);
+    SetBackupFolder(data.path(), stick.path());
+    Save(new BackupWindow, out, QStringLiteral("frmBackup"));
     Save(new RestoreWindow, out, QStringLiteral("frmRestore"));
+    SetBackupFolder(data.path(), QString());
     {
         Recovery recovery;
         recovery.dataDir = data.path();

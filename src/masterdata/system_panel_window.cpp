@@ -7,7 +7,7 @@
 
 #include "app/current_operator.h"
 #include "import/import_window.h"
-#include "masterdata/backup_procedure.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/panel_icons.h"
@@ -133,7 +133,7 @@ void SystemPanelWindow::Picture29_Click() {
 }
 
 void SystemPanelWindow::Picture30_Click() {
-    database_modu::Backup(this);
+    Show(ui::WindowHost::instance<BackupWindow>());
 }
 
 void SystemPanelWindow::Picture60_Click() {
