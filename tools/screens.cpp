@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/login_window.h"
 #include "app/main_window.h"
 #include "core/clock.h"
+#include "core/order_number_text.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
 #include "customers/customer_store.h"
@@ -27,13 +29,18 @@
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
 #include "import/import_window.h"
+#include "masterdata/backup_folder.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/plate_prefix_window.h"
 #include "masterdata/recovery_window.h"
 #include "masterdata/restore_window.h"
+#include "masterdata/shop_profile.h"
+#include "masterdata/shop_profile_window.h"
 #include "masterdata/system_panel_window.h"
+#include "printing/default_printer_window.h"
 #include "repairs/order_entry.h"
 #include "repairs/order_entry_window.h"
 #include "repairs/order_lines_window.h"
@@ -116,6 +123,8 @@ void Seed() {
         RunSql(QStringLiteral("insert into xm_table values (?, ?, ?)"),
                {NewRecordKey(), QString::fromUtf8(item[0]), QString::fromUtf8(item[1]).toDouble()});
     }
+    SaveShopProfile({QStringLiteral("蓝天汽修"), QStringLiteral("北京市朝阳区建国路88号"),
+                     QStringLiteral("010-66668888")});
     for (const char* name : {"李师傅", "王师傅"}) {
         RunSql(QStringLiteral("insert into wxjs_table values (?, ?)"),
                {NewRecordKey(), QString::fromUtf8(name)});
@@ -135,15 +144,21 @@ void Seed() {
 
 Slip SampleSlip() {
     Slip slip;
-    slip.title = ReadSlipTitle();
-    slip.orderNumber = SlipOrderNumber(QStringLiteral(" 20261206"), QStringLiteral("001"));
+    FillSlipShop(slip);
+    slip.orderNumber = OrderNumberText(QStringLiteral(" 202612060001"));
+    slip.orderDate = QStringLiteral("2026-12-06");
     slip.owner = QStringLiteral("张三");
+    slip.plate = QStringLiteral("京A12343");
+    slip.model = QStringLiteral("大众帕萨特");
+    slip.telephone = QStringLiteral("13912345678");
     slip.dateTime = SlipDateTime(QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9)));
     slip.operatorName = QStringLiteral("管理员");
     slip.technician = QStringLiteral("李师傅");
-    slip.total = QStringLiteral("403.00");
+    slip.total = QStringLiteral("5403.00");
     slip.lines[0] = {QStringLiteral("更换机油"), QStringLiteral("全合成机油 4 升"),
                      QStringLiteral("4.00"), QStringLiteral("68.00"), QStringLiteral("272.00")};
+    slip.lines[4] = {QStringLiteral("轮胎"), QStringLiteral("四条"), QStringLiteral("4.00"),
+                     QStringLiteral("1250.00"), QStringLiteral("5000.00")};
     slip.lines[1] = {QStringLiteral("机油滤清器"), QStringLiteral("原厂配件"),
                      QStringLiteral("1.00"), QStringLiteral("45.00"), QStringLiteral("45.00")};
     slip.lines[2] = {QStringLiteral("车门钣金"), QStringLiteral("左前车门修复"),
@@ -214,6 +229,9 @@ int main(int argc, char** argv) {
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(out);
     QTemporaryDir data;
+    // Windows that keep settings (the printer choice) keep them here, not in the user's own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, data.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, data.path());
     if (!Database::Open(data.path()).ok) {
         return 1;
     }
@@ -247,7 +265,13 @@ int main(int argc, char** argv) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(out + QStringLiteral("/slip.pdf"));
+    SetSlipPage(printer, SlipPaper::A4);
     PrintSlip(SampleSlip(), printer);
+    printer.setOutputFileName(out + QStringLiteral("/slip-a5.pdf"));
+    SetSlipPage(printer, SlipPaper::A5Landscape);
+    PrintSlip(SampleSlip(), printer);
+    Save(new DefaultPrinterWindow, out, QStringLiteral("frmDefaultPrinter"));
+    Save(new ShopProfileWindow, out, QStringLiteral("frmShopProfile"));
     Save(new SystemPanelWindow, out, QStringLiteral("Form5"));
     Save(new PlatePrefixWindow, out, QStringLiteral("Form6"));
     Save(new MasterListWindow(MasterListWindow::RepairItems()), out, QStringLiteral("Form7"));
@@ -256,11 +280,21 @@ int main(int argc, char** argv) {
     password->load(QStringLiteral("管理员"));
     Save(password, out, QStringLiteral("Form10"));
     Save(new OperatorAddWindow, out, QStringLiteral("Form11"));
+    // Backups taken in the evening, one of them also on a stick that is plugged in.
+    QTemporaryDir stick;
+    BackupOptions evening;
+    evening.written = QDateTime(QDate(2026, 12, 5), QTime(17, 20));
     CopyDatabaseFile(Database::FilePath(),
-                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)));
+                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)), evening);
     CopyDatabaseFile(Database::FilePath(),
-                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)));
+                     stick.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5)), evening);
+    evening.written = QDateTime(QDate(2026, 12, 6), QTime(18, 5));
+    CopyDatabaseFile(Database::FilePath(),
+                     data.path() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6)), evening);
+    SetBackupFolder(data.path(), stick.path());
+    Save(new BackupWindow, out, QStringLiteral("frmBackup"));
     Save(new RestoreWindow, out, QStringLiteral("frmRestore"));
+    SetBackupFolder(data.path(), QString());
     {
         Recovery recovery;
         recovery.dataDir = data.path();

@@ -11,6 +11,8 @@
 #include "app/operators.h"
 #include "data/database.h"
 #include "masterdata/password_change_window.h"
+#include "masterdata/shop_profile.h"
+#include "masterdata/shop_profile_window.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -30,6 +32,8 @@ const QString kDefaultPassword = QStringLiteral("系统默认密码：");
 const QString kChooseUser = QStringLiteral("请选择用户名称！");
 const QString kWrongPassword = QStringLiteral("密码错误！");
 const QString kUnknownOperator = QStringLiteral("用户名或密码错误！");
+const QString kNameTheShop =
+    QStringLiteral("请填写店铺名称、地址和电话，维修单和报表上将打印这些信息。");
 const QString kSetPasswordFirst =
     QStringLiteral("您使用的是系统默认密码，任何人都知道它。请先设置一个新密码，然后再进入系统。");
 
@@ -122,6 +126,18 @@ bool LoginWindow::replaceSeedPassword(const QString& name) {
     return changed;
 }
 
+void LoginWindow::askForShopName() {
+    const DbResult<ShopProfile> shop = ReadShopProfile();
+    // A profile that cannot be read is no reason to keep the operator out; the paper then says
+    // where to fill the name in.
+    if (!shop || !ShopNameMissing(*shop)) {
+        return;
+    }
+    ui::Information(this, kNameTheShop);
+    ui::WindowHost::show(ui::WindowHost::instance<ShopProfileWindow>(),
+                         ui::WindowHost::Mode::Modal);
+}
+
 void LoginWindow::Command1_Click() {
     const QString name = Combo1->currentText();
     if (name.isEmpty()) {
@@ -146,10 +162,14 @@ void LoginWindow::Command1_Click() {
         return;
     }
     // Nobody works on under the password every installation shares.
-    if (Text1->text() == Database::DefaultPassword() && !replaceSeedPassword(name)) {
+    const bool firstLogin = Text1->text() == Database::DefaultPassword();
+    if (firstLogin && !replaceSeedPassword(name)) {
         Text1->clear();
         Text1->setFocus(Qt::OtherFocusReason);
         return;
+    }
+    if (firstLogin) {
+        askForShopName();
     }
 
     auto* main = new MainWindow;

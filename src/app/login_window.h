@@ -35,4 +35,7 @@ Q_SIGNALS:
 private:
     // Asks the operator who logged in with the seed password for a new one; true once it is set.
     bool replaceSeedPassword(const QString& name);
+    // At the first login of a new shop, asks for the shop's name while it has none; the operator
+    // may put it off.
+    void askForShopName();
 };

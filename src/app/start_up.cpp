@@ -1,8 +1,12 @@
 #include "app/start_up.h"
 
+#include <QFileInfo>
+
 #include "app/login_window.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "masterdata/backup_folder.h"
+#include "masterdata/backup_grid.h"
 #include "masterdata/backup_procedure.h"
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
@@ -15,6 +19,8 @@ namespace {
 const QString kTitle = QStringLiteral("系统提示");
 const QString kChecking = QStringLiteral("正在检查备份文件，请稍候......");
 const QString kNoBackup = QStringLiteral("数据文件夹中没有检查无误的备份，无法从备份恢复。");
+const QString kNoBackupEither =
+    QStringLiteral("数据文件夹和备份文件夹中都没有检查无误的备份，无法从备份恢复。");
 const QString kDamaged = QStringLiteral("数据库文件已损坏。");
 const QString kReadOnly =
     QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。");
@@ -26,14 +32,25 @@ bool OfferRecovery(const QString& dataDir, const QString& problem, bool database
     recovery.dataDir = dataDir;
     recovery.problem = problem;
     recovery.databaseOpen = databaseOpen;
-    RunWithProgress(nullptr, kChecking, [&recovery](const BackupOptions& options) {
+    // The backup folder's copies are offered too: they may be all that is left sound.
+    const QString folder = BackupFolder(dataDir);
+    const bool folderThere = !folder.isEmpty() && QFileInfo(folder).isDir();
+    RunWithProgress(nullptr, kChecking, [&](const BackupOptions& options) {
         recovery.backups = UsableBackups(recovery.dataDir, options, &recovery.rejected);
+        if (folderThere) {
+            int rejected = 0;
+            recovery.backups =
+                MergeBackups(recovery.backups, UsableBackups(folder, options, &rejected));
+            recovery.rejected += rejected;
+        }
         return DbOk();
     });
     if (recovery.backups.isEmpty()) {
         const QString text = databaseOpen ? kDamaged + QLatin1Char('\n') + problem : problem;
-        ui::MessageBox::show(nullptr, kTitle, text + QStringLiteral("\n\n") + kNoBackup,
-                             ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
+        ui::MessageBox::show(
+            nullptr, kTitle,
+            text + QStringLiteral("\n\n") + (folderThere ? kNoBackupEither : kNoBackup),
+            ui::MessageBox::Icon::Stop, ui::MessageBox::Buttons::Ok);
         return false;
     }
     bool recovered = false;

@@ -186,6 +186,13 @@ bool SyncPath(const QString& path, int flags) {
     return ok;
 }
 
+// Best effort: a file system without times still holds a sound copy.
+void SetModified(const QString& path, const QDateTime& when) {
+    const qint64 ms = when.toMSecsSinceEpoch();
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000L}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
 // Copies `source` page by page into the empty file `dest`.
 DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptions& options,
                    bool* sourceDamaged) {
@@ -398,6 +405,9 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         *sourceDamaged = problem.damaged;
         return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem.text));
     }
+    if (options.written.isValid()) {
+        SetModified(draft, options.written);
+    }
     if (!SyncPath(draft, O_RDONLY)) {
         return DbStatus::failure(
             QStringLiteral("无法写入“%1”：%2").arg(Native(draft), SystemError()));
@@ -499,7 +509,12 @@ QList<BackupFile> ListBackups(const QString& dataDir) {
         file.path = entry.absoluteFilePath();
         file.size = entry.size();
         if (const QDate day = BackupFileDay(entry.fileName()); day.isValid()) {
-            file.taken = day.startOfDay();
+            // The name gives the day; a file copied here later by hand has no time of its own.
+            const QDateTime written = entry.lastModified();
+            file.hasTime = written.date() == day;
+            file.taken = file.hasTime
+                             ? QDateTime(day, QTime(written.time().hour(), written.time().minute()))
+                             : day.startOfDay();
         } else if (const QRegularExpressionMatch match = SafetyPattern().match(entry.fileName());
                    match.hasMatch()) {
             file.taken = QDateTime::fromString(match.captured(1), kSafetyStamp);

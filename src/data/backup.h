@@ -20,6 +20,9 @@ struct BackupOptions {
     int pagesPerStep = 4096;
     // Called on the copying thread with the pages copied so far and the pages in all.
     std::function<void(qint64 done, qint64 total)> progress;
+    // When valid, the copy's modification time: the moment the program's clock says it was
+    // taken, which the lists show.
+    QDateTime written;
 };
 
 // "2026-12-06.db": the file of a day's backup, named after the date as the database stores
@@ -59,10 +62,13 @@ bool RecordGoodCheck(const QString& dataDir, const QDate& day);
 bool QuickCheckDue(const QString& dataDir, const QDate& today);
 
 struct BackupFile {
-    QDateTime taken;  // a daily backup's day at midnight, or when a safety copy was made
+    // When a safety copy was made; a daily backup's day, at the time its file was written when
+    // that was on the same day (else at midnight, with `hasTime` false).
+    QDateTime taken;
     QString path;
     qint64 size = 0;
     bool safetyCopy = false;  // made by a restore, of the database it replaced
+    bool hasTime = true;
 };
 // The daily backups and the safety copies in `dataDir`, newest first.
 QList<BackupFile> ListBackups(const QString& dataDir);

@@ -20,6 +20,7 @@
 #include "data/data_folder.h"
 #include "data/engine_error.h"
 #include "data/password.h"
+#include "data/schema_migration.h"
 #include "data/statement.h"
 
 namespace {
@@ -147,7 +148,9 @@ bool WriteSchemaAndSeed(sqlite3* db, QString* error) {
         Exec(db, "insert into user_table (user_name, user_pass) values (?, ?)",
              {Database::DefaultOperatorName(), hash}) &&
         Exec(db, "insert into cp_table (cp_name) values (?)", {QStringLiteral("京A")}) &&
-        Exec(db, "insert into regedit_table (re_name) values (?)", {QStringLiteral("Ruvaso")}) &&
+        // The shop's row, without a name: the first login asks for it, and until then the
+        // paper says where to fill it in rather than printing a name nobody chose.
+        Exec(db, "insert into regedit_table (re_name) values ('')", {}) &&
         sqlite3_exec(db, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
         *error = DescribeEngineError(db);
@@ -274,6 +277,25 @@ QString CheckDatabase(sqlite3* db, const QString& path, int* version, bool* dama
     if (*version > Database::kSchemaVersion) {
         return QStringLiteral("数据库“%1”由更新版本的程序建立，请升级本程序后再打开。")
             .arg(Native(path));
+    }
+    return {};
+}
+
+// Brings a file of an older schema version to the newest. A file that cannot be written is
+// refused rather than shown with statements it cannot answer.
+QString Upgrade(sqlite3* db, const QString& path, int version, const QString& readOnlyReason) {
+    if (version >= Database::kSchemaVersion) {
+        return {};
+    }
+    if (!readOnlyReason.isEmpty()) {
+        return QStringLiteral(
+                   "数据库“%1”是旧版本程序的数据库，需要先升级才能打开，但是现在无法写入：%2\n"
+                   "程序没有修改这个文件。")
+            .arg(Native(path), readOnlyReason);
+    }
+    if (const QString reason = MigrateSchema(db, version); !reason.isEmpty()) {
+        return QStringLiteral("数据库“%1”升级失败：%2\n程序没有修改这个文件。")
+            .arg(Native(path), reason);
     }
     return {};
 }
@@ -499,6 +521,10 @@ Database::OpenResult Database::Open(const QString& dataDir) {
         } else {
             sqlite3_extended_result_codes(handle, 1);
             error = CheckDatabase(handle, path, &version, &result.damaged);
+            // Before the log mode changes, so a failed upgrade leaves the file as it was.
+            if (error.isEmpty()) {
+                error = Upgrade(handle, path, version, readOnly);
+            }
             if (error.isEmpty() && !Configure(handle, result.readOnly, &error)) {
                 error = CannotOpen(path, error);
             }

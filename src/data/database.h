@@ -8,9 +8,10 @@ struct sqlite3;
 
 // The shop's database file, <data folder>/database.db, opened once for the whole run.
 // A missing file is made from the schema and the seed; an existing file is never rewritten,
-// and one that is damaged or not ours is refused without being touched. One program of ours
-// uses a data folder at a time: the first open of a folder takes its lock file and keeps it
-// until the program ends or opens another folder.
+// and one that is damaged or not ours is refused without being touched. A file of an older schema
+// version is brought to the newest one as it opens, in one transaction (schema_migration.h). One
+// program of ours uses a data folder at a time: the first open of a folder takes its lock file and
+// keeps it until the program ends or opens another folder.
 class Database {
 public:
     struct OpenResult {
@@ -26,7 +27,7 @@ public:
         QString message;
     };
 
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kApplicationId = 0x52555653;
     // What the seed operator's password is, shown on the login window as the default.
     static QString DefaultOperatorName();

@@ -1,6 +1,7 @@
--- The database a new shop starts with. Dates are 'yyyy-MM-dd' text, so text order is date
--- order; amounts are REAL. Every column has a default, so a row appended without one of its
--- columns never holds NULL.
+-- The database a new shop starts with, at the schema version Database::kSchemaVersion; an older
+-- file is brought to it by the steps in schema_migration.cpp. Dates are 'yyyy-MM-dd' text, so
+-- text order is date order; amounts are REAL. Every column has a default, so a row appended
+-- without one of its columns never holds NULL.
 PRAGMA application_id = 1381324371;
 
 CREATE TABLE meta (
@@ -105,6 +106,9 @@ CREATE TABLE tele_hy (
 );
 CREATE INDEX tele_hy_txt_index ON tele_hy (tele_hy_txt);
 
+-- The shop's profile: its name, address and telephone, in the first row.
 CREATE TABLE regedit_table (
-    re_name TEXT NOT NULL DEFAULT ''
+    re_name    TEXT NOT NULL DEFAULT '',
+    re_address TEXT NOT NULL DEFAULT '',
+    re_tele    TEXT NOT NULL DEFAULT ''
 );

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/heading_label.h"
 #include "ui/named.h"
@@ -22,7 +23,8 @@ AccountForm LayOutAccountForm(QWidget* window, const QString& heading,
         auto* label = new QLabel(rows[row].first, window);
         label->setBuddy(rows[row].second);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        rows[row].second->setMinimumWidth(180);
+        // A window may have asked for a wider box already.
+        rows[row].second->setMinimumWidth(std::max(180, rows[row].second->minimumWidth()));
         fields->addWidget(label, row, 0);
         fields->addWidget(rows[row].second, row, 1);
     }

@@ -9,8 +9,8 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// What the two operator windows share: the heading, three captioned boxes and "确 定" and
-// "取 消" centred below them.
+// What the operator windows and the shop profile share: the heading, three captioned boxes and
+// "确 定" and "取 消" centred below them.
 struct AccountForm {
     QLabel* heading;
     QPushButton* ok;

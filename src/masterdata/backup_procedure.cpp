@@ -12,8 +12,10 @@
 #include <memory>
 
 #include "core/clock.h"
+#include "core/date_text.h"
 #include "core/number_text.h"
 #include "data/database.h"
+#include "masterdata/backup_folder.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -23,6 +25,14 @@ const QString kExists = QStringLiteral("备份文件已存在，是否替换？"
 const QString kDone = QStringLiteral("数据备份成功，备份文件路径:");
 const QString kFailed = QStringLiteral("数据备份失败：");
 const QString kProgress = QStringLiteral("正在备份数据，请稍候......");
+const QString kProgressFolder = QStringLiteral("正在复制备份到备份文件夹，请稍候......");
+const QString kSavedInFolder = QStringLiteral("已备份到备份文件夹:%1");
+const QString kFolderFailed = QStringLiteral("未能备份到备份文件夹“%1”：%2");
+const QString kDailyFolderFailed = QStringLiteral("今天的自动备份未能复制到备份文件夹“%1”：%2");
+const QString kFolderStale = QStringLiteral("备份文件夹“%1”中最近的备份是 %2 的，已超过 %3 天。");
+const QString kFolderEmpty = QStringLiteral("已设置备份文件夹“%1”，但其中还没有备份。");
+const QString kPlugIn =
+    QStringLiteral("请插上U盘（或连接网络文件夹）后重新启动程序，或在系统管理中点击“数据备份”。");
 const QString kNoSpace = QStringLiteral(
     "磁盘剩余空间不足，今天的自动备份没有进行：备份需要 %1，磁盘剩余 %2（共 %3），"
     "备份后剩余空间将少于 %4%。\n请清理磁盘或删除旧的备份。");
@@ -65,6 +75,55 @@ protected:
 
 void Report(QWidget* parent, const QString& text, ui::MessageBox::Icon icon) {
     ui::MessageBox::show(parent, kTitle, text, icon, ui::MessageBox::Buttons::Ok);
+}
+
+// The lists show when a backup was taken by the program's clock.
+BackupOptions Stamped(BackupOptions options, const QDateTime& now) {
+    options.written = now;
+    return options;
+}
+
+DbResult<QString> CopyToFolder(QWidget* parent, const QString& source, const QString& folder,
+                               const QDateTime& now) {
+    DbResult<QString> copied = DbResult<QString>::failure(QString());
+    RunWithProgress(parent, kProgressFolder, [&](const BackupOptions& options) {
+        copied = CopyToBackupFolder(source, folder, now.date(), Stamped(options, now));
+        return copied ? DbOk() : DbStatus::failure(copied.error());
+    });
+    if (copied) {
+        RecordBackupFolderCopy(Database::DataDir(), now.date());
+    }
+    return copied;
+}
+
+// The day's copy in the backup folder. A folder that is not there (a stick left at home) is
+// passed over in silence; the owner hears of it once its newest copy is a week old.
+void StartOfDayFolderCopy(QWidget* parent, const QString& dir, const QDate& today) {
+    const QString folder = BackupFolder(dir);
+    if (folder.isEmpty()) {
+        return;
+    }
+    QStringList lines;
+    const QString todays = dir + QLatin1Char('/') + BackupFileName(today);
+    if (QFileInfo(folder).isDir() &&
+        !QFileInfo::exists(QDir(folder).filePath(BackupFileName(today)))) {
+        RemoveDrafts(folder);
+        const QString source = QFileInfo::exists(todays) ? todays : Database::FilePath();
+        if (const DbResult<QString> copied = CopyToFolder(parent, source, folder, Now()); !copied) {
+            lines << kDailyFolderFailed.arg(QDir::toNativeSeparators(folder), copied.error());
+        }
+    }
+    const QDate newest = NewestBackupFolderCopy(dir, folder);
+    if (BackupFolderCopyStale(newest, today)) {
+        lines << (newest.isValid()
+                      ? kFolderStale.arg(QDir::toNativeSeparators(folder), DateText(newest))
+                            .arg(kBackupFolderMaxAgeDays)
+                      : kFolderEmpty.arg(QDir::toNativeSeparators(folder))) +
+                     QLatin1Char('\n') + kPlugIn;
+    }
+    if (!lines.isEmpty()) {
+        Report(parent, lines.join(QStringLiteral("\n\n")), ui::MessageBox::Icon::Exclamation);
+    }
 }
 
 }  // namespace
@@ -118,25 +177,62 @@ DbStatus RunWithProgress(QWidget* parent, const QString& label,
 namespace database_modu {
 
 bool Backup(QWidget* parent) {
-    // Taken once, so the file and the message name the same day.
-    const QString target = Database::DataDir() + QLatin1Char('/') + BackupFileName(Today());
-    if (QFileInfo::exists(target) &&
-        ui::MessageBox::show(parent, kTitle,
-                             kExists + QLatin1Char('\n') + QDir::toNativeSeparators(target),
+    // Taken once, so the files and the message name the same day.
+    const QDate today = Today();
+    const QString dir = Database::DataDir();
+    const QString target = dir + QLatin1Char('/') + BackupFileName(today);
+    const QString folder = BackupFolder(dir);
+    const QString folderTarget =
+        folder.isEmpty() ? QString() : QDir(folder).filePath(BackupFileName(today));
+    QStringList existing;
+    for (const QString& path : {target, folderTarget}) {
+        if (!path.isEmpty() && QFileInfo::exists(path)) {
+            existing << QDir::toNativeSeparators(path);
+        }
+    }
+    if (!existing.isEmpty() &&
+        ui::MessageBox::show(parent, kTitle, kExists + QLatin1Char('\n') + existing.join('\n'),
                              ui::MessageBox::Icon::Question,
                              ui::MessageBox::Buttons::OkCancel) != ui::MessageBox::Answer::Ok) {
         return false;
     }
     const QString source = Database::FilePath();
+    const QDateTime now = Now();
     const DbStatus copied = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
-        return CopyDatabaseFile(source, target, options);
+        return CopyDatabaseFile(source, target, Stamped(options, now));
     });
-    if (!copied) {
-        Report(parent, kFailed + copied.error(), ui::MessageBox::Icon::Stop);
-        return false;
+    if (folder.isEmpty()) {
+        if (!copied) {
+            Report(parent, kFailed + copied.error(), ui::MessageBox::Icon::Stop);
+            return false;
+        }
+        Report(parent, kDone + QDir::toNativeSeparators(target), ui::MessageBox::Icon::Information);
+        return true;
     }
-    Report(parent, kDone + QDir::toNativeSeparators(target), ui::MessageBox::Icon::Information);
-    return true;
+    // When the data folder could not take the copy, its disk may be failing: the database
+    // itself goes to the backup folder then.
+    const DbResult<QString> outside = CopyToFolder(parent, copied ? target : source, folder, now);
+    QString text;
+    if (copied) {
+        text = kDone + QDir::toNativeSeparators(target);
+        if (outside) {
+            text += QLatin1Char('\n') + QDir::toNativeSeparators(*outside);
+        }
+    } else {
+        text = kFailed + copied.error();
+        if (outside) {
+            text += QStringLiteral("\n\n") + kSavedInFolder.arg(QDir::toNativeSeparators(*outside));
+        }
+    }
+    if (!outside) {
+        text += QStringLiteral("\n\n") +
+                kFolderFailed.arg(QDir::toNativeSeparators(folder), outside.error());
+    }
+    const ui::MessageBox::Icon icon = copied && outside   ? ui::MessageBox::Icon::Information
+                                      : copied || outside ? ui::MessageBox::Icon::Exclamation
+                                                          : ui::MessageBox::Icon::Stop;
+    Report(parent, text, icon);
+    return copied || outside;
 }
 
 StartOfDay StartOfDayBackup(QWidget* parent) {
@@ -144,13 +240,15 @@ StartOfDay StartOfDayBackup(QWidget* parent) {
     const QString dir = Database::DataDir();
     if (QFileInfo::exists(dir + QLatin1Char('/') + BackupFileName(today))) {
         PruneBackups(dir);
+        StartOfDayFolderCopy(parent, dir, today);
         return {};
     }
     const DailyBackupPolicy policy;
     DbResult<DailyBackup> daily = DbResult<DailyBackup>::failure(QString());
     bool damaged = false;
+    const QDateTime now = Now();
     const DbStatus ran = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
-        daily = MakeDailyBackup(today, policy, options, &damaged);
+        daily = MakeDailyBackup(today, policy, Stamped(options, now), &damaged);
         return daily ? DbOk() : DbStatus::failure(daily.error());
     });
     if (!ran) {
@@ -158,9 +256,7 @@ StartOfDay StartOfDayBackup(QWidget* parent) {
             return {true, kDamagedByBackup.arg(ran.error())};
         }
         Report(parent, kFailed + ran.error(), ui::MessageBox::Icon::Stop);
-        return {};
-    }
-    if (daily->skippedForSpace) {
+    } else if (daily->skippedForSpace) {
         Report(parent,
                kNoSpace
                    .arg(FileSizeText(daily->needed), FileSizeText(daily->space.available),
@@ -171,6 +267,7 @@ StartOfDay StartOfDayBackup(QWidget* parent) {
         // The copy passed the full check: the database was sound a moment ago.
         RecordGoodCheck(dir, today);
     }
+    StartOfDayFolderCopy(parent, dir, today);
     return {};
 }
 

@@ -9,9 +9,11 @@ class QWidget;
 
 namespace database_modu {
 
-// The panel's "数据备份": copies the database in use to <data folder>/<today>.db. When today's
-// file exists the operator is asked first, and Cancel copies nothing and says nothing. Success
-// and failure are both reported. Returns whether a backup was made.
+// "数据备份": copies the database in use to <data folder>/<today>.db and, when a backup folder
+// is set, to <backup folder>/<today>.db too. When either file exists the operator is asked
+// first, naming them, and Cancel copies nothing and says nothing. One message reports both
+// copies; a backup folder that cannot take its copy is named with the reason, and the copy in
+// the data folder stands. Returns whether a backup was made anywhere.
 bool Backup(QWidget* parent);
 
 // What the start of a day found out about the database.
@@ -25,6 +27,8 @@ struct StartOfDay {
 // newest days, weeks and months are kept). A backup that would leave too little of the disk
 // free is skipped with a message, a failure is reported; damage of the database is only
 // returned, for the caller to offer a restore. A backup made records the database as checked.
+// Every start copies the day's backup to the backup folder when the folder is there and lacks
+// it, and reminds the owner once when the folder's newest copy is over a week old.
 StartOfDay StartOfDayBackup(QWidget* parent);
 
 }  // namespace database_modu

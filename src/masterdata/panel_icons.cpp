@@ -127,6 +127,12 @@ public:
                 cylinder(QRectF(6, 8, 36, 46), QColor(52, 101, 164), QColor(114, 159, 207));
                 circularArrow();
                 break;
+            case PanelPicture::ShopProfile:
+                shopFront();
+                break;
+            case PanelPicture::Printer:
+                printer();
+                break;
         }
     }
 
@@ -232,6 +238,50 @@ private:
             p_->setBrush(Qt::NoBrush);
             p_->setPen(QPen(color(ink), 2.2));
             p_->drawPath(digit);
+        }
+    }
+
+    // A shop with a striped awning, a door and a window.
+    void shopFront() {
+        QPainterPath wall;
+        wall.addRect(QRectF(9, 26, 46, 32));
+        fill(wall, QColor(236, 229, 214), QColor(150, 120, 90), 1.5);
+        for (int stripe = 0; stripe < 6; ++stripe) {
+            QPainterPath piece;
+            const qreal x = 5 + stripe * 9;
+            piece.moveTo(x, 12);
+            piece.lineTo(x + 9, 12);
+            piece.lineTo(x + 9, 24);
+            piece.arcTo(QRectF(x, 19.5, 9, 9), 0, -180);
+            piece.closeSubpath();
+            fill(piece, stripe % 2 == 0 ? QColor(200, 55, 45) : QColor(250, 250, 250),
+                 QColor(160, 40, 35), 1);
+        }
+        QPainterPath door;
+        door.addRect(QRectF(14, 36, 14, 22));
+        fill(door, QColor(46, 117, 182));
+        QPainterPath window;
+        window.addRect(QRectF(33, 36, 17, 13));
+        fill(window, QColor(170, 210, 240), QColor(46, 117, 182), 1.5);
+    }
+
+    // A printer with a sheet coming out of it.
+    void printer() {
+        QPainterPath sheetIn;
+        sheetIn.addRect(QRectF(18, 6, 28, 18));
+        fill(sheetIn, Qt::white, QColor(120, 120, 130), 1.5);
+        QPainterPath body;
+        body.addRoundedRect(QRectF(6, 22, 52, 24), 4, 4);
+        fill(body, QColor(90, 95, 110));
+        QPainterPath lamp;
+        lamp.addEllipse(QPointF(50, 29), 2.2, 2.2);
+        fill(lamp, QColor(56, 161, 72));
+        QPainterPath sheetOut;
+        sheetOut.addRect(QRectF(16, 38, 32, 20));
+        fill(sheetOut, Qt::white, QColor(120, 120, 130), 1.5);
+        for (int row = 0; row < 3; ++row) {
+            const qreal y = 44 + row * 4.5;
+            line(QPointF(21, y), QPointF(43, y), QColor(140, 140, 150), 1.5);
         }
     }
 

@@ -12,7 +12,9 @@ enum class PanelPicture {
     Password,
     Backup,
     PlatePrefix,
-    Restore
+    Restore,
+    ShopProfile,
+    Printer
 };
 
 QIcon PanelIcon(PanelPicture picture);

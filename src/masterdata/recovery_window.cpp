@@ -65,8 +65,8 @@ RecoveryWindow::RecoveryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Command2, &QPushButton::clicked, this, &RecoveryWindow::Command2_Click);
     connect(grid1, &ui::Grid::currentCellChanged, this, &RecoveryWindow::grid1_CurrentCellChanged);
 
-    FillBackupGrid(grid1, {});
-    resize(QSize(440, 400).expandedTo(sizeHint()));
+    FillBackupGrid(grid1, {}, QString());
+    resize(QSize(500, 400).expandedTo(sizeHint()));
 }
 
 void RecoveryWindow::load(const Recovery& recovery) {
@@ -76,7 +76,7 @@ void RecoveryWindow::load(const Recovery& recovery) {
                         ? kHint + QLatin1Char('\n') + kRejected.arg(recovery.rejected)
                         : kHint);
     Command2->setText(recovery.databaseOpen ? kLater : kQuit);
-    FillBackupGrid(grid1, recovery.backups);
+    FillBackupGrid(grid1, recovery.backups, recovery.dataDir);
     selectedRow_ = 0;
     Command2->setFocus(Qt::OtherFocusReason);
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -13,9 +14,11 @@
 #include "core/clock.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "masterdata/backup_folder.h"
 #include "masterdata/backup_grid.h"
 #include "masterdata/backup_procedure.h"
 #include "ui/button_row.h"
+#include "ui/file_dialog.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"
@@ -36,6 +39,14 @@ const QString kRestored = QStringLiteral("数据恢复成功，恢复前的数�
 const QString kRestoredDamaged =
     QStringLiteral("数据恢复成功。恢复前的数据库文件已损坏，已原样保留为:%1\n请重新登录。");
 const QString kFailed = QStringLiteral("数据恢复失败：");
+const QString kFromFile = QStringLiteral("从文件恢复...");
+const QString kPickCaption = QStringLiteral("选择要恢复的备份文件");
+const QString kPickFilter = QStringLiteral("备份文件 (*.db);;所有文件 (*)");
+const QString kConfirmFile = QStringLiteral(
+    "当前数据将被备份文件“%1”替换（恢复前会先另存一份），恢复后需要重新登录。是否恢复？");
+const QString kInUse = QStringLiteral("“%1”是正在使用的数据库，不能用来恢复。请选择备份文件。");
+const QString kFolderLine = QStringLiteral("备份文件夹：%1");
+const QString kFolderAbsent = QStringLiteral("备份文件夹：%1（现在找不到，其中的备份没有列出）");
 
 }  // namespace
 
@@ -50,9 +61,10 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     Label2 = ui::Named(new QLabel(this), QStringLiteral("Label2"));
     Label2->setWordWrap(true);
     Command1 = ui::Named(new QPushButton(kRestore, this), QStringLiteral("Command1"));
+    Command3 = ui::Named(new QPushButton(kFromFile, this), QStringLiteral("Command3"));
     Command2 = ui::Named(new QPushButton(kClose, this), QStringLiteral("Command2"));
 
-    QHBoxLayout* buttons = ui::CenteredButtons({Command1, Command2});
+    QHBoxLayout* buttons = ui::CenteredButtons({Command1, Command3, Command2});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
     layout->setSpacing(10);
@@ -63,18 +75,27 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     connect(Command1, &QPushButton::clicked, this, &RestoreWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &RestoreWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &RestoreWindow::Command3_Click);
     ui::CloseOnEscape(this, [this] { Command2_Click(); });
     connect(grid1, &ui::Grid::currentCellChanged, this, &RestoreWindow::grid1_CurrentCellChanged);
 
     Form_Load();
     Command2->setFocus(Qt::OtherFocusReason);
-    resize(QSize(410, 360).expandedTo(sizeHint()));
+    resize(QSize(500, 380).expandedTo(sizeHint()));
 }
 
 void RestoreWindow::Form_Load() {
-    const QList<BackupFile> files = ListBackups(Database::DataDir());
-    FillBackupGrid(grid1, files);
-    Label2->setText(BackupSpaceText(SumBackups(files)));
+    const QString dir = Database::DataDir();
+    const QList<BackupFile> files = ListBackups(dir);
+    const QString folder = BackupFolder(dir);
+    const bool folderThere = !folder.isEmpty() && QFileInfo(folder).isDir();
+    FillBackupGrid(grid1, folderThere ? MergeBackups(files, ListBackups(folder)) : files, dir);
+    QString text = BackupSpaceText(SumBackups(files));
+    if (!folder.isEmpty()) {
+        text += QLatin1Char('\n') +
+                (folderThere ? kFolderLine : kFolderAbsent).arg(QDir::toNativeSeparators(folder));
+    }
+    Label2->setText(text);
     selectedRow_ = 0;
 }
 
@@ -88,7 +109,28 @@ void RestoreWindow::Command1_Click() {
         ui::Stop(this, kNothingSelected);
         return;
     }
-    if (!ui::Confirm(this, kConfirm)) {
+    restoreFrom(chosen, kConfirm);
+}
+
+void RestoreWindow::Command3_Click() {
+    const QString dir = Database::DataDir();
+    const QString folder = BackupFolder(dir);
+    const QString chosen = ui::FileDialog::openFileName(
+        this, kPickCaption, QFileInfo(folder).isDir() ? folder : dir, kPickFilter);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    // Replacing the database with itself would only lose what its log still holds.
+    if (QFileInfo(chosen).canonicalFilePath() ==
+        QFileInfo(Database::FilePath()).canonicalFilePath()) {
+        ui::Stop(this, kInUse.arg(QDir::toNativeSeparators(chosen)));
+        return;
+    }
+    restoreFrom(chosen, kConfirmFile.arg(QDir::toNativeSeparators(chosen)));
+}
+
+void RestoreWindow::restoreFrom(const QString& chosen, const QString& question) {
+    if (!ui::Confirm(this, question)) {
         return;
     }
     const QString dir = Database::DataDir();

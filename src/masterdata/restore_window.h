@@ -9,10 +9,11 @@ namespace ui {
 class Grid;
 }
 
-// Lists the backups of the data folder (the daily ones and the copies a restore kept), with the
-// space they take, and puts the chosen one in place of the database in use. The database in use
-// is first copied under a name of its own (kept as it is when it is damaged); after a restore
-// everyone logs in again.
+// Lists the backups of the data folder (the daily ones and the copies a restore kept) and of the
+// backup folder, newest first, with the space they take in the data folder, and puts the chosen
+// one, or any file the operator picks, in place of the database in use after checking it. The
+// database in use is first copied under a name of its own (kept as it is when it is damaged);
+// after a restore everyone logs in again.
 class RestoreWindow : public QWidget {
     Q_OBJECT
 
@@ -23,6 +24,7 @@ public:
     ui::Grid* grid1;
     QLabel* Label2;
     QPushButton* Command1;
+    QPushButton* Command3;
     QPushButton* Command2;
 
     int selectedRow() const { return selectedRow_; }
@@ -30,9 +32,12 @@ public:
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
+    void Command3_Click();
     void grid1_CurrentCellChanged(int row, int col);
 
 private:
+    // Asks `question`, then restores from `chosen`; stays open when anything fails.
+    void restoreFrom(const QString& chosen, const QString& question);
     // Closes every window and shows the login again: the windows show data that is gone.
     void logInAgain();
 

@@ -7,13 +7,15 @@
 
 #include "app/current_operator.h"
 #include "import/import_window.h"
-#include "masterdata/backup_procedure.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/panel_icons.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/plate_prefix_window.h"
 #include "masterdata/restore_window.h"
+#include "masterdata/shop_profile_window.h"
+#include "printing/default_printer_window.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
 
@@ -28,6 +30,8 @@ const QString kPassword = QStringLiteral("密码修改");
 const QString kBackup = QStringLiteral("数据备份");
 const QString kPlatePrefix = QStringLiteral("车牌前缀");
 const QString kRestore = QStringLiteral("数据恢复");
+const QString kShopProfile = QStringLiteral("店铺信息");
+const QString kPrinter = QStringLiteral("打印机选择");
 
 constexpr int kPictureSize = 64;
 constexpr int kColumns = 4;
@@ -82,6 +86,10 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
           &Picture30, &Label37);
     entry(QStringLiteral("restorePicture"), QStringLiteral("restoreLabel"), kRestore,
           PanelPicture::Restore, &restorePicture, &restoreLabel);
+    entry(QStringLiteral("shopPicture"), QStringLiteral("shopLabel"), kShopProfile,
+          PanelPicture::ShopProfile, &shopPicture, &shopLabel);
+    entry(QStringLiteral("printerPicture"), QStringLiteral("printerLabel"), kPrinter,
+          PanelPicture::Printer, &printerPicture, &printerLabel);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
@@ -96,6 +104,8 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(Picture30, &QToolButton::clicked, this, &SystemPanelWindow::Picture30_Click);
     connect(Picture60, &QToolButton::clicked, this, &SystemPanelWindow::Picture60_Click);
     connect(restorePicture, &QToolButton::clicked, this, &SystemPanelWindow::restorePicture_Click);
+    connect(shopPicture, &QToolButton::clicked, this, &SystemPanelWindow::shopPicture_Click);
+    connect(printerPicture, &QToolButton::clicked, this, &SystemPanelWindow::printerPicture_Click);
 }
 
 void SystemPanelWindow::Picture1_Click() {
@@ -123,7 +133,7 @@ void SystemPanelWindow::Picture29_Click() {
 }
 
 void SystemPanelWindow::Picture30_Click() {
-    database_modu::Backup(this);
+    Show(ui::WindowHost::instance<BackupWindow>());
 }
 
 void SystemPanelWindow::Picture60_Click() {
@@ -132,4 +142,12 @@ void SystemPanelWindow::Picture60_Click() {
 
 void SystemPanelWindow::restorePicture_Click() {
     Show(ui::WindowHost::instance<RestoreWindow>());
+}
+
+void SystemPanelWindow::shopPicture_Click() {
+    Show(ui::WindowHost::instance<ShopProfileWindow>());
+}
+
+void SystemPanelWindow::printerPicture_Click() {
+    Show(ui::WindowHost::instance<DefaultPrinterWindow>());
 }

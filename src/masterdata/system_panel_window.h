@@ -29,6 +29,10 @@ public:
     QLabel* Label56;
     QToolButton* restorePicture;
     QLabel* restoreLabel;
+    QToolButton* shopPicture;
+    QLabel* shopLabel;
+    QToolButton* printerPicture;
+    QLabel* printerLabel;
 
     void Picture1_Click();
     void Picture2_Click();
@@ -38,4 +42,6 @@ public:
     void Picture30_Click();
     void Picture60_Click();
     void restorePicture_Click();
+    void shopPicture_Click();
+    void printerPicture_Click();
 };

@@ -1,5 +1,6 @@
 #include "printing/default_printer_window.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -7,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -42,6 +44,9 @@ const QString kConfirmText = QStringLiteral("您设置了\n%1\n为默认打印�
 const QString kAlreadyTitle = QStringLiteral("Default Printer Set");
 const QString kAlreadyText = QStringLiteral("%1\nis already set as the default printer.");
 const QString kSetFailed = QStringLiteral("设置默认打印机失败：%1");
+const QString kPaper = QStringLiteral("维修单纸张:");
+const QString kPaperA4 = QStringLiteral("A4");
+const QString kPaperA5 = QStringLiteral("A5横向");
 
 constexpr int kMinimumWidth = 520;
 constexpr int kMaximumWidth = 900;
@@ -81,6 +86,13 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
     cmdExit = ui::Named(new QPushButton(kExit, this), QStringLiteral("cmdExit"));
     chkConfirm = ui::Named(new QCheckBox(kConfirm, this), QStringLiteral("chkConfirm"));
     chkRestore = ui::Named(new QCheckBox(kRestore, this), QStringLiteral("chkRestore"));
+    lblPaper = ui::Named(new QLabel(kPaper, this), QStringLiteral("lblPaper"));
+    optA4 = ui::Named(new QRadioButton(kPaperA4, this), QStringLiteral("optA4"));
+    optA5 = ui::Named(new QRadioButton(kPaperA5, this), QStringLiteral("optA5"));
+    lblPaper->setBuddy(optA4);
+    auto* papers = new QButtonGroup(this);
+    papers->addButton(optA4);
+    papers->addButton(optA5);
 
     lblPrinters->setBuddy(lvwPrinter);
     lvwPrinter->setAccessibleName(kPrompt);
@@ -116,6 +128,13 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
     layout->addLayout(buttons, 1, 1);
     layout->addWidget(chkConfirm, 2, 0, 1, 2);
     layout->addWidget(chkRestore, 3, 0, 1, 2);
+    auto* paper = new QHBoxLayout;
+    paper->setSpacing(12);
+    paper->addWidget(lblPaper);
+    paper->addWidget(optA4);
+    paper->addWidget(optA5);
+    paper->addStretch();
+    layout->addLayout(paper, 4, 0, 1, 2);
     layout->setRowStretch(1, 1);
     layout->setColumnStretch(0, 1);
 
@@ -123,6 +142,8 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
     setTabOrder(cmdSet, cmdExit);
     setTabOrder(cmdExit, chkConfirm);
     setTabOrder(chkConfirm, chkRestore);
+    setTabOrder(chkRestore, optA4);
+    setTabOrder(optA4, optA5);
 
     connect(cmdSet, &QPushButton::clicked, this, &DefaultPrinterWindow::cmdSet_Click);
     connect(cmdExit, &QPushButton::clicked, this, &DefaultPrinterWindow::cmdExit_Click);
@@ -135,6 +156,8 @@ DefaultPrinterWindow::DefaultPrinterWindow(PrinterRecord::Place place, QWidget* 
             &DefaultPrinterWindow::lvwPrinter_ColumnClick);
 
     Form_Load();
+    connect(optA4, &QRadioButton::toggled, this,
+            [this](bool on) { record_.setSlipPaper(on ? SlipPaper::A4 : SlipPaper::A5Landscape); });
     lvwPrinter->setFocus(Qt::OtherFocusReason);
     // Wide enough to show whole printer texts, within reason.
     int textWidth = 0;
@@ -176,6 +199,7 @@ void DefaultPrinterWindow::Form_Load() {
     record_.setShutdownProperly(false);
     MarkDefaultItem(originalDefault_);
     chkConfirm->setChecked(record_.confirm());
+    (record_.slipPaper() == SlipPaper::A5Landscape ? optA5 : optA4)->setChecked(true);
     UpdateSetButton();
 }
 

@@ -8,12 +8,14 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 // frmDefaultPrinter: lists every printer by its text and makes the chosen one the user's
 // default printer. Its record remembers the default in force when it opened, so that a later
 // opening can offer it back if this one never closed, and chkRestore can put it back on closing.
+// It also keeps the paper the slip is printed on.
 class DefaultPrinterWindow : public QWidget {
     Q_OBJECT
 
@@ -27,6 +29,10 @@ public:
     QPushButton* cmdExit;
     QCheckBox* chkConfirm;
     QCheckBox* chkRestore;
+    // The slip's paper, kept in the record as soon as it is chosen.
+    QLabel* lblPaper;
+    QRadioButton* optA4;
+    QRadioButton* optA5;
 
     // The default printer when the window opened (after a restore it offered), which chkRestore
     // puts back on closing.

@@ -7,6 +7,8 @@ namespace {
 const QString kPrinterName = QStringLiteral("Printer Name");
 const QString kShutdownProperly = QStringLiteral("Shutdown Properly");
 const QString kConfirm = QStringLiteral("Confirm");
+const QString kSlipPaper = QStringLiteral("Slip Paper");
+const QString kA5Landscape = QStringLiteral("A5 landscape");
 
 }  // namespace
 
@@ -50,6 +52,14 @@ bool PrinterRecord::confirm() const {
 
 void PrinterRecord::setConfirm(bool confirm) {
     write(kConfirm, confirm ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+SlipPaper PrinterRecord::slipPaper() const {
+    return read(kSlipPaper) == kA5Landscape ? SlipPaper::A5Landscape : SlipPaper::A4;
+}
+
+void PrinterRecord::setSlipPaper(SlipPaper paper) {
+    write(kSlipPaper, paper == SlipPaper::A5Landscape ? kA5Landscape : QStringLiteral("A4"));
 }
 
 QString PrinterRecord::printerToRestore(const QString& currentDefault) const {

@@ -2,11 +2,15 @@
 
 #include <QString>
 
+// The paper the slip is printed on. Both are as wide as the slip: an A4 page upright, or an A5
+// page turned sideways, which the slip fills.
+enum class SlipPaper { A4, A5Landscape };
+
 // The printer tool's own record, kept across runs in the user's settings: the default printer
-// in force when its window last opened, whether that window closed properly, and whether the
-// operator wants to confirm each change. A window that never closed (the program ended under
-// it) leaves "Shutdown Properly" at "0", which the next opening takes as the sign to offer the
-// recorded printer back.
+// in force when its window last opened, whether that window closed properly, whether the
+// operator wants to confirm each change, and the paper the slip is printed on. A window that never
+// closed (the program ended under it) leaves "Shutdown Properly" at "0", which the next opening
+// takes as the sign to offer the recorded printer back.
 class PrinterRecord {
 public:
     // Where the record lives: QSettings' organisation and application names.
@@ -26,6 +30,9 @@ public:
     void setShutdownProperly(bool properly);
     bool confirm() const;
     void setConfirm(bool confirm);
+    // A4 unless A5 was chosen.
+    SlipPaper slipPaper() const;
+    void setSlipPaper(SlipPaper paper);
 
     // The printer that a window which never closed recorded as the default before it, when it
     // is not the default now; empty when there is nothing to offer back.

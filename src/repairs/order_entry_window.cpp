@@ -9,7 +9,9 @@
 
 #include "app/current_operator.h"
 #include "core/clock.h"
+#include "core/date_text.h"
 #include "core/number_text.h"
+#include "core/order_number_text.h"
 #include "customers/customer_store.h"
 #include "masterdata/plate_prefix.h"
 #include "masterdata/repair_items.h"
@@ -390,16 +392,20 @@ Order OrderEntryWindow::order() const {
 
 Slip OrderEntryWindow::slip() const {
     Slip slip;
-    slip.title = ReadSlipTitle();
-    slip.orderNumber = SlipOrderNumber(Text6->text(), Text7->text());
+    FillSlipShop(slip);
+    slip.orderNumber = OrderNumberText(Text6->text() + Text7->text());
+    slip.orderDate = DateText(Today());
     slip.owner = Text5->text();
+    slip.plate = Text4->text();
+    slip.model = Text8->text();
+    slip.telephone = Text10->text();
     slip.dateTime = SlipDateTime(Now());
     slip.operatorName = CurrentOperator();
     slip.technician = Combo2->currentText();
-    slip.total = Text9->text();
+    slip.total = SlipNumber(Text9->text());
     for (int i = 0; i < kLines; ++i) {
-        slip.lines[i] = {Combo1[i]->currentText(), Text[i]->text(), Text1[i]->text(),
-                         Text2[i]->text(), Text3[i]->text()};
+        slip.lines[i] = {Combo1[i]->currentText(), Text[i]->text(), SlipNumber(Text1[i]->text()),
+                         SlipNumber(Text2[i]->text()), SlipNumber(Text3[i]->text())};
     }
     return slip;
 }

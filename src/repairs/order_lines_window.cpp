@@ -195,7 +195,9 @@ void OrderLinesWindow::load(const Order& order, const QString& totalText) {
 }
 
 void OrderLinesWindow::Command1_Click() {
-    ShowSlipPreview(SlipForOrder(order_, ReadSlipTitle(), totalText_));
+    Slip slip = SlipForOrder(order_, totalText_);
+    FillSlipShop(slip);
+    ShowSlipPreview(slip);
 }
 
 void OrderLinesWindow::Command2_Click() {

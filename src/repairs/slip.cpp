@@ -2,11 +2,13 @@
 
 #include "core/date_text.h"
 #include "core/number_text.h"
-#include "data/run_sql.h"
+#include "core/order_number_text.h"
+#include "masterdata/shop_profile.h"
 
 namespace {
 
 const QString kTitleSuffix = QStringLiteral("汽车维修保养单");
+const QString kNumberFormat = QStringLiteral("#########0.00");
 
 }  // namespace
 
@@ -14,50 +16,50 @@ QString SlipTitleFor(const QString& shopName) {
     return shopName + kTitleSuffix;
 }
 
-QString ReadSlipTitle(QString* error) {
+void FillSlipShop(Slip& slip, QString* error) {
     if (error) {
         error->clear();
     }
-    Recordset shop =
-        RunSql(QStringLiteral("select re_name from regedit_table order by rowid limit 1"));
-    if (shop.isNull()) {
+    const DbResult<ShopProfile> shop = ReadShopProfile();
+    if (!shop) {
         if (error) {
             *error = shop.error();
         }
-        return SlipTitleFor(QString());
+        slip.title = SlipTitleFor(QString());
+        slip.shopAddress.clear();
+        slip.shopTelephone.clear();
+        return;
     }
-    const QString name = shop.Eof() ? QString() : shop.Text(QStringLiteral("re_name"));
-    shop.Close();
-    return SlipTitleFor(name);
-}
-
-QString SlipOrderNumber(const QString& datePart, const QString& sequence) {
-    return datePart + QLatin1Char('-') + sequence;
+    slip.title = SlipTitleFor(ShopNameOnPaper(shop->name));
+    slip.shopAddress = shop->address;
+    slip.shopTelephone = shop->telephone;
 }
 
 QString SlipDateTime(const QDateTime& at) {
     return DateText(at.date()) + QLatin1Char(' ') + at.time().toString(QStringLiteral("HH:mm:ss"));
 }
 
-Slip SlipForOrder(const Order& order, const QString& title, const QString& total) {
-    const QString lineFormat = QStringLiteral("#######0.00");
-    const QString amountFormat = QStringLiteral("########0.00");
-    // The stored number is the date part (with its leading space) followed by the sequence.
-    constexpr int kDatePartLength = 9;
+QString SlipNumber(const QString& text) {
+    return text.trimmed().isEmpty() ? QString() : FormatAmount(LeadingNumber(text), kNumberFormat);
+}
+
+Slip SlipForOrder(const Order& order, const QString& total) {
     Slip slip;
-    slip.title = title;
-    slip.orderNumber =
-        SlipOrderNumber(order.number.left(kDatePartLength), order.number.mid(kDatePartLength));
+    slip.orderNumber = OrderNumberText(order.number);
+    slip.orderDate = DateText(order.date);
     slip.owner = order.owner;
+    slip.plate = order.plate;
+    slip.model = order.model;
+    slip.telephone = order.telephone;
     slip.dateTime = DateText(order.date);
     slip.operatorName = order.operatorName;
     slip.technician = order.technician;
-    slip.total = total;
+    slip.total = SlipNumber(total);
     for (int i = 0; i < Slip::kLineCount && i < order.lines.size(); ++i) {
         const OrderLine& line = order.lines[i];
-        slip.lines[i] = {line.item, line.description, FormatAmount(line.quantity, lineFormat),
-                         FormatAmount(line.unitPrice, amountFormat),
-                         FormatAmount(line.amount, amountFormat)};
+        slip.lines[i] = {line.item, line.description, FormatAmount(line.quantity, kNumberFormat),
+                         FormatAmount(line.unitPrice, kNumberFormat),
+                         FormatAmount(line.amount, kNumberFormat)};
     }
     return slip;
 }

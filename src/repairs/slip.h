@@ -21,8 +21,14 @@ struct Slip {
     static constexpr int kLineCount = 7;
 
     QString title;
-    QString orderNumber;
+    QString shopAddress;
+    QString shopTelephone;
+    QString orderNumber;  // as people read it (OrderNumberText)
+    QString orderDate;
     QString owner;
+    QString plate;
+    QString model;
+    QString telephone;  // the owner's
     QString dateTime;
     QString operatorName;
     QString technician;
@@ -33,19 +39,21 @@ struct Slip {
 // The slip's title for a shop: its name followed by "汽车维修保养单".
 QString SlipTitleFor(const QString& shopName);
 
-// The title read from the shop's profile (the name in the first row of regedit_table). Without
-// a row it is the bare "汽车维修保养单". When the read fails the bare title is given too, and
-// `error` (when given) receives the reason; it is left empty after a successful read.
-QString ReadSlipTitle(QString* error = nullptr);
-
-// The order number as the slip shows it: the date part (with its leading space), "-" and the
-// day's sequence, e.g. " 20261206-001".
-QString SlipOrderNumber(const QString& datePart, const QString& sequence);
+// Fills the slip's title, shop address and shop telephone from the shop's profile (the first
+// row of regedit_table). While the shop has no name the title asks for it (ShopNameOnPaper).
+// When the read fails the title is the bare "汽车维修保养单" and `error` (when given) receives
+// the reason; it is left empty after a successful read.
+void FillSlipShop(Slip& slip, QString* error = nullptr);
 
 // The moment the slip is filled: the date, one space and the time, e.g. "2026-12-06 14:05:09".
 QString SlipDateTime(const QDateTime& at);
 
+// A quantity, price or amount as the slip prints it: the number the order keeps of the text
+// (the leading-number rule) with two decimals, so that a column's points line up; a blank text
+// stays blank.
+QString SlipNumber(const QString& text);
+
 // The slip of a saved order, to print it again: its stored lines with two decimals, `total` as
 // the opener shows it, and the order's date where the time of printing would stand (the time
-// of day is not stored).
-Slip SlipForOrder(const Order& order, const QString& title, const QString& total);
+// of day is not stored). The shop's part is left to FillSlipShop.
+Slip SlipForOrder(const Order& order, const QString& total);

@@ -2,10 +2,13 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QPageLayout>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPrinter>
+#include <QStringList>
 #include <algorithm>
+#include <iterator>
 
 #include "ui/fonts.h"
 
@@ -13,45 +16,60 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440;
 constexpr double kTwipsPerPoint = 20;
+constexpr double kPageMarginMm = 10;
 
 constexpr double kTitleSize = 18 * kTwipsPerPoint;
+constexpr double kShopSize = 9 * kTwipsPerPoint;
 constexpr double kTextSize = 10.5 * kTwipsPerPoint;
 constexpr double kLineSpacing = 1.4;
 
-constexpr double kLineTops[Slip::kLineCount] = {2025, 2415, 2820, 3210, 3615, 4005, 4410};
-constexpr double kRowNumberLeft = 360;
-constexpr double kRowNumberRoom = 280;
+constexpr double kLeft = 360;
+constexpr double kRight = kSlipWidthTwips - 120;
+constexpr double kTitleTop = 100;
+constexpr double kShopTop = 640;
 
-// The title is centred on the place the layout gives it and may widen to the slip's edges.
-constexpr double kTitleCentre = 4590 + 3570 / 2.0;
-constexpr double kTitleTop = 285;
+// The header fields stand in three columns of heading and value, two rows of them, and the
+// footer's three in the same columns.
+constexpr double kFieldLefts[] = {kLeft, 3900, 7250};
+constexpr double kValueIndent = 1250;
+constexpr double kFieldGap = 100;
+constexpr double kHeaderTops[] = {1060, 1420};
+constexpr double kFooterTop = 5400;
+
+constexpr double kColumnHeadingTop = 1880;
+constexpr double kFirstLineTop = 2260;
+constexpr double kLinePitch = 370;
+constexpr double kRowNumberRoom = 280;
+constexpr double kTotalTop = 4930;
+constexpr double kSignatureTop = 6150;
+constexpr double kSignatureLeft = 6300;
+constexpr double kHeadingRoom = 1300;
 
 struct Column {
     const char16_t* heading;
-    double headingLeft;
     const char16_t* role;
     double left;
-    double room;
+    double right;
+    SlipAlign align;
 };
 // Each value may fill the room up to the next column, less a gap that keeps neighbouring
-// texts apart as separate words.
+// texts apart as separate words. Numbers and their headings end at the column's right edge.
 constexpr Column kColumns[] = {
-    {u"[项目名称]", 660, u"项目名称", 660, 2565},
-    {u"[项目说明]", 3330, u"项目说明", 3345, 4875},
-    {u"[数  量]", 7650, u"数量", 8340, 1545},
-    {u"[单  价]", 9330, u"单价", 10005, 1425},
-    {u"[金  额]", 10875, u"金额", 11550, kSlipWidthTwips - 11550},
+    {u"[项目名称]", u"项目名称", 660, 2960, SlipAlign::Left},
+    {u"[项目说明]", u"项目说明", 3060, 6400, SlipAlign::Left},
+    {u"[数  量]", u"数量", 6500, 7500, SlipAlign::Right},
+    {u"[单  价]", u"单价", 7650, 8950, SlipAlign::Right},
+    {u"[金  额]", u"金额", 9100, kRight, SlipAlign::Right},
 };
-constexpr double kColumnHeadingTop = 1530;
-constexpr double kHeadingRoom = 1300;
 
 SlipText Text(const QString& text, const QString& role, double left, double top, double room,
-              double size = kTextSize) {
-    return SlipText{text, role, QRectF(left, top, room, size * kLineSpacing), false, size};
+              SlipAlign align = SlipAlign::Left, double size = kTextSize) {
+    return SlipText{text, role, QRectF(left, top, room, size * kLineSpacing), align, size};
 }
 
-SlipText Heading(const char16_t* text, double left, double top) {
-    return Text(QString::fromUtf16(text), QString(), left, top, kHeadingRoom);
+SlipText Heading(const QString& text, double left, double top, SlipAlign align = SlipAlign::Left,
+                 double room = kHeadingRoom) {
+    return Text(text, QString(), left, top, room, align);
 }
 
 QString LineField(const SlipLine& line, int column) {
@@ -73,44 +91,79 @@ QString RowNumber(int row) {
     return QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0'));
 }
 
+// The shop's address and telephone on one line under the title; a part not filled in is left
+// out.
+QString ShopLine(const Slip& slip) {
+    QStringList parts;
+    if (!slip.shopAddress.trimmed().isEmpty()) {
+        parts << QStringLiteral("地址：") + slip.shopAddress.trimmed();
+    }
+    if (!slip.shopTelephone.trimmed().isEmpty()) {
+        parts << QStringLiteral("电话：") + slip.shopTelephone.trimmed();
+    }
+    return parts.join(QStringLiteral("    "));
+}
+
+// One heading and its value in column `column` (0 to 2) of a row of fields.
+void AddField(QList<SlipText>& texts, int column, double top, const QString& heading,
+              const QString& value, const QString& role) {
+    const double left = kFieldLefts[column];
+    const double next =
+        column + 1 < int(std::size(kFieldLefts)) ? kFieldLefts[column + 1] : kSlipWidthTwips;
+    texts << Heading(heading, left, top)
+          << Text(value, role, left + kValueIndent, top, next - kFieldGap - left - kValueIndent);
+}
+
 }  // namespace
 
 QList<SlipText> SlipTexts(const Slip& slip) {
     QList<SlipText> texts;
-    const double titleRoom = 2 * std::min(kTitleCentre, kSlipWidthTwips - kTitleCentre);
-    SlipText title = Text(slip.title, QStringLiteral("标题"), kTitleCentre - titleRoom / 2,
-                          kTitleTop, titleRoom, kTitleSize);
-    title.centred = true;
-    texts << title;
+    texts << Text(slip.title, QStringLiteral("标题"), 0, kTitleTop, kSlipWidthTwips,
+                  SlipAlign::Centre, kTitleSize)
+          << Text(ShopLine(slip), QStringLiteral("店铺地址和电话"), 0, kShopTop, kSlipWidthTwips,
+                  SlipAlign::Centre, kShopSize);
 
-    texts << Heading(u"[单号]", 645, 1050)
-          << Text(slip.orderNumber, QStringLiteral("单号"), 1560, 1050, 7770)
-          << Heading(u"[客户姓名]", 9450, 1050)
-          << Text(slip.owner, QStringLiteral("客户姓名"), 10875, 1050, kSlipWidthTwips - 10875);
+    AddField(texts, 0, kHeaderTops[0], QStringLiteral("[单号]"), slip.orderNumber,
+             QStringLiteral("单号"));
+    AddField(texts, 1, kHeaderTops[0], QStringLiteral("[开单日期]"), slip.orderDate,
+             QStringLiteral("开单日期"));
+    AddField(texts, 2, kHeaderTops[0], QStringLiteral("[客户姓名]"), slip.owner,
+             QStringLiteral("客户姓名"));
+    AddField(texts, 0, kHeaderTops[1], QStringLiteral("[车牌号]"), slip.plate,
+             QStringLiteral("车牌号"));
+    AddField(texts, 1, kHeaderTops[1], QStringLiteral("[车型]"), slip.model,
+             QStringLiteral("车型"));
+    AddField(texts, 2, kHeaderTops[1], QStringLiteral("[联系电话]"), slip.telephone,
+             QStringLiteral("联系电话"));
 
     for (const Column& column : kColumns) {
-        texts << Heading(column.heading, column.headingLeft, kColumnHeadingTop);
+        texts << Heading(QString::fromUtf16(column.heading), column.left, kColumnHeadingTop,
+                         column.align, column.right - column.left);
     }
     for (int row = 0; row < Slip::kLineCount; ++row) {
         const QString number = RowNumber(row);
-        texts << Text(number, QString(), kRowNumberLeft, kLineTops[row], kRowNumberRoom);
+        const double top = kFirstLineTop + row * kLinePitch;
+        texts << Text(number, QString(), kLeft, top, kRowNumberRoom);
         for (int col = 0; col < static_cast<int>(std::size(kColumns)); ++col) {
             const Column& column = kColumns[col];
             texts << Text(LineField(slip.lines[row], col),
                           QStringLiteral("第%1行 %2").arg(number, QString::fromUtf16(column.role)),
-                          column.left, kLineTops[row], column.room);
+                          column.left, top, column.right - column.left, column.align);
         }
     }
 
-    texts << Heading(u"[合  计]", 660, 4980)
-          << Text(slip.total, QStringLiteral("合计"), 11490, 4935, kSlipWidthTwips - 11490)
-          << Heading(u"[维修时间]", 660, 5475)
-          << Text(slip.dateTime, QStringLiteral("维修时间"), 2190, 5475, 4470)
-          << Heading(u"[维修技师]", 6780, 5475)
-          << Text(slip.technician, QStringLiteral("维修技师"), 8310, 5475, 1065)
-          << Heading(u"[操作人]", 9495, 5475)
-          << Text(slip.operatorName, QStringLiteral("操作人"), 10890, 5475,
-                  kSlipWidthTwips - 10890);
+    const Column& amounts = kColumns[std::size(kColumns) - 1];
+    texts << Heading(QStringLiteral("[合  计]"), kColumns[0].left, kTotalTop)
+          << Text(slip.total, QStringLiteral("合计"), kColumns[2].left, kTotalTop,
+                  amounts.right - kColumns[2].left, SlipAlign::Right);
+
+    AddField(texts, 0, kFooterTop, QStringLiteral("[维修时间]"), slip.dateTime,
+             QStringLiteral("维修时间"));
+    AddField(texts, 1, kFooterTop, QStringLiteral("[维修技师]"), slip.technician,
+             QStringLiteral("维修技师"));
+    AddField(texts, 2, kFooterTop, QStringLiteral("[操作人]"), slip.operatorName,
+             QStringLiteral("操作人"));
+    texts << Heading(QStringLiteral("客户签字："), kSignatureLeft, kSignatureTop);
     return texts;
 }
 
@@ -169,11 +222,26 @@ void PaintSlip(QPainter& painter, const Slip& slip, const QRectF& slipRect) {
             font.setPointSizeF(font.pointSizeF() * box.width() / width * 0.98);
         }
         painter.setFont(font);
-        const int flags = (text.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop |
-                          Qt::TextSingleLine | Qt::TextDontClip;
+        const Qt::Alignment horizontal = text.align == SlipAlign::Centre  ? Qt::AlignHCenter
+                                         : text.align == SlipAlign::Right ? Qt::AlignRight
+                                                                          : Qt::AlignLeft;
+        const int flags = horizontal | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
         painter.drawText(box, flags, text.text);
     }
     painter.restore();
+}
+
+void SetSlipPage(QPrinter& printer, SlipPaper paper) {
+    const bool a5 = paper == SlipPaper::A5Landscape;
+    const QMarginsF margins(kPageMarginMm, kPageMarginMm, kPageMarginMm, kPageMarginMm);
+    const QPageLayout layout(QPageSize(a5 ? QPageSize::A5 : QPageSize::A4),
+                             a5 ? QPageLayout::Landscape : QPageLayout::Portrait, margins,
+                             QPageLayout::Millimeter);
+    // A printer whose margins cannot be that narrow keeps its own; the slip then shrinks.
+    if (!printer.setPageLayout(layout)) {
+        printer.setPageSize(layout.pageSize());
+        printer.setPageOrientation(layout.orientation());
+    }
 }
 
 bool PrintSlip(const Slip& slip, QPrinter& printer) {

@@ -4,24 +4,31 @@
 #include <QRectF>
 #include <QString>
 
+#include "printing/printer_record.h"
 #include "repairs/slip.h"
 
 class QPainter;
 class QPrinter;
 
-// The slip is laid out in twips (1/1440 inch, 1/20 point) on an area of this size.
-inline constexpr double kSlipWidthTwips = 12465;
-inline constexpr double kSlipHeightTwips = 6345;
+// The slip is laid out in twips (1/1440 inch, 1/20 point) on an area of this size: the width of
+// an A4 page and the height of an A5 page turned sideways, each less 10 mm margins, so it
+// prints at its own size on either.
+inline constexpr double kSlipWidthTwips = 10770;
+inline constexpr double kSlipHeightTwips = 7250;
+
+// How a text stands in its room: numbers end at their column's right edge, so that with the
+// same number of decimals their points line up.
+enum class SlipAlign { Left, Centre, Right };
 
 // One text on the slip: a printed heading such as "[单号]" or one of the slip's values.
 struct SlipText {
     QString text;
     // What a value is, for screen readers ("单号", "第01行 项目名称"); empty for a heading.
     QString role;
-    // In twips: the left and top where the text starts, the room it may fill before it would
-    // run into its neighbour, and its line height.
+    // In twips: the left and top of the room the text may fill before it would run into its
+    // neighbour, its width, and the text's line height.
     QRectF box;
-    bool centred = false;
+    SlipAlign align = SlipAlign::Left;
     // The font size in twips; a text wider than its room is drawn smaller.
     double size = 0;
 };
@@ -45,6 +52,11 @@ QRectF SlipTextRect(const SlipText& text, const QRectF& slipRect);
 // Nothing is drawn behind the texts.
 void PaintSlip(QPainter& painter, const Slip& slip, const QRectF& slipRect);
 
-// Prints the slip as one page: at its own size where the paper is wide enough, otherwise
-// scaled down to the printable width. False when the printer cannot start or reports an error.
+// Sets the printer's page for the slip: the paper chosen, with 10 mm margins where the printer
+// allows them.
+void SetSlipPage(QPrinter& printer, SlipPaper paper);
+
+// Prints the slip as one page at the top of the printable area: at its own size where the page
+// is large enough, otherwise scaled down to fit. False when the printer cannot start or reports
+// an error.
 bool PrintSlip(const Slip& slip, QPrinter& printer);

@@ -85,8 +85,8 @@ void SlipPreviewWindow::Command2_Click() {
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setOutputFileName(path);
+    SetSlipPage(printer, PrinterRecord().slipPaper());
     if (!PrintSlip(slipView->slip(), printer)) {
         ui::Stop(this, kPdfFailed + path);
         return;
@@ -101,6 +101,7 @@ void SlipPreviewWindow::Command3_Click() {
 }
 
 bool SlipPreviewWindow::printOn(QPrinter& printer) {
+    SetSlipPage(printer, PrinterRecord().slipPaper());
     if (!PrintSlip(slipView->slip(), printer)) {
         ui::Stop(this, kPrintFailed);
         return false;

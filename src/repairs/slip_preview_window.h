@@ -28,7 +28,8 @@ public:
     void Command2_Click();
     void Command3_Click();
 
-    // Prints the slip as one page on `printer` and closes the window. When the printer fails
+    // Prints the slip as one page on `printer`, on the paper chosen in the printer choice
+    // window, and closes the window. When the printer fails
     // the operator is told so and the window stays open for another try; false then.
     bool printOn(QPrinter& printer);
 };

@@ -7,6 +7,7 @@
 #include "core/date_text.h"
 #include "core/number_text.h"
 #include "data/run_sql.h"
+#include "masterdata/shop_profile.h"
 
 namespace {
 
@@ -344,14 +345,11 @@ QList<ChartBar> TurnoverBars(const QList<DayAmount>& days) {
 }
 
 DbResult<QString> ReadShopName() {
-    Recordset shop =
-        RunSql(QStringLiteral("select re_name from regedit_table order by rowid limit 1"));
-    if (shop.isNull()) {
+    const DbResult<ShopProfile> shop = ReadShopProfile();
+    if (!shop) {
         return DbResult<QString>::failure(shop.error());
     }
-    const QString name = shop.Eof() ? QString() : shop.Text(0);
-    shop.Close();
-    return name;
+    return ShopNameOnPaper(shop->name);
 }
 
 AmountAxis RoundAmountAxis(double top) {

@@ -137,6 +137,6 @@ AmountAxis RoundAmountAxis(double top);
 // "5,000", "12,500": a tick's amount in whole yuan with thousands separated.
 QString AmountTickText(double amount);
 
-// The shop's name, printed at the head of every report: the first row of the shop profile, or
-// an empty text when there is none.
+// The shop's name, printed at the head of every report: the name in the shop profile, or, while
+// none is filled in, where to fill it in (ShopNameOnPaper).
 DbResult<QString> ReadShopName();

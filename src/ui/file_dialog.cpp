@@ -17,6 +17,9 @@ QString Ask(QWidget* parent, const FileDialog::Request& request) {
         const FileDialog::Handler handler = ScriptHandler();
         return handler(request);
     }
+    if (request.folder) {
+        return QFileDialog::getExistingDirectory(parent, request.caption, request.suggested);
+    }
     return request.saving ? QFileDialog::getSaveFileName(parent, request.caption, request.suggested,
                                                          request.filter)
                           : QFileDialog::getOpenFileName(parent, request.caption, request.suggested,
@@ -33,6 +36,10 @@ QString FileDialog::saveFileName(QWidget* parent, const QString& caption, const 
 QString FileDialog::openFileName(QWidget* parent, const QString& caption, const QString& suggested,
                                  const QString& filter) {
     return Ask(parent, {false, caption, suggested, filter});
+}
+
+QString FileDialog::folderName(QWidget* parent, const QString& caption, const QString& suggested) {
+    return Ask(parent, {false, caption, suggested, QString(), true});
 }
 
 FileDialog::Handler FileDialog::setScriptHandler(Handler handler) {

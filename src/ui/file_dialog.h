@@ -14,8 +14,9 @@ public:
     struct Request {
         bool saving = false;
         QString caption;
-        QString suggested;  // a file name or folder to start from
-        QString filter;     // "PDF 文件 (*.pdf)"
+        QString suggested;    // a file name or folder to start from
+        QString filter;       // "PDF 文件 (*.pdf)"
+        bool folder = false;  // a folder is asked for, not a file
     };
     using Handler = std::function<QString(const Request&)>;
 
@@ -24,6 +25,8 @@ public:
                                 const QString& filter);
     static QString openFileName(QWidget* parent, const QString& caption, const QString& suggested,
                                 const QString& filter);
+    // An existing folder, or an empty text when the operator cancelled.
+    static QString folderName(QWidget* parent, const QString& caption, const QString& suggested);
 
     // For tests: while a handler is installed it answers instead of a dialog. Returns the handler
     // installed before.

@@ -14,7 +14,9 @@
 #include "app/main_window.h"
 #include "data/password.h"
 #include "masterdata/password_change_window.h"
+#include "masterdata/shop_profile_window.h"
 #include "support/database_fixture.h"
+#include "support/keyboard.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/window_test.h"
@@ -70,6 +72,8 @@ private Q_SLOTS:
     // The seed password opens the door once: the operator sets a new one before going on, and
     // the login no longer shows the hint.
     void seedOperatorSetsANewPasswordAndMainWindowShowsTheName() {
+        // A shop that has its name is not asked for it again.
+        TestDatabase::exec(QStringLiteral("update regedit_table set re_name = '蓝天'"));
         auto* login = new LoginWindow;
         login->show();
         QVERIFY(login->Label1->isVisible());
@@ -101,6 +105,62 @@ private Q_SLOTS:
         QCOMPARE(main->Label13->text(), QStringLiteral("管理员"));
         QCOMPARE(CurrentOperator(), QStringLiteral("管理员"));
         QVERIFY(!login->isVisible());
+    }
+
+    // A new shop's first login asks for its name once the password is set; the operator may
+    // put it off, and then the paper keeps asking for it instead of the login.
+    void firstLoginAsksForTheShopName_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("named") << "蓝天汽修" << true;
+        QTest::newRow("put off") << "" << false;
+    }
+    void firstLoginAsksForTheShopName() {
+        QFETCH(QString, typed);
+        QFETCH(bool, saved);
+        auto* login = new LoginWindow;
+        login->show();
+        login->Combo1->setCurrentIndex(0);
+        QTest::keyClicks(login->Text1, QStringLiteral("888888"));
+        MessageScript messages;
+        messages.expect(kSetPassword)
+            .expect(QStringLiteral("修改成功！"))
+            .expect(QStringLiteral("请填写店铺名称、地址和电话，维修单和报表上将打印这些信息。"));
+        if (saved) {
+            messages.expect(QStringLiteral("保存成功！"));
+        }
+        QStringList opened;
+        ScopedModalDriver driver([&](QWidget* window) {
+            opened << window->objectName();
+            if (auto* change = qobject_cast<PasswordChangeWindow*>(window)) {
+                QTest::keyClicks(change->Text[1], QStringLiteral("Secret7"));
+                QTest::keyClicks(change->Text[2], QStringLiteral("Secret7"));
+                change->Command1->click();
+                return;
+            }
+            auto* shop = qobject_cast<ShopProfileWindow*>(window);
+            QVERIFY(shop);
+            QCOMPARE(shop->focusWidget(), shop->Text1);
+            if (!saved) {
+                QTest::keyClick(shop, Qt::Key_Escape);
+                return;
+            }
+            TypeText(shop->Text1, typed);
+            QTest::keyClick(shop->Text1, Qt::Key_Return);
+            QCOMPARE(shop->focusWidget(), shop->Text2);
+            TypeText(shop->Text2, QStringLiteral("人民路1号"));
+            QTest::keyClick(shop->Text2, Qt::Key_Return);
+            TypeText(shop->Text3, QStringLiteral("0512-66668888"));
+            QTest::keyClick(shop->Text3, Qt::Key_Return);
+        });
+        QTest::keyClick(login->Text1, Qt::Key_Return);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(opened, QStringList({"Form10", "frmShopProfile"}));
+        QVERIFY(OpenMainWindow());
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select re_name || '/' || re_address || '/' "
+                                                     "|| re_tele from regedit_table"))
+                     .toString(),
+                 saved ? typed + QStringLiteral("/人民路1号/0512-66668888") : QStringLiteral("//"));
     }
 
     // Closing the password window without a new password goes back to the login.

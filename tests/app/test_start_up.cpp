@@ -1,9 +1,11 @@
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/login_window.h"
@@ -12,11 +14,13 @@
 #include "data/backup.h"
 #include "data/data_folder.h"
 #include "data/database.h"
+#include "masterdata/backup_folder.h"
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
 #include "masterdata/restore_window.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/scratch_settings.h"
 #include "support/window_test.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
@@ -43,6 +47,17 @@ int Customers() {
 class TestStartUp : public WindowTest {
     Q_OBJECT
 
+    std::unique_ptr<ScratchSettings> settings_;
+
+    // One start of the program on `day`, after the last one has ended.
+    void startOn(const QDate& day, StartUp* started) {
+        started->check.reset();
+        Database::Close();
+        SetClock(QDateTime(day, QTime(8, 15)));
+        *started = StartProgram(db_->dir());
+        QVERIFY(started->login);
+    }
+
     QString file(const QString& name) const { return db_->dir() + QLatin1Char('/') + name; }
     QString damagedCopy() const { return file(DamagedCopyName(Now())); }
 
@@ -57,6 +72,11 @@ class TestStartUp : public WindowTest {
     }
 
 private Q_SLOTS:
+    void init() {
+        WindowTest::init();
+        settings_ = std::make_unique<ScratchSettings>();
+    }
+
     // A file that does not open is kept as it is, a checked backup goes in its place, and the
     // day goes on as usual: the day's backup, then the login.
     void damagedFileIsRecoveredFromABackup_data() {
@@ -277,6 +297,154 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].icon, ui::MessageBox::Icon::Stop);
         QVERIFY(QFileInfo::exists(draft));
+    }
+
+    // The stick gets the day's copy whenever it is plugged in at a start, and keeps the data
+    // folder's retention. Left at home, it is passed over in silence for a week; after that
+    // every start says so once.
+    void dailyCopyToTheBackupFolder_data() {
+        QTest::addColumn<int>("daysAway");
+        QTest::addColumn<bool>("everCopied");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("a week away") << 7 << true << false;
+        QTest::newRow("eight days away") << 8 << true << true;
+        QTest::newRow("never plugged in") << 3 << false << true;
+    }
+    void dailyCopyToTheBackupFolder() {
+        QFETCH(int, daysAway);
+        QFETCH(bool, everCopied);
+        QFETCH(bool, told);
+        const QDate first(2026, 11, 2);
+        QTemporaryDir parent;
+        const QString stick = parent.filePath(QStringLiteral("STICK"));
+        const QString away = parent.filePath(QStringLiteral("away"));
+        SetBackupFolder(db_->dir(), stick);
+        QVERIFY(QDir().mkpath(everCopied ? stick : away));
+        // Older copies on the stick, more than the retention keeps.
+        QList<QDate> days{first};
+        for (int i = 1; i <= 10; ++i) {
+            days << QDate(2026, 10, i);
+            QFile old(QDir(everCopied ? stick : away).filePath(BackupFileName(days.last())));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+        }
+        auto expectReminder = [&](MessageScript& messages) {
+            const QString text =
+                everCopied ? QStringLiteral("备份文件夹“%1”中最近的备份是 %2 的，已超过 7 天。")
+                                 .arg(QDir::toNativeSeparators(stick), first.toString(Qt::ISODate))
+                           : QStringLiteral("已设置备份文件夹“%1”，但其中还没有备份。")
+                                 .arg(QDir::toNativeSeparators(stick));
+            messages.expect(QStringLiteral("提示！"),
+                            text + QStringLiteral("\n请插上U盘（或连接网络文件夹）后重新启动程序，"
+                                                  "或在系统管理中点击“数据备份”。"),
+                            MessageScript::Icon::Exclamation);
+        };
+
+        StartUp started;
+        {
+            MessageScript messages;
+            if (!everCopied) {
+                expectReminder(messages);
+            }
+            startOn(first, &started);
+            VERIFY_MESSAGES(messages);
+        }
+        if (everCopied) {
+            QCOMPARE(CheckDatabaseFile(QDir(stick).filePath(BackupFileName(first))), QString());
+            QCOMPARE(LastBackupFolderCopy(db_->dir()), first);
+            QList<QDate> left;
+            for (const BackupFile& copy : ListBackups(stick)) {
+                left << copy.taken.date();
+            }
+            QCOMPARE(left, BackupDaysToKeep(days));
+            QVERIFY(QDir().rename(stick, away));
+        }
+        QCOMPARE(CheckDatabaseFile(file(BackupFileName(first))), QString());
+
+        // Without the stick, the days of the first week go by without a word.
+        for (int day = 1; day <= daysAway; ++day) {
+            MessageScript messages;
+            if (!everCopied || (told && day == daysAway)) {
+                expectReminder(messages);
+            }
+            startOn(first.addDays(day), &started);
+            VERIFY_MESSAGES(messages);
+            QCOMPARE(CheckDatabaseFile(file(BackupFileName(first.addDays(day)))), QString());
+        }
+        QVERIFY(!QFileInfo::exists(stick));
+
+        // Plugged in again: today's copy goes there at the next start, unasked.
+        QVERIFY(QDir().rename(away, stick));
+        const QDate back = first.addDays(daysAway + 1);
+        MessageScript messages;
+        startOn(back, &started);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(CheckDatabaseFile(QDir(stick).filePath(BackupFileName(back))), QString());
+        QCOMPARE(LastBackupFolderCopy(db_->dir()), back);
+    }
+
+    // A stick that is plugged in but cannot take the copy is named with the reason.
+    void aWriteProtectedStickIsTold() {
+        if (::geteuid() != 0) {
+            QSKIP("mounting a read-only view of a folder needs root");
+        }
+        MountedFolder stick(MountedFolder::Kind::ReadOnly);
+        QVERIFY(stick.ok());
+        QVERIFY(CopyDatabaseFile(db_->filePath(),
+                                 QDir(stick.source()).filePath(BackupFileName(Today())))
+                    .ok());
+        SetBackupFolder(db_->dir(), stick.path());
+        QVERIFY(QFile::remove(QDir(stick.source()).filePath(BackupFileName(Today()))));
+        MessageScript messages;
+        messages.expect(QStringLiteral("提示！"),
+                        QStringLiteral("今天的自动备份未能复制到备份文件夹“%1”：文件夹是只读的，"
+                                       "不能写入\n\n已设置备份文件夹“%1”，但其中还没有备份。\n"
+                                       "请插上U盘（或连接网络文件夹）后重新启动程序，"
+                                       "或在系统管理中点击“数据备份”。")
+                            .arg(QDir::toNativeSeparators(stick.path())),
+                        MessageScript::Icon::Exclamation);
+        StartUp started;
+        startOn(Today(), &started);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
+    }
+
+    // A dead data folder's backups are no help: the stick's are offered too.
+    void recoveryOffersTheBackupFolder() {
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        QTemporaryDir stick;
+        SetBackupFolder(db_->dir(), stick.path());
+        QVERIFY(
+            CopyDatabaseFile(db_->filePath(), stick.filePath(BackupFileName(Today().addDays(-1))))
+                .ok());
+        Database::Close();
+        {
+            QFile live(db_->filePath());
+            QVERIFY(live.open(QIODevice::ReadWrite));
+            live.write(QByteArray(100, 'x'));
+        }
+        MessageScript messages;
+        bool shown = false;
+        ScopedModalDriver driver([&](QWidget* window) {
+            auto* recovery = qobject_cast<RecoveryWindow*>(window);
+            QVERIFY(recovery);
+            shown = true;
+            QCOMPARE(recovery->grid1->rows(), 2);
+            QCOMPARE(recovery->grid1->cellText(1, 4), QStringLiteral("备份文件夹"));
+            ClickRow(recovery->grid1, 1);
+            messages
+                .expect(QStringLiteral("将用 %1 的备份替换已损坏的数据库文件。是否恢复？")
+                            .arg(recovery->grid1->cellText(1, 1)),
+                        MessageScript::Answer::Ok)
+                .expect(QStringLiteral("数据恢复成功。已损坏的数据库文件已原样保留为:%1")
+                            .arg(QDir::toNativeSeparators(damagedCopy())));
+            recovery->Command1->click();
+        });
+        StartUp started = StartProgram(db_->dir());
+        VERIFY_MESSAGES(messages);
+        QVERIFY(shown);
+        QVERIFY(started.login);
+        QCOMPARE(Customers(), 1);
     }
 
     // The day's check runs in the background when the last good one is not of today; damage

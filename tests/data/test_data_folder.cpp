@@ -18,6 +18,7 @@
 #include "data/run_sql.h"
 #include "data/transaction.h"
 #include "support/database_fixture.h"
+#include "support/read_only_view.h"
 
 namespace {
 
@@ -88,29 +89,6 @@ private:
 bool RunCommand(const QString& program, const QStringList& args) {
     return QProcess::execute(program, args) == 0;
 }
-
-// A folder that even root cannot write: the same folder mounted read-only.
-class ReadOnlyView {
-public:
-    explicit ReadOnlyView(const QString& dir) {
-        mounted_ = RunCommand(QStringLiteral("mount"), {QStringLiteral("--bind"), dir, path()}) &&
-                   RunCommand(QStringLiteral("mount"),
-                              {QStringLiteral("-o"), QStringLiteral("remount,bind,ro"), path()});
-    }
-    ~ReadOnlyView() {
-        Database::Close();
-        RunCommand(QStringLiteral("umount"), {path()});
-    }
-    ReadOnlyView(const ReadOnlyView&) = delete;
-    ReadOnlyView& operator=(const ReadOnlyView&) = delete;
-
-    bool mounted() const { return mounted_; }
-    QString path() const { return view_.path(); }
-
-private:
-    QTemporaryDir view_;
-    bool mounted_ = false;
-};
 
 }  // namespace
 

@@ -27,11 +27,11 @@
 #include "import/customer_import.h"
 #include "import/import_window.h"
 #include "masterdata/backup_procedure.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/restore_window.h"
-#include "masterdata/system_panel_window.h"
 #include "repairs/order_entry_window.h"
 #include "support/database_fixture.h"
 #include "support/fault_vfs.h"
@@ -424,9 +424,9 @@ Said TryLargeImport(Attempt& attempt) {
 
 Said TryPanelBackup(Attempt& attempt) {
     AddSampleCustomer(QStringLiteral("{C1}"), kPlate, QStringLiteral("张三"));
-    auto* w = Open(ui::WindowHost::instance<SystemPanelWindow>());
+    auto* w = Open(ui::WindowHost::instance<BackupWindow>());
     MessageScript messages;
-    attempt.armed([&] { w->Picture30_Click(); });
+    attempt.armed([&] { w->Command1_Click(); });
     return Judge(messages, QStringLiteral("数据备份成功"));
 }
 

@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/current_operator.h"
@@ -12,9 +15,11 @@
 #include "customers/customer_store.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "masterdata/backup_folder.h"
 #include "masterdata/restore_window.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
+#include "support/scratch_settings.h"
 #include "support/window_test.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
@@ -53,6 +58,38 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
+// Sets the schema version a copy says it has, as a later release of the program would.
+bool SetVersion(const QString& path, int version) {
+    bool done = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
+        db.setDatabaseName(path);
+        done = db.open() &&
+               QSqlQuery(db).exec(QStringLiteral("update meta set version = %1").arg(version));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v"));
+    return done;
+}
+
+// Every message shown while it lives, each answered OK.
+class AnswerAll {
+public:
+    AnswerAll() {
+        previous_ = ui::MessageBox::setScriptHandler([this](const ui::MessageBox::Message& m) {
+            shown << m;
+            return ui::MessageBox::Answer::Ok;
+        });
+    }
+    ~AnswerAll() { ui::MessageBox::setScriptHandler(std::move(previous_)); }
+    AnswerAll(const AnswerAll&) = delete;
+    AnswerAll& operator=(const AnswerAll&) = delete;
+    QList<ui::MessageBox::Message> shown;
+
+private:
+    ui::MessageBox::Handler previous_;
+};
+
 bool HasCustomer(const QString& key) {
     const auto customer = FindCustomerByKey(key);
     return customer.ok() && customer->has_value();
@@ -63,11 +100,18 @@ bool HasCustomer(const QString& key) {
 class TestRestoreWindow : public WindowTest {
     Q_OBJECT
 
+    std::unique_ptr<ScratchSettings> settings_;
+
     QString backupOf(const QDate& day) const {
         return db_->dir() + QLatin1Char('/') + BackupFileName(day);
     }
 
 private Q_SLOTS:
+    void init() {
+        WindowTest::init();
+        settings_ = std::make_unique<ScratchSettings>();
+    }
+
     // The deleted customer comes back, what it replaced is kept, and everyone logs in again.
     void restoreBringsBackADeletedCustomer() {
         TestDatabase::addCustomer(
@@ -83,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(window->objectName(), QStringLiteral("frmRestore"));
         ui::Grid* grid = window->grid1;
         QCOMPARE(grid->rows(), 2);
-        QCOMPARE(grid->cellText(0, 1), QStringLiteral("备份日期"));
+        QCOMPARE(grid->cellText(0, 1), QStringLiteral("备份时间"));
         QCOMPARE(grid->cellText(1, 0), yesterday);
         QCOMPARE(grid->cellText(1, 1), Today().addDays(-1).toString(Qt::ISODate));
         QVERIFY(grid->cellText(1, 2).endsWith(QLatin1String("KB")));
@@ -205,6 +249,151 @@ private Q_SLOTS:
         QVERIFY(OpenWindow(QStringLiteral("Form9")));
         // The damaged file is not offered as a backup.
         QCOMPARE(ListBackups(db_->dir()).size(), 1);
+    }
+
+    // Both folders, newest first, with the time each copy was taken; a row of the stick
+    // restores like any other.
+    void listsBothFoldersWithTheirTimes() {
+        SetClock(QDateTime(QDate(2026, 12, 7), QTime(8, 30)));
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        QTemporaryDir stick;
+        SetBackupFolder(db_->dir(), stick.path());
+        BackupOptions at;
+        at.written = QDateTime(QDate(2026, 12, 6), QTime(18, 5, 40));
+        const QString evening = stick.filePath(BackupFileName(QDate(2026, 12, 6)));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), evening, at).ok());
+        QVERIFY(RemoveCustomer(QStringLiteral("{C1}")).ok());
+        at.written = QDateTime(QDate(2026, 12, 5), QTime(9, 0));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), backupOf(QDate(2026, 12, 5)), at).ok());
+        WriteFile(db_->dir() + QLatin1Char('/') +
+                      SafetyCopyName(QDateTime(QDate(2026, 12, 6), QTime(12, 0, 15))),
+                  "s");
+        // Copied in by hand later: the name tells the day, nothing tells the time.
+        at.written = QDateTime(QDate(2026, 12, 3), QTime(10, 0));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), backupOf(QDate(2026, 12, 1)), at).ok());
+
+        RestoreWindow* window = Open();
+        ui::Grid* grid = window->grid1;
+        QCOMPARE(grid->rows(), 5);
+        QCOMPARE(grid->cellText(0, 4), QStringLiteral("位置"));
+        const QStringList expected = {
+            "2026-12-06 18:05|每日备份|备份文件夹", "2026-12-06 12:00|恢复前的数据|数据文件夹",
+            "2026-12-05 09:00|每日备份|数据文件夹", "2026-12-01|每日备份|数据文件夹"};
+        for (int row = 1; row < grid->rows(); ++row) {
+            QCOMPARE(QStringList(
+                         {grid->cellText(row, 1), grid->cellText(row, 3), grid->cellText(row, 4)})
+                         .join('|'),
+                     expected[row - 1]);
+        }
+        QCOMPARE(grid->cellText(1, 0), evening);
+        QVERIFY(window->Label2->text().endsWith(QStringLiteral("备份文件夹：") +
+                                                QDir::toNativeSeparators(stick.path())));
+
+        ClickRow(grid, 1);
+        AnswerAll answers;
+        window->Command1->click();
+        QCOMPARE(answers.shown.size(), 2);
+        QCOMPARE(answers.shown[1].icon, ui::MessageBox::Icon::Information);
+        QVERIFY(Database::IsOpen());
+        QVERIFY(HasCustomer(QStringLiteral("{C1}")));
+    }
+
+    // A file picked anywhere goes through the same checks and the same safety copy; a file
+    // that fails them changes nothing.
+    void restoreFromAPickedFile_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("refusal");  // empty when it restores
+        QTest::newRow("sound backup") << "sound" << QString();
+        QTest::newRow("damaged") << "damaged"
+                                 << "数据恢复失败：所选备份文件不能使用：";
+        QTest::newRow("another program's database")
+            << "foreign"
+            << "数据恢复失败：所选备份文件不能使用：不是本系统的数据库";
+        QTest::newRow("newer version") << "newer"
+                                       << "数据恢复失败：恢复的数据库无法打开：";
+    }
+    void restoreFromAPickedFile() {
+        QFETCH(QString, file);
+        QFETCH(QString, refusal);
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        QTemporaryDir stick;
+        const QString picked = stick.filePath(QStringLiteral("店里的备份.db"));
+        if (file == QLatin1String("damaged")) {
+            QVERIFY(CopyDatabaseFile(db_->filePath(), picked).ok());
+            QByteArray bytes = Bytes(picked);
+            bytes.replace(bytes.size() - 4096, 4096, QByteArray(4096, 'x'));
+            WriteFile(picked, bytes);
+        } else if (file == QLatin1String("foreign")) {
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+            other.setDatabaseName(picked);
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec(QStringLiteral("create table t (x)")));
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+        } else {
+            QVERIFY(CopyDatabaseFile(db_->filePath(), picked).ok());
+            if (file == QLatin1String("newer")) {
+                QVERIFY(SetVersion(picked, Database::kSchemaVersion + 1));
+            }
+        }
+        QVERIFY(RemoveCustomer(QStringLiteral("{C1}")).ok());
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
+
+        RestoreWindow* window = Open();
+        const ui::FileDialog::Handler previous =
+            ui::FileDialog::setScriptHandler([&](const ui::FileDialog::Request& request) {
+                [&] { QVERIFY(!request.saving && !request.folder); }();
+                return picked;
+            });
+        AnswerAll answers;
+        window->Command3->click();
+        ui::FileDialog::setScriptHandler(previous);
+        QVERIFY(answers.shown.size() == 2);
+        QCOMPARE(answers.shown[0].text,
+                 QStringLiteral("当前数据将被备份文件“%1”替换（恢复前会先另存一份），"
+                                "恢复后需要重新登录。是否恢复？")
+                     .arg(QDir::toNativeSeparators(picked)));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(Database::IsOpen());
+        if (refusal.isEmpty()) {
+            QCOMPARE(answers.shown[1].icon, ui::MessageBox::Icon::Information);
+            QVERIFY(HasCustomer(QStringLiteral("{C1}")));
+            QVERIFY(!HasCustomer(QStringLiteral("{C2}")));
+            QCOMPARE(ListBackups(db_->dir()).size(), 1);
+            QVERIFY(ListBackups(db_->dir()).first().safetyCopy);
+            QVERIFY(OpenWindow(QStringLiteral("Form9")));
+        } else {
+            QCOMPARE(answers.shown[1].icon, ui::MessageBox::Icon::Stop);
+            QVERIFY2(answers.shown[1].text.startsWith(refusal), qPrintable(answers.shown[1].text));
+            QVERIFY(window->isVisible());
+            QVERIFY(HasCustomer(QStringLiteral("{C2}")));
+            QVERIFY(!HasCustomer(QStringLiteral("{C1}")));
+            QCOMPARE(ListBackups(db_->dir()).size(), 0);
+            QCOMPARE(QDir(db_->dir())
+                         .entryList({QStringLiteral("*.part*"), QStringLiteral("*.restore*"),
+                                     QStringLiteral("*.previous")},
+                                    QDir::Files | QDir::Hidden),
+                     QStringList());
+        }
+    }
+
+    // Picking the database in use is refused before anything is asked.
+    void theDatabaseInUseIsNoBackup() {
+        RestoreWindow* window = Open();
+        const ui::FileDialog::Handler previous = ui::FileDialog::setScriptHandler(
+            [this](const ui::FileDialog::Request&) { return db_->filePath(); });
+        MessageScript messages;
+        messages.expect(QStringLiteral("“%1”是正在使用的数据库，不能用来恢复。请选择备份文件。")
+                            .arg(QDir::toNativeSeparators(db_->filePath())));
+        window->Command3->click();
+        ui::FileDialog::setScriptHandler(previous);
+        VERIFY_MESSAGES(messages);
+        QVERIFY(Database::IsOpen());
     }
 
     void showsTheSpaceBackupsTake() {

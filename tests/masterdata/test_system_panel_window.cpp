@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "data/backup.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/system_panel_window.h"
 #include "support/database_fixture.h"
@@ -27,6 +29,14 @@ SystemPanelWindow* Open() {
     auto* window = ui::WindowHost::instance<SystemPanelWindow>();
     ui::WindowHost::show(window, ui::WindowHost::Mode::Modeless);
     return window;
+}
+
+// "数据备份" opens its window; its first button backs up.
+void BackUp(SystemPanelWindow* panel) {
+    panel->Picture30->click();
+    auto* window = ui::WindowHost::find<BackupWindow>();
+    QVERIFY(window && window->isVisible());
+    window->Command1->click();
 }
 
 QByteArray Bytes(const QString& path) {
@@ -81,10 +91,18 @@ private Q_SLOTS:
                                       << "Label56"
                                       << "车牌前缀"
                                       << "Form6";
+        QTest::newRow("backup") << "Picture30"
+                                << "Label37"
+                                << "数据备份"
+                                << "frmBackup";
         QTest::newRow("restore") << "restorePicture"
                                  << "restoreLabel"
                                  << "数据恢复"
                                  << "frmRestore";
+        QTest::newRow("shop profile") << "shopPicture"
+                                      << "shopLabel"
+                                      << "店铺信息"
+                                      << "frmShopProfile";
     }
     void entriesOpenTheirWindows() {
         QFETCH(QString, picture);
@@ -142,7 +160,7 @@ private Q_SLOTS:
             QStringLiteral("提示！"),
             QStringLiteral("数据备份成功，备份文件路径:") + QDir::toNativeSeparators(path),
             MessageScript::Icon::Information);
-        panel->Picture30->click();
+        BackUp(panel);
         VERIFY_MESSAGES(messages);
         QCOMPARE(CheckDatabaseFile(path), QString());
         const QByteArray first = Bytes(path);
@@ -153,7 +171,7 @@ private Q_SLOTS:
             QStringLiteral("提示！"),
             QStringLiteral("备份文件已存在，是否替换？\n") + QDir::toNativeSeparators(path),
             MessageScript::Icon::Question, MessageScript::Answer::Cancel);
-        panel->Picture30->click();
+        BackUp(panel);
         VERIFY_MESSAGES(messages);
         QCOMPARE(Bytes(path), first);
 
@@ -161,7 +179,7 @@ private Q_SLOTS:
             .expect(QStringLiteral("备份文件已存在，是否替换？\n") + QDir::toNativeSeparators(path),
                     MessageScript::Answer::Ok)
             .expect(QStringLiteral("数据备份成功，备份文件路径:") + QDir::toNativeSeparators(path));
-        panel->Picture30->click();
+        BackUp(panel);
         VERIFY_MESSAGES(messages);
         QVERIFY(Bytes(path) != first);
         QCOMPARE(CheckDatabaseFile(path), QString());
@@ -182,7 +200,7 @@ private Q_SLOTS:
                         .arg(QDir::toNativeSeparators(path),
                              QString::fromLocal8Bit(std::strerror(EISDIR))),
                     MessageScript::Icon::Stop);
-        panel->Picture30->click();
+        BackUp(panel);
         VERIFY_MESSAGES(messages);
         QVERIFY(QFileInfo(path + QStringLiteral("/keep")).isDir());
         QCOMPARE(QDir(db_->dir()).entryList({QStringLiteral("*.part")}, QDir::Files),

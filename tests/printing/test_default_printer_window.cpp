@@ -5,11 +5,14 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
 
+#include "masterdata/system_panel_window.h"
 #include "printing/default_printer_window.h"
 #include "printing/printers.h"
 #include "support/cups_server.h"
@@ -487,6 +490,45 @@ private Q_SLOTS:
         QVERIFY2(cups_->waitForOutput(QStringLiteral("gamma")), qPrintable(cups_->message()));
         QVERIFY(cups_->output(QStringLiteral("gamma")).startsWith("%PDF"));
         QVERIFY(cups_->output(QStringLiteral("Beta")).isEmpty());
+    }
+
+    // The slip's paper is chosen with the keyboard or the mouse, kept at once and shown again
+    // the next time; a record without a choice means A4.
+    void choosesTheSlipsPaper() {
+        DefaultPrinterWindow* window = Open();
+        QCOMPARE(window->lblPaper->text(), QStringLiteral("维修单纸张:"));
+        QCOMPARE(window->lblPaper->buddy(), window->optA4);
+        QCOMPARE(window->optA5->text(), QStringLiteral("A5横向"));
+        QVERIFY(window->optA4->isChecked());
+        QCOMPARE(PrinterRecord(kPlace).slipPaper(), SlipPaper::A4);
+
+        QTest::mouseClick(window->optA5, Qt::LeftButton);
+        QCOMPARE(PrinterRecord(kPlace).slipPaper(), SlipPaper::A5Landscape);
+        QCOMPARE(Stored().value(QStringLiteral("Slip Paper")).toString(),
+                 QStringLiteral("A5 landscape"));
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        window = Open();
+        QVERIFY(window->optA5->isChecked());
+        window->optA4->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(window->optA4, Qt::Key_Space);
+        QVERIFY(window->optA4->isChecked());
+        QCOMPARE(PrinterRecord(kPlace).slipPaper(), SlipPaper::A4);
+    }
+
+    // The system panel opens the same printer choice as the slip preview.
+    void opensFromTheSystemPanel() {
+        threeQueues();
+        auto* panel = ui::WindowHost::instance<SystemPanelWindow>();
+        panel->show();
+        QCOMPARE(panel->printerLabel->text(), QStringLiteral("打印机选择"));
+        QCOMPARE(panel->printerLabel->buddy(), panel->printerPicture);
+        panel->printerPicture->click();
+        auto* window = ui::WindowHost::find<DefaultPrinterWindow>();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->objectName(), QStringLiteral("frmDefaultPrinter"));
+        QCOMPARE(Checked(window->lvwPrinter), QStringList{text(QStringLiteral("Beta"))});
     }
 };
 

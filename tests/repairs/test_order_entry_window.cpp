@@ -403,8 +403,13 @@ private Q_SLOTS:
         w->Command1->click();
         VERIFY_MESSAGES(messages);
         QCOMPARE(shown.title, QStringLiteral("蓝天汽车维修保养单"));
-        QCOMPARE(shown.orderNumber, OrderDatePart(Today()) + QStringLiteral("-001"));
+        QCOMPARE(shown.orderNumber, OrderDatePart(Today()).trimmed() + QStringLiteral("-001"));
+        QCOMPARE(shown.orderDate, DateText(Today()));
         QCOMPARE(shown.owner, QStringLiteral("张三"));
+        QCOMPARE(shown.plate, w->Text4->text());
+        QCOMPARE(shown.model, w->Text8->text());
+        QCOMPARE(shown.telephone, w->Text10->text());
+        QVERIFY(!shown.plate.isEmpty() && !shown.model.isEmpty() && !shown.telephone.isEmpty());
         QCOMPARE(shown.operatorName, QStringLiteral("小李"));
         QCOMPARE(shown.technician, QStringLiteral("李师傅"));
         QCOMPARE(shown.total, QStringLiteral("240.00"));

@@ -166,7 +166,11 @@ private Q_SLOTS:
         });
         window.Command1->click();
         QCOMPARE(shown.title, QStringLiteral("蓝天汽车维修保养单"));
-        QCOMPARE(shown.orderNumber, QStringLiteral(" 20261206-001"));
+        QCOMPARE(shown.orderNumber, QStringLiteral("20261206-001"));
+        QCOMPARE(shown.orderDate, QStringLiteral("2026-12-06"));
+        QCOMPARE(shown.plate, order.plate);
+        QCOMPARE(shown.model, order.model);
+        QCOMPARE(shown.telephone, order.telephone);
         QCOMPARE(shown.dateTime, QStringLiteral("2026-12-06"));
         QCOMPARE(shown.operatorName, QStringLiteral("小李"));
         QCOMPARE(shown.technician, QStringLiteral("李师傅"));

@@ -7,9 +7,12 @@
 #include <QTest>
 #include <algorithm>
 
+#include "core/order_number_text.h"
 #include "repairs/slip.h"
 #include "repairs/slip_painter.h"
 #include "support/pdf_text.h"
+
+Q_DECLARE_METATYPE(SlipPaper)
 
 namespace {
 
@@ -18,12 +21,18 @@ namespace {
 Slip SampleSlip() {
     Slip slip;
     slip.title = SlipTitleFor(QStringLiteral("长城车马汽修厂"));
-    slip.orderNumber = SlipOrderNumber(QStringLiteral(" 20261206"), QStringLiteral("001"));
+    slip.shopAddress = QStringLiteral("长春市马场路18号");
+    slip.shopTelephone = QStringLiteral("0431-88886666");
+    slip.orderNumber = OrderNumberText(QStringLiteral(" 202612060001"));
+    slip.orderDate = QStringLiteral("2026-12-06");
     slip.owner = QStringLiteral("马龙飞");
+    slip.plate = QStringLiteral("吉A88B66");
+    slip.model = QStringLiteral("长城哈弗H6");
+    slip.telephone = QStringLiteral("13912345678");
     slip.dateTime = QStringLiteral("2026-12-06 14:05:09");
     slip.operatorName = QStringLiteral("齐鸣");
     slip.technician = QStringLiteral("黄长风");
-    slip.total = QStringLiteral("1234567.89");
+    slip.total = QStringLiteral("1235140.89");
     slip.lines[0] = {QStringLiteral("车门钣金"), QStringLiteral("更换左前车门 见附页"),
                      QStringLiteral("2.00"), QStringLiteral("35.50"), QStringLiteral("71.00")};
     slip.lines[1] = {QStringLiteral("更换机油"), QStringLiteral("食用级润滑"),
@@ -31,7 +40,7 @@ Slip SampleSlip() {
     slip.lines[2] = {QStringLiteral("洗车"), QString(), QStringLiteral("1.00"),
                      QStringLiteral("30.00"), QStringLiteral("30.00")};
     slip.lines[3] = {QStringLiteral("轮胎"), QStringLiteral("鱼骨纹 齿面磨损"),
-                     QStringLiteral("4.00"), QStringLiteral("450.00"),
+                     QStringLiteral("12.00"), QStringLiteral("450.00"),
                      QStringLiteral("1234567.89")};
     slip.lines[4] = {QStringLiteral("补漆"), QStringLiteral("麦黄色 页面"), QStringLiteral("1.00"),
                      QStringLiteral("200.00"), QStringLiteral("200.00")};
@@ -67,6 +76,25 @@ const PdfWord* FindWord(const PdfPage& page, const QString& text) {
     for (const PdfWord& word : page.words) {
         if (word.text == text) {
             return &word;
+        }
+    }
+    return nullptr;
+}
+
+// The word printed for the slip's value of `role`: its text on its own line.
+const PdfWord* WordFor(const PdfPage& page, const Slip& slip, const QString& role,
+                       const QRectF& slipRect) {
+    for (const SlipText& text : SlipTexts(slip)) {
+        if (text.role != role) {
+            continue;
+        }
+        const QRectF expected = SlipTextRect(text, slipRect);
+        for (const PdfWord& word : page.words) {
+            if (word.text == text.text && qAbs(word.box.top() - expected.top()) < 4 &&
+                word.box.left() >= expected.left() - 1 &&
+                word.box.right() <= expected.right() + 1) {
+                return &word;
+            }
         }
     }
     return nullptr;
@@ -138,13 +166,21 @@ private Q_SLOTS:
                                     .arg(word.box.bottom())));
         }
 
-        // Headings stand where the layout puts them, at its own size or scaled to the
-        // printable width with the proportions kept.
-        const double scale = std::min(1.0 / 20, printable.width() / kSlipWidthTwips);
-        for (const auto& [heading, left] : {std::pair{QStringLiteral("[单号]"), 645.0},
-                                            std::pair{QStringLiteral("[客户姓名]"), 9450.0},
-                                            std::pair{QStringLiteral("[金"), 10875.0},
-                                            std::pair{QStringLiteral("[维修时间]"), 660.0}}) {
+        // Headings stand where the layout puts them, at its own size or scaled to fit the
+        // printable area with the proportions kept.
+        const double scale = std::min(
+            {1.0 / 20, printable.width() / kSlipWidthTwips, printable.height() / kSlipHeightTwips});
+        const SlipText* amounts = nullptr;
+        const QList<SlipText> texts = SlipTexts(slip);
+        for (const SlipText& text : texts) {
+            if (text.text == QStringLiteral("[金  额]")) {
+                amounts = &text;
+            }
+        }
+        QVERIFY(amounts);
+        for (const auto& [heading, left] : {std::pair{QStringLiteral("[单号]"), 360.0},
+                                            std::pair{QStringLiteral("[客户姓名]"), 7250.0},
+                                            std::pair{QStringLiteral("[维修时间]"), 360.0}}) {
             const PdfWord* word = FindWord(page, heading);
             QVERIFY2(word, qPrintable(heading));
             QVERIFY2(qAbs(word->box.left() - (printable.left() + left * scale)) < 1.5,
@@ -153,8 +189,98 @@ private Q_SLOTS:
         const PdfWord* first = FindWord(page, QStringLiteral("[单号]"));
         const PdfWord* last = FindWord(page, QStringLiteral("[维修时间]"));
         QVERIFY(first && last);
-        QVERIFY2(qAbs((last->box.top() - first->box.top()) - (5475 - 1050) * scale) < 1.5,
+        QVERIFY2(qAbs((last->box.top() - first->box.top()) - (5400 - 1060) * scale) < 1.5,
                  "rows keep their distances");
+    }
+
+    // The slip fills the width of the chosen paper at its own size; each field reads back, and
+    // the numbers of a column end at one right edge, the total under the amounts.
+    void fillsTheChosenPaper_data() {
+        QTest::addColumn<SlipPaper>("paper");
+        QTest::addColumn<QSizeF>("pageSize");
+        QTest::newRow("A4") << SlipPaper::A4 << QSizeF(595, 842);
+        QTest::newRow("A5 landscape") << SlipPaper::A5Landscape << QSizeF(595, 420);
+    }
+    void fillsTheChosenPaper() {
+        QFETCH(SlipPaper, paper);
+        QFETCH(QSizeF, pageSize);
+        const Slip slip = SampleSlip();
+        const QString path = dir_.filePath(QStringLiteral("paper.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        SetSlipPage(printer, paper);
+        QVERIFY(PrintSlip(slip, printer));
+
+        const PdfText pdf = ReadPdfText(path);
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QCOMPARE(pdf.pages.size(), 1);
+        const PdfPage& page = pdf.pages.first();
+        QVERIFY2(
+            qAbs(page.size.width() - pageSize.width()) < 1 &&
+                qAbs(page.size.height() - pageSize.height()) < 1,
+            qPrintable(QStringLiteral("%1 x %2").arg(page.size.width()).arg(page.size.height())));
+        const QStringList words = pdf.words();
+        for (const char* text : {"长城车马汽修厂汽车维修保养单",
+                                 "地址：长春市马场路18号",
+                                 "电话：0431-88886666",
+                                 "[单号]",
+                                 "20261206-0001",
+                                 "[开单日期]",
+                                 "2026-12-06",
+                                 "[客户姓名]",
+                                 "马龙飞",
+                                 "[车牌号]",
+                                 "吉A88B66",
+                                 "[车型]",
+                                 "长城哈弗H6",
+                                 "[联系电话]",
+                                 "13912345678",
+                                 "[合",
+                                 "1235140.89",
+                                 "[维修时间]",
+                                 "14:05:09",
+                                 "[维修技师]",
+                                 "黄长风",
+                                 "[操作人]",
+                                 "齐鸣",
+                                 "客户签字："}) {
+            QVERIFY2(words.contains(QString::fromUtf8(text)), text);
+        }
+
+        // At its own size: 10 mm in, the slip's width across the page.
+        const double margin = 10 / 25.4 * 72;
+        const PdfWord* number = FindWord(page, QStringLiteral("[单号]"));
+        QVERIFY(number);
+        QVERIFY2(qAbs(number->box.left() - (margin + 360 / 20.0)) < 1.5,
+                 qPrintable(QString::number(number->box.left())));
+
+        // Each numeric column ends at one right edge: with two decimals everywhere, the points
+        // stand under each other.
+        const QRectF slipRect(margin, margin, kSlipWidthTwips / 20, kSlipHeightTwips / 20);
+        for (const QString& column :
+             {QStringLiteral("数量"), QStringLiteral("单价"), QStringLiteral("金额")}) {
+            QList<double> rights;
+            for (int row = 1; row <= 6; ++row) {
+                const QString role =
+                    QStringLiteral("第%1行 %2").arg(row, 2, 10, QLatin1Char('0')).arg(column);
+                const PdfWord* word = WordFor(page, slip, role, slipRect);
+                QVERIFY2(word, qPrintable(role));
+                rights << word->box.right();
+            }
+            const auto [low, high] = std::minmax_element(rights.begin(), rights.end());
+            QVERIFY2(*high - *low < 0.6,
+                     qPrintable(QStringLiteral("%1: %2 to %3").arg(column).arg(*low).arg(*high)));
+        }
+        const PdfWord* total = WordFor(page, slip, QStringLiteral("合计"), slipRect);
+        const PdfWord* amount = WordFor(page, slip, QStringLiteral("第02行 金额"), slipRect);
+        QVERIFY(total && amount);
+        QVERIFY2(qAbs(total->box.right() - amount->box.right()) < 0.6, "total under the amounts");
+        QVERIFY(total->box.top() > amount->box.top());
+        // The slip ends within the page: the whole of it, signature line included.
+        const PdfWord* signature = FindWord(page, QStringLiteral("客户签字："));
+        QVERIFY(signature);
+        QVERIFY(signature->box.bottom() < pageSize.height() - margin);
     }
 
     void longValuesShrinkIntoTheirRoom() {
@@ -186,6 +312,10 @@ private Q_SLOTS:
         QVERIFY(item->box.right() < description->box.left());
         QVERIFY(description->box.right() < quantity->box.left());
         QVERIFY(amount->box.right() <= a4.paintRect(QPageLayout::Point).right() + 1.0);
+        // Shrunk, the long amount still ends where the others do.
+        const PdfWord* other = FindWord(page, slip.lines[1].amount);
+        QVERIFY(other);
+        QVERIFY(qAbs(amount->box.right() - other->box.right()) < 0.6);
         QVERIFY(FindWord(page, slip.owner)->box.right() <=
                 a4.paintRect(QPageLayout::Point).right() + 1.0);
     }

@@ -3,12 +3,14 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <QTreeWidget>
 
 #include "printing/default_printer_window.h"
+#include "printing/printer_record.h"
 #include "repairs/slip.h"
 #include "repairs/slip_preview_window.h"
 #include "repairs/slip_view.h"
@@ -29,8 +31,14 @@ const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机�
 Slip SampleSlip() {
     Slip slip;
     slip.title = SlipTitleFor(QStringLiteral("蓝天"));
-    slip.orderNumber = QStringLiteral(" 20261206-001");
+    slip.shopAddress = QStringLiteral("人民路1号");
+    slip.shopTelephone = QStringLiteral("0512-66668888");
+    slip.orderNumber = QStringLiteral("20261206-001");
+    slip.orderDate = QStringLiteral("2026-12-06");
     slip.owner = QStringLiteral("张三");
+    slip.plate = QStringLiteral("苏E88A66");
+    slip.model = QStringLiteral("捷达");
+    slip.telephone = QStringLiteral("13800138000");
     slip.dateTime = QStringLiteral("2026-12-06 14:05:09");
     slip.operatorName = QStringLiteral("管理员");
     slip.technician = QStringLiteral("李师傅");
@@ -97,6 +105,10 @@ class TestSlipPreviewWindow : public PrintingTest {
     QTemporaryDir dir_;
 
 private Q_SLOTS:
+    void init() {
+        PrintingTest::init();
+        PrinterRecord().setSlipPaper(SlipPaper::A4);
+    }
 
     void readsEveryValueToScreenReaders_data() {
         QTest::addColumn<QString>("description");
@@ -104,7 +116,17 @@ private Q_SLOTS:
         QTest::newRow("title") << "标题"
                                << "蓝天汽车维修保养单";
         QTest::newRow("order number") << "单号"
-                                      << " 20261206-001";
+                                      << "20261206-001";
+        QTest::newRow("shop") << "店铺地址和电话"
+                              << "地址：人民路1号    电话：0512-66668888";
+        QTest::newRow("order date") << "开单日期"
+                                    << "2026-12-06";
+        QTest::newRow("plate") << "车牌号"
+                               << "苏E88A66";
+        QTest::newRow("model") << "车型"
+                               << "捷达";
+        QTest::newRow("telephone") << "联系电话"
+                                   << "13800138000";
         QTest::newRow("owner") << "客户姓名"
                                << "张三";
         QTest::newRow("line 1 item") << "第01行 项目名称"
@@ -151,7 +173,8 @@ private Q_SLOTS:
         }
         for (const char* heading :
              {"[单号]", "[客户姓名]", "[项目名称]", "[项目说明]", "[数  量]", "[单  价]",
-              "[金  额]", "01", "07", "[合  计]", "[维修时间]", "[维修技师]", "[操作人]"}) {
+              "[金  额]", "01", "07", "[合  计]", "[维修时间]", "[维修技师]", "[操作人]",
+              "[开单日期]", "[车牌号]", "[车型]", "[联系电话]", "客户签字："}) {
             QVERIFY2(names.contains(QString::fromUtf8(heading)), heading);
         }
     }
@@ -236,6 +259,46 @@ private Q_SLOTS:
         const QStringList words = pdf.words();
         for (const char* text : {"蓝天汽车维修保养单", "20261206-001", "张三", "更换机油", "全合成",
                                  "洗车", "116.00", "2026-12-06", "14:05:09", "李师傅", "管理员"}) {
+            QVERIFY2(words.contains(QString::fromUtf8(text)), text);
+        }
+    }
+
+    // The paper chosen in the printer choice, opened from the preview, is the page the slip
+    // prints on; every field reads back from it.
+    void printsOnThePaperChosen_data() {
+        QTest::addColumn<bool>("a5");
+        QTest::addColumn<QSizeF>("pageSize");
+        QTest::newRow("A5 landscape") << true << QSizeF(595, 420);
+        QTest::newRow("A4") << false << QSizeF(595, 842);
+    }
+    void printsOnThePaperChosen() {
+        QFETCH(bool, a5);
+        QFETCH(QSizeF, pageSize);
+        PrinterRecord().setSlipPaper(a5 ? SlipPaper::A4 : SlipPaper::A5Landscape);
+        SlipPreviewWindow* window = Open(SampleSlip());
+        {
+            ScopedModalDriver driver([&](QWidget* shown) {
+                auto* printers = qobject_cast<DefaultPrinterWindow*>(shown);
+                QVERIFY(printers);
+                QTest::mouseClick(a5 ? printers->optA5 : printers->optA4, Qt::LeftButton);
+                QTest::keyClick(printers, Qt::Key_Escape);
+            });
+            QTest::mouseClick(window->Command1, Qt::LeftButton);
+        }
+        const QString path = PdfPath(dir_);
+        QPrinter printer(QPrinter::HighResolution);
+        MakePdfPrinter(printer, path);
+        QVERIFY(window->printOn(printer));
+
+        const PdfText pdf = ReadPdfText(path);
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QCOMPARE(pdf.pages.size(), 1);
+        QVERIFY(qAbs(pdf.pages.first().size.width() - pageSize.width()) < 1);
+        QVERIFY(qAbs(pdf.pages.first().size.height() - pageSize.height()) < 1);
+        const QStringList words = pdf.words();
+        for (const char* text : {"蓝天汽车维修保养单", "地址：人民路1号", "电话：0512-66668888",
+                                 "20261206-001", "2026-12-06", "张三", "苏E88A66", "捷达",
+                                 "13800138000", "68.00", "116.00", "客户签字："}) {
             QVERIFY2(words.contains(QString::fromUtf8(text)), text);
         }
     }

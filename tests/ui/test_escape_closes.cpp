@@ -7,6 +7,7 @@
 #include "customers/customer_entry_window.h"
 #include "customers/customer_store.h"
 #include "import/import_help_window.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
@@ -58,6 +59,7 @@ private slots:
         QTest::newRow("plate prefix")
             << Factory([] { return WindowHost::instance<PlatePrefixWindow>(); });
         QTest::newRow("restore") << Factory([] { return WindowHost::instance<RestoreWindow>(); });
+        QTest::newRow("backup") << Factory([] { return WindowHost::instance<BackupWindow>(); });
         QTest::newRow("order lines")
             << Factory([] { return WindowHost::instance<OrderLinesWindow>(); });
         QTest::newRow("repair history")

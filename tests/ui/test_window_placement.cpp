@@ -14,6 +14,7 @@
 #include "import/import_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/restore_window.h"
+#include "masterdata/shop_profile_window.h"
 #include "masterdata/system_panel_window.h"
 #include "printing/default_printer_window.h"
 #include "repairs/order_entry_window.h"
@@ -206,6 +207,7 @@ private slots:
         QTest::newRow("system panel") << Factory([] { return new SystemPanelWindow; });
         QTest::newRow("password") << Factory([] { return new PasswordChangeWindow; });
         QTest::newRow("restore") << Factory([] { return new RestoreWindow; });
+        QTest::newRow("shop profile") << Factory([] { return new ShopProfileWindow; });
     }
     void everyWindowFits() {
         QFETCH(Factory, make);

@@ -1,0 +1,179 @@
+#include "masterdata/backup_folder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+#include <cerrno>
+#include <cstdlib>
+
+#include "core/number_text.h"
+#include "data/engine_error.h"
+
+namespace {
+
+const QString kOrganization = QStringLiteral("ruvaso");
+const QString kApplication = QStringLiteral("backup-folder");
+const QString kFolderKey = QStringLiteral("folder");
+const QString kLastCopyKey = QStringLiteral("last-copy");
+const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
+
+const QString kMissing = QStringLiteral("找不到这个文件夹（U盘或网络文件夹是否已连接？）");
+const QString kNotAFolder = QStringLiteral("这不是一个文件夹");
+const QString kReadOnly = QStringLiteral("文件夹是只读的，不能写入");
+const QString kNoPermission = QStringLiteral("没有写入这个文件夹的权限");
+const QString kFull = QStringLiteral("磁盘空间不足");
+const QString kTooSmall = QStringLiteral("磁盘空间不足：备份需要 %1，只剩 %2");
+const QString kIsDataFolder = QStringLiteral("这就是数据文件夹，请选择U盘或其他磁盘上的文件夹");
+const QString kInsideDataFolder =
+    QStringLiteral("这个文件夹在数据文件夹里面，请选择U盘或其他磁盘上的文件夹");
+
+QString Clean(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return QDir::cleanPath(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+}
+
+// One group per data folder; the path is encoded so that its slashes make no subgroups.
+QString Group(const QString& dataDir) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(Clean(dataDir)));
+}
+
+QVariant Read(const QString& dataDir, const QString& key) {
+    QSettings settings(kOrganization, kApplication);
+    settings.beginGroup(Group(dataDir));
+    return settings.value(key);
+}
+
+void Write(const QString& dataDir, const QString& key, const QVariant& value) {
+    QSettings settings(kOrganization, kApplication);
+    settings.beginGroup(Group(dataDir));
+    if (value.isNull()) {
+        settings.remove(key);
+    } else {
+        settings.setValue(key, value);
+    }
+    settings.endGroup();
+    settings.sync();
+}
+
+QString WriteReason(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return kMissing;
+        case EROFS:
+            return kReadOnly;
+        case EACCES:
+        case EPERM:
+            return kNoPermission;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return kFull;
+        default:
+            return DescribeSystemError(error);
+    }
+}
+
+}  // namespace
+
+QString BackupFolder(const QString& dataDir) {
+    return Read(dataDir, kFolderKey).toString();
+}
+
+void SetBackupFolder(const QString& dataDir, const QString& folder) {
+    Write(dataDir, kFolderKey, folder.isEmpty() ? QVariant() : QVariant(folder));
+    // A copy in another folder says nothing about this one.
+    Write(dataDir, kLastCopyKey, QVariant());
+}
+
+QDate LastBackupFolderCopy(const QString& dataDir) {
+    return QDate::fromString(Read(dataDir, kLastCopyKey).toString(), kDayFormat);
+}
+
+void RecordBackupFolderCopy(const QString& dataDir, const QDate& day) {
+    Write(dataDir, kLastCopyKey, day.toString(kDayFormat));
+}
+
+QString UnsuitableBackupFolder(const QString& dataDir, const QString& folder) {
+    const QString data = Clean(dataDir);
+    const QString chosen = Clean(folder);
+    if (chosen == data) {
+        return kIsDataFolder;
+    }
+    if (chosen.startsWith(data + QLatin1Char('/'))) {
+        return kInsideDataFolder;
+    }
+    return {};
+}
+
+bool OnSameDisk(const QString& a, const QString& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev;
+}
+
+FolderProblem CheckBackupFolder(const QString& folder, const qint64 needed) {
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return {true, kMissing};
+    }
+    if (!info.isDir()) {
+        return {false, kNotAFolder};
+    }
+    // Writing a file is the one test that tells the truth for permissions, read-only media and
+    // network folders alike.
+    QByteArray probe = QFile::encodeName(folder + QStringLiteral("/.ruvaso-probe-XXXXXX"));
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return {error == ENOENT || error == ENOTDIR, WriteReason(error)};
+    }
+    ::close(fd);
+    ::unlink(probe.constData());
+    const DiskSpace space = DiskSpaceOf(folder);
+    if (space.total > 0 && space.available < needed) {
+        return {false, kTooSmall.arg(FileSizeText(needed), FileSizeText(space.available))};
+    }
+    return {};
+}
+
+DbResult<QString> CopyToBackupFolder(const QString& source, const QString& folder, const QDate& day,
+                                     const BackupOptions& options, const BackupRetention& keep) {
+    // The copy holds the pages of the file and of its log, at most.
+    const qint64 needed =
+        QFileInfo(source).size() + QFileInfo(source + QStringLiteral("-wal")).size();
+    if (const FolderProblem problem = CheckBackupFolder(folder, needed); !problem.isEmpty()) {
+        return DbResult<QString>::failure(problem.reason);
+    }
+    const QString target = QDir(folder).filePath(BackupFileName(day));
+    if (const DbStatus copied = CopyDatabaseFile(source, target, options); !copied) {
+        return DbResult<QString>::failure(copied.error());
+    }
+    PruneBackups(folder, keep);
+    return target;
+}
+
+QDate NewestBackupFolderCopy(const QString& dataDir, const QString& folder) {
+    if (!QFileInfo(folder).isDir()) {
+        return LastBackupFolderCopy(dataDir);
+    }
+    QDate newest;
+    for (const BackupFile& file : ListBackups(folder)) {
+        if (!file.safetyCopy && (!newest.isValid() || file.taken.date() > newest)) {
+            newest = file.taken.date();
+        }
+    }
+    return newest;
+}
+
+bool BackupFolderCopyStale(const QDate& newest, const QDate& today, const int maxDays) {
+    return !newest.isValid() || newest.daysTo(today) > maxDays;
+}

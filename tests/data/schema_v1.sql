@@ -1,0 +1,109 @@
+-- Version 1 of the database schema, kept as it was so tests can make the files older
+-- programs left behind and check that they open. Do not change it.
+PRAGMA application_id = 1381324371;
+
+CREATE TABLE meta (
+    version INTEGER NOT NULL
+);
+
+CREATE TABLE kh_table (
+    kh_code   TEXT NOT NULL PRIMARY KEY,
+    kh_cph    TEXT NOT NULL DEFAULT '',
+    kh_czname TEXT NOT NULL DEFAULT '',
+    kh_xb     TEXT NOT NULL DEFAULT '',
+    kh_tele   TEXT NOT NULL DEFAULT '',
+    kh_djdate TEXT NOT NULL DEFAULT '',
+    kh_txdate TEXT NOT NULL DEFAULT '',
+    kh_sfzh   TEXT NOT NULL DEFAULT '',
+    kh_cx     TEXT NOT NULL DEFAULT '',
+    kh_sfdgdh TEXT NOT NULL DEFAULT '0'
+);
+CREATE INDEX kh_table_cph ON kh_table (kh_cph);
+CREATE INDEX kh_table_txdate ON kh_table (kh_txdate);
+CREATE INDEX kh_table_djdate ON kh_table (kh_djdate);
+
+CREATE TABLE kh_tele_table (
+    kh_tele_code   TEXT NOT NULL PRIMARY KEY,
+    kh_tele_cph    TEXT NOT NULL DEFAULT '',
+    kh_tele_czname TEXT NOT NULL DEFAULT '',
+    kh_tele_txnr   TEXT NOT NULL DEFAULT '',
+    kh_tele_khhy   TEXT NOT NULL DEFAULT '',
+    kh_tele_txdate TEXT NOT NULL DEFAULT '',
+    kh_tele_date   TEXT NOT NULL DEFAULT '',
+    kh_tele_czr    TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX kh_tele_table_cph ON kh_tele_table (kh_tele_cph);
+CREATE INDEX kh_tele_table_date ON kh_tele_table (kh_tele_date);
+
+CREATE TABLE kh_wx_table (
+    kh_wx_code   TEXT NOT NULL PRIMARY KEY,
+    kh_wx_dh     TEXT NOT NULL DEFAULT '',
+    kh_wx_cph    TEXT NOT NULL DEFAULT '',
+    kh_wx_czname TEXT NOT NULL DEFAULT '',
+    kh_wx_cx     TEXT NOT NULL DEFAULT '',
+    kh_wx_tele   TEXT NOT NULL DEFAULT '',
+    kh_wx_hj     REAL NOT NULL DEFAULT 0,
+    kh_wx_czr    TEXT NOT NULL DEFAULT '',
+    kh_wx_txdate TEXT NOT NULL DEFAULT '',
+    kh_wx_date   TEXT NOT NULL DEFAULT '',
+    kh_wx_wxjs   TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX kh_wx_table_dh ON kh_wx_table (kh_wx_dh);
+CREATE INDEX kh_wx_table_cph ON kh_wx_table (kh_wx_cph);
+CREATE INDEX kh_wx_table_date ON kh_wx_table (kh_wx_date);
+
+CREATE TABLE kh_wx_mx_table (
+    kh_wx_mx_code   TEXT NOT NULL PRIMARY KEY,
+    kh_wx_mx_dh     TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_cph    TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_czname TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_cx     TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_tele   TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_czr    TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_date   TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_wxjs   TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_xm     TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_xmsm   TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_sl     REAL NOT NULL DEFAULT 0,
+    kh_wx_mx_dj     REAL NOT NULL DEFAULT 0,
+    kh_wx_mx_hj     REAL NOT NULL DEFAULT 0
+);
+CREATE INDEX kh_wx_mx_table_dh ON kh_wx_mx_table (kh_wx_mx_dh);
+CREATE INDEX kh_wx_mx_table_date ON kh_wx_mx_table (kh_wx_mx_date);
+CREATE INDEX kh_wx_mx_table_xm ON kh_wx_mx_table (kh_wx_mx_xm);
+
+CREATE TABLE xm_table (
+    xm_code TEXT NOT NULL PRIMARY KEY,
+    xm_name TEXT NOT NULL DEFAULT '',
+    xm_je   REAL NOT NULL DEFAULT 0
+);
+CREATE INDEX xm_table_name ON xm_table (xm_name);
+
+CREATE TABLE wxjs_table (
+    wxjs_code TEXT NOT NULL PRIMARY KEY,
+    wxjs_name TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE cp_table (
+    cp_name TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE user_table (
+    user_name TEXT NOT NULL DEFAULT '',
+    user_pass TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX user_table_name ON user_table (user_name);
+
+CREATE TABLE tele_nr (
+    tele_nr_txt TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX tele_nr_txt_index ON tele_nr (tele_nr_txt);
+
+CREATE TABLE tele_hy (
+    tele_hy_txt TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX tele_hy_txt_index ON tele_hy (tele_hy_txt);
+
+CREATE TABLE regedit_table (
+    re_name TEXT NOT NULL DEFAULT ''
+);
