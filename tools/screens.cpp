@@ -177,6 +177,22 @@ void Save(QWidget* window, const QString& dir, const QString& name) {
 }
 
 // The three statistics windows over the sample orders, a printed report page and its preview.
+// A report's first page as the printer gets it, at 150 dpi, turned as the report prints.
+void SaveReportPage(const Report& report, const QString& path) {
+    const bool landscape = report.landscape;
+    QImage page(landscape ? 1754 : 1240, landscape ? 1240 : 1754, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    {
+        QPainter painter(&page);
+        const QRectF area = landscape ? QRectF(70, 90, 1614, 1080) : QRectF(70, 90, 1100, 1580);
+        const ReportPlacement placement = PlaceReport(report, area, page);
+        PaintReportPage(painter, report, placement, 0);
+    }
+    page.save(path);
+}
+
 void SaveStatistics(const QString& out) {
     Report report;
     for (StatisticsKind kind :
@@ -194,18 +210,12 @@ void SaveStatistics(const QString& out) {
         if (kind == StatisticsKind::ItemDetail) {
             report = window->currentReport(QStringLiteral("蓝天汽修"));
         }
+        if (kind == StatisticsKind::Technician) {
+            SaveReportPage(window->currentReport(QStringLiteral("蓝天汽修")),
+                           out + QStringLiteral("/report-technician-page.png"));
+        }
     }
-    // A page as the printer gets it, at 150 dpi.
-    QImage page(1240, 1754, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    page.setDotsPerMeterX(5906);
-    page.setDotsPerMeterY(5906);
-    {
-        QPainter painter(&page);
-        const ReportPlacement placement = PlaceReport(report, QRectF(70, 90, 1100, 1580), 150);
-        PaintReportPage(painter, report, placement, 0);
-    }
-    page.save(out + QStringLiteral("/report-page.png"));
+    SaveReportPage(report, out + QStringLiteral("/report-page.png"));
     auto* preview = new ReportPreview;
     preview->load(report);
     Save(preview, out, QStringLiteral("ReportPreview"));

@@ -348,6 +348,7 @@ void MainWindow::fillList(Recordset rs) {
     }
     const QString stopped = rs.error();
     rs.Close();
+    grid1->widenColumnsToContent();
     grid1->setAutoRedraw(true);
     grid1->refresh();
     if (!stopped.isEmpty()) {

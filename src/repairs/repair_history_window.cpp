@@ -10,6 +10,7 @@
 #include "core/data_changes.h"
 #include "core/date_text.h"
 #include "core/number_text.h"
+#include "core/order_number_text.h"
 #include "repairs/order_history.h"
 #include "repairs/order_lines_window.h"
 #include "ui/grid.h"
@@ -59,7 +60,7 @@ const ColumnLook kColumns[kColumnCount] = {
 QString CellText(const Order& order, int col) {
     switch (col) {
         case kNumberColumn:
-            return order.number;
+            return OrderNumberText(order.number);
         case kDateColumn:
             return DateText(order.date);
         case kPlateColumn:
@@ -191,6 +192,7 @@ void RepairHistoryWindow::load(const QList<Order>& orders) {
         sum += order.total;
     }
     Text9->setText(FormatAmount(sum, kAmountFormat));
+    grid1->widenColumnsToContent();
     // The row number outlives the list it was chosen in; show which row it now names.
     if (SelectedRow > 0 && SelectedRow < grid1->rows()) {
         grid1->setCurrentCell(SelectedRow, kNumberColumn);

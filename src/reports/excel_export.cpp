@@ -2,6 +2,7 @@
 
 #include <xlsxwriter.h>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
@@ -43,6 +44,14 @@ public:
             text(row, col, shown, plain);
         }
     }
+    // A text centred over the columns from the first to `last`. Not a merge: merged ranges
+    // do not survive the row-by-row writing.
+    void across(lxw_row_t row, lxw_col_t last, const QString& text, lxw_format* format) {
+        keep(worksheet_write_string(sheet_, row, 0, text.toUtf8().constData(), format));
+        for (lxw_col_t col = 1; col <= last; ++col) {
+            blank(row, col, format);
+        }
+    }
     void blank(lxw_row_t row, lxw_col_t col, lxw_format* format) {
         keep(worksheet_write_blank(sheet_, row, col, format));
     }
@@ -60,8 +69,14 @@ private:
 
 }  // namespace
 
-QString ExportWorkbook(const Report& report, const QString& path) {
-    if (report.rows.size() + 2 > kMaxSheetRows) {
+QString ExportWorkbook(const Report& report, const QString& path, SheetHead head) {
+    // The head, the headings and the total; the summary with an empty row, its caption,
+    // headings and total.
+    const qsizetype headRows =
+        head == SheetHead::TitleAndDates ? (report.range.isEmpty() ? 1 : 2) : 0;
+    const qsizetype summaryRows =
+        report.summary.rows.isEmpty() ? 0 : report.summary.rows.size() + 4;
+    if (headRows + report.rows.size() + 2 + summaryRows > kMaxSheetRows) {
         return kTooManyRows.arg(kMaxSheetRows);
     }
     const QByteArray file = QFile::encodeName(path);
@@ -93,22 +108,57 @@ QString ExportWorkbook(const Report& report, const QString& path) {
     format_set_bg_color(totalNumber, 0xE0E0E0);
     format_set_num_format(totalNumber, "0.00");
 
+    lxw_format* titleFormat = workbook_add_format(workbook);
+    format_set_bold(titleFormat);
+    format_set_font_size(titleFormat, 16);
+    format_set_align(titleFormat, LXW_ALIGN_CENTER_ACROSS);
+    format_set_align(titleFormat, LXW_ALIGN_VERTICAL_CENTER);
+    lxw_format* rangeFormat = workbook_add_format(workbook);
+    format_set_align(rangeFormat, LXW_ALIGN_CENTER_ACROSS);
+    lxw_format* caption = workbook_add_format(workbook);
+    format_set_bold(caption);
+    lxw_format* count = workbook_add_format(workbook);
+    format_set_num_format(count, "0");
+    lxw_format* totalCount = workbook_add_format(workbook);
+    format_set_bold(totalCount);
+    format_set_bg_color(totalCount, 0xE0E0E0);
+    format_set_num_format(totalCount, "0");
+
     const int columns = int(report.columns.size());
-    for (int c = 0; c < columns; ++c) {
-        // Excel measures widths in characters of about seven pixels.
-        worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), report.columns[c].width / 7.0 + 1,
-                             nullptr);
+    const int summaryColumns = int(report.summary.columns.size());
+    for (int c = 0; c < std::max(columns, summaryColumns); ++c) {
+        // Excel measures widths in characters of about seven pixels; a column shared with the
+        // summary table is as wide as the wider of the two.
+        int width = c < columns ? report.columns[c].width : 0;
+        if (c < summaryColumns && !report.summary.rows.isEmpty()) {
+            width = std::max(width, report.summary.columns[c].width);
+        }
+        worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), width / 7.0 + 1, nullptr);
     }
-    worksheet_freeze_panes(sheet, 1, 0);
 
     Writer writer(sheet);
-    for (int c = 0; c < columns; ++c) {
-        writer.text(0, lxw_col_t(c), report.columns[c].heading, heading);
+    // The title and the dates above the table, as on paper; the headings stay in view below.
+    lxw_row_t row = 0;
+    const lxw_col_t lastColumn = lxw_col_t(std::max(columns - 1, 0));
+    if (head == SheetHead::TitleAndDates) {
+        worksheet_set_row(sheet, row, 24, nullptr);
+        writer.across(row, lastColumn, report.title, titleFormat);
+        ++row;
+        if (!report.range.isEmpty()) {
+            writer.across(row, lastColumn, report.range, rangeFormat);
+            ++row;
+        }
     }
-    lxw_row_t row = 1;
+    worksheet_freeze_panes(sheet, row + 1, 0);
+    for (int c = 0; c < columns; ++c) {
+        writer.text(row, lxw_col_t(c), report.columns[c].heading, heading);
+    }
+    ++row;
     for (const QStringList& cells : report.rows) {
         for (int c = 0; c < columns && c < cells.size(); ++c) {
-            writer.cell(row, lxw_col_t(c), cells[c], report.columns[c].numeric, number, nullptr);
+            const ReportColumn& column = report.columns[c];
+            writer.cell(row, lxw_col_t(c), cells[c], column.numeric,
+                        column.decimals == 0 ? count : number, nullptr);
         }
         ++row;
     }
@@ -124,6 +174,36 @@ QString ExportWorkbook(const Report& report, const QString& path) {
             writer.blank(row, lxw_col_t(c), totalText);
         } else {
             writer.cell(row, lxw_col_t(c), shown, c == report.totalColumn, totalNumber, totalText);
+        }
+    }
+    ++row;
+
+    const ReportSummary& summary = report.summary;
+    if (!summary.rows.isEmpty()) {
+        // One empty row, then the summary with its caption.
+        ++row;
+        writer.text(row++, 0, summary.caption, caption);
+        for (int c = 0; c < summaryColumns; ++c) {
+            writer.text(row, lxw_col_t(c), summary.columns[c].heading, heading);
+        }
+        ++row;
+        for (const QStringList& cells : summary.rows) {
+            for (int c = 0; c < summaryColumns && c < cells.size(); ++c) {
+                const ReportColumn& column = summary.columns[c];
+                writer.cell(row, lxw_col_t(c), cells[c], column.numeric,
+                            column.decimals == 0 ? count : number, nullptr);
+            }
+            ++row;
+        }
+        for (int c = 0; c < summaryColumns && !summary.total.isEmpty(); ++c) {
+            const ReportColumn& column = summary.columns[c];
+            const QString shown = summary.total.value(c);
+            if (shown.isEmpty()) {
+                writer.blank(row, lxw_col_t(c), totalText);
+            } else {
+                writer.cell(row, lxw_col_t(c), shown, column.numeric,
+                            column.decimals == 0 ? totalCount : totalNumber, totalText);
+            }
         }
     }
 

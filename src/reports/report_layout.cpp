@@ -7,31 +7,70 @@ namespace {
 
 const QString kTotalCaption = QStringLiteral("合计:");
 constexpr double kTitleFontSize = 18;
+constexpr double kRangeFontSize = 10;
 constexpr double kHeadingFontSize = 11;
 constexpr double kTotalFontSize = 12;
 constexpr double kFooterFontSize = 10;
+constexpr double kSummaryCaptionFontSize = 12;
 
-bool HasData(const Report& report) {
-    return !report.rows.isEmpty();
+// Where each part of a report starts: row numbers from 1; 0 for a part the report lacks.
+struct Plan {
+    int range = 0;
+    int heading = 0;
+    int firstData = 0;
+    int total = 0;
+    int footer = 0;
+    int summaryCaption = 0;
+    int summaryHeading = 0;
+    int firstSummaryData = 0;
+    int summaryTotal = 0;
+    int count = 0;
+};
+
+Plan PlanOf(const Report& report) {
+    Plan plan;
+    int next = 2;
+    if (!report.range.isEmpty()) {
+        plan.range = next++;
+    }
+    if (!report.rows.isEmpty()) {
+        plan.heading = next++;
+        plan.firstData = next;
+        next += int(report.rows.size());
+    }
+    plan.total = next++;
+    plan.footer = next++;
+    if (!report.summary.rows.isEmpty() && !report.summary.columns.isEmpty()) {
+        plan.summaryCaption = next++;
+        plan.summaryHeading = next++;
+        plan.firstSummaryData = next;
+        next += int(report.summary.rows.size());
+        if (!report.summary.total.isEmpty()) {
+            plan.summaryTotal = next++;
+        }
+    }
+    plan.count = next - 1;
+    return plan;
 }
 
-// Row numbers: 1 title, then (with data) 2 heading and the data rows, then total and footer.
-int FirstDataRow() {
-    return 3;
+QStringList Blank(qsizetype columns) {
+    return QStringList(columns, QString());
 }
 
-int TotalRow(const Report& report) {
-    return HasData(report) ? FirstDataRow() + int(report.rows.size()) : 2;
-}
-
-QStringList Blank(const Report& report) {
-    return QStringList(report.columns.size(), QString());
+// A list of `count` texts: those of `cells`, cut or filled with empty ones.
+QStringList Fitted(QStringList cells, qsizetype count) {
+    cells.resize(count);
+    return cells;
 }
 
 }  // namespace
 
 QString ReportTitle(const QString& shopName, const QString& suffix) {
     return shopName + suffix;
+}
+
+QString ReportRangeText(const QDate& from, const QDate& to) {
+    return QStringLiteral("统计日期：") + DateText(from) + QStringLiteral(" 至 ") + DateText(to);
 }
 
 QString ReportFooter(const QString& operatorName, const QDateTime& printedAt) {
@@ -71,15 +110,34 @@ Report StatisticsReport(const StatisticsDescription& description, const QString&
     return report;
 }
 
+bool IsSummaryRow(ReportRowKind kind) {
+    switch (kind) {
+        case ReportRowKind::SummaryCaption:
+        case ReportRowKind::SummaryHeading:
+        case ReportRowKind::SummaryData:
+        case ReportRowKind::SummaryTotal:
+            return true;
+        default:
+            return false;
+    }
+}
+
 int ReportRowCount(const Report& report) {
-    return TotalRow(report) + 1;
+    return PlanOf(report).count;
 }
 
 ReportRow ReportRowAt(const Report& report, int number) {
+    const Plan plan = PlanOf(report);
+    const qsizetype columns = report.columns.size();
+    const ReportSummary& summary = report.summary;
     ReportRow row;
     row.number = number;
-    row.cells = Blank(report);
-    const int total = TotalRow(report);
+    row.cells = Blank(columns);
+    auto setFirst = [&row](const QString& text) {
+        if (!row.cells.isEmpty()) {
+            row.cells[0] = text;
+        }
+    };
     if (number == 1) {
         row.kind = ReportRowKind::Title;
         row.height = kTitleHeight;
@@ -87,44 +145,74 @@ ReportRow ReportRowAt(const Report& report, int number) {
         row.bold = true;
         row.merged = true;
         row.songFace = true;
-        if (!row.cells.isEmpty()) {
-            row.cells[0] = report.title;
-        }
-    } else if (number == total) {
-        row.kind = ReportRowKind::Total;
-        row.height = kTotalHeight;
-        row.fontSize = kTotalFontSize;
-        row.bold = true;
-        row.shaded = true;
-        if (!row.cells.isEmpty()) {
-            row.cells[0] = kTotalCaption;
-        }
-        if (report.totalColumn >= 0 && report.totalColumn < row.cells.size()) {
-            row.cells[report.totalColumn] = report.totalText;
-        }
-    } else if (number == total + 1) {
-        row.kind = ReportRowKind::Footer;
-        row.height = kFooterHeight;
-        row.fontSize = kFooterFontSize;
+        setFirst(report.title);
+    } else if (number == plan.range) {
+        row.kind = ReportRowKind::Range;
+        row.height = kRangeHeight;
+        row.fontSize = kRangeFontSize;
         row.merged = true;
-        if (!row.cells.isEmpty()) {
-            row.cells[0] = report.footer;
-        }
-    } else if (number == 2) {
+        setFirst(report.range);
+    } else if (number == plan.heading) {
         row.kind = ReportRowKind::Heading;
         row.height = kHeadingHeight;
         row.fontSize = kHeadingFontSize;
         row.bold = true;
         row.shaded = true;
-        for (int c = 0; c < report.columns.size(); ++c) {
+        for (int c = 0; c < columns; ++c) {
             row.cells[c] = report.columns[c].heading;
         }
+    } else if (number == plan.total) {
+        row.kind = ReportRowKind::Total;
+        row.height = kTotalHeight;
+        row.fontSize = kTotalFontSize;
+        row.bold = true;
+        row.shaded = true;
+        setFirst(kTotalCaption);
+        if (report.totalColumn >= 0 && report.totalColumn < row.cells.size()) {
+            row.cells[report.totalColumn] = report.totalText;
+        }
+    } else if (number == plan.footer) {
+        row.kind = ReportRowKind::Footer;
+        row.height = kFooterHeight;
+        row.fontSize = kFooterFontSize;
+        row.merged = true;
+        setFirst(report.footer);
+    } else if (number == plan.summaryCaption) {
+        row.kind = ReportRowKind::SummaryCaption;
+        row.height = kSummaryCaptionHeight;
+        row.fontSize = kSummaryCaptionFontSize;
+        row.bold = true;
+        row.merged = true;
+        row.cells = Fitted({summary.caption}, summary.columns.size());
+    } else if (number == plan.summaryHeading) {
+        row.kind = ReportRowKind::SummaryHeading;
+        row.height = kHeadingHeight;
+        row.fontSize = kHeadingFontSize;
+        row.bold = true;
+        row.shaded = true;
+        row.cells.clear();
+        for (const ReportColumn& column : summary.columns) {
+            row.cells << column.heading;
+        }
+    } else if (number == plan.summaryTotal) {
+        row.kind = ReportRowKind::SummaryTotal;
+        row.height = kTotalHeight;
+        row.fontSize = kTotalFontSize;
+        row.bold = true;
+        row.shaded = true;
+        row.cells = Fitted(summary.total, summary.columns.size());
+    } else if (plan.firstSummaryData > 0 && number >= plan.firstSummaryData &&
+               number < plan.firstSummaryData + summary.rows.size()) {
+        row.kind = ReportRowKind::SummaryData;
+        row.height = kDataHeight;
+        row.fontSize = kHeadingFontSize;
+        row.cells = Fitted(summary.rows[number - plan.firstSummaryData], summary.columns.size());
     } else {
         row.kind = ReportRowKind::Data;
         row.height = kDataHeight;
         row.fontSize = report.dataFontSize;
-        const int index = number - FirstDataRow();
-        if (index >= 0 && index < report.rows.size()) {
+        const int index = number - plan.firstData;
+        if (plan.firstData > 0 && index >= 0 && index < report.rows.size()) {
             row.cells = report.rows[index];
         }
     }
@@ -139,38 +227,90 @@ int ReportWidth(const Report& report) {
     return width;
 }
 
-QList<ReportPage> PaginateReport(const Report& report, double pageHeight) {
-    const int total = TotalRow(report);
-    const double tail = kTotalHeight + kFooterHeight;
-    QList<ReportPage> pages;
-    ReportPage page;
-    page.rows << 1;
-    double used = kTitleHeight;
-    if (!HasData(report)) {
-        page.rows << total << total + 1;
-        pages << page;
-        return pages;
+namespace {
+
+// Fills pages with runs of rows: each run starts with rows that stay together (a heading, a
+// caption) and repeats `repeated` on every page it continues on.
+class PageFiller {
+public:
+    PageFiller(const Report& report, double pageHeight)
+        : report_(report), pageHeight_(pageHeight) {}
+
+    void add(int number) {
+        page_.rows << number;
+        used_ += height(number);
     }
-    page.rows << 2;
-    used += kHeadingHeight;
-    int onPage = 0;
-    for (int number = FirstDataRow(); number < total; ++number) {
-        const bool last = number == total - 1;
-        const double needed = kDataHeight + (last ? tail : 0);
-        if (onPage > 0 && used + needed > pageHeight) {
-            pages << page;
-            page = ReportPage();
-            page.rows << 2;
-            used = kHeadingHeight;
-            onPage = 0;
+    double height(int number) const { return ReportRowAt(report_, number).height; }
+    bool fits(double needed) const { return used_ + needed <= pageHeight_; }
+    bool empty() const { return page_.rows.isEmpty(); }
+    void newPage() {
+        pages_ << page_;
+        page_ = ReportPage();
+        used_ = 0;
+    }
+    // Data rows `first` to `last`, the page broken between them; `tail` (a height) stays with
+    // the last row. A page that holds none of them yet takes one whatever its height.
+    void addRun(int first, int last, int repeated, double tail, bool onFreshPage) {
+        int onPage = onFreshPage ? 0 : 1;
+        for (int number = first; number <= last; ++number) {
+            const double needed = height(number) + (number == last ? tail : 0);
+            if (onPage > 0 && !fits(needed)) {
+                newPage();
+                add(repeated);
+                onPage = 0;
+            }
+            add(number);
+            ++onPage;
         }
-        page.rows << number;
-        used += kDataHeight;
-        ++onPage;
     }
-    page.rows << total << total + 1;
-    pages << page;
-    return pages;
+    QList<ReportPage> finish() {
+        if (!page_.rows.isEmpty()) {
+            pages_ << page_;
+        }
+        return pages_;
+    }
+
+private:
+    const Report& report_;
+    double pageHeight_;
+    QList<ReportPage> pages_;
+    ReportPage page_;
+    double used_ = 0;
+};
+
+}  // namespace
+
+QList<ReportPage> PaginateReport(const Report& report, double pageHeight) {
+    const Plan plan = PlanOf(report);
+    PageFiller filler(report, pageHeight);
+    filler.add(1);
+    if (plan.range > 0) {
+        filler.add(plan.range);
+    }
+    if (plan.heading > 0) {
+        filler.add(plan.heading);
+        filler.addRun(plan.firstData, plan.total - 1, plan.heading,
+                      filler.height(plan.total) + filler.height(plan.footer), true);
+    }
+    filler.add(plan.total);
+    filler.add(plan.footer);
+    if (plan.summaryCaption > 0) {
+        const int last = plan.firstSummaryData + int(report.summary.rows.size()) - 1;
+        const double tail = plan.summaryTotal > 0 ? filler.height(plan.summaryTotal) : 0;
+        const double start =
+            filler.height(plan.summaryCaption) + filler.height(plan.summaryHeading) +
+            filler.height(plan.firstSummaryData) + (last == plan.firstSummaryData ? tail : 0);
+        if (!filler.fits(start)) {
+            filler.newPage();
+        }
+        filler.add(plan.summaryCaption);
+        filler.add(plan.summaryHeading);
+        filler.addRun(plan.firstSummaryData, last, plan.summaryHeading, tail, true);
+        if (plan.summaryTotal > 0) {
+            filler.add(plan.summaryTotal);
+        }
+    }
+    return filler.finish();
 }
 
 QString PageNumberText(int page, int pageCount) {

@@ -1,6 +1,7 @@
 #include "reports/report_painter.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPrinter>
 
@@ -10,23 +11,27 @@ namespace {
 
 constexpr double kScreenDpi = 96;
 constexpr double kPadding = 4;            // report pixels between a cell's edge and its text
+constexpr double kSlack = 1;              // report pixels a measured text is given beyond itself
 constexpr double kPageNumberHeight = 24;  // report pixels below the table on every page
 constexpr double kThickPoints = 1.5;
 constexpr double kThinPoints = 0.5;
 const QColor kShade(224, 224, 224);
 
-Qt::Alignment CellAlignment(const Report& report, const ReportRow& row, int col) {
+Qt::Alignment CellAlignment(const QList<ReportColumn>& columns, const ReportRow& row, int col) {
     switch (row.kind) {
         case ReportRowKind::Title:
+        case ReportRowKind::Range:
         case ReportRowKind::Heading:
+        case ReportRowKind::SummaryHeading:
             return Qt::AlignCenter;
         case ReportRowKind::Footer:
             return Qt::AlignLeft | Qt::AlignVCenter;
-        case ReportRowKind::Total:
-        case ReportRowKind::Data:
+        case ReportRowKind::SummaryCaption:
+            return Qt::AlignLeft | Qt::AlignBottom;
+        default:
             break;
     }
-    const bool numeric = col < report.columns.size() && report.columns[col].numeric;
+    const bool numeric = col < columns.size() && columns[col].numeric;
     return (numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
@@ -37,13 +42,211 @@ QFont RowFont(const ReportRow& row, double fontScale) {
     return font;
 }
 
+// Measures texts in one font in report pixels, each distinct text once.
+class TextMeasure {
+public:
+    TextMeasure(const QFont& font, const QPaintDevice& device)
+        : metrics_(font, &device), perPixel_(device.logicalDpiX() / kScreenDpi) {}
+
+    double width(const QString& text) {
+        if (text.isEmpty()) {
+            return 0;
+        }
+        auto found = known_.constFind(text);
+        if (found == known_.cend()) {
+            found = known_.insert(text, metrics_.horizontalAdvance(text) / perPixel_);
+        }
+        return *found;
+    }
+
+private:
+    QFontMetricsF metrics_;
+    double perPixel_;
+    QHash<QString, double> known_;
+};
+
+void Widen(QList<double>& widths, const ReportRow& row, const QPaintDevice& device) {
+    if (row.merged) {
+        return;
+    }
+    TextMeasure measure(RowFont(row, 1), device);
+    for (int c = 0; c < row.cells.size() && c < widths.size(); ++c) {
+        const double text = measure.width(row.cells[c]);
+        if (text > 0) {
+            widths[c] = std::max(widths[c], text + 2 * kPadding + kSlack);
+        }
+    }
+}
+
+QList<double> OwnWidths(const QList<ReportColumn>& columns) {
+    QList<double> widths;
+    for (const ReportColumn& column : columns) {
+        widths << column.width;
+    }
+    return widths;
+}
+
+double Sum(const QList<double>& widths) {
+    double sum = 0;
+    for (double width : widths) {
+        sum += width;
+    }
+    return sum;
+}
+
+// The rows of one table on a page, with where each starts.
+struct Block {
+    bool summary = false;
+    QList<ReportRow> rows;
+    QList<double> tops;
+};
+
+void PaintBlock(QPainter& painter, const Report& report, const Block& block,
+                const QList<double>& edges, double s, double fontScale) {
+    const QList<ReportColumn>& columns = block.summary ? report.summary.columns : report.columns;
+    const double left = edges.first();
+    const double width = edges.last() - left;
+    const double pad = kPadding * s;
+    double top = block.tops.first();
+    double bottom = top;
+    bool framed = false;
+    for (int i = 0; i < block.rows.size(); ++i) {
+        const ReportRow& row = block.rows[i];
+        const double h = row.height * s;
+        const double y = block.tops[i];
+        if (row.kind != ReportRowKind::SummaryCaption) {
+            if (!framed) {
+                top = y;
+                framed = true;
+            }
+            bottom = y + h;
+        }
+        if (row.shaded) {
+            painter.fillRect(QRectF(left, y, width, h), kShade);
+        }
+        painter.setPen(Qt::black);
+        painter.setFont(RowFont(row, fontScale));
+        if (row.merged) {
+            QRectF box(left + pad, y, width - 2 * pad, h);
+            // The summary's caption keeps clear of the frame below it.
+            if (row.kind == ReportRowKind::SummaryCaption) {
+                box.setBottom(y + h - pad);
+            }
+            painter.drawText(box, int(CellAlignment(columns, row, 0)) | Qt::TextSingleLine,
+                             row.cells.value(0));
+            continue;
+        }
+        const QFont rowFont = painter.font();
+        for (int c = 0; c < row.cells.size() && c + 1 < edges.size(); ++c) {
+            if (row.cells[c].isEmpty()) {
+                continue;
+            }
+            const QRectF box(edges[c] + pad, y, edges[c + 1] - edges[c] - 2 * pad, h);
+            // Columns are as wide as their texts; should a device still measure one wider,
+            // paper cannot scroll, so it is printed smaller rather than cut.
+            const double textWidth =
+                QFontMetricsF(rowFont, painter.device()).horizontalAdvance(row.cells[c]);
+            if (textWidth > box.width() && box.width() > 0) {
+                QFont smaller = rowFont;
+                smaller.setPointSizeF(rowFont.pointSizeF() * box.width() / textWidth * 0.98);
+                painter.setFont(smaller);
+            }
+            painter.drawText(box, int(CellAlignment(columns, row, c)) | Qt::TextSingleLine,
+                             row.cells[c]);
+            painter.setFont(rowFont);
+        }
+    }
+    if (!framed) {
+        return;
+    }
+
+    // Thin lines inside, then the thick frame over them.
+    const double points = painter.device()->logicalDpiY() / 72.0;
+    painter.setPen(QPen(Qt::black, kThinPoints * points));
+    for (int i = 0; i < block.rows.size(); ++i) {
+        const ReportRow& row = block.rows[i];
+        if (row.kind == ReportRowKind::SummaryCaption) {
+            continue;
+        }
+        if (block.tops[i] > top) {
+            painter.drawLine(QPointF(left, block.tops[i]), QPointF(left + width, block.tops[i]));
+        }
+        if (row.merged) {
+            continue;
+        }
+        const double rowBottom = block.tops[i] + row.height * s;
+        for (int c = 1; c + 1 < edges.size(); ++c) {
+            painter.drawLine(QPointF(edges[c], block.tops[i]), QPointF(edges[c], rowBottom));
+        }
+    }
+    QPen thick(Qt::black, kThickPoints * points);
+    thick.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(thick);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(left, top, width, bottom - top));
+    // The title stands in a thick frame of its own.
+    if (block.rows.size() > 1 && block.rows[0].kind == ReportRowKind::Title) {
+        painter.drawLine(QPointF(left, block.tops[1]), QPointF(left + width, block.tops[1]));
+    }
+}
+
+QList<double> Edges(double left, const QList<double>& widths, double s) {
+    QList<double> edges{left};
+    for (double width : widths) {
+        edges << edges.last() + width * s;
+    }
+    return edges;
+}
+
 }  // namespace
 
-ReportPlacement PlaceReport(const Report& report, const QRectF& area, double dpi) {
+QList<double> ReportColumnWidths(const Report& report, const QPaintDevice& device) {
+    QList<double> widths = OwnWidths(report.columns);
+    const int count = ReportRowCount(report);
+    bool dataMeasured = false;
+    for (int number = 1; number <= count; ++number) {
+        const ReportRow row = ReportRowAt(report, number);
+        if (IsSummaryRow(row.kind)) {
+            continue;
+        }
+        if (row.kind != ReportRowKind::Data) {
+            Widen(widths, row, device);
+        } else if (!dataMeasured) {
+            // Every data row has the same font: one measure serves them all.
+            dataMeasured = true;
+            TextMeasure measure(RowFont(row, 1), device);
+            for (const QStringList& cells : report.rows) {
+                for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
+                    const double text = measure.width(cells[c]);
+                    if (text > 0) {
+                        widths[c] = std::max(widths[c], text + 2 * kPadding + kSlack);
+                    }
+                }
+            }
+        }
+    }
+    return widths;
+}
+
+QList<double> ReportSummaryWidths(const Report& report, const QPaintDevice& device) {
+    QList<double> widths = OwnWidths(report.summary.columns);
+    const int count = ReportRowCount(report);
+    for (int number = 1; number <= count; ++number) {
+        const ReportRow row = ReportRowAt(report, number);
+        if (IsSummaryRow(row.kind)) {
+            Widen(widths, row, device);
+        }
+    }
+    return widths;
+}
+
+ReportPlacement PlaceReport(const Report& report, const QRectF& area, const QPaintDevice& device) {
     ReportPlacement placement;
     placement.area = area;
-    const double natural = dpi / kScreenDpi;
-    const int width = std::max(ReportWidth(report), 1);
+    placement.widths = ReportColumnWidths(report, device);
+    placement.summaryWidths = ReportSummaryWidths(report, device);
+    const double natural = device.logicalDpiX() / kScreenDpi;
+    const double width = std::max({Sum(placement.widths), Sum(placement.summaryWidths), 1.0});
     placement.scale = std::min(natural, area.width() / width);
     const double pageHeight = area.height() / placement.scale - kPageNumberHeight;
     placement.pages = PaginateReport(report, pageHeight);
@@ -59,85 +262,28 @@ void PaintReportPage(QPainter& painter, const Report& report, const ReportPlacem
     const double dpi = painter.device()->logicalDpiY();
     // Fonts shrink with the table when it is narrowed to fit the paper.
     const double fontScale = s / (dpi / kScreenDpi);
-    const double width = ReportWidth(report) * s;
+    const double width = Sum(placement.widths) * s;
     const double left = placement.area.left() + std::max(0.0, (placement.area.width() - width) / 2);
-    QList<double> edges{left};
-    for (const ReportColumn& column : report.columns) {
-        edges << edges.last() + column.width * s;
-    }
+    const QList<double> edges = Edges(left, placement.widths, s);
+    const QList<double> summaryEdges = Edges(left, placement.summaryWidths, s);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    const QList<int>& numbers = placement.pages[pageIndex].rows;
-    QList<ReportRow> rows;
-    QList<double> tops;
+    QList<Block> blocks;
     double y = placement.area.top();
-    for (int number : numbers) {
-        rows << ReportRowAt(report, number);
-        tops << y;
-        y += rows.last().height * s;
+    for (int number : placement.pages[pageIndex].rows) {
+        const ReportRow row = ReportRowAt(report, number);
+        const bool summary = IsSummaryRow(row.kind);
+        if (blocks.isEmpty() || blocks.last().summary != summary) {
+            blocks.append(Block{summary, {}, {}});
+        }
+        blocks.last().rows << row;
+        blocks.last().tops << y;
+        y += row.height * s;
     }
     const double bottom = y;
-
-    for (int i = 0; i < rows.size(); ++i) {
-        const ReportRow& row = rows[i];
-        const double h = row.height * s;
-        if (row.shaded) {
-            painter.fillRect(QRectF(left, tops[i], width, h), kShade);
-        }
-        painter.setPen(Qt::black);
-        painter.setFont(RowFont(row, fontScale));
-        const double pad = kPadding * s;
-        if (row.merged) {
-            const QRectF box(left + pad, tops[i], width - 2 * pad, h);
-            painter.drawText(box, int(CellAlignment(report, row, 0)) | Qt::TextSingleLine,
-                             row.cells.value(0));
-            continue;
-        }
-        const QFont rowFont = painter.font();
-        for (int c = 0; c < row.cells.size() && c + 1 < edges.size(); ++c) {
-            if (row.cells[c].isEmpty()) {
-                continue;
-            }
-            const QRectF box(edges[c] + pad, tops[i], edges[c + 1] - edges[c] - 2 * pad, h);
-            // Paper cannot scroll: a text wider than its column is printed smaller, not cut.
-            const double textWidth =
-                QFontMetricsF(rowFont, painter.device()).horizontalAdvance(row.cells[c]);
-            if (textWidth > box.width() && box.width() > 0) {
-                QFont smaller = rowFont;
-                smaller.setPointSizeF(rowFont.pointSizeF() * box.width() / textWidth * 0.98);
-                painter.setFont(smaller);
-            }
-            painter.drawText(box, int(CellAlignment(report, row, c)) | Qt::TextSingleLine,
-                             row.cells[c]);
-            painter.setFont(rowFont);
-        }
-    }
-
-    // Thin lines inside, then the thick frame over them.
-    const double points = dpi / 72;
-    QPen thin(Qt::black, kThinPoints * points);
-    painter.setPen(thin);
-    for (int i = 1; i < rows.size(); ++i) {
-        painter.drawLine(QPointF(left, tops[i]), QPointF(left + width, tops[i]));
-    }
-    for (int i = 0; i < rows.size(); ++i) {
-        if (rows[i].merged) {
-            continue;
-        }
-        const double rowBottom = tops[i] + rows[i].height * s;
-        for (int c = 1; c + 1 < edges.size(); ++c) {
-            painter.drawLine(QPointF(edges[c], tops[i]), QPointF(edges[c], rowBottom));
-        }
-    }
-    QPen thick(Qt::black, kThickPoints * points);
-    thick.setJoinStyle(Qt::MiterJoin);
-    painter.setPen(thick);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(left, placement.area.top(), width, bottom - placement.area.top()));
-    // The title stands in a thick frame of its own.
-    if (rows.size() > 1 && rows[0].kind == ReportRowKind::Title) {
-        painter.drawLine(QPointF(left, tops[1]), QPointF(left + width, tops[1]));
+    for (const Block& block : blocks) {
+        PaintBlock(painter, report, block, block.summary ? summaryEdges : edges, s, fontScale);
     }
 
     QFont pageFont(SlipFontFamily());
@@ -151,10 +297,24 @@ void PaintReportPage(QPainter& painter, const Report& report, const ReportPlacem
     painter.restore();
 }
 
+bool ReportNeedsLandscape(const Report& report, const QPaintDevice& device) {
+    if (report.landscape) {
+        return true;
+    }
+    const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                               QMarginsF(12, 15, 12, 12), QPageLayout::Millimeter);
+    // The printable width in report pixels.
+    const double available = portrait.paintRect(QPageLayout::Inch).width() * kScreenDpi;
+    const double needed =
+        std::max(Sum(ReportColumnWidths(report, device)), Sum(ReportSummaryWidths(report, device)));
+    return needed * kPortraitShrink > available;
+}
+
 void SetUpReportPrinter(QPrinter& printer, const Report& report) {
     printer.setDocName(report.title);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageOrientation(ReportNeedsLandscape(report, printer) ? QPageLayout::Landscape
+                                                                     : QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(12, 15, 12, 12), QPageLayout::Millimeter);
 }
 
@@ -166,7 +326,7 @@ bool PrintReport(const Report& report, QPrinter& printer) {
     // The painter's origin is the printable area's corner unless the printer prints the full page.
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
     const QRectF area = printer.fullPage() ? page : QRectF(QPointF(0, 0), page.size());
-    const ReportPlacement placement = PlaceReport(report, area, printer.resolution());
+    const ReportPlacement placement = PlaceReport(report, area, printer);
     for (int i = 0; i < placement.pages.size(); ++i) {
         if (i > 0 && !printer.newPage()) {
             painter.end();

@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QToolBar>
 
+#include "printing/default_printer_window.h"
 #include "reports/report_painter.h"
 #include "ui/default_printer.h"
 #include "ui/file_dialog.h"
@@ -17,6 +19,7 @@ namespace {
 const QString kCaption = QStringLiteral("打印预览");
 const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
 const QString kSavePdf = QStringLiteral("另存为PDF");
+const QString kChoosePrinter = QStringLiteral("打印机选择");
 const QString kPdfFilter = QStringLiteral("PDF 文件 (*.pdf)");
 const QString kPdfSaved = QStringLiteral("PDF文件已保存：");
 const QString kPdfFailed = QStringLiteral("保存PDF文件失败：");
@@ -49,8 +52,8 @@ ReportPreview::ReportPreview(QWidget* parent) : QPrintPreviewDialog(parent) {
             printAction->setToolTip(QStringLiteral("打印到默认打印机"));
         }
         toolbar->addSeparator();
+        printerAction = toolbar->addAction(kChoosePrinter);
         pdfAction = toolbar->addAction(kSavePdf);
-        pdfAction->setObjectName(QStringLiteral("pdfAction"));
     }
     if (!printAction) {
         printAction = new QAction(QStringLiteral("打印"), this);
@@ -59,12 +62,17 @@ ReportPreview::ReportPreview(QWidget* parent) : QPrintPreviewDialog(parent) {
             toolbar->addAction(printAction);
         }
     }
+    if (!printerAction) {
+        printerAction = new QAction(kChoosePrinter, this);
+    }
     if (!pdfAction) {
         pdfAction = new QAction(kSavePdf, this);
-        pdfAction->setObjectName(QStringLiteral("pdfAction"));
     }
+    printerAction->setObjectName(QStringLiteral("printerAction"));
+    pdfAction->setObjectName(QStringLiteral("pdfAction"));
     connect(printAction, &QAction::triggered, this, &ReportPreview::printAction_Click);
     connect(pdfAction, &QAction::triggered, this, &ReportPreview::pdfAction_Click);
+    connect(printerAction, &QAction::triggered, this, &ReportPreview::printerAction_Click);
     connect(this, &QPrintPreviewDialog::paintRequested, this, &ReportPreview::paintPages);
     resize(900, 700);
 }
@@ -98,6 +106,20 @@ bool ReportPreview::printOn(QPrinter& printer) {
     }
     close();
     return true;
+}
+
+void ReportPreview::printerAction_Click() {
+    ui::WindowHost::show(ui::WindowHost::instance<DefaultPrinterWindow>(),
+                         ui::WindowHost::Mode::Modal);
+    // Printing asks for the default printer when it starts; the pages shown follow it now.
+    const QPrinterInfo chosen = QPrinterInfo::defaultPrinter();
+    if (!chosen.isNull() && chosen.printerName() != printer()->printerName()) {
+        printer()->setPrinterName(chosen.printerName());
+        SetUpReportPrinter(*printer(), report_);
+        if (previewWidget && isVisible()) {
+            previewWidget->updatePreview();
+        }
+    }
 }
 
 void ReportPreview::pdfAction_Click() {

@@ -7,8 +7,9 @@
 class QAction;
 class QPrintPreviewWidget;
 
-// The print preview of a statistics report, page by page, from which the operator prints on
-// the default printer or saves the report as a PDF file. Opened modally by ShowReportPreview.
+// The print preview of a statistics report, page by page, from which the operator chooses the
+// default printer, prints on it or saves the report as a PDF file. Opened modally by
+// ShowReportPreview.
 class ReportPreview : public QPrintPreviewDialog {
     Q_OBJECT
 
@@ -18,6 +19,7 @@ public:
     // The preview's own print button, which prints on the default printer without asking.
     QAction* printAction = nullptr;
     QAction* pdfAction = nullptr;
+    QAction* printerAction = nullptr;  // "打印机选择"
     QPrintPreviewWidget* previewWidget = nullptr;
 
     void load(const Report& report);
@@ -27,6 +29,8 @@ public:
     // printer the operator is told so and the preview stays.
     void printAction_Click();
     void pdfAction_Click();
+    // Opens the printer choice; the preview then shows and prints for the printer chosen.
+    void printerAction_Click();
     // Prints on `printer`, which is set up for the report first; closes the preview when done.
     // When the printer fails the operator is told so and the preview stays; false then.
     bool printOn(QPrinter& printer);

@@ -145,13 +145,8 @@ const StatisticsDescription& DescribeStatistics(StatisticsKind kind) {
     return turnover;
 }
 
-QString StatisticsStatement(const StatisticsDescription& d) {
-    QStringList fields;
-    for (const StatisticsColumn& column : d.columns) {
-        fields << column.field;
-    }
-    QString sql = QStringLiteral("select %1 from %2 where %3 >= ? and %3 <= ?")
-                      .arg(fields.join(QStringLiteral(", ")), d.table, d.dateField);
+QString StatisticsSource(const StatisticsDescription& d) {
+    QString sql = QStringLiteral("from %1 where %2 >= ? and %2 <= ?").arg(d.table, d.dateField);
     const QString like = QStringLiteral(" like ? escape '\\'");
     if (d.filters & kItemFilter) {
         sql += QStringLiteral(" and ") + d.itemField + like;
@@ -163,6 +158,16 @@ QString StatisticsStatement(const StatisticsDescription& d) {
     if (d.filters & kTechnicianFilter) {
         sql += QStringLiteral(" and ") + d.technicianField + like;
     }
+    return sql;
+}
+
+QString StatisticsStatement(const StatisticsDescription& d) {
+    QStringList fields;
+    for (const StatisticsColumn& column : d.columns) {
+        fields << column.field;
+    }
+    QString sql =
+        QStringLiteral("select %1 ").arg(fields.join(QStringLiteral(", "))) + StatisticsSource(d);
     // Time order: a longer day sequence after a shorter one (1000 after 999), then as saved.
     sql += QStringLiteral(" order by %1, length(%2), %2, rowid").arg(d.dateField, d.numberField);
     return sql;
@@ -214,6 +219,12 @@ QString CentsText(qint64 cents) {
     QString text = QString::number(magnitude / 100) + QLatin1Char('.') +
                    QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0'));
     return negative ? QLatin1Char('-') + text : text;
+}
+
+qint64 StoredAmountCents(QByteArrayView stored) {
+    double value = 0;
+    ParseNumber(stored, &value);
+    return AmountCents(AmountText(value));
 }
 
 QString StatisticsSummary::totalText() const {

@@ -105,6 +105,9 @@ DbResult<StatisticsResult> RunStatistics(const StatisticsDescription& descriptio
 
 // The statement ReadStatistics runs, with its values in order; for measuring it elsewhere.
 QString StatisticsStatement(const StatisticsDescription& description);
+// Its table and its conditions ("from ... where ..."), which the parameters fill; a summary of
+// the listed rows selects them with the same text.
+QString StatisticsSource(const StatisticsDescription& description);
 QVariantList StatisticsParameters(const StatisticsDescription& description,
                                   const StatisticsFilter& filter);
 
@@ -112,6 +115,8 @@ QVariantList StatisticsParameters(const StatisticsDescription& description,
 QString AmountText(double value);
 qint64 AmountCents(const QString& shown);
 QString CentsText(qint64 cents);
+// A stored amount in cents as a list shows it; missing or not a number counts as 0.
+qint64 StoredAmountCents(QByteArrayView stored);
 
 // Bars of the turnover chart: one a day for a short period, one a month for a longer one, so
 // a year stays readable.

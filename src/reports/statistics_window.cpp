@@ -16,10 +16,12 @@
 
 #include "app/current_operator.h"
 #include "core/clock.h"
+#include "core/order_number_text.h"
 #include "masterdata/repair_items.h"
 #include "repairs/order_lines_window.h"
 #include "reports/excel_export.h"
 #include "reports/report_preview.h"
+#include "reports/summary_grid.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/file_dialog.h"
@@ -50,6 +52,7 @@ const QString kDailyChart = QStringLiteral("每日营业额");
 const QString kMonthlyChart = QStringLiteral("每月营业额");
 const QString kNoChartData = QStringLiteral("所选日期内没有数据");
 const QString kAmountAxis = QStringLiteral("金额（元）");
+const QString kSummary = QStringLiteral("维修技师汇总");
 
 constexpr int kRightCentre = 14;
 constexpr int kCentre = 10;
@@ -97,7 +100,7 @@ StatisticsWindow::StatisticsWindow(StatisticsKind kind, QWidget* parent)
     for (int col = 0; col < grid1->cols(); ++col) {
         listWidth += grid1->columnWidth(col);
     }
-    resize(QSize(listWidth + 60, chartView ? 680 : 520).expandedTo(sizeHint()));
+    resize(QSize(listWidth + 60, chartView || summaryGrid ? 680 : 520).expandedTo(sizeHint()));
 }
 
 void StatisticsWindow::buildControls() {
@@ -186,9 +189,21 @@ void StatisticsWindow::buildControls() {
     Text9->setFixedWidth(140);
     Label1->setBuddy(Text9);
     auto* bottom = new QHBoxLayout;
+    if (description_.kind == StatisticsKind::Technician) {
+        summaryLabel = Caption(kSummary, QStringLiteral("summaryLabel"), this);
+        summaryGrid = Named(new ui::Grid(this), QStringLiteral("summaryGrid"));
+        summaryGrid->setAccessibleName(kSummary);
+        summaryGrid->setTabKeyNavigation(false);
+        summaryLabel->setBuddy(summaryGrid);
+        auto* summary = new QVBoxLayout;
+        summary->setSpacing(4);
+        summary->addWidget(summaryLabel);
+        summary->addWidget(summaryGrid);
+        bottom->addLayout(summary);
+    }
     bottom->addStretch();
-    bottom->addWidget(Label1);
-    bottom->addWidget(Text9);
+    bottom->addWidget(Label1, 0, Qt::AlignTop);
+    bottom->addWidget(Text9, 0, Qt::AlignTop);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
@@ -239,6 +254,9 @@ void StatisticsWindow::Form_Load() {
     }
     grid1->setAutoRedraw(true);
     grid1->refresh();
+    if (summaryGrid) {
+        SetUpSummaryGrid(*summaryGrid, TechnicianSummaryTable({}));
+    }
 
     // The filter lists; a list that cannot be read leaves its box empty but still typable.
     QComboBox* choices = Combo1 ? Combo1 : Combo2;
@@ -275,25 +293,42 @@ void StatisticsWindow::Command1_Click() {
     grid1->setAutoRedraw(false);
     grid1->setRows(1);
     Text9->setText(kZero);
+    numbers_.clear();
+    const StatisticsFilter chosen = filter();
+    const int numberColumn = description_.numberColumn;
     int row = 0;
-    const DbResult<StatisticsSummary> summary =
-        ReadStatistics(description_, filter(), [this, &row](const QList<QByteArrayView>& cells) {
+    const DbResult<StatisticsSummary> summary = ReadStatistics(
+        description_, chosen, [this, &row, numberColumn](const QList<QByteArrayView>& cells) {
             ++row;
             grid1->setRows(row + 1);
             for (int col = 0; col < cells.size(); ++col) {
-                grid1->setCellUtf8(row, col, cells[col]);
+                if (col == numberColumn) {
+                    numbers_ << QString::fromUtf8(cells[col]);
+                    grid1->setCellText(row, col, OrderNumberText(numbers_.last()));
+                } else {
+                    grid1->setCellUtf8(row, col, cells[col]);
+                }
             }
         });
-    if (!summary) {
+    DbResult<TechnicianSummary> technicians = TechnicianSummary{};
+    if (summary && summaryGrid) {
+        technicians = ReadTechnicianSummary(chosen);
+    }
+    if (!summary || !technicians) {
         grid1->setRows(1);
         listed_ = 0;
+        numbers_.clear();
+        listedFilter_.reset();
         updateChart({});
+        showSummary({});
         grid1->setAutoRedraw(true);
         grid1->refresh();
-        ui::ShowDatabaseError(this, summary.error());
+        ui::ShowDatabaseError(this, summary ? technicians.error() : summary.error());
         return;
     }
     listed_ = row;
+    listedFilter_ = chosen;
+    grid1->widenColumnsToContent();
     Text9->setText(summary->totalText());
     // The row number outlives the list it was chosen in; show which row it now names.
     if (SelectedRow > 0 && SelectedRow < grid1->rows()) {
@@ -302,6 +337,14 @@ void StatisticsWindow::Command1_Click() {
     grid1->setAutoRedraw(true);
     grid1->refresh();
     updateChart(summary->days);
+    showSummary(*technicians);
+}
+
+void StatisticsWindow::showSummary(const TechnicianSummary& summary) {
+    summary_ = summary;
+    if (summaryGrid) {
+        ShowSummaryGrid(*summaryGrid, TechnicianSummaryTable(summary));
+    }
 }
 
 void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
@@ -383,8 +426,18 @@ Report StatisticsWindow::currentReport(const QString& shopName) const {
     for (int col = 0; col < count; ++col) {
         widths << grid1->columnWidth(col);
     }
-    return StatisticsReport(description_, shopName, rows, Text9->text(), CurrentOperator(), Now(),
-                            widths);
+    Report report = StatisticsReport(description_, shopName, rows, Text9->text(), CurrentOperator(),
+                                     Now(), widths);
+    // Before any query the list is empty, and the report names the dates chosen.
+    const StatisticsFilter range = listedFilter_ ? *listedFilter_ : filter();
+    report.range = ReportRangeText(range.from, range.to);
+    if (summaryGrid && listed_ > 0) {
+        report.summary = TechnicianSummaryTable(summary_);
+        for (int col = 1; col < summaryGrid->cols(); ++col) {
+            report.summary.columns[col - 1].width = summaryGrid->columnWidth(col);
+        }
+    }
+    return report;
 }
 
 std::optional<Report> StatisticsWindow::readReport() {
@@ -423,7 +476,7 @@ void StatisticsWindow::Command3_Click() {
         if (!report) {
             return;
         }
-        error = ExportWorkbook(*report, path);
+        error = ExportWorkbook(*report, path, SheetHead::TitleAndDates);
     }
     if (!error.isEmpty()) {
         ui::Stop(this, kExcelFailed + error);
@@ -442,9 +495,8 @@ void StatisticsWindow::grid1_CurrentCellChanged(int row, int) {
 
 void StatisticsWindow::grid1_DblClick() {
     // The heading row and rows past the list name no order, so nothing is looked up for them.
-    const bool listed = SelectedRow > 0 && SelectedRow <= listed_;
-    ShowOrderLines(this,
-                   listed ? grid1->cellText(SelectedRow, description_.numberColumn) : QString(),
+    const bool listed = SelectedRow > 0 && SelectedRow <= listed_ && SelectedRow <= numbers_.size();
+    ShowOrderLines(this, listed ? numbers_[SelectedRow - 1] : QString(),
                    grid1->cellText(SelectedRow, description_.amountColumn));
 }
 

@@ -5,6 +5,7 @@
 
 #include "reports/report_layout.h"
 #include "reports/statistics.h"
+#include "reports/technician_summary.h"
 
 class QChartView;
 class QComboBox;
@@ -50,6 +51,8 @@ public:
     QLabel* Label1;
     QLineEdit* Text9;
     QChartView* chartView = nullptr;  // Form19
+    QLabel* summaryLabel = nullptr;   // Form25: the orders and turnover of each technician
+    ui::Grid* summaryGrid = nullptr;
     ui::BusyIndicator* picLOAD;
 
     // The list row the operator last moved to; 0 when none. Kept across queries while that row
@@ -68,6 +71,8 @@ public:
     Report currentReport(const QString& shopName) const;
     // Rows listed by the last query.
     int listedRows() const { return listed_; }
+    // The technicians' summary of the listed orders (Form25).
+    const TechnicianSummary& technicianSummary() const { return summary_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -75,6 +80,7 @@ protected:
 private:
     void buildControls();
     void updateChart(const QList<DayAmount>& days);
+    void showSummary(const TechnicianSummary& summary);
     StatisticsFilter filter() const;
     // The current report with the shop's name; nothing, after the database-error message,
     // when the name cannot be read.
@@ -82,6 +88,11 @@ private:
 
     const StatisticsDescription& description_;
     int listed_ = 0;
+    // The stored order numbers of the listed rows; the list shows them for reading.
+    QStringList numbers_;
+    // The filter of the listed rows, so the report states the dates they come from.
+    std::optional<StatisticsFilter> listedFilter_;
+    TechnicianSummary summary_;
 };
 
 // Opens the list's window: modal for turnover and item detail, not modal for technicians.

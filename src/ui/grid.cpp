@@ -5,7 +5,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSet>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/fonts.h"
 #include "ui/grid_model.h"
@@ -16,6 +18,7 @@ namespace {
 
 constexpr int kDefaultColumnWidth = 64;
 constexpr int kMinimumRowHeight = 20;
+constexpr int kCheckBoxColumn = 2;
 
 // Runs `change` on a header with painting off: QHeaderView::resizeSection otherwise works
 // out the section's position, which walks every section once per call.
@@ -266,6 +269,48 @@ void Grid::setGridFont(const QString& name, double pointSize) {
         applyLayout();
     } else {
         layoutDirty_ = true;
+    }
+}
+
+int Grid::widthForText(const QString& text) const {
+    const QFontMetricsF metrics(model_->baseFont());
+    return int(std::ceil(metrics.horizontalAdvance(text))) + 2 * kCellTextMargin + 1;
+}
+
+void Grid::widenColumnsToContent() {
+    const GridStore& store = model_->store();
+    const int count = cols();
+    std::vector<int> needed(static_cast<size_t>(count), 0);
+    // Lists repeat their texts (dates, names, amounts): each is measured once a column.
+    std::vector<QSet<QString>> measured(static_cast<size_t>(count));
+    const QFontMetricsF metrics(model_->baseFont());
+    store.forEachStoredRow([&](int row, int usedCols) {
+        for (int col = 0; col < usedCols && col < count; ++col) {
+            const GridColumn& column = store.column(col);
+            if (column.width == 0 || (row > 0 && column.kind == kCheckBoxColumn)) {
+                continue;
+            }
+            const QString text = store.text(row, col);
+            if (text.isEmpty()) {
+                continue;
+            }
+            double advance = 0;
+            if (store.format(row, col).hasFont()) {
+                const QFont own =
+                    model_->data(model_->index(row, col), Qt::FontRole).value<QFont>();
+                advance = QFontMetricsF(own).horizontalAdvance(text);
+            } else if (!measured[size_t(col)].contains(text)) {
+                measured[size_t(col)].insert(text);
+                advance = metrics.horizontalAdvance(text);
+            }
+            const int width = int(std::ceil(advance)) + 2 * kCellTextMargin + 1;
+            needed[size_t(col)] = std::max(needed[size_t(col)], width);
+        }
+    });
+    for (int col = 0; col < count; ++col) {
+        if (needed[size_t(col)] > columnWidth(col) && store.column(col).width != 0) {
+            setColumnWidth(col, needed[size_t(col)]);
+        }
     }
 }
 

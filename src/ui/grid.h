@@ -48,6 +48,12 @@ public:
     void setColumnCellKind(int col, int kind);
     void setGridFont(const QString& name, double pointSize);
 
+    // The width a column needs to show `text` whole in the grid's font, with the cell margins.
+    int widthForText(const QString& text) const;
+    // Widens every shown column whose heading or cell texts do not fit it, measured in the
+    // fonts they are drawn with; no column is narrowed.
+    void widenColumnsToContent();
+
     // `count` rows or columns from `row` or `col` on, at once.
     void insertRow(int row, int count = 1);
     void removeRow(int row, int count = 1);

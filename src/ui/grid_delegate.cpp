@@ -10,8 +10,6 @@ namespace ui {
 
 namespace {
 
-constexpr int kTextMargin = 3;
-
 struct CellPaint {
     QRect rect;
     QString text;
@@ -26,11 +24,14 @@ struct CellPaint {
     bool focus = false;
 };
 
-CellPaint Describe(const QModelIndex& index, const QRect& rect, const GridColors& colors) {
+// `gridFont` is the grid's own font, for cells without one of their own.
+CellPaint Describe(const QModelIndex& index, const QRect& rect, const GridColors& colors,
+                   const QFont& gridFont) {
     CellPaint cell;
     cell.rect = rect;
     cell.text = index.data(Qt::DisplayRole).toString();
-    cell.font = index.data(Qt::FontRole).value<QFont>();
+    const QVariant font = index.data(Qt::FontRole);
+    cell.font = font.isValid() ? font.value<QFont>() : gridFont;
     cell.alignment = Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt());
     const QVariant back = index.data(Qt::BackgroundRole);
     cell.ownBack = back.isValid();
@@ -93,7 +94,7 @@ void PaintCell(QPainter* painter, const CellPaint& cell, const GridColors& color
     } else if (!cell.text.isEmpty()) {
         painter->setFont(cell.font);
         painter->setPen(cell.textColor);
-        const QRect textRect = r.adjusted(kTextMargin, 0, -kTextMargin - 1, -1);
+        const QRect textRect = r.adjusted(kCellTextMargin, 0, -kCellTextMargin - 1, -1);
         const int flags =
             static_cast<int>(cell.alignment) | (cell.wrap ? Qt::TextWordWrap : Qt::TextSingleLine);
         painter->drawText(textRect, flags, cell.text);
@@ -117,7 +118,7 @@ GridDelegate::GridDelegate(const GridColors* colors, QObject* parent)
 
 void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
-    CellPaint cell = Describe(index, option.rect, *colors_);
+    CellPaint cell = Describe(index, option.rect, *colors_, option.font);
     const bool fixed = index.row() == 0 || index.column() == 0;
     if (option.state.testFlag(QStyle::State_Selected) && !fixed) {
         // A light selection colour under the cell's own text colour keeps the text readable.
@@ -150,7 +151,8 @@ void GridHeading::paintSection(QPainter* painter, const QRect& rect, int logical
         const int right = sectionViewportPosition(last) + sectionSize(last);
         area = QRect(left, rect.top(), right - left, rect.height());
     }
-    PaintCell(painter, Describe(gridModel->index(0, anchor), area, *colors_), *colors_, this);
+    PaintCell(painter, Describe(gridModel->index(0, anchor), area, *colors_, font()), *colors_,
+              this);
 }
 
 }  // namespace ui

@@ -6,6 +6,13 @@
 
 namespace ui {
 
+// A cell's text keeps this many pixels from its left edge and one more from its right one.
+inline constexpr int kCellTextMargin = 3;
+// The room a cell of a column `width` pixels wide leaves for its text.
+inline constexpr int CellTextRoom(int width) {
+    return width - 2 * kCellTextMargin - 1;
+}
+
 struct GridColors {
     QColor headingBack{236, 236, 236};  // row 0
     QColor leadingBack{236, 236, 236};  // column 0

@@ -1,9 +1,13 @@
 #include "ui/key_controls.h"
 
+#include <QAbstractItemView>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <algorithm>
 
 namespace ui {
 
@@ -70,6 +74,28 @@ void ComboBox::setTypingAllowed(bool allowed) {
         // Keys typed into the box go to its line edit first.
         lineEdit()->installEventFilter(this);
     }
+}
+
+void ComboBox::showPopup() {
+    QAbstractItemView* list = view();
+    // Measured by the list's own item painter, so the width is what an entry needs whole. The
+    // option has no rectangle: a painter that fills the width it is given asks for its text's.
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.rect = QRect();
+    int widest = 0;
+    for (int row = 0; row < count(); ++row) {
+        const QModelIndex index = model()->index(row, modelColumn(), rootModelIndex());
+        widest =
+            std::max(widest, list->itemDelegateForIndex(index)->sizeHint(option, index).width());
+    }
+    if (widest > 0) {
+        const bool scrolls = count() > maxVisibleItems();
+        const int scrollBar =
+            scrolls ? list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) : 0;
+        list->setMinimumWidth(widest + 2 * list->frameWidth() + scrollBar);
+    }
+    QComboBox::showPopup();
 }
 
 void ComboBox::keyPressEvent(QKeyEvent* event) {

@@ -63,6 +63,9 @@ public:
     explicit ComboBox(QWidget* parent = nullptr);
     // Typing allowed; the typed text is never added to the list by Enter.
     void setTypingAllowed(bool allowed);
+    // The list opens as wide as its longest entry, however narrow the box is, so entries that
+    // differ only near their end can be told apart.
+    void showPopup() override;
 
 Q_SIGNALS:
     void KeyDown(int key);

@@ -19,6 +19,7 @@
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/text_fit.h"
 #include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
@@ -217,6 +218,24 @@ private Q_SLOTS:
         main.Text1_KeyDown(Qt::Key_Return);
         VERIFY_MESSAGES(messages);
         QCOMPARE(main.grid1->rows(), 1);
+    }
+
+    // Long names, numbers and models of customers due today show whole in the list.
+    void longTextsAreNotCut() {
+        Customer customer =
+            TestDatabase::sampleCustomer(QStringLiteral("{L}"), QStringLiteral("京AD12345"),
+                                         QStringLiteral("欧阳明月（东方汽车服务有限公司）"));
+        customer.telephone = QStringLiteral("0755-88886666 13800138000");
+        customer.identity = QStringLiteral("11010519800101123X");
+        customer.model = QStringLiteral("一汽大众迈腾 2.0T 豪华型");
+        customer.entryDate = QDate(2026, 1, 5);
+        customer.reminderDate = Today();
+        TestDatabase::addCustomer(customer);
+        MainWindow main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京AD12345")});
+        QCOMPARE(CutGridCells(*main.grid1), QStringList());
     }
 
     void recordActionsNeedASelectedRow() {

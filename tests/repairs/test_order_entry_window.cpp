@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 #include "app/current_operator.h"
@@ -19,6 +21,7 @@
 #include "support/keyboard.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/text_fit.h"
 #include "support/window_test.h"
 #include "ui/date_picker.h"
 #include "ui/key_controls.h"
@@ -82,6 +85,27 @@ private Q_SLOTS:
             "insert into xm_table values ('{I1}', '更换机油', 120), ('{I2}', '机滤', 35.5)"));
         TestDatabase::exec(
             QStringLiteral("insert into wxjs_table values ('{T1}', '李师傅'), ('{T2}', '王师傅')"));
+    }
+
+    // Items that differ only near their end, and long names, show whole in the opened lists.
+    void theListsShowWholeEntries() {
+        TestDatabase::exec(QStringLiteral(
+            "insert into xm_table values ('{I3}', '空气滤清器', 45), ('{I4}', '空调滤清器', 60), "
+            "('{I5}', '全车四轮定位及动平衡检测（含工时）', 280)"));
+        TestDatabase::exec(
+            QStringLiteral("insert into wxjs_table values ('{T3}', '欧阳师傅（机修组长）')"));
+        OrderEntryWindow* w = OpenOrderWindow();
+        QVERIFY(w->Combo1[0]->width() < w->Combo1[0]->fontMetrics().horizontalAdvance(
+                                            QStringLiteral("全车四轮定位及动平衡检测（含工时）")));
+        QCOMPARE(CutComboItems(*w->Combo1[0]), QStringList());
+        // Also with a style whose lists open only as wide as their box.
+        const std::unique_ptr<QStyle> plain(QStyleFactory::create(QStringLiteral("Windows")));
+        QVERIFY(plain);
+        for (ui::ComboBox* combo : {w->Combo1[6], w->Combo2}) {
+            combo->setStyle(plain.get());
+            QCOMPARE(CutComboItems(*combo), QStringList());
+            combo->setStyle(nullptr);
+        }
     }
 
     void opensWithTheDaysNextNumberAndTheLists() {

@@ -14,6 +14,7 @@
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/text_fit.h"
 #include "support/window_test.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
@@ -98,6 +99,31 @@ class TestRepairHistoryWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Long names, telephone numbers and amounts show whole, and the lines still open by the
+    // stored number behind the one shown.
+    void longTextsAreNotCut() {
+        Order order =
+            TestDatabase::sampleOrder(QStringLiteral(" 202612011234"), kPlate, 1234567.89);
+        order.owner = QStringLiteral("欧阳明月（东方汽车服务有限公司）");
+        order.telephone = QStringLiteral("0755-88886666 13800138000");
+        order.model = QStringLiteral("一汽大众迈腾 2.0T 豪华型");
+        order.operatorName = QStringLiteral("前台接待员小王");
+        order.lines = {
+            {QStringLiteral("全车四轮定位及动平衡"), QString(), 1, 1234567.89, 1234567.89}};
+        TestDatabase::addOrder(order);
+        RepairHistoryWindow* window = OpenHistory(kPlate);
+        QVERIFY(window);
+        QCOMPARE(window->grid1->cellText(1, 2), QStringLiteral("20261201-1234"));
+        QCOMPARE(CutGridCells(*window->grid1), QStringList());
+        LinesSeen seen;
+        {
+            const ScopedModalDriver driver = ReadLines(&seen);
+            ClickRow(window->grid1, 1);
+            window->Command1->click();
+        }
+        QCOMPARE(seen.shown, 1);
+    }
+
     void listsTheOrdersWithTheirSum() {
         AddTwoOrders();
         TestDatabase::addOrder(TestDatabase::sampleOrder(QStringLiteral(" 20261201001"),
@@ -122,9 +148,9 @@ private Q_SLOTS:
         QCOMPARE(widths, QList<int>({0, 0, 110, 90, 100, 120, 160, 70, 64, 64}));
 
         const QList<QStringList> expected = {
-            {"", "", " 20261130001", "2026-11-30", kPlate, "张三", "13800138000", "捷达", "120.00",
+            {"", "", "20261130-001", "2026-11-30", kPlate, "张三", "13800138000", "捷达", "120.00",
              "管理员"},
-            {"", "", " 20261206002", "2026-12-06", kPlate, "李四", "13900000000", "帕萨特", "35.50",
+            {"", "", "20261206-002", "2026-12-06", kPlate, "李四", "13900000000", "帕萨特", "35.50",
              "小王"},
         };
         QCOMPARE(Rows(*window), expected);

@@ -27,8 +27,8 @@ class TestExcelExport : public QObject {
     QTemporaryDir dir_;
 
 private Q_SLOTS:
-    // The workbook read back by another reader holds the headings, every row with its texts
-    // as texts and its amounts as numbers, and the total row.
+    // The workbook read back by another reader holds the title, the headings, every row with
+    // its texts as texts and its amounts as numbers, and the total row.
     void readsBackTheRowsAndTheTotal() {
         const QList<QStringList> rows = {Order(" 20261201001", "张三", "100.00"),
                                          Order(" 20261201002", "O'Neil \"老王\"", "0.13")};
@@ -36,16 +36,17 @@ private Q_SLOTS:
             StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
                              rows, QStringLiteral("100.13"), QStringLiteral("管理员"), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("营业.xlsx"));
-        QCOMPARE(ExportWorkbook(report, path), QString());
+        QCOMPARE(ExportWorkbook(report, path, SheetHead::TitleAndDates), QString());
 
         const XlsxRows book = ReadXlsxRows(path);
         QVERIFY2(book.ok, qPrintable(book.error));
-        QCOMPARE(book.rows.size(), 4);
-        QCOMPARE(book.rows[0].size(), 9);
-        QCOMPARE(book.rows[0][0], QVariant(QStringLiteral("日期")));
-        QCOMPARE(book.rows[0][6], QVariant(QStringLiteral("金额")));
+        QCOMPARE(book.rows.size(), 5);
+        QCOMPARE(book.rows[0][0], QVariant(QStringLiteral("蓝天营业统计报表")));
+        QCOMPARE(book.rows[1].size(), 9);
+        QCOMPARE(book.rows[1][0], QVariant(QStringLiteral("日期")));
+        QCOMPARE(book.rows[1][6], QVariant(QStringLiteral("金额")));
         for (int r = 0; r < rows.size(); ++r) {
-            const QList<QVariant>& cells = book.rows[r + 1];
+            const QList<QVariant>& cells = book.rows[r + 2];
             for (int c = 1; c < rows[r].size(); ++c) {
                 const QString& shown = rows[r][c];
                 const QVariant read = cells.value(c - 1);
@@ -60,8 +61,42 @@ private Q_SLOTS:
                 }
             }
         }
-        QCOMPARE(book.rows[3][0], QVariant(QStringLiteral("合计:")));
-        QCOMPARE(book.rows[3][6], QVariant(100.13));
+        QCOMPARE(book.rows[4][0], QVariant(QStringLiteral("合计:")));
+        QCOMPARE(book.rows[4][6], QVariant(100.13));
+    }
+
+    // The dates stand under the title; a summary follows the total after an empty row, its
+    // counts and amounts as numbers.
+    void theRangeAndTheSummaryAreExported() {
+        Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Technician), QStringLiteral("蓝天"),
+                             {Order(" 20261201001", "张三", "100.00")}, QStringLiteral("100.00"),
+                             QStringLiteral("管理员"), kPrinted);
+        report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
+        report.summary.caption = QStringLiteral("维修技师汇总");
+        report.summary.columns = {{QStringLiteral("维修技师"), 100, false, 0},
+                                  {QStringLiteral("单数"), 60, true, 0},
+                                  {QStringLiteral("营业额"), 100, true, 2}};
+        report.summary.rows = {
+            {QStringLiteral("李师傅"), QStringLiteral("1"), QStringLiteral("100.00")}};
+        report.summary.total = {QStringLiteral("合计"), QStringLiteral("1"),
+                                QStringLiteral("100.00")};
+        const QString path = dir_.filePath(QStringLiteral("技师.xlsx"));
+        QCOMPARE(ExportWorkbook(report, path, SheetHead::TitleAndDates), QString());
+        const XlsxRows book = ReadXlsxRows(path);
+        QVERIFY2(book.ok, qPrintable(book.error));
+        QCOMPARE(book.rows.size(), 10);
+        QCOMPARE(book.rows[0][0], QVariant(QStringLiteral("蓝天维修技师统计报表")));
+        QCOMPARE(book.rows[1][0], QVariant(QStringLiteral("统计日期：2026-11-01 至 2026-11-30")));
+        QCOMPARE(book.rows[2][1], QVariant(QStringLiteral("单号")));
+        QCOMPARE(book.rows[3][1], QVariant(QStringLiteral(" 20261201001")));
+        QCOMPARE(book.rows[4][0], QVariant(QStringLiteral("合计:")));
+        QVERIFY(book.rows[5].isEmpty() || !book.rows[5][0].isValid());
+        QCOMPARE(book.rows[6][0], QVariant(QStringLiteral("维修技师汇总")));
+        QCOMPARE(book.rows[7], QList<QVariant>({QStringLiteral("维修技师"), QStringLiteral("单数"),
+                                                QStringLiteral("营业额")}));
+        QCOMPARE(book.rows[8], QList<QVariant>({QStringLiteral("李师傅"), 1.0, 100.0}));
+        QCOMPARE(book.rows[9], QList<QVariant>({QStringLiteral("合计"), 1.0, 100.0}));
     }
 
     void anEmptyListExportsHeadingsAndTotal() {
@@ -69,11 +104,13 @@ private Q_SLOTS:
             StatisticsReport(DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"),
                              {}, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("empty.xlsx"));
+        // A table alone starts with its headings.
         QCOMPARE(ExportWorkbook(report, path), QString());
         const XlsxRows book = ReadXlsxRows(path);
         QVERIFY2(book.ok, qPrintable(book.error));
         QCOMPARE(book.rows.size(), 2);
         QCOMPARE(book.rows[0].size(), 11);
+        QCOMPARE(book.rows[0][0], QVariant(QStringLiteral("日期")));
         QCOMPARE(book.rows[1][9], QVariant(0.0));
     }
 

@@ -25,6 +25,36 @@ Report TurnoverReport(int rows) {
                             kPrinted);
 }
 
+ReportSummary Summary(int rows) {
+    ReportSummary summary;
+    summary.caption = QStringLiteral("维修技师汇总");
+    summary.columns = {{QStringLiteral("维修技师"), 100, false, 0},
+                       {QStringLiteral("单数"), 60, true, 0},
+                       {QStringLiteral("营业额"), 100, true, 2}};
+    for (int r = 0; r < rows; ++r) {
+        summary.rows << QStringList{QStringLiteral("技师%1").arg(r + 1), QStringLiteral("1"),
+                                    QStringLiteral("10.00")};
+    }
+    summary.total = {QStringLiteral("合计"), QString::number(rows), QStringLiteral("0.00")};
+    return summary;
+}
+
+// A turnover report with its range line and a summary of `summaryRows` technicians.
+Report FullReport(int rows, int summaryRows) {
+    Report report = TurnoverReport(rows);
+    report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
+    report.summary = Summary(summaryRows);
+    return report;
+}
+
+QList<ReportRowKind> Kinds(const Report& report, const QList<int>& numbers) {
+    QList<ReportRowKind> kinds;
+    for (int number : numbers) {
+        kinds << ReportRowAt(report, number).kind;
+    }
+    return kinds;
+}
+
 int Height(const Report& report, const ReportPage& page) {
     int height = 0;
     for (int number : page.rows) {
@@ -175,6 +205,89 @@ private Q_SLOTS:
             expected << number;
         }
         QCOMPARE(dataRows, expected);
+    }
+
+    // The dates stand under the title; the summary follows the footer with columns of its own.
+    void rangeLineAndSummaryRows() {
+        const Report report = FullReport(2, 2);
+        QCOMPARE(report.range, QStringLiteral("统计日期：2026-11-01 至 2026-11-30"));
+        using K = ReportRowKind;
+        QCOMPARE(ReportRowCount(report), 12);
+        QList<int> all;
+        for (int number = 1; number <= 12; ++number) {
+            all << number;
+        }
+        QCOMPARE(Kinds(report, all),
+                 QList<K>({K::Title, K::Range, K::Heading, K::Data, K::Data, K::Total, K::Footer,
+                           K::SummaryCaption, K::SummaryHeading, K::SummaryData, K::SummaryData,
+                           K::SummaryTotal}));
+        const ReportRow range = ReportRowAt(report, 2);
+        QVERIFY(range.merged && !range.shaded);
+        QCOMPARE(range.cells[0], report.range);
+        QCOMPARE(ReportRowAt(report, 4).cells[0], QStringLiteral("r1c1"));
+        QCOMPARE(ReportRowAt(report, 9).cells, QStringList({"维修技师", "单数", "营业额"}));
+        QCOMPARE(ReportRowAt(report, 11).cells, QStringList({"技师2", "1", "10.00"}));
+        QCOMPARE(ReportRowAt(report, 12).cells, QStringList({"合计", "2", "0.00"}));
+        QVERIFY(IsSummaryRow(K::SummaryCaption) && !IsSummaryRow(K::Footer));
+
+        // With no order listed there is nothing to sum up either.
+        Report empty = FullReport(0, 0);
+        QCOMPARE(Kinds(empty, {1, 2, 3, 4}), QList<K>({K::Title, K::Range, K::Total, K::Footer}));
+        QCOMPARE(ReportRowCount(empty), 4);
+    }
+
+    void theSummaryBreaksBetweenItsRows_data() {
+        QTest::addColumn<int>("summaryRows");
+        QTest::addColumn<double>("pageHeight");
+        QTest::addColumn<int>("pageCount");
+        // Title, range, heading, two rows, total and footer take 212.
+        QTest::newRow("all on one page") << 3 << 1000.0 << 1;
+        QTest::newRow("caption, heading and first row just fit") << 3 << 212.0 + 97 << 2;
+        QTest::newRow("the summary starts on a page of its own") << 3 << 212.0 + 96 << 2;
+        QTest::newRow("a long summary") << 60 << 500.0 << 4;
+        QTest::newRow("one row goes with its total") << 1 << 212.0 + 97 << 2;
+    }
+    void theSummaryBreaksBetweenItsRows() {
+        QFETCH(int, summaryRows);
+        QFETCH(double, pageHeight);
+        QFETCH(int, pageCount);
+        const Report report = FullReport(2, summaryRows);
+        const QList<ReportPage> pages = PaginateReport(report, pageHeight);
+        QCOMPARE(pages.size(), pageCount);
+        QList<int> summaryData;
+        for (int p = 0; p < pages.size(); ++p) {
+            const QList<ReportRowKind> kinds = Kinds(report, pages[p].rows);
+            QVERIFY(Height(report, pages[p]) <= pageHeight);
+            int onPage = 0;
+            for (int i = 0; i < kinds.size(); ++i) {
+                if (kinds[i] == ReportRowKind::SummaryData) {
+                    summaryData << pages[p].rows[i];
+                    ++onPage;
+                }
+                // The caption is followed by the heading and a row; every row has a heading
+                // above it on its page.
+                if (kinds[i] == ReportRowKind::SummaryCaption) {
+                    QCOMPARE(kinds.value(i + 1), ReportRowKind::SummaryHeading);
+                    QCOMPARE(kinds.value(i + 2), ReportRowKind::SummaryData);
+                }
+            }
+            if (onPage > 0) {
+                QVERIFY(kinds.contains(ReportRowKind::SummaryHeading));
+            }
+            if (p > 0) {
+                QVERIFY(kinds.first() == ReportRowKind::SummaryCaption ||
+                        kinds.first() == ReportRowKind::SummaryHeading);
+            }
+            // The total comes after the last row, on its page.
+            if (kinds.contains(ReportRowKind::SummaryTotal)) {
+                QCOMPARE(p, pages.size() - 1);
+                QCOMPARE(kinds.last(), ReportRowKind::SummaryTotal);
+                QCOMPARE(kinds[kinds.size() - 2], ReportRowKind::SummaryData);
+            }
+        }
+        QCOMPARE(summaryData.size(), summaryRows);
+        QCOMPARE(summaryData.first(), 10);
+        QCOMPARE(summaryData.last(), 10 + summaryRows - 1);
     }
 
     void exactlyFullAndOneShort() {

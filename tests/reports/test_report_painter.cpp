@@ -1,6 +1,7 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "app/localization.h"
 #include "reports/report_layout.h"
@@ -37,6 +38,34 @@ PdfText PrintToPdf(const Report& report, const QString& path) {
         return PdfText{false, QStringLiteral("printing failed"), {}};
     }
     return ReadPdfText(path);
+}
+
+// Item lines as a shop writes them: long names, descriptions and telephone numbers.
+Report LongItemReport() {
+    const StatisticsDescription& d = DescribeStatistics(StatisticsKind::ItemDetail);
+    QList<QStringList> rows;
+    const char* items[][3] = {
+        {"空气滤清器", "更换空气滤清器并清洁进气道", "0755-88886666"},
+        {"空调滤清器（活性炭）", "更换空调滤清器，杀菌除味", "13800138000"},
+        {"全车四轮定位及动平衡", "四轮定位、动平衡、轮胎换位", "010-62345678"}};
+    for (int r = 0; r < 3; ++r) {
+        rows << QStringList{QStringLiteral("{KEY}"),
+                            QStringLiteral("2026-11-2%1").arg(r),
+                            QStringLiteral("20261120-%1").arg(1001 + r),
+                            QStringLiteral("京AD1234%1").arg(r),
+                            QStringLiteral("欧阳明月"),
+                            QString::fromUtf8(items[r][2]),
+                            QString::fromUtf8(items[r][0]),
+                            QString::fromUtf8(items[r][1]),
+                            QStringLiteral("12.50"),
+                            QStringLiteral("12345.60"),
+                            QStringLiteral("154320.00"),
+                            QStringLiteral("管理员")};
+    }
+    Report report = StatisticsReport(d, QStringLiteral("蓝天"), rows, QStringLiteral("462960.00"),
+                                     QStringLiteral("管理员"), kPrinted);
+    report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
+    return report;
 }
 
 QString PageText(const PdfPage& page) {
@@ -100,6 +129,55 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("蓝天营业明细统计报表")));
         QVERIFY(text.contains(QStringLiteral("项目说明")));
         QVERIFY(text.contains(QStringLiteral("第 1 页 / 共 1 页")));
+    }
+
+    // Every text of the item report prints whole, at the size of its row, on a landscape page:
+    // no word is missing or shrunk, and no two of a row overlap.
+    void theItemReportFitsItsColumnsOnLandscape() {
+        const Report report = LongItemReport();
+        const PdfText pdf = PrintToPdf(report, dir_.filePath(QStringLiteral("long-items.pdf")));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QCOMPARE(pdf.pages.size(), 1);
+        const PdfPage& page = pdf.pages[0];
+        QVERIFY(page.size.width() > page.size.height());
+        QVERIFY(PageText(page).contains(QStringLiteral("统计日期：2026-11-01 至 2026-11-30")));
+        auto find = [&](const QString& text, double y) {
+            return std::find_if(page.words.begin(), page.words.end(), [&](const PdfWord& w) {
+                return w.text == text && (y < 0 || qAbs(w.box.center().y() - y) < 2);
+            });
+        };
+        for (const QStringList& cells : report.rows) {
+            // The order number is the row's own; its line is the row's line.
+            const auto number = find(cells[1], -1);
+            QVERIFY2(number != page.words.end(), qPrintable(cells[1]));
+            const double y = number->box.center().y();
+            QList<QRectF> boxes;
+            for (const QString& cell : cells) {
+                const auto word = find(cell, y);
+                QVERIFY2(word != page.words.end(), qPrintable(cell));
+                QVERIFY(word->box.left() >= 0 && word->box.right() <= page.size.width());
+                // The heights of a row's words are those of its font; a shrunk text is lower.
+                if (!boxes.isEmpty()) {
+                    QVERIFY2(qAbs(word->box.height() - boxes.first().height()) < 0.5,
+                             qPrintable(cell));
+                    QVERIFY2(word->box.left() >= boxes.last().right(), qPrintable(cell));
+                }
+                boxes << word->box;
+            }
+        }
+    }
+
+    void longTextsTurnAPortraitReport() {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const StatisticsDescription& d = DescribeStatistics(StatisticsKind::Turnover);
+        Report report = MakeReport(StatisticsKind::Turnover, 3);
+        QVERIFY(!ReportNeedsLandscape(report, printer));
+        QStringList cells = report.rows[0];
+        cells[4] = QStringLiteral("一汽大众迈腾 2.0T 豪华型（进口发动机）四驱版本");
+        report.rows[0] = cells;
+        QVERIFY(ReportNeedsLandscape(report, printer));
+        QCOMPARE(d.landscape, false);
     }
 
     void anEmptyReportIsOnePage() {

@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
+#include "printing/default_printer_window.h"
 #include "repairs/order_lines_window.h"
 #include "reports/report_preview.h"
 #include "reports/statistics_window.h"
@@ -23,6 +25,7 @@
 #include "support/modal_driver.h"
 #include "support/pdf_text.h"
 #include "support/printing_test.h"
+#include "support/text_fit.h"
 #include "support/window_test.h"
 #include "support/xlsx_rows.h"
 #include "ui/busy_indicator.h"
@@ -63,6 +66,55 @@ StatisticsWindow* Open(StatisticsKind kind) {
     window->DTPicker1->setValue(QDate(2026, 12, 1));
     window->DTPicker2->setValue(QDate(2026, 12, 2));
     return window;
+}
+
+QStringList Row(const ui::Grid& grid, int row) {
+    QStringList texts;
+    for (int col = 1; col < grid.cols(); ++col) {
+        texts << grid.cellText(row, col);
+    }
+    return texts;
+}
+
+// Saves the report of the window's list as a PDF from its preview and reads it back.
+PdfText SaveReportPdf(StatisticsWindow* window, const QString& path) {
+    ui::FileDialog::setScriptHandler([&](const ui::FileDialog::Request&) { return path; });
+    {
+        ScopedModalDriver driver([&](QWidget* opened) {
+            auto* preview = qobject_cast<ReportPreview*>(opened);
+            QVERIFY(preview);
+            MessageScript messages;
+            messages.expect(QStringLiteral("PDF文件已保存：") + path);
+            preview->pdfAction->trigger();
+            VERIFY_MESSAGES(messages);
+        });
+        window->Command2->click();
+    }
+    return ReadPdfText(path);
+}
+
+// Orders as a shop writes them: long owner names, telephone numbers, models and item names.
+void AddLongOrders() {
+    const char* items[][2] = {{"空气滤清器", "更换空气滤清器并清洁进气道"},
+                              {"空调滤清器（活性炭）", "更换空调滤清器，杀菌除味处理"},
+                              {"全车四轮定位及动平衡", "四轮定位、动平衡、轮胎换位"}};
+    for (int i = 0; i < 3; ++i) {
+        Order order = TestDatabase::sampleOrder(QStringLiteral(" 2026120100%1").arg(i + 1),
+                                                QStringLiteral("京AD1234%1").arg(i), 123456.78);
+        order.owner = QStringLiteral("欧阳明月");
+        order.telephone = QStringLiteral("0755-88886666 13800138000");
+        order.model = QStringLiteral("一汽大众迈腾 2.0T 豪华型");
+        order.technician = QStringLiteral("欧阳师傅（机修组长）");
+        order.operatorName = QStringLiteral("前台接待员小王");
+        order.lines = {{QString::fromUtf8(items[i][0]), QString::fromUtf8(items[i][1]), 1000,
+                        123.45, 123456.78}};
+        TestDatabase::addOrder(order);
+    }
+    TestDatabase::exec(QStringLiteral("insert into xm_table values ('{X1}', '空气滤清器', 20)"));
+    TestDatabase::exec(
+        QStringLiteral("insert into xm_table values ('{X2}', '空调滤清器（活性炭）', 20)"));
+    TestDatabase::exec(
+        QStringLiteral("insert into wxjs_table values ('{T1}', '欧阳师傅（机修组长）')"));
 }
 
 QStringList Column(const StatisticsWindow& window, int col) {
@@ -195,14 +247,15 @@ private Q_SLOTS:
         AddOrders();
         StatisticsWindow* window = Open(StatisticsKind::Turnover);
         QTest::keyClick(window->Text1, Qt::Key_Return);
-        QCOMPARE(Column(*window, 2), QStringList({" 20261201001", " 20261202001", " 20261202002"}));
+        // Order numbers read as the date and the day's sequence.
+        QCOMPARE(Column(*window, 2), QStringList({"20261201-001", "20261202-001", "20261202-002"}));
         QCOMPARE(Column(*window, 7), QStringList({"100.00", "35.50", "12.25"}));
         QCOMPARE(window->Text9->text(), QStringLiteral("147.75"));
         QCOMPARE(window->listedRows(), 3);
 
         window->Text1->setText(QStringLiteral("李四"));
         QTest::keyClick(window->Text1, Qt::Key_Return);
-        QCOMPARE(Column(*window, 2), QStringList({" 20261202001"}));
+        QCOMPARE(Column(*window, 2), QStringList({"20261202-001"}));
         QCOMPARE(window->Text9->text(), QStringLiteral("35.50"));
 
         // Nothing found: the heading row only and a zero total.
@@ -340,10 +393,135 @@ private Q_SLOTS:
         file.close();
         const PdfText pdf = ReadPdfText(printed);
         QVERIFY2(pdf.ok, qPrintable(pdf.error));
-        for (const char* text :
-             {"蓝天营业统计报表", "20261202001", "李四", "35.50", "合计:", "147.75", "管理员"}) {
+        for (const char* text : {"蓝天营业统计报表", "统计日期：2026-12-01", "2026-12-02",
+                                 "20261202-001", "李四", "35.50", "合计:", "147.75", "管理员"}) {
             QVERIFY2(pdf.words().contains(QString::fromUtf8(text)), text);
         }
+    }
+
+    // The technician list ends with each technician's orders and turnover: on screen, in the
+    // printed report after the table and in the workbook after the total.
+    void theTechnicianSummaryShowsEverywhere() {
+        AddOrders();
+        TestDatabase::exec(QStringLiteral("update regedit_table set re_name = '蓝天'"));
+        StatisticsWindow* window = Open(StatisticsKind::Technician);
+        QVERIFY(window->summaryGrid);
+        QCOMPARE(window->summaryLabel->text(), QStringLiteral("维修技师汇总"));
+        QCOMPARE(window->summaryGrid->rows(), 2);
+        QCOMPARE(Row(*window->summaryGrid, 1), QStringList({"合计", "0", "0.00"}));
+        window->Command1->click();
+        QCOMPARE(window->summaryGrid->rows(), 4);
+        QCOMPARE(Row(*window->summaryGrid, 0), QStringList({"维修技师", "单数", "营业额"}));
+        QCOMPARE(Row(*window->summaryGrid, 1), QStringList({"李师傅", "2", "112.25"}));
+        QCOMPARE(Row(*window->summaryGrid, 2), QStringList({"赵师傅", "1", "35.50"}));
+        QCOMPARE(Row(*window->summaryGrid, 3), QStringList({"合计", "3", "147.75"}));
+        // Only the total row is bold.
+        QVERIFY(!window->summaryGrid->cellFormat(1, 1).bold);
+        QVERIFY(window->summaryGrid->cellFormat(3, 1).bold);
+        QCOMPARE(window->Text9->text(), QStringLiteral("147.75"));
+
+        const PdfText pdf = SaveReportPdf(window, dir_.filePath(QStringLiteral("技师.pdf")));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QStringList words = pdf.words();
+        const QString text = words.join(QLatin1Char(' '));
+        QVERIFY(text.contains(QStringLiteral("统计日期：2026-12-01 至 2026-12-02")));
+        const qsizetype caption = text.indexOf(QStringLiteral("维修技师汇总"));
+        QVERIFY(caption > text.indexOf(QStringLiteral("制表人:[")));
+        QVERIFY(text.indexOf(QStringLiteral("李师傅 2 112.25"), caption) > caption);
+        QVERIFY(text.indexOf(QStringLiteral("赵师傅 1 35.50"), caption) > caption);
+        QVERIFY(text.indexOf(QStringLiteral("合计 3 147.75"), caption) > caption);
+
+        const QString chosen = dir_.filePath(QStringLiteral("技师.xlsx"));
+        ui::FileDialog::setScriptHandler([&](const ui::FileDialog::Request&) { return chosen; });
+        MessageScript messages;
+        messages.expect(QStringLiteral("Excel文件已保存：") + chosen);
+        window->Command3->click();
+        VERIFY_MESSAGES(messages);
+        const XlsxRows book = ReadXlsxRows(chosen);
+        QVERIFY2(book.ok, qPrintable(book.error));
+        // Title, dates, headings, three orders, total, an empty row, then the summary.
+        QCOMPARE(book.rows.size(), 13);
+        QCOMPARE(book.rows[8][0], QVariant(QStringLiteral("维修技师汇总")));
+        QCOMPARE(book.rows[10], QList<QVariant>({QStringLiteral("李师傅"), 2.0, 112.25}));
+        QCOMPARE(book.rows[11], QList<QVariant>({QStringLiteral("赵师傅"), 1.0, 35.5}));
+        QCOMPARE(book.rows[12], QList<QVariant>({QStringLiteral("合计"), 3.0, 147.75}));
+    }
+
+    // The report states the dates of the rows it lists, even when the pickers moved since.
+    void theReportNamesTheListedDates() {
+        AddOrders();
+        StatisticsWindow* window = Open(StatisticsKind::Turnover);
+        QCOMPARE(window->currentReport(QString()).range,
+                 QStringLiteral("统计日期：2026-12-01 至 2026-12-02"));
+        window->DTPicker1->setValue(QDate(2026, 11, 1));
+        window->DTPicker2->setValue(QDate(2026, 11, 30));
+        window->Command1->click();
+        window->DTPicker2->setValue(QDate(2026, 12, 31));
+        QCOMPARE(window->currentReport(QString()).range,
+                 QStringLiteral("统计日期：2026-11-01 至 2026-11-30"));
+    }
+
+    // Long names, numbers and items show whole in every list and every drop-down list.
+    void longTextsAreNotCut_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("turnover") << int(StatisticsKind::Turnover);
+        QTest::newRow("item detail") << int(StatisticsKind::ItemDetail);
+        QTest::newRow("technician") << int(StatisticsKind::Technician);
+    }
+    void longTextsAreNotCut() {
+        QFETCH(int, kind);
+        AddLongOrders();
+        StatisticsWindow* window = Open(StatisticsKind(kind));
+        window->Command1->click();
+        QCOMPARE(window->listedRows(), 3);
+        QCOMPARE(window->grid1->cellText(1, 2), QStringLiteral("20261201-001"));
+        QCOMPARE(CutGridCells(*window->grid1), QStringList());
+        if (window->summaryGrid) {
+            QCOMPARE(CutGridCells(*window->summaryGrid), QStringList());
+        }
+        for (QComboBox* combo : {window->Combo1, window->Combo2}) {
+            if (combo) {
+                QVERIFY(combo->count() > 0);
+                QCOMPARE(CutComboItems(*combo), QStringList());
+            }
+        }
+    }
+
+    // The printer choice is at hand in the preview; printing then goes to the printer chosen.
+    void thePreviewChoosesThePrinter() {
+        AddOrders();
+        for (const QString& name : {QStringLiteral("front"), QStringLiteral("back")}) {
+            QVERIFY2(cups_->addQueue(name), qPrintable(cups_->message()));
+        }
+        QVERIFY2(cups_->setServerDefault(QStringLiteral("front")), qPrintable(cups_->message()));
+        StatisticsWindow* window = Open(StatisticsKind::Turnover);
+        window->Command1->click();
+        QString chosenOn;
+        {
+            ScopedModalDriver driver([&](QWidget* opened) {
+                if (auto* printers = qobject_cast<DefaultPrinterWindow*>(opened)) {
+                    QTreeWidget* list = printers->lvwPrinter;
+                    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                        if (list->topLevelItem(i)->text(0).startsWith(QStringLiteral("back,"))) {
+                            list->setCurrentItem(list->topLevelItem(i));
+                        }
+                    }
+                    QTest::mouseClick(printers->cmdSet, Qt::LeftButton);
+                    return;
+                }
+                auto* preview = qobject_cast<ReportPreview*>(opened);
+                QVERIFY(preview);
+                QCOMPARE(preview->printerAction->text(), QStringLiteral("打印机选择"));
+                preview->printerAction->trigger();
+                chosenOn = preview->printer()->printerName();
+                preview->printAction->trigger();
+                QVERIFY(!preview->isVisible());
+            });
+            window->Command2->click();
+        }
+        QCOMPARE(chosenOn, QStringLiteral("back"));
+        QVERIFY2(cups_->waitForOutput(QStringLiteral("back")), qPrintable(cups_->message()));
+        QVERIFY(cups_->output(QStringLiteral("front")).isEmpty());
     }
 
     void thePreviewSavesAPdf() {
@@ -387,13 +565,15 @@ private Q_SLOTS:
         QCOMPARE(suggested, QStringLiteral("明细统计.xlsx"));
         const XlsxRows book = ReadXlsxRows(chosen + QStringLiteral(".xlsx"));
         QVERIFY2(book.ok, qPrintable(book.error));
-        QCOMPARE(book.rows.size(), 5);
+        QCOMPARE(book.rows.size(), 7);
+        QCOMPARE(book.rows[1][0], QVariant(QStringLiteral("统计日期：2026-12-01 至 2026-12-02")));
         for (int row = 1; row <= 3; ++row) {
-            QCOMPARE(book.rows[row][1], QVariant(window->grid1->cellText(row, 2)));
-            QCOMPARE(book.rows[row][9], QVariant(window->grid1->cellText(row, 10).toDouble()));
+            QCOMPARE(book.rows[row + 2][1], QVariant(window->grid1->cellText(row, 2)));
+            QCOMPARE(book.rows[row + 2][9], QVariant(window->grid1->cellText(row, 10).toDouble()));
         }
-        QCOMPARE(book.rows[4][0], QVariant(QStringLiteral("合计:")));
-        QCOMPARE(book.rows[4][9], QVariant(136.0));
+        QCOMPARE(book.rows[3][1], QVariant(QStringLiteral("20261201-001")));
+        QCOMPARE(book.rows[6][0], QVariant(QStringLiteral("合计:")));
+        QCOMPARE(book.rows[6][9], QVariant(136.0));
         QCOMPARE(window->Text9->text(), QStringLiteral("136.00"));
 
         // Cancelling the file choice writes nothing and says nothing.

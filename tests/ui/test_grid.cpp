@@ -100,6 +100,8 @@ private slots:
     void screenFont_data();
     void screenFont();
     void looksRight();
+    void cellsUseTheGridFont();
+    void columnsWidenToTheirTexts();
 };
 
 void TestGrid::rowCount() {
@@ -840,6 +842,65 @@ void TestGrid::looksRight() {
     QCOMPARE(colour(QPoint(plain.center().x(), plain.bottom())), QColor(148, 190, 231));
     const QRect selected = grid.visualRect(grid.gridModel()->index(4, 3)).translated(origin);
     QCOMPARE(colour(selected.topLeft() + QPoint(1, 1)), QColor(231, 235, 247));
+}
+
+// The text of a cell is drawn in the font the grid was given, not the application's.
+void TestGrid::cellsUseTheGridFont() {
+    Grid grid;
+    grid.setGridFont(QStringLiteral("Tahoma"), 24);
+    grid.setCols(2);
+    grid.setRows(2);
+    grid.setColumnWidth(0, 0);
+    grid.setColumnWidth(1, 300);
+    grid.setRowHeight(1, 60);
+    const QString text = QStringLiteral("一二三四");
+    grid.setCellText(1, 1, text);
+    grid.resize(460, 140);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const QImage image = grid.viewport()->grab().toImage();
+    const QRect cell = grid.visualRect(grid.gridModel()->index(1, 1))
+                           .adjusted(1, 1, -2, -2)
+                           .intersected(image.rect());
+    int left = cell.right();
+    int right = cell.left();
+    for (int x = cell.left(); x <= cell.right(); ++x) {
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    const int inked = right - left + 1;
+    const int wanted = QFontMetrics(grid.font()).horizontalAdvance(text);
+    QVERIFY2(inked > wanted * 3 / 4 && inked <= wanted,
+             qPrintable(QStringLiteral("%1 of %2").arg(inked).arg(wanted)));
+}
+
+void TestGrid::columnsWidenToTheirTexts() {
+    Grid grid;
+    grid.setGridFont(QStringLiteral("Tahoma"), 8);
+    SetUpList(grid, 3, 5);
+    grid.setColumnWidth(0, 0);
+    grid.setColumnWidth(1, 40);
+    grid.setColumnWidth(2, 300);
+    const QString number = QStringLiteral("20261201-0001");
+    const QString name = QStringLiteral("欧阳明月（东方汽车服务有限公司）");
+    grid.setCellText(2, 0, name);  // hidden: stays hidden
+    grid.setCellText(2, 1, number);
+    grid.setCellText(3, 3, name);
+    grid.formatCells({3, 3, 3, 3}, [](CellFormat& format) { format.bold = true; });
+    grid.widenColumnsToContent();
+    QCOMPARE(grid.columnWidth(0), 0);
+    QCOMPARE(grid.columnWidth(1), grid.widthForText(number));
+    QCOMPARE(grid.columnWidth(2), 300);  // never narrowed
+    // The bold text is measured in its bold font.
+    QFont bold = grid.font();
+    bold.setBold(true);
+    QVERIFY(grid.columnWidth(3) >= grid.widthForText(name));
+    QVERIFY(ui::CellTextRoom(grid.columnWidth(3)) >= QFontMetrics(bold).horizontalAdvance(name));
+    QCOMPARE(grid.columnWidth(4), 64);  // "r1c4" and its heading fit the default width
 }
 
 QTEST_MAIN(TestGrid)
