@@ -3,6 +3,7 @@
 #include "reports/statistics.h"
 #include "reports/technician_summary.h"
 #include "support/database_fixture.h"
+#include "support/rule_test.h"
 
 namespace {
 
@@ -47,17 +48,10 @@ QString Describe(const TechnicianSummary& summary) {
 
 }  // namespace
 
-class TestTechnicianSummary : public QObject {
+class TestTechnicianSummary : public RuleTest {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db_;
-
 private Q_SLOTS:
-    void init() {
-        db_ = std::make_unique<TestDatabase>();
-        QVERIFY2(db_->ok(), qPrintable(db_->message()));
-    }
-    void cleanup() { db_.reset(); }
 
     void summarisesTheListedOrders_data() {
         QTest::addColumn<QDate>("from");
