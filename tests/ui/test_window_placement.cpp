@@ -12,6 +12,7 @@
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
 #include "import/import_window.h"
+#include "masterdata/backup_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/restore_window.h"
 #include "masterdata/shop_profile_window.h"
@@ -207,6 +208,7 @@ private slots:
         QTest::newRow("system panel") << Factory([] { return new SystemPanelWindow; });
         QTest::newRow("password") << Factory([] { return new PasswordChangeWindow; });
         QTest::newRow("restore") << Factory([] { return new RestoreWindow; });
+        QTest::newRow("backup") << Factory([] { return new BackupWindow; });
         QTest::newRow("shop profile") << Factory([] { return new ShopProfileWindow; });
     }
     void everyWindowFits() {
