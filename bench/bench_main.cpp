@@ -255,7 +255,7 @@ int main(int argc, char** argv) {
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("run one group of figures: orders, system, import, reports"),
+        QStringLiteral("run one group of figures: orders, system, import, reports, startup"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -274,6 +274,10 @@ int main(int argc, char** argv) {
     }
     if (parser.value(only) == QStringLiteral("import")) {
         BenchImport(root.path());
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("startup")) {
+        BenchStartup(parser.value(program), MakeShop(root.path(), 100000));
         return 0;
     }
     if (parser.value(only) == QStringLiteral("reports")) {
