@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include "bench_orders.h"
 #include "bench_reports.h"
 #include "bench_system.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data_generator.h"
@@ -207,17 +210,35 @@ void BenchReminderList(const QString& dir, const QString& sqlite3) {
     Database::Close();
 }
 
+double StartupSeconds(const QString& program, const QString& dir) {
+    return CommandSeconds(program,
+                          {QStringLiteral("--data-dir"), dir, QStringLiteral("--exit-when-shown"),
+                           QStringLiteral("-platform"), QStringLiteral("offscreen")});
+}
+
+// The first start of a day makes the day's backup in the background; later starts find it.
 void BenchStartup(const QString& program, const QString& dir) {
-    std::vector<double> runs;
+    const QString todays = dir + QLatin1Char('/') + BackupFileName(QDate::currentDate());
+    std::vector<double> first, later;
     for (int i = 0; i < 7; ++i) {
-        runs.push_back(CommandSeconds(
-            program, {QStringLiteral("--data-dir"), dir, QStringLiteral("--exit-when-shown"),
-                      QStringLiteral("-platform"), QStringLiteral("offscreen")}));
+        QFile::remove(todays);
+        first.push_back(StartupSeconds(program, dir));
     }
-    std::sort(runs.begin(), runs.end());
-    PrintRow(QStringLiteral("(d) start-up until the login window is shown"),
-             QStringLiteral("%1 s").arg(runs[3], 0, 'f', 3),
-             QStringLiteral("median of 7, database of 100,000 customers"));
+    if (!CopyDatabaseFile(dir + QLatin1Char('/') + Database::FileName(), todays)) {
+        qFatal("cannot make the day's backup");
+    }
+    for (int i = 0; i < 7; ++i) {
+        later.push_back(StartupSeconds(program, dir));
+    }
+    std::sort(first.begin(), first.end());
+    std::sort(later.begin(), later.end());
+    PrintRow(
+        QStringLiteral("(d) start-up until the login window is shown, first start of the day"),
+        QStringLiteral("%1 s").arg(first[3], 0, 'f', 3),
+        QStringLiteral("later starts %1 s; median of 7, database of 100,000 customers, "
+                       "%2 MB")
+            .arg(later[3], 0, 'f', 3)
+            .arg(QFileInfo(dir + QLatin1Char('/') + Database::FileName()).size() / 1e6, 0, 'f', 0));
 }
 
 }  // namespace
@@ -234,7 +255,7 @@ int main(int argc, char** argv) {
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("run one group of figures: orders, system, import, reports"),
+        QStringLiteral("run one group of figures: orders, system, import, reports, startup"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -253,6 +274,10 @@ int main(int argc, char** argv) {
     }
     if (parser.value(only) == QStringLiteral("import")) {
         BenchImport(root.path());
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("startup")) {
+        BenchStartup(parser.value(program), MakeShop(root.path(), 100000));
         return 0;
     }
     if (parser.value(only) == QStringLiteral("reports")) {

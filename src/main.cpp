@@ -165,7 +165,8 @@ int main(int argc, char** argv) {
         started.login->installEventFilter(new QuitAfterFirstPaint(started.login));
     }
     const int status = QApplication::exec();
-    started.check.reset();
+    // A backup still running stops and removes its draft; the next start makes it.
+    started.work.reset();
     Database::Close();
     return status;
 }

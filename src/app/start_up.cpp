@@ -1,10 +1,14 @@
 #include "app/start_up.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 #include "app/login_window.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "masterdata/background_backup.h"
 #include "masterdata/backup_folder.h"
 #include "masterdata/backup_grid.h"
 #include "masterdata/backup_procedure.h"
@@ -24,6 +28,8 @@ const QString kNoBackupEither =
 const QString kDamaged = QStringLiteral("数据库文件已损坏。");
 const QString kReadOnly =
     QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。");
+// A report waits while another modal window is up or a copy holds the input.
+constexpr int kReportRetryMs = 250;
 
 }  // namespace
 
@@ -61,7 +67,44 @@ bool OfferRecovery(const QString& dataDir, const QString& problem, bool database
     return recovered;
 }
 
-StartUp StartProgram(const QString& dataDir) {
+StartOfDayWork::StartOfDayWork(const QString& dataDir, const BackupOptions& backupOptions)
+    : dataDir_(dataDir),
+      backup_(
+          std::make_unique<BackgroundBackup>(database_modu::StartOfDayRequest(), backupOptions)) {
+    connect(backup_.get(), &BackgroundBackup::finished, this, &StartOfDayWork::report);
+}
+
+StartOfDayWork::~StartOfDayWork() = default;
+
+void StartOfDayWork::waitForBackup() {
+    if (backupDone_) {
+        return;
+    }
+    QEventLoop loop;
+    connect(this, &StartOfDayWork::backupReported, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void StartOfDayWork::report() {
+    if (QApplication::activeModalWidget() || QGuiApplication::overrideCursor()) {
+        QTimer::singleShot(kReportRetryMs, this, &StartOfDayWork::report);
+        return;
+    }
+    const database_modu::StartOfDay day =
+        database_modu::ReportStartOfDay(nullptr, backup_->request(), backup_->outcome());
+    // Working on with a damaged file is the operator's choice; the day's check would only tell
+    // again what the operator has just been told.
+    const bool declined = day.damaged && !OfferRecovery(dataDir_, day.problem, true);
+    // The check waited for the backup: both read the whole file, and a backup that passed its
+    // check makes it needless.
+    if (!declined && !backup_->outcome().stopped) {
+        check_ = DatabaseCheck::StartIfDue();
+    }
+    backupDone_ = true;
+    Q_EMIT backupReported();
+}
+
+StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions) {
     StartUp started;
     const Database::OpenResult opened = Database::Open(dataDir);
     // Tidying needs the folder's lock, which an open that refused a damaged file keeps too:
@@ -80,24 +123,17 @@ StartUp StartProgram(const QString& dataDir) {
             return started;
         }
     }
-
-    bool declined = false;
     if (opened.readOnly) {
         ui::MessageBox::show(nullptr, kTitle, kReadOnly.arg(opened.message),
                              ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
-    } else {
-        const database_modu::StartOfDay day = database_modu::StartOfDayBackup(nullptr);
-        // Working on with a damaged file is the operator's choice; the day's check would only
-        // tell again what the operator has just been told.
-        declined = day.damaged && !OfferRecovery(dataDir, day.problem, true);
     }
 
     started.login = new LoginWindow;
     ui::PlaceWindow(started.login, nullptr);
     started.login->show();
-    // A folder that cannot be written cannot keep the day of the check either.
-    if (!declined && !opened.readOnly) {
-        started.check = DatabaseCheck::StartIfDue();
+    // A folder that cannot be written can keep neither a backup nor the day of a check.
+    if (!opened.readOnly) {
+        started.work = std::make_unique<StartOfDayWork>(dataDir, backupOptions);
     }
     return started;
 }

@@ -1,21 +1,54 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <memory>
 
+#include "data/backup.h"
+
+class BackgroundBackup;
 class DatabaseCheck;
 class LoginWindow;
 
+// What a start leaves running while the shop works: the day's backup on a connection of its
+// own, then the day's check of the database when it is still due. What they find is told on the
+// GUI thread once no other modal window is up; destroying the object stops what still runs.
+class StartOfDayWork : public QObject {
+    Q_OBJECT
+
+public:
+    StartOfDayWork(const QString& dataDir, const BackupOptions& backupOptions);
+    ~StartOfDayWork() override;
+
+    // The backup has ended and everything it had to say has been said.
+    bool backupDone() const { return backupDone_; }
+    // Lets the windows go on until then (tests and measurements).
+    void waitForBackup();
+    BackgroundBackup* backup() const { return backup_.get(); }
+    DatabaseCheck* check() const { return check_.get(); }
+
+Q_SIGNALS:
+    void backupReported();
+
+private:
+    void report();
+
+    QString dataDir_;
+    std::unique_ptr<BackgroundBackup> backup_;
+    std::unique_ptr<DatabaseCheck> check_;
+    bool backupDone_ = false;
+};
+
 // The interactive start on a data folder: removes what a killed backup or restore left and the
 // oldest safety copies, opens the database (offering a restore from a checked backup when the
-// file is damaged), makes the day's backup, shows the login window and starts the day's check
-// of the database.
+// file is damaged), shows the login window at once and starts the day's backup and check in the
+// background. `backupOptions` reach the background backup (tests pause it through them).
 struct StartUp {
     LoginWindow* login = nullptr;  // shown; null when the program should end
-    std::unique_ptr<DatabaseCheck> check;
+    // Null when the database can only be read.
+    std::unique_ptr<StartOfDayWork> work;
 };
-StartUp StartProgram(const QString& dataDir);
-
+StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions = {});
 // Offers to put a checked backup in place of the damaged database of `dataDir`; says so when
 // there is none. Returns whether a backup is in place and the database open.
 bool OfferRecovery(const QString& dataDir, const QString& problem, bool databaseOpen);

@@ -38,6 +38,7 @@ const QString kExtension = QStringLiteral(".db");
 // A copy step that finds the destination locked waits this long in all before giving up.
 constexpr int kBusyRetries = 250;
 constexpr int kBusyPauseMs = 20;
+const QString kStoppedText = QStringLiteral("备份已停止");
 // The check looks pages up again and again: read through a memory map (the engine caps its
 // size) and keep a large cache, which makes it about a third quicker on a big file.
 const char* const kMapWholeFile = "pragma mmap_size = 2147418112";
@@ -126,6 +127,36 @@ private:
     int code_ = SQLITE_OK;
 };
 
+// A check is one long step of the engine, which only an interrupt from another thread ends
+// early: while the object lives, a thread of its own interrupts `db` once `stop` is set.
+class StopWatch {
+public:
+    StopWatch(sqlite3* db, const std::atomic<bool>* stop) {
+        if (stop) {
+            watcher_ = std::thread([this, db, stop] {
+                while (!done_) {
+                    if (*stop) {
+                        sqlite3_interrupt(db);
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            });
+        }
+    }
+    ~StopWatch() {
+        done_ = true;
+        if (watcher_.joinable()) {
+            watcher_.join();
+        }
+    }
+    StopWatch(const StopWatch&) = delete;
+    StopWatch& operator=(const StopWatch&) = delete;
+
+private:
+    std::atomic<bool> done_{false};
+    std::thread watcher_;
+};
+
 // Why a file is not a sound database of ours; `damaged` when the reason is its content.
 struct Problem {
     QString text;
@@ -193,6 +224,10 @@ void SetModified(const QString& path, const QDateTime& when) {
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
+bool Stopped(const BackupOptions& options) {
+    return options.stop && options.stop->load();
+}
+
 // Copies `source` page by page into the empty file `dest`.
 DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptions& options,
                    bool* sourceDamaged) {
@@ -232,6 +267,10 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
             const qint64 total = sqlite3_backup_pagecount(backup);
             options.progress(total - sqlite3_backup_remaining(backup), total);
         }
+        if (rc == SQLITE_OK && Stopped(options)) {
+            rc = SQLITE_INTERRUPT;
+            break;
+        }
         if (rc == SQLITE_OK) {
             busy = 0;
             continue;
@@ -243,6 +282,9 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
         break;
     }
     const int finished = sqlite3_backup_finish(backup);
+    if (rc == SQLITE_INTERRUPT && Stopped(options)) {
+        return DbStatus::failure(kStoppedText);
+    }
     if (rc != SQLITE_DONE || finished != SQLITE_OK) {
         const int failed = rc != SQLITE_DONE && rc != SQLITE_OK ? rc : finished;
         // The copy only reads the source's pages; a fresh destination does not turn corrupt.
@@ -255,7 +297,7 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
 
 // Makes the copy a standalone file (no write-ahead log) and checks it. The copy holds the
 // source's pages as they were, so damage found in it is damage of the source.
-Problem SettleAndCheck(const QString& path) {
+Problem SettleAndCheck(const QString& path, const BackupOptions& options) {
     Connection db;
     if (!db.open(path, SQLITE_OPEN_READWRITE)) {
         return {db.error(), false};
@@ -264,6 +306,11 @@ Problem SettleAndCheck(const QString& path) {
     if (!db.texts("pragma journal_mode = delete", &mode)) {
         return {db.error(), db.damaged()};
     }
+    // An interrupt before the check begins is lost, so look first.
+    if (Stopped(options)) {
+        return {kStoppedText, false};
+    }
+    const StopWatch watch(db.handle(), options.stop);
     return CheckConnection(db);
 }
 
@@ -401,7 +448,10 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
     if (const DbStatus copied = CopyPages(source, draft, options, sourceDamaged); !copied) {
         return copied;
     }
-    if (const Problem problem = SettleAndCheck(draft); !problem.isEmpty()) {
+    if (const Problem problem = SettleAndCheck(draft, options); !problem.isEmpty()) {
+        if (Stopped(options)) {
+            return DbStatus::failure(kStoppedText);
+        }
         *sourceDamaged = problem.damaged;
         return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem.text));
     }
@@ -442,25 +492,11 @@ FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* s
     }
     db.exec(kMapWholeFile);
     db.exec(kCheckCache);
-    // The check is one long step of the engine, which only an interrupt from another thread
-    // ends early.
-    std::atomic<bool> done{false};
-    std::thread watcher;
-    if (stop) {
-        watcher = std::thread([&done, stop, handle = db.handle()] {
-            while (!done) {
-                if (*stop) {
-                    sqlite3_interrupt(handle);
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
     QStringList findings;
-    const bool ran = db.texts("pragma quick_check", &findings);
-    done = true;
-    if (watcher.joinable()) {
-        watcher.join();
+    bool ran = false;
+    {
+        const StopWatch watch(db.handle(), stop);
+        ran = db.texts("pragma quick_check", &findings);
     }
     struct stat after {};
     if (::stat(name.constData(), &after) != 0 || after.st_ino != before.st_ino ||
@@ -681,15 +717,23 @@ DbResult<DailyBackup> MakeDailyBackup(const QDate& today, const DailyBackupPolic
     if (sourceDamaged) {
         *sourceDamaged = false;
     }
-    const QString dir = Database::DataDir();
-    if (dir.isEmpty()) {
+    if (Database::DataDir().isEmpty()) {
         return DbResult<DailyBackup>::failure(QStringLiteral("数据库没有打开"));
+    }
+    return MakeDailyBackup(Database::DataDir(), today, policy, options, sourceDamaged);
+}
+
+DbResult<DailyBackup> MakeDailyBackup(const QString& dir, const QDate& today,
+                                      const DailyBackupPolicy& policy, const BackupOptions& options,
+                                      bool* sourceDamaged) {
+    if (sourceDamaged) {
+        *sourceDamaged = false;
     }
     DailyBackup daily;
     daily.path = dir + QLatin1Char('/') + BackupFileName(today);
     if (!QFileInfo::exists(daily.path)) {
         // The copy holds the pages of the file and of its log, at most.
-        const QString live = Database::FilePath();
+        const QString live = dir + QLatin1Char('/') + Database::FileName();
         const qint64 needed =
             QFileInfo(live).size() + QFileInfo(live + QStringLiteral("-wal")).size();
         const DiskSpace space = DiskSpaceOf(dir);

@@ -23,6 +23,8 @@ struct BackupOptions {
     // When valid, the copy's modification time: the moment the program's clock says it was
     // taken, which the lists show.
     QDateTime written;
+    // When set, ends the copy (or its check) early as a failure, and its draft goes.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // "2026-12-06.db": the file of a day's backup, named after the date as the database stores
@@ -134,6 +136,12 @@ struct DailyBackup {
 };
 // On failure `sourceDamaged` tells a damaged database from other reasons, as for a copy.
 DbResult<DailyBackup> MakeDailyBackup(const QDate& today, const DailyBackupPolicy& policy = {},
+                                      const BackupOptions& options = {},
+                                      bool* sourceDamaged = nullptr);
+// The same for the database of `dataDir`, without the open database's state: for a thread of
+// its own.
+DbResult<DailyBackup> MakeDailyBackup(const QString& dataDir, const QDate& today,
+                                      const DailyBackupPolicy& policy = {},
                                       const BackupOptions& options = {},
                                       bool* sourceDamaged = nullptr);
 

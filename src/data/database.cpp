@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "data/data_folder.h"
 #include "data/engine_error.h"
@@ -360,6 +362,8 @@ bool Writable(const QString& path, int* systemErrno) {
 std::unique_ptr<FolderLock> g_lock;
 bool g_readOnly = false;
 bool g_networkAllowed = false;
+std::vector<std::pair<int, std::function<void()>>> g_readers;
+int g_lastReader = 0;
 
 // Takes the folder's lock unless this program holds it already; the message when it cannot.
 QString LockFolder(const QString& dir, bool* inUse) {
@@ -546,7 +550,21 @@ Database::OpenResult Database::Open(const QString& dataDir) {
     return result;
 }
 
+int Database::AddBackgroundReader(std::function<void()> end) {
+    g_readers.emplace_back(++g_lastReader, std::move(end));
+    return g_lastReader;
+}
+
+void Database::RemoveBackgroundReader(const int id) {
+    std::erase_if(g_readers, [id](const auto& reader) { return reader.first == id; });
+}
+
 void Database::Close(bool keepFolderLock) {
+    // A copy of the ended readers: ending one may remove it from the list.
+    const auto readers = g_readers;
+    for (const auto& reader : readers) {
+        reader.second();
+    }
     Statement::finalizeAll();
     g_handle = nullptr;
     g_readOnly = false;

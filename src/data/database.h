@@ -38,8 +38,13 @@ public:
 
     static OpenResult Open(const QString& dataDir);
     // Closes the database and gives up the folder's lock, unless a restore keeps it while it
-    // swaps the file and opens it again.
+    // swaps the file and opens it again. Background readers of the file are ended first.
     static void Close(bool keepFolderLock = false);
+    // Work that reads the file on connections of its own (the day's backup) registers how to
+    // end it: a restore must not swap the file under it, and its read would keep the log. The
+    // function is called on the GUI thread and returns once the work has ended.
+    static int AddBackgroundReader(std::function<void()> end);
+    static void RemoveBackgroundReader(int id);
     static bool IsOpen();
     static bool IsReadOnly();
     static QString DataDir();

@@ -96,24 +96,15 @@ DbResult<QString> CopyToFolder(QWidget* parent, const QString& source, const QSt
     return copied;
 }
 
-// The day's copy in the backup folder. A folder that is not there (a stick left at home) is
-// passed over in silence; the owner hears of it once its newest copy is a week old.
-void StartOfDayFolderCopy(QWidget* parent, const QString& dir, const QDate& today) {
-    const QString folder = BackupFolder(dir);
-    if (folder.isEmpty()) {
-        return;
-    }
+// What the day's backup in the folder has to tell: a copy that failed and, once its newest copy
+// is a week old, a reminder.
+QStringList FolderLines(const QString& folder, const DayBackupOutcome& outcome,
+                        const QDate& today) {
     QStringList lines;
-    const QString todays = dir + QLatin1Char('/') + BackupFileName(today);
-    if (QFileInfo(folder).isDir() &&
-        !QFileInfo::exists(QDir(folder).filePath(BackupFileName(today)))) {
-        RemoveDrafts(folder);
-        const QString source = QFileInfo::exists(todays) ? todays : Database::FilePath();
-        if (const DbResult<QString> copied = CopyToFolder(parent, source, folder, Now()); !copied) {
-            lines << kDailyFolderFailed.arg(QDir::toNativeSeparators(folder), copied.error());
-        }
+    if (!outcome.folderError.isEmpty()) {
+        lines << kDailyFolderFailed.arg(QDir::toNativeSeparators(folder), outcome.folderError);
     }
-    const QDate newest = NewestBackupFolderCopy(dir, folder);
+    const QDate newest = outcome.newestInFolder;
     if (BackupFolderCopyStale(newest, today)) {
         lines << (newest.isValid()
                       ? kFolderStale.arg(QDir::toNativeSeparators(folder), DateText(newest))
@@ -121,9 +112,7 @@ void StartOfDayFolderCopy(QWidget* parent, const QString& dir, const QDate& toda
                       : kFolderEmpty.arg(QDir::toNativeSeparators(folder))) +
                      QLatin1Char('\n') + kPlugIn;
     }
-    if (!lines.isEmpty()) {
-        Report(parent, lines.join(QStringLiteral("\n\n")), ui::MessageBox::Icon::Exclamation);
-    }
+    return lines;
 }
 
 }  // namespace
@@ -235,40 +224,57 @@ bool Backup(QWidget* parent) {
     return copied || outside;
 }
 
-StartOfDay StartOfDayBackup(QWidget* parent) {
-    const QDate today = Today();
-    const QString dir = Database::DataDir();
-    if (QFileInfo::exists(dir + QLatin1Char('/') + BackupFileName(today))) {
-        PruneBackups(dir);
-        StartOfDayFolderCopy(parent, dir, today);
+DayBackupRequest StartOfDayRequest() {
+    DayBackupRequest request;
+    request.dataDir = Database::DataDir();
+    request.folder = BackupFolder(request.dataDir);
+    request.now = Now();
+    return request;
+}
+
+StartOfDay ReportStartOfDay(QWidget* parent, const DayBackupRequest& request,
+                            const DayBackupOutcome& outcome) {
+    if (outcome.stopped) {
         return {};
     }
-    const DailyBackupPolicy policy;
-    DbResult<DailyBackup> daily = DbResult<DailyBackup>::failure(QString());
-    bool damaged = false;
-    const QDateTime now = Now();
-    const DbStatus ran = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
-        daily = MakeDailyBackup(today, policy, Stamped(options, now), &damaged);
-        return daily ? DbOk() : DbStatus::failure(daily.error());
-    });
-    if (!ran) {
-        if (damaged) {
-            return {true, kDamagedByBackup.arg(ran.error())};
+    const QDate today = request.now.date();
+    const DbResult<DailyBackup>& daily = outcome.daily;
+    if (!daily) {
+        if (outcome.damaged) {
+            return {true, kDamagedByBackup.arg(daily.error())};
         }
-        Report(parent, kFailed + ran.error(), ui::MessageBox::Icon::Stop);
+        Report(parent, kFailed + daily.error(), ui::MessageBox::Icon::Stop);
     } else if (daily->skippedForSpace) {
         Report(parent,
                kNoSpace
                    .arg(FileSizeText(daily->needed), FileSizeText(daily->space.available),
                         FileSizeText(daily->space.total))
-                   .arg(qRound(policy.minFreeShare * 100)),
+                   .arg(qRound(request.policy.minFreeShare * 100)),
                ui::MessageBox::Icon::Exclamation);
     } else if (daily->made) {
         // The copy passed the full check: the database was sound a moment ago.
-        RecordGoodCheck(dir, today);
+        RecordGoodCheck(request.dataDir, today);
     }
-    StartOfDayFolderCopy(parent, dir, today);
+    if (outcome.folderCopied) {
+        RecordBackupFolderCopy(request.dataDir, today);
+    }
+    if (!request.folder.isEmpty()) {
+        if (const QStringList lines = FolderLines(request.folder, outcome, today);
+            !lines.isEmpty()) {
+            Report(parent, lines.join(QStringLiteral("\n\n")), ui::MessageBox::Icon::Exclamation);
+        }
+    }
     return {};
+}
+
+StartOfDay StartOfDayBackup(QWidget* parent) {
+    const DayBackupRequest request = StartOfDayRequest();
+    DayBackupOutcome outcome;
+    RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
+        outcome = MakeDayBackup(request, options);
+        return DbOk();
+    });
+    return ReportStartOfDay(parent, request, outcome);
 }
 
 }  // namespace database_modu

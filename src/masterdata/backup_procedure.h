@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "data/backup.h"
+#include "masterdata/day_backup.h"
 
 class QWidget;
 
@@ -30,6 +31,13 @@ struct StartOfDay {
 // Every start copies the day's backup to the backup folder when the folder is there and lacks
 // it, and reminds the owner once when the folder's newest copy is over a week old.
 StartOfDay StartOfDayBackup(QWidget* parent);
+
+// The same in two halves, for a backup that runs in the background: what to back up, taken from
+// the open database on the GUI thread, and, once MakeDayBackup has run, what it found, recorded
+// and told on the GUI thread. A stopped backup says nothing.
+DayBackupRequest StartOfDayRequest();
+StartOfDay ReportStartOfDay(QWidget* parent, const DayBackupRequest& request,
+                            const DayBackupOutcome& outcome);
 
 }  // namespace database_modu
 

@@ -1,12 +1,19 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 
 #include "app/login_window.h"
 #include "app/start_up.h"
@@ -14,6 +21,7 @@
 #include "data/backup.h"
 #include "data/data_folder.h"
 #include "data/database.h"
+#include "masterdata/background_backup.h"
 #include "masterdata/backup_folder.h"
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
@@ -38,6 +46,54 @@ void ClickRow(ui::Grid* grid, int row) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
 }
 
+// One start, once its background backup has ended and said what it had to say.
+StartUp StartAndWait(const QString& dir) {
+    StartUp started = StartProgram(dir);
+    if (started.work) {
+        started.work->waitForBackup();
+    }
+    return started;
+}
+
+// Holds a background backup after its first copy step, its read transaction open, until
+// released or stopped.
+struct BackupGate {
+    QSemaphore reached;
+    QSemaphore release;
+
+    static BackupOptions options(const std::shared_ptr<BackupGate>& gate) {
+        BackupOptions options;
+        options.pagesPerStep = 1;
+        options.progress = [gate, first = std::make_shared<std::atomic<bool>>(true)](qint64,
+                                                                                     qint64) {
+            if (!first->exchange(false)) {
+                return;
+            }
+            gate->reached.release();
+            while (!gate->release.tryAcquire(1, 10) &&
+                   !QThread::currentThread()->isInterruptionRequested()) {
+            }
+        };
+        return options;
+    }
+};
+
+int CustomersIn(const QString& path) {
+    int count = -1;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("select count(*) from kh_table")) &&
+            query.next()) {
+            count = query.value(0).toInt();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("copy"));
+    return count;
+}
+
 int Customers() {
     return TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt();
 }
@@ -51,10 +107,10 @@ class TestStartUp : public WindowTest {
 
     // One start of the program on `day`, after the last one has ended.
     void startOn(const QDate& day, StartUp* started) {
-        started->check.reset();
+        started->work.reset();
         Database::Close();
         SetClock(QDateTime(day, QTime(8, 15)));
-        *started = StartProgram(db_->dir());
+        *started = StartAndWait(db_->dir());
         QVERIFY(started->login);
     }
 
@@ -133,7 +189,7 @@ private Q_SLOTS:
             recovery->Command1->click();
             QVERIFY(!recovery->isVisible());
         });
-        StartUp started = StartProgram(db_->dir());
+        StartUp started = StartAndWait(db_->dir());
         VERIFY_MESSAGES(messages);
         QVERIFY(shown);
         QVERIFY(started.login);
@@ -144,7 +200,7 @@ private Q_SLOTS:
         QCOMPARE(CheckDatabaseFile(db_->filePath()), QString());
         // The day's backup was made from the restored file, which counts as today's check.
         QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
-        QVERIFY(!started.check);
+        QVERIFY(!started.work->check());
         QVERIFY(!QFileInfo::exists(db_->filePath() + QStringLiteral(".restore")));
     }
 
@@ -183,7 +239,7 @@ private Q_SLOTS:
             QVERIFY(withBackup && recovery);
             recovery->Command2->click();
         });
-        const StartUp started = StartProgram(db_->dir());
+        const StartUp started = StartAndWait(db_->dir());
         VERIFY_MESSAGES(messages);
         QVERIFY(!started.login);
         QVERIFY(!Database::IsOpen());
@@ -226,7 +282,7 @@ private Q_SLOTS:
                             .arg(QDir::toNativeSeparators(damagedCopy())));
             recovery->Command1->click();
         });
-        StartUp started = StartProgram(db_->dir());
+        StartUp started = StartAndWait(db_->dir());
         VERIFY_MESSAGES(messages);
         QVERIFY(started.login && started.login->isVisible());
         QVERIFY(Database::IsOpen());
@@ -242,7 +298,7 @@ private Q_SLOTS:
         // Nothing recorded the damaged file as checked, and the operator who chose to go on is
         // not told again by the day's check.
         QVERIFY(!LastGoodCheck(db_->dir()).isValid());
-        QCOMPARE(bool(started.check), restore);
+        QCOMPARE(bool(started.work->check()), restore);
     }
 
     // What a killed backup or restore left goes at the next start, and so do the oldest
@@ -263,7 +319,7 @@ private Q_SLOTS:
             made.write("x");
         }
         Database::Close();
-        StartUp started = StartProgram(db_->dir());
+        StartUp started = StartAndWait(db_->dir());
         QVERIFY(started.login);
         for (const QString& name : drafts) {
             QVERIFY2(!QFileInfo::exists(file(name)), qPrintable(name));
@@ -291,7 +347,7 @@ private Q_SLOTS:
                 shown << message;
                 return ui::MessageBox::Answer::Ok;
             });
-        const StartUp started = StartProgram(db_->dir());
+        const StartUp started = StartAndWait(db_->dir());
         ui::MessageBox::setScriptHandler(previous);
         QVERIFY(!started.login);
         QCOMPARE(shown.size(), 1);
@@ -440,11 +496,81 @@ private Q_SLOTS:
                             .arg(QDir::toNativeSeparators(damagedCopy())));
             recovery->Command1->click();
         });
-        StartUp started = StartProgram(db_->dir());
+        StartUp started = StartAndWait(db_->dir());
         VERIFY_MESSAGES(messages);
         QVERIFY(shown);
         QVERIFY(started.login);
         QCOMPARE(Customers(), 1);
+    }
+
+    // The login is up while the day's backup still copies, and a save meanwhile neither waits
+    // for it nor lands in it: the copy shows the database as it was when it began.
+    void loginAndSavesDoNotWaitForTheBackup() {
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        Database::Close();
+        auto gate = std::make_shared<BackupGate>();
+        StartUp started = StartProgram(db_->dir(), BackupGate::options(gate));
+        QVERIFY(started.login && started.login->isVisible());
+        QVERIFY(gate->reached.tryAcquire(1, 20000));
+        QVERIFY(!started.work->backupDone());
+
+        bool waited = false;
+        Database::SetBusyWaitHook([&waited](bool waiting) { waited = waited || waiting; });
+        QElapsedTimer timer;
+        timer.start();
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C2}", QStringLiteral("京B22222"), "李四"));
+        const qint64 savedMs = timer.elapsed();
+        Database::SetBusyWaitHook({});
+        QVERIFY(!waited);
+        QVERIFY2(savedMs < 1000, qPrintable(QString::number(savedMs)));
+        QCOMPARE(Customers(), 2);
+
+        gate->release.release();
+        started.work->waitForBackup();
+        const QString todays = file(BackupFileName(Today()));
+        QCOMPARE(CheckDatabaseFile(todays), QString());
+        QCOMPARE(LastGoodCheck(db_->dir()), Today());
+        QVERIFY(!started.work->check());
+        QCOMPARE(CustomersIn(todays), 1);
+    }
+
+    // Quitting, or a restore, while the backup runs stops it: its draft goes, nothing is
+    // reported, and the next start makes the day's backup.
+    void quitOrRestoreStopsTheBackup_data() {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("quit") << false;
+        QTest::newRow("restore") << true;
+    }
+    void quitOrRestoreStopsTheBackup() {
+        QFETCH(bool, restore);
+        const QString yesterday = file(BackupFileName(Today().addDays(-1)));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), yesterday).ok());
+        Database::Close();
+        auto gate = std::make_shared<BackupGate>();
+        MessageScript messages;
+        StartUp started = StartProgram(db_->dir(), BackupGate::options(gate));
+        QVERIFY(gate->reached.tryAcquire(1, 20000));
+        QPointer<BackgroundBackup> backup = started.work->backup();
+        if (restore) {
+            const DbResult<QString> restored = RestoreDatabase(yesterday, Now());
+            QVERIFY2(restored.ok(), qPrintable(restored.error()));
+            QVERIFY(backup->outcome().stopped);
+            started.work->waitForBackup();
+            QVERIFY(!started.work->check());
+        } else {
+            started.work.reset();
+            QVERIFY(!backup);
+        }
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!QFileInfo::exists(file(BackupFileName(Today()))));
+        QCOMPARE(QDir(db_->dir()).entryList({QStringLiteral("*.part*")}), QStringList());
+
+        started.work.reset();
+        Database::Close();
+        started = StartAndWait(db_->dir());
+        QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
     }
 
     // The day's check runs in the background when the last good one is not of today; damage

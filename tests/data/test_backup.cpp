@@ -169,6 +169,8 @@ private Q_SLOTS:
         QTest::newRow("parent is a file") << "parent file";
         QTest::newRow("target is a folder") << "folder";
         QTest::newRow("file size limit, as on a full disk") << "size limit";
+        QTest::newRow("stopped while copying") << "stop copying";
+        QTest::newRow("stopped while checking") << "stop checking";
     }
     void failedCopyLeavesEarlierFileAlone() {
         QFETCH(QString, how);
@@ -198,6 +200,17 @@ private Q_SLOTS:
             copied = CopyDatabaseFile(live(), target, {}, &damaged);
             setrlimit(RLIMIT_FSIZE, &saved);
             std::signal(SIGXFSZ, previous);
+        } else if (how.startsWith(QLatin1String("stop"))) {
+            std::atomic<bool> stop{false};
+            BackupOptions options;
+            options.pagesPerStep = 8;
+            options.stop = &stop;
+            const bool whileChecking = how == QLatin1String("stop checking");
+            options.progress = [&stop, whileChecking](qint64 done, qint64 total) {
+                stop = stop || !whileChecking || done == total;
+            };
+            copied = CopyDatabaseFile(live(), target, options, &damaged);
+            QCOMPARE(copied.error(), QStringLiteral("备份已停止"));
         } else {
             copied = CopyDatabaseFile(live(), target, {}, &damaged);
         }
