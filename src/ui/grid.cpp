@@ -5,9 +5,10 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <unordered_set>
 
 #include "ui/fonts.h"
 #include "ui/grid_model.h"
@@ -15,6 +16,38 @@
 namespace ui {
 
 namespace {
+
+// The digit that takes the most room in this font; a text measured with every digit set in it
+// is at least as wide as any text of the same shape.
+char WidestDigit(const QFontMetricsF& metrics) {
+    char widest = '0';
+    for (char d = '1'; d <= '9'; ++d) {
+        if (metrics.horizontalAdvance(QLatin1Char(d)) >
+            metrics.horizontalAdvance(QLatin1Char(widest)))
+            widest = d;
+    }
+    return widest;
+}
+
+// The shape of a UTF-8 text for measuring: digits become `digit` and every character of the
+// main CJK blocks (U+4000 to U+9FFF, all drawn full width) becomes one of them; the rest stays.
+void TextShape(QByteArrayView utf8, char digit, std::string& shape) {
+    shape.clear();
+    const qsizetype size = utf8.size();
+    for (qsizetype i = 0; i < size;) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= '0' && byte <= '9') {
+            shape += digit;
+            ++i;
+        } else if (byte >= 0xE4 && byte <= 0xE9 && i + 2 < size) {
+            shape += "\xE4\xB8\x80";
+            i += 3;
+        } else {
+            shape += char(byte);
+            ++i;
+        }
+    }
+}
 
 constexpr int kDefaultColumnWidth = 64;
 constexpr int kMinimumRowHeight = 20;
@@ -281,31 +314,35 @@ void Grid::widenColumnsToContent() {
     const GridStore& store = model_->store();
     const int count = cols();
     std::vector<int> needed(static_cast<size_t>(count), 0);
-    // Lists repeat their texts (dates, names, amounts): each is measured once a column.
-    std::vector<QSet<QString>> measured(static_cast<size_t>(count));
+    // A list repeats the shapes of its texts (dates, order numbers, amounts, names): each shape
+    // is measured once a column, and a run of one shape down a column costs one comparison.
+    std::vector<std::unordered_set<std::string>> measured(static_cast<size_t>(count));
+    std::vector<std::string> previous(static_cast<size_t>(count));
+    std::string shape;
     const QFontMetricsF metrics(model_->baseFont());
-    store.forEachStoredRow([&](int row, int usedCols) {
-        for (int col = 0; col < usedCols && col < count; ++col) {
-            const GridColumn& column = store.column(col);
-            if (column.width == 0 || (row > 0 && column.kind == kCheckBoxColumn)) {
-                continue;
-            }
-            const QString text = store.text(row, col);
-            if (text.isEmpty()) {
-                continue;
-            }
-            double advance = 0;
-            if (store.format(row, col).hasFont()) {
-                const QFont own =
-                    model_->data(model_->index(row, col), Qt::FontRole).value<QFont>();
-                advance = QFontMetricsF(own).horizontalAdvance(text);
-            } else if (!measured[size_t(col)].contains(text)) {
-                measured[size_t(col)].insert(text);
-                advance = metrics.horizontalAdvance(text);
-            }
-            const int width = int(std::ceil(advance)) + 2 * kCellTextMargin + 1;
-            needed[size_t(col)] = std::max(needed[size_t(col)], width);
+    const char digit = WidestDigit(metrics);
+    store.forEachStoredText([&](int row, int col, QByteArrayView utf8, int format) {
+        if (col >= count)
+            return;
+        const GridColumn& column = store.column(col);
+        if (column.width == 0 || (row > 0 && column.kind == kCheckBoxColumn))
+            return;
+        double advance = 0;
+        if (format != 0 && store.format(row, col).hasFont()) {
+            const QFont own = model_->data(model_->index(row, col), Qt::FontRole).value<QFont>();
+            advance = QFontMetricsF(own).horizontalAdvance(QString::fromUtf8(utf8));
+        } else {
+            TextShape(utf8, digit, shape);
+            std::string& last = previous[size_t(col)];
+            if (shape == last)
+                return;
+            last = shape;
+            if (!measured[size_t(col)].insert(shape).second)
+                return;
+            advance = metrics.horizontalAdvance(QString::fromStdString(shape));
         }
+        const int width = int(std::ceil(advance)) + 2 * kCellTextMargin + 1;
+        needed[size_t(col)] = std::max(needed[size_t(col)], width);
     });
     for (int col = 0; col < count; ++col) {
         if (needed[size_t(col)] > columnWidth(col) && store.column(col).width != 0) {

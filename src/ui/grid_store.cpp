@@ -283,6 +283,21 @@ void GridStore::forEachStoredRow(const std::function<void(int, int)>& visit) con
     }
 }
 
+void GridStore::forEachStoredText(
+    const std::function<void(int, int, QByteArrayView, int)>& visit) const {
+    for (const Row& entry : rows_) {
+        for (size_t col = 0; col < entry.ends.size(); ++col) {
+            const qsizetype from = entry.start(int(col));
+            const qsizetype length = qsizetype(entry.ends[col]) - from;
+            if (length == 0)
+                continue;
+            const int format = col < entry.formats.size() ? entry.formats[col] : 0;
+            visit(entry.index, int(col), QByteArrayView(entry.texts.constData() + from, length),
+                  format);
+        }
+    }
+}
+
 void GridStore::merge(const GridRange& range) {
     GridRange r = range.normalized();
     r.row1 = std::max(r.row1, 0);

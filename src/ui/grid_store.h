@@ -47,6 +47,10 @@ public:
     // Visits, in order, every row that holds a text, a format or a height, with the number of
     // its leading columns that may hold a text or a format; the rest of the row is empty.
     void forEachStoredRow(const std::function<void(int row, int usedCols)>& visit) const;
+    // Visits every non-empty text, row by row, as stored (UTF-8, no conversion), with its
+    // cell's format index.
+    void forEachStoredText(
+        const std::function<void(int row, int col, QByteArrayView utf8, int format)>& visit) const;
 
     const GridColumn& column(int col) const { return columns_[col]; }
     GridColumn& column(int col) { return columns_[col]; }

@@ -102,6 +102,7 @@ private slots:
     void looksRight();
     void cellsUseTheGridFont();
     void columnsWidenToTheirTexts();
+    void columnsFitEveryTextOfAShape();
 };
 
 void TestGrid::rowCount() {
@@ -901,6 +902,24 @@ void TestGrid::columnsWidenToTheirTexts() {
     QVERIFY(grid.columnWidth(3) >= grid.widthForText(name));
     QVERIFY(ui::CellTextRoom(grid.columnWidth(3)) >= QFontMetrics(bold).horizontalAdvance(name));
     QCOMPARE(grid.columnWidth(4), 64);  // "r1c4" and its heading fit the default width
+}
+
+// Texts of one shape are measured once, so the widest of them must still fit: digits vary in
+// width in some fonts, and the widest text may come last in a long run of one shape.
+void TestGrid::columnsFitEveryTextOfAShape() {
+    Grid grid;
+    grid.setGridFont(QStringLiteral("Tahoma"), 8);
+    const QStringList texts = {QStringLiteral("1111-11"), QStringLiteral("7171-17"),
+                               QStringLiteral("8888-88"), QStringLiteral("一二"),
+                               QStringLiteral("鼹鼹"),    QStringLiteral("Wi"),
+                               QStringLiteral("iW")};
+    SetUpList(grid, 2000, 2);
+    grid.setColumnWidth(1, 10);
+    for (int row = 1; row < 2000; ++row)
+        grid.setCellText(row, 1, texts[std::min<int>(row * int(texts.size()) / 2000, 6)]);
+    grid.widenColumnsToContent();
+    for (const QString& text : texts)
+        QVERIFY2(grid.columnWidth(1) >= grid.widthForText(text), qPrintable(text));
 }
 
 QTEST_MAIN(TestGrid)
