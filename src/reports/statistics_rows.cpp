@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
-#include <limits>
 #include <unordered_map>
 
 #include "core/date_text.h"
@@ -18,8 +17,9 @@ namespace {
 // Rows a read takes by key; more are read in one pass of the query.
 constexpr int kMostByKeys = 4 * StatisticsRows::kPageRows;
 
-// A key no row has: the list's place for a row that was not there when the keys were walked.
-constexpr qint64 kNoKey = std::numeric_limits<qint64>::min();
+// A key no row has (the engine numbers rows from 1): the list's place for a row that was not
+// there when the keys were walked.
+constexpr qint64 kNoKey = 0;
 
 QString Fields(const StatisticsDescription& d) {
     QStringList fields{QStringLiteral("rowid")};
@@ -158,14 +158,14 @@ DbStatus StatisticsRows::walkKeys() const {
     // Rows saved since the list was opened are not in it.
     const bool changed = changedSinceOpened();
     if (changed) {
-        std::sort(counted_.begin(), counted_.end());
+        counted_.sort();
     }
-    std::vector<qint64> keys;
+    RowKeys keys;
     keys.reserve(size_t(count_));
     int result = SQLITE_ROW;
     while (int(keys.size()) < count_ && (result = statement.step()) == SQLITE_ROW) {
         const qint64 key = statement.int64(0);
-        if (!changed || std::binary_search(counted_.begin(), counted_.end(), key)) {
+        if (!changed || counted_.contains(key)) {
             keys.push_back(key);
         }
     }
@@ -173,10 +173,12 @@ DbStatus StatisticsRows::walkKeys() const {
         return Failed(statement);
     }
     // Rows deleted since the list was opened leave places no row fills.
-    keys.resize(size_t(count_), kNoKey);
+    while (int(keys.size()) < count_) {
+        keys.push_back(kNoKey);
+    }
     keys_ = std::move(keys);
     keysWalked_ = true;
-    counted_ = {};
+    counted_.clear();
     return DbOk();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/db_result.h"
+#include "data/row_keys.h"
 #include "reports/statistics.h"
 
 // The rows of a statistics list, read a page at a time as they are wanted. Opening the list
@@ -76,11 +77,11 @@ private:
     StatisticsFilter filter_;
     StatisticsSummary summary_;
     int count_ = 0;
-    mutable std::vector<qint64> keys_;  // row ids in list order, once walked
+    mutable RowKeys keys_;  // row ids in list order, once walked
     mutable bool keysWalked_ = false;
     // The row ids counted when the list was opened, in no order, until the keys are walked;
     // and the database's change mark then, which tells whether they are still all there is.
-    mutable std::vector<qint64> counted_;
+    mutable RowKeys counted_;
     std::pair<qint64, qint64> mark_;
     mutable std::map<int, Page> pages_;
     mutable std::pair<qint64, qint64> pagesMark_;  // the change mark the pages were read at
