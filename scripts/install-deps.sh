@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config clang-format
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   libsqlite3-dev sqlite3
+  # PostgreSQL: the client library, and the server and pgrep for the tests' private servers.
+  libpq-dev postgresql procps
   libsodium-dev
   libcups2-dev cups cups-client
   fonts-noto-cjk

@@ -1,0 +1,399 @@
+#include "data/pg_connection.h"
+
+#include <libpq-fe.h>
+
+#include <QDate>
+#include <QLocale>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Application name other stations and the restore check see in pg_stat_activity, unless the
+// connection URI names one.
+constexpr char kApplicationName[] = "ruvaso";
+constexpr char kConnectTimeoutSeconds[] = "10";
+
+// Values in the text form the server parses, bound the way the SQLite path binds them.
+class Params {
+public:
+    explicit Params(const QVariantList& list) {
+        bytes_.reserve(list.size());
+        for (const QVariant& value : list) {
+            add(value);
+        }
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            values_.push_back(nulls_[i]             ? nullptr
+                              : bytes_[i].isEmpty() ? ""
+                                                    : bytes_[i].constData());
+            lengths_.push_back(int(bytes_[i].size()));
+        }
+    }
+
+    int count() const { return int(values_.size()); }
+    const char* const* values() const { return values_.data(); }
+    const int* lengths() const { return lengths_.data(); }
+    const int* formats() const { return formats_.data(); }
+
+private:
+    void add(const QVariant& value) {
+        QByteArray bytes;
+        bool null = false;
+        int format = 0;
+        if (!value.isValid() || value.isNull()) {
+            // A null text is the empty text: an empty box stores "", never NULL.
+            null = value.typeId() != QMetaType::QString;
+        } else {
+            switch (value.typeId()) {
+                case QMetaType::Bool:
+                    bytes = value.toBool() ? "1" : "0";
+                    break;
+                case QMetaType::Int:
+                case QMetaType::Long:
+                case QMetaType::LongLong:
+                case QMetaType::Short:
+                    bytes = QByteArray::number(value.toLongLong());
+                    break;
+                case QMetaType::UInt:
+                case QMetaType::ULong:
+                case QMetaType::ULongLong:
+                case QMetaType::UShort:
+                    bytes = QByteArray::number(value.toULongLong());
+                    break;
+                case QMetaType::Double:
+                case QMetaType::Float:
+                    // The shortest text that reads back as the same double.
+                    bytes =
+                        QByteArray::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+                    break;
+                case QMetaType::QByteArray:
+                    bytes = value.toByteArray();
+                    format = 1;
+                    break;
+                case QMetaType::QDate:
+                case QMetaType::QDateTime:
+                    bytes = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+                    break;
+                default:
+                    bytes = value.toString().toUtf8();
+                    break;
+            }
+        }
+        bytes_.push_back(std::move(bytes));
+        nulls_.push_back(null);
+        formats_.push_back(format);
+    }
+
+    std::vector<QByteArray> bytes_;
+    std::vector<bool> nulls_;
+    std::vector<const char*> values_;
+    std::vector<int> lengths_;
+    std::vector<int> formats_;
+};
+
+QString Sentence(const char* text) {
+    // The library's own messages span several indented lines.
+    return QString::fromUtf8(text).simplified();
+}
+
+bool IsFailure(ExecStatusType status) {
+    return status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE ||
+           status == PGRES_NONFATAL_ERROR;
+}
+
+bool IsCopy(ExecStatusType status) {
+    return status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH;
+}
+
+// The next result of the statement under way. A copy would wait for data this class never sends
+// or reads, so it is ended here; the caller reports it as refused.
+pg_result* NextResult(pg_conn* conn) {
+    pg_result* result = PQgetResult(conn);
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_EMPTY_QUERY;
+    if (status == PGRES_COPY_IN) {
+        PQputCopyEnd(conn, "copy is not supported here");
+    } else if (status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH) {
+        char* buffer = nullptr;
+        while (PQgetCopyData(conn, &buffer, 0) > 0) {
+            PQfreemem(buffer);
+        }
+    }
+    return result;
+}
+
+QString CopyRefused() {
+    return QStringLiteral("不支持复制语句");
+}
+
+void IgnoreNotice(void*, const char*) {}
+
+}  // namespace
+
+int PgRow::columns() const {
+    return result_ ? PQnfields(result_) : 0;
+}
+
+bool PgRow::isNull(int column) const {
+    return !result_ || PQgetisnull(result_, row_, column) != 0;
+}
+
+QByteArrayView PgRow::view(int column) const {
+    if (isNull(column)) {
+        return {};
+    }
+    return QByteArrayView(PQgetvalue(result_, row_, column), PQgetlength(result_, row_, column));
+}
+
+QString PgRow::text(int column) const {
+    if (isNull(column)) {
+        return QString();
+    }
+    const QByteArrayView bytes = view(column);
+    return QString::fromUtf8(bytes.data(), bytes.size());
+}
+
+void PgResult::Clear::operator()(pg_result* result) const {
+    PQclear(result);
+}
+
+PgResult::PgResult(pg_result* result, PgError error) : result_(result), error_(std::move(error)) {}
+
+int PgResult::rows() const {
+    return result_ ? PQntuples(result_.get()) : 0;
+}
+
+qint64 PgResult::affectedRows() const {
+    return result_ ? QByteArray(PQcmdTuples(result_.get())).toLongLong() : 0;
+}
+
+PgQuery::PgQuery(PgConnection* connection, PgError error)
+    : connection_(connection), error_(std::move(error)) {
+    if (connection_) {
+        connection_->streaming_ = true;
+    }
+}
+
+PgQuery::~PgQuery() {
+    clearCurrent();
+    if (connection_) {
+        finish(true);
+    }
+}
+
+PgQuery::PgQuery(PgQuery&& other) noexcept
+    : connection_(std::exchange(other.connection_, nullptr)),
+      current_(std::exchange(other.current_, nullptr)),
+      error_(std::move(other.error_)) {}
+
+PgQuery& PgQuery::operator=(PgQuery&& other) noexcept {
+    if (this != &other) {
+        clearCurrent();
+        if (connection_) {
+            finish(true);
+        }
+        connection_ = std::exchange(other.connection_, nullptr);
+        current_ = std::exchange(other.current_, nullptr);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+void PgQuery::clearCurrent() {
+    PQclear(current_);
+    current_ = nullptr;
+}
+
+bool PgQuery::next() {
+    clearCurrent();
+    if (!connection_) {
+        return false;
+    }
+    pg_result* result = NextResult(connection_->conn_);
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    if (status == PGRES_SINGLE_TUPLE) {
+        current_ = result;
+        return true;
+    }
+    if (IsFailure(status)) {
+        error_ = connection_->lastError(result);
+    } else if (IsCopy(status)) {
+        error_ = PgError{CopyRefused(), {}, !connection_->connected()};
+    }
+    PQclear(result);
+    finish(false);
+    return false;
+}
+
+void PgQuery::finish(bool cancel) {
+    pg_conn* conn = connection_->conn_;
+    if (cancel && PQstatus(conn) == CONNECTION_OK) {
+        // Without this the server would send every remaining row, only to be thrown away.
+        if (PGcancel* handle = PQgetCancel(conn)) {
+            char reason[256];
+            PQcancel(handle, reason, int(sizeof reason));
+            PQfreeCancel(handle);
+        }
+    }
+    while (pg_result* rest = NextResult(conn)) {
+        PQclear(rest);
+    }
+    connection_->streaming_ = false;
+    connection_ = nullptr;
+}
+
+struct PgConnection::Call {
+    // The statement's text, or the name of a prepared statement.
+    const QByteArray& text;
+    bool prepared = false;
+    const QVariantList& params;
+    bool rowByRow = false;
+};
+
+PgConnection::PgConnection(const QString& uri) {
+    const QByteArray target = uri.toUtf8();
+    // Defaults come before the URI, which may override them; the encoding comes after, since
+    // every text this program sends and reads is UTF-8.
+    const char* const keys[] = {"connect_timeout", "fallback_application_name", "dbname",
+                                "client_encoding", nullptr};
+    const char* const values[] = {kConnectTimeoutSeconds, kApplicationName, target.constData(),
+                                  "UTF8", nullptr};
+    conn_ = PQconnectdbParams(keys, values, 1);
+    if (!conn_) {
+        error_ = QStringLiteral("内存不足");
+        return;
+    }
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        error_ = Sentence(PQerrorMessage(conn_));
+        if (error_.isEmpty()) {
+            error_ = QStringLiteral("无法连接数据库服务器");
+        }
+        return;
+    }
+    // Notices (a table that was not there to drop, a server going down) are not errors and
+    // must not end up on the terminal.
+    PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
+}
+
+PgConnection::~PgConnection() {
+    PQfinish(conn_);
+}
+
+bool PgConnection::connected() const {
+    return conn_ && PQstatus(conn_) == CONNECTION_OK;
+}
+
+PgError PgConnection::lastError(const pg_result* result) {
+    PgError error;
+    if (const char* primary =
+            result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr) {
+        error.reason = Sentence(primary);
+        if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
+            error.reason += QStringLiteral(": ") + Sentence(detail);
+        }
+        error.sqlState = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    } else {
+        error.reason = Sentence(conn_ ? PQerrorMessage(conn_) : "");
+    }
+    // The library reports a closed socket before it marks the connection as gone; one more
+    // read settles it.
+    if (connected()) {
+        PQconsumeInput(conn_);
+    }
+    error.connectionLost = !connected();
+    if (error.reason.isEmpty()) {
+        error.reason =
+            error.connectionLost ? QStringLiteral("数据库连接已断开") : QStringLiteral("未知错误");
+    }
+    return error;
+}
+
+PgError PgConnection::refusal() const {
+    if (!ok()) {
+        return PgError{error_, {}, true};
+    }
+    if (streaming_) {
+        return PgError{QStringLiteral("上一条语句的行还没有读完"), {}, false};
+    }
+    return {};
+}
+
+PgError PgConnection::send(const Call& call) {
+    if (PgError refused = refusal(); !refused.reason.isEmpty()) {
+        return refused;
+    }
+    const Params params(call.params);
+    const int sent =
+        call.prepared ? PQsendQueryPrepared(conn_, call.text.constData(), params.count(),
+                                            params.values(), params.lengths(), params.formats(), 0)
+                      : PQsendQueryParams(conn_, call.text.constData(), params.count(), nullptr,
+                                          params.values(), params.lengths(), params.formats(), 0);
+    if (!sent) {
+        return lastError(nullptr);
+    }
+    if (call.rowByRow && !PQsetSingleRowMode(conn_)) {
+        collect();
+        return PgError{QStringLiteral("无法逐行读取结果"), {}, !connected()};
+    }
+    return {};
+}
+
+PgResult PgConnection::collect() {
+    pg_result* kept = nullptr;
+    PgError error;
+    while (pg_result* result = NextResult(conn_)) {
+        const ExecStatusType status = PQresultStatus(result);
+        if (error.reason.isEmpty() && IsCopy(status)) {
+            error.reason = CopyRefused();
+        } else if (error.reason.isEmpty() && IsFailure(status)) {
+            error = lastError(result);
+        }
+        PQclear(kept);
+        kept = result;
+    }
+    if (!kept && error.reason.isEmpty()) {
+        error = lastError(nullptr);
+    }
+    if (!error.reason.isEmpty()) {
+        error.connectionLost = !connected();
+        PQclear(kept);
+        kept = nullptr;
+    }
+    return PgResult(kept, std::move(error));
+}
+
+PgResult PgConnection::run(const Call& call) {
+    PgError error = send(call);
+    return error.reason.isEmpty() ? collect() : PgResult(nullptr, std::move(error));
+}
+
+PgQuery PgConnection::stream(const Call& call) {
+    PgError error = send(call);
+    return error.reason.isEmpty() ? PgQuery(this, {}) : PgQuery(nullptr, std::move(error));
+}
+
+PgResult PgConnection::exec(const QString& statement, const QVariantList& params) {
+    return run(Call{statement.toUtf8(), false, params});
+}
+
+PgQuery PgConnection::query(const QString& statement, const QVariantList& params) {
+    return stream(Call{statement.toUtf8(), false, params, true});
+}
+
+DbStatus PgConnection::prepare(const QByteArray& name, const QString& statement) {
+    if (PgError refused = refusal(); !refused.reason.isEmpty()) {
+        return DbStatus::failure(refused.reason);
+    }
+    if (!PQsendPrepare(conn_, name.constData(), statement.toUtf8().constData(), 0, nullptr)) {
+        return DbStatus::failure(lastError(nullptr).reason);
+    }
+    const PgResult result = collect();
+    return result.ok() ? DbOk() : DbStatus::failure(result.error());
+}
+
+PgResult PgConnection::execPrepared(const QByteArray& name, const QVariantList& params) {
+    return run(Call{name, true, params});
+}
+
+PgQuery PgConnection::queryPrepared(const QByteArray& name, const QVariantList& params) {
+    return stream(Call{name, true, params, true});
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+#include "data/db_result.h"
+
+struct pg_conn;
+struct pg_result;
+
+// Why the server or the client library refused a statement or a connection.
+struct PgError {
+    // The server's own reason ("relation \"kh_table\" does not exist"), or the library's when
+    // the server could not be reached. Empty when nothing failed.
+    QString reason;
+    // The five-character SQLSTATE the server gave ("23505" for a duplicate key); empty when the
+    // failure did not come from the server.
+    QByteArray sqlState;
+    // The connection is gone (server stopped, socket closed); no statement can run on it.
+    bool connectionLost = false;
+};
+
+// One row of a result: the values as the server sent them in text form.
+class PgRow {
+public:
+    PgRow() = default;
+    PgRow(const pg_result* result, int row) : result_(result), row_(row) {}
+
+    int columns() const;
+    bool isNull(int column) const;
+    // The value's bytes, valid as long as the row is; empty for NULL.
+    QByteArrayView view(int column) const;
+    // The value as text; a null QString for NULL.
+    QString text(int column) const;
+
+private:
+    const pg_result* result_ = nullptr;
+    int row_ = 0;
+};
+
+// Every row of one statement, or why it failed.
+class PgResult {
+public:
+    PgResult() = default;
+    PgResult(pg_result* result, PgError error);
+
+    bool ok() const { return error_.reason.isEmpty(); }
+    const QString& error() const { return error_.reason; }
+    const PgError& failure() const { return error_; }
+
+    int rows() const;
+    PgRow row(int index) const { return PgRow(result_.get(), index); }
+    // Rows inserted, updated or deleted by the statement.
+    qint64 affectedRows() const;
+
+private:
+    struct Clear {
+        void operator()(pg_result* result) const;
+    };
+    std::unique_ptr<pg_result, Clear> result_;
+    PgError error_;
+};
+
+class PgConnection;
+
+// The rows of one statement, read one at a time as the server sends them, so a long list never
+// sits whole in memory. Dropping it before the end cancels the rest on the server.
+//
+//     PgQuery query = connection.query("select id from big where day >= $1", {from});
+//     while (query.next()) { use(query.row()); }
+//     if (!query.ok()) { show(query.error()); }
+class PgQuery {
+public:
+    PgQuery() = default;
+    ~PgQuery();
+    PgQuery(PgQuery&& other) noexcept;
+    PgQuery& operator=(PgQuery&& other) noexcept;
+    PgQuery(const PgQuery&) = delete;
+    PgQuery& operator=(const PgQuery&) = delete;
+
+    // Moves to the next row; false at the end of the rows or on failure (see ok()).
+    bool next();
+    // The current row, valid until the next call of next().
+    PgRow row() const { return PgRow(current_, 0); }
+
+    bool ok() const { return error_.reason.isEmpty(); }
+    const QString& error() const { return error_.reason; }
+    const PgError& failure() const { return error_; }
+
+private:
+    friend class PgConnection;
+    PgQuery(PgConnection* connection, PgError error);
+    void finish(bool cancel);
+    void clearCurrent();
+
+    PgConnection* connection_ = nullptr;
+    pg_result* current_ = nullptr;
+    PgError error_;
+};
+
+// A connection to a PostgreSQL server, opened from a libpq connection URI
+// ("postgresql:///shop?host=/run/postgresql"). Statements use the extended protocol: values are
+// always sent apart from the statement text, as $1, $2 ... in the statement.
+//
+// Values are sent as the SQLite path binds them: a null QString as the empty text, an invalid
+// QVariant as NULL, a date as yyyy-MM-dd, a bool as 1 or 0, a QByteArray as binary.
+//
+// One statement at a time: while a PgQuery is still open, other statements are refused. The
+// connection must outlive the queries it hands out.
+class PgConnection {
+public:
+    explicit PgConnection(const QString& uri);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // Whether the connection opened; error() says why not.
+    bool ok() const { return error_.isEmpty(); }
+    const QString& error() const { return error_; }
+    // Whether the server is still there as far as the last statement could tell.
+    bool connected() const;
+
+    PgResult exec(const QString& statement, const QVariantList& params = {});
+    PgQuery query(const QString& statement, const QVariantList& params = {});
+
+    // A statement parsed once on the server, then run by name as often as needed.
+    DbStatus prepare(const QByteArray& name, const QString& statement);
+    PgResult execPrepared(const QByteArray& name, const QVariantList& params = {});
+    PgQuery queryPrepared(const QByteArray& name, const QVariantList& params = {});
+
+private:
+    friend class PgQuery;
+    struct Call;
+    PgError refusal() const;
+    PgError send(const Call& call);
+    PgResult collect();
+    PgResult run(const Call& call);
+    PgQuery stream(const Call& call);
+    PgError lastError(const pg_result* result);
+
+    pg_conn* conn_ = nullptr;
+    QString error_;
+    bool streaming_ = false;
+};
