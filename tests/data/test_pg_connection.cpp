@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTextStream>
 #include <QThread>
 #include <memory>
 
