@@ -59,24 +59,19 @@ void BenchLists(const QString& dir, const QString& sqlite3) {
         filter.from = c.from;
         filter.to = c.to;
         const QString query = ShellQuery(window->description(), filter);
-        std::vector<double> shell, ours;
+        SideBySide figures(sqlite3, dir + QStringLiteral("/database.db"), query);
         double heap = 0;
         for (int run = 0; run < 3; ++run) {
-            shell.push_back(CommandSeconds(sqlite3, {dir + QStringLiteral("/database.db"), query}));
-            ours.push_back(MedianSeconds(1, [window] {
+            figures.run([window] {
                 window->Command1_Click();
                 QApplication::processEvents();
-            }));
+            });
             heap = std::max(heap, HeapMb() - emptyHeap);
         }
-        std::sort(shell.begin(), shell.end());
-        std::sort(ours.begin(), ours.end());
         PrintRow(QStringLiteral("(k) %1 (%2 rows)").arg(c.what).arg(window->listedRows()),
-                 QStringLiteral("%1 s").arg(ours[1], 0, 'f', 3),
-                 QStringLiteral("shell %1 s, %2x; +%3 MB heap for the filled list")
-                     .arg(shell[1], 0, 'f', 3)
-                     .arg(ours[1] / shell[1], 0, 'f', 2)
-                     .arg(heap, 0, 'f', 1));
+                 QStringLiteral("%1 s").arg(figures.ours(), 0, 'f', 3),
+                 figures.ratios() +
+                     QStringLiteral("; +%1 MB heap for the filled list").arg(heap, 0, 'f', 1));
         delete window;
         QApplication::processEvents();
     }
