@@ -65,6 +65,7 @@ void BenchWalk(const QString& dir, int customers, const QString& sqlite3) {
         figures.runPartners();
         OpenShop(dir);
         const double before = ResidentMb();
+        ProfileOn();
         QElapsedTimer timer;
         timer.start();
         double peak = before;
@@ -79,6 +80,7 @@ void BenchWalk(const QString& dir, int customers, const QString& sqlite3) {
             }
         }
         figures.add(double(timer.nsecsElapsed()) / 1e9);
+        ProfileOff();
         peak = std::max(peak, ResidentMb());
         peakExtra = std::max(peakExtra, peak - before);
         Database::Close();

@@ -121,6 +121,34 @@ namespace {
 volatile qint64 engineBytesRead = 0;
 }  // namespace
 
+namespace {
+
+void TellProfiler(const char* command) {
+    const QByteArray control = qgetenv("RUVASO_PERF_CTL");
+    if (control.isEmpty()) {
+        return;
+    }
+    QFile fifo(QString::fromLocal8Bit(control));
+    if (fifo.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        fifo.write(command);
+    }
+    QFile ack(QString::fromLocal8Bit(qgetenv("RUVASO_PERF_ACK")));
+    if (ack.fileName().size() > 0 && ack.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        char answer[8];
+        ack.read(answer, sizeof answer);
+    }
+}
+
+}  // namespace
+
+void ProfileOn() {
+    TellProfiler("enable\n");
+}
+
+void ProfileOff() {
+    TellProfiler("disable\n");
+}
+
 double EngineSeconds(const QString& file, const QString& query) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
@@ -165,10 +193,12 @@ void SideBySide::runPartners() {
 
 void SideBySide::run(const std::function<void()>& work) {
     runPartners();
+    ProfileOn();
     QElapsedTimer timer;
     timer.start();
     work();
     add(double(timer.nsecsElapsed()) / 1e9);
+    ProfileOff();
 }
 
 QString SideBySide::ratios() const {

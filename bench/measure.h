@@ -32,6 +32,11 @@ CommandCost RunCommand(const QString& program, const QStringList& arguments);
 
 void PrintRow(const QString& what, const QString& figure, const QString& note = QString());
 
+// Under `perf record -D -1 --control fifo:CTL,ACK`, with RUVASO_PERF_CTL=CTL and
+// RUVASO_PERF_ACK=ACK set, only the work between these two calls is profiled.
+void ProfileOn();
+void ProfileOff();
+
 // Seconds the engine itself needs for `query` on `file`: prepared on a connection of its own
 // (opened before the clock starts), stepped to its end, every column of every row read as text.
 // No process start, no file open, no conversion: the true limit for a walk over the same rows.
