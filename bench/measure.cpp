@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstring>
 
 double ResidentMb() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -125,18 +126,26 @@ namespace {
 
 void TellProfiler(const char* command) {
     const QByteArray control = qgetenv("RUVASO_PERF_CTL");
-    if (control.isEmpty()) {
+    const QByteArray ack = qgetenv("RUVASO_PERF_ACK");
+    if (control.isEmpty() || ack.isEmpty()) {
         return;
     }
-    QFile fifo(QString::fromLocal8Bit(control));
-    if (fifo.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        fifo.write(command);
+    const int out = open(control.constData(), O_WRONLY);
+    if (out < 0) {
+        return;
     }
-    QFile ack(QString::fromLocal8Bit(qgetenv("RUVASO_PERF_ACK")));
-    if (ack.fileName().size() > 0 && ack.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (write(out, command, strlen(command)) > 0) {
+        // perf answers "ack\n" once the command took effect.
+        const int in = open(ack.constData(), O_RDONLY);
         char answer[8];
-        ack.read(answer, sizeof answer);
+        if (in >= 0 && read(in, answer, sizeof answer) < 0) {
+            qWarning("no answer from the profiler");
+        }
+        if (in >= 0) {
+            close(in);
+        }
     }
+    close(out);
 }
 
 }  // namespace
