@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "ui/char_advances.h"
 #include "ui/fonts.h"
 #include "ui/grid_model.h"
 
@@ -321,6 +322,8 @@ void Grid::widenColumnsToContent() {
     std::string shape;
     const QFontMetricsF metrics(model_->baseFont());
     const char digit = WidestDigit(metrics);
+    CharAdvances advances(metrics);
+    std::vector<double> widest(static_cast<size_t>(count), 0.0);
     store.forEachStoredText([&](int row, int col, QByteArrayView utf8, int format) {
         if (col >= count)
             return;
@@ -337,9 +340,14 @@ void Grid::widenColumnsToContent() {
             if (shape == last)
                 return;
             last = shape;
+            // Shaping is what costs: a shape whose characters add up to clearly less than the
+            // widest text of its column so far cannot widen it.
+            if (advances.sum(shape) + CharAdvances::kSlack < widest[size_t(col)])
+                return;
             if (!measured[size_t(col)].insert(shape).second)
                 return;
             advance = metrics.horizontalAdvance(QString::fromStdString(shape));
+            widest[size_t(col)] = std::max(widest[size_t(col)], advance);
         }
         const int width = int(std::ceil(advance)) + 2 * kCellTextMargin + 1;
         needed[size_t(col)] = std::max(needed[size_t(col)], width);
