@@ -20,13 +20,7 @@ namespace {
 
 // The statement with its values written in, for the shell.
 QString ShellQuery(const StatisticsDescription& d, const StatisticsFilter& filter) {
-    QString sql = StatisticsStatement(d);
-    for (const QVariant& value : StatisticsParameters(d, filter)) {
-        QString text = value.toString();
-        text.replace(QLatin1Char('\''), QStringLiteral("''"));
-        sql.replace(sql.indexOf(QLatin1Char('?')), 1, QLatin1Char('\'') + text + QLatin1Char('\''));
-    }
-    return sql;
+    return SplicedQuery(StatisticsStatement(d), StatisticsParameters(d, filter));
 }
 
 void BenchLists(const QString& dir, const QString& sqlite3) {

@@ -158,6 +158,19 @@ void ProfileOff() {
     TellProfiler("disable\n");
 }
 
+QString SplicedQuery(QString text, const QVariantList& values) {
+    qsizetype from = 0;
+    for (const QVariant& value : values) {
+        QString quoted = value.toString();
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        quoted = QLatin1Char('\'') + quoted + QLatin1Char('\'');
+        from = text.indexOf(QLatin1Char('?'), from);
+        text.replace(from, 1, quoted);
+        from += quoted.size();
+    }
+    return text;
+}
+
 double EngineSeconds(const QString& file, const QString& query) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QVariantList>
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -36,6 +37,9 @@ void PrintRow(const QString& what, const QString& figure, const QString& note = 
 // RUVASO_PERF_ACK=ACK set, only the work between these two calls is profiled.
 void ProfileOn();
 void ProfileOff();
+
+// A statement with its values written in as quoted texts, for the shell and the engine's walk.
+QString SplicedQuery(QString text, const QVariantList& values);
 
 // Seconds the engine itself needs for `query` on `file`: prepared on a connection of its own
 // (opened before the clock starts), stepped to its end, every column of every row read as text.
