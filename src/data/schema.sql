@@ -52,7 +52,7 @@ CREATE TABLE kh_wx_table (
 );
 CREATE INDEX kh_wx_table_dh ON kh_wx_table (kh_wx_dh);
 CREATE INDEX kh_wx_table_cph ON kh_wx_table (kh_wx_cph);
-CREATE INDEX kh_wx_table_date ON kh_wx_table (kh_wx_date);
+CREATE INDEX kh_wx_table_date_amount ON kh_wx_table (kh_wx_date, kh_wx_hj);
 
 CREATE TABLE kh_wx_mx_table (
     kh_wx_mx_code   TEXT NOT NULL PRIMARY KEY,
@@ -71,7 +71,7 @@ CREATE TABLE kh_wx_mx_table (
     kh_wx_mx_hj     REAL NOT NULL DEFAULT 0
 );
 CREATE INDEX kh_wx_mx_table_dh ON kh_wx_mx_table (kh_wx_mx_dh);
-CREATE INDEX kh_wx_mx_table_date ON kh_wx_mx_table (kh_wx_mx_date);
+CREATE INDEX kh_wx_mx_table_date_amount ON kh_wx_mx_table (kh_wx_mx_date, kh_wx_mx_hj);
 CREATE INDEX kh_wx_mx_table_xm ON kh_wx_mx_table (kh_wx_mx_xm);
 
 CREATE TABLE xm_table (
