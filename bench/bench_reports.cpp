@@ -94,9 +94,13 @@ void BenchReport(const QString& dir, const QString& root) {
         qFatal("bench: not enough rows for the report");
     }
     result->rows.resize(10000);
-    const Report report =
-        StatisticsReport(d, QStringLiteral("蓝天汽修"), result->rows, QStringLiteral("0.00"),
-                         QStringLiteral("管理员"), QDateTime::currentDateTime());
+    QList<QStringList> rows;
+    for (const QStringList& row : result->rows) {
+        rows << row.mid(1);
+    }
+    const Report report = StatisticsReport(d, QStringLiteral("蓝天汽修"), ListReportRows(rows),
+                                           QStringLiteral("0.00"), QStringLiteral("管理员"),
+                                           QDateTime::currentDateTime());
     std::vector<double> preview, pdf;
     int pages = 0;
     for (int run = 0; run < 3; ++run) {

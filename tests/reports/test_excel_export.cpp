@@ -5,6 +5,7 @@
 #include "reports/excel_export.h"
 #include "reports/report_layout.h"
 #include "reports/statistics.h"
+#include "support/report_sources.h"
 #include "support/xlsx_rows.h"
 
 namespace {
@@ -32,9 +33,9 @@ private Q_SLOTS:
     void readsBackTheRowsAndTheTotal() {
         const QList<QStringList> rows = {Order(" 20261201001", "张三", "100.00"),
                                          Order(" 20261201002", "O'Neil \"老王\"", "0.13")};
-        const Report report =
-            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
-                             rows, QStringLiteral("100.13"), QStringLiteral("管理员"), kPrinted);
+        const Report report = StatisticsReport(
+            DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+            KeyedListRows(rows), QStringLiteral("100.13"), QStringLiteral("管理员"), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("营业.xlsx"));
         QCOMPARE(ExportWorkbook(report, path, SheetHead::TitleAndDates), QString());
 
@@ -70,8 +71,8 @@ private Q_SLOTS:
     void theRangeAndTheSummaryAreExported() {
         Report report =
             StatisticsReport(DescribeStatistics(StatisticsKind::Technician), QStringLiteral("蓝天"),
-                             {Order(" 20261201001", "张三", "100.00")}, QStringLiteral("100.00"),
-                             QStringLiteral("管理员"), kPrinted);
+                             KeyedListRows({Order(" 20261201001", "张三", "100.00")}),
+                             QStringLiteral("100.00"), QStringLiteral("管理员"), kPrinted);
         report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
         report.summary.caption = QStringLiteral("维修技师汇总");
         report.summary.columns = {{QStringLiteral("维修技师"), 100, false, 0},
@@ -102,7 +103,7 @@ private Q_SLOTS:
     void anEmptyListExportsHeadingsAndTotal() {
         const Report report =
             StatisticsReport(DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"),
-                             {}, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
+                             nullptr, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("empty.xlsx"));
         // A table alone starts with its headings.
         QCOMPARE(ExportWorkbook(report, path), QString());
@@ -116,7 +117,7 @@ private Q_SLOTS:
 
     void aFileThatCannotBeWrittenIsReported() {
         const Report report =
-            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QString(), {},
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QString(), nullptr,
                              QStringLiteral("0.00"), QString(), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("no/such/folder/x.xlsx"));
         QVERIFY(!ExportWorkbook(report, path).isEmpty());

@@ -2,6 +2,7 @@
 
 #include "reports/report_layout.h"
 #include "reports/statistics.h"
+#include "support/report_sources.h"
 
 namespace {
 
@@ -21,8 +22,8 @@ QList<QStringList> ListRows(int count, int columns) {
 
 Report TurnoverReport(int rows) {
     return StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
-                            ListRows(rows, 10), QStringLiteral("123.45"), QStringLiteral("管理员"),
-                            kPrinted);
+                            KeyedListRows(ListRows(rows, 10)), QStringLiteral("123.45"),
+                            QStringLiteral("管理员"), kPrinted);
 }
 
 ReportSummary Summary(int rows) {
@@ -132,7 +133,7 @@ private Q_SLOTS:
     void anEmptyReportPutsTheTotalInRowTwo() {
         const Report report =
             StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
-                             {}, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
+                             nullptr, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
         QCOMPARE(ReportRowCount(report), 3);
         const ReportRow total = ReportRowAt(report, 2);
         QCOMPARE(total.kind, ReportRowKind::Total);
@@ -145,9 +146,10 @@ private Q_SLOTS:
     }
 
     void theItemReportIsLandscapeWithSmallRows() {
-        const Report report = StatisticsReport(
-            DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"), ListRows(1, 12),
-            QStringLiteral("61.00"), QStringLiteral("管理员"), kPrinted);
+        const Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"),
+                             KeyedListRows(ListRows(1, 12)), QStringLiteral("61.00"),
+                             QStringLiteral("管理员"), kPrinted);
         QVERIFY(report.landscape);
         QCOMPARE(report.title, QStringLiteral("蓝天营业明细统计报表"));
         QCOMPARE(ReportRowAt(report, 3).fontSize, 9.0);

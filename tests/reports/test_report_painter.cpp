@@ -8,6 +8,7 @@
 #include "reports/report_painter.h"
 #include "reports/statistics.h"
 #include "support/pdf_text.h"
+#include "support/report_sources.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ Report MakeReport(StatisticsKind kind, int count) {
         }
         rows << cells;
     }
-    return StatisticsReport(d, QStringLiteral("蓝天"), rows, QStringLiteral("4321.00"),
-                            QStringLiteral("管理员"), kPrinted);
+    return StatisticsReport(d, QStringLiteral("蓝天"), KeyedListRows(rows),
+                            QStringLiteral("4321.00"), QStringLiteral("管理员"), kPrinted);
 }
 
 PdfText PrintToPdf(const Report& report, const QString& path) {
@@ -62,8 +63,9 @@ Report LongItemReport() {
                             QStringLiteral("154320.00"),
                             QStringLiteral("管理员")};
     }
-    Report report = StatisticsReport(d, QStringLiteral("蓝天"), rows, QStringLiteral("462960.00"),
-                                     QStringLiteral("管理员"), kPrinted);
+    Report report =
+        StatisticsReport(d, QStringLiteral("蓝天"), KeyedListRows(rows),
+                         QStringLiteral("462960.00"), QStringLiteral("管理员"), kPrinted);
     report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
     return report;
 }
@@ -146,7 +148,8 @@ private Q_SLOTS:
                 return w.text == text && (y < 0 || qAbs(w.box.center().y() - y) < 2);
             });
         };
-        for (const QStringList& cells : report.rows) {
+        for (int r = 0; r < report.rows->count(); ++r) {
+            const QStringList cells = ReportRowTexts(*report.rows, r);
             // The order number is the row's own; its line is the row's line.
             const auto number = find(cells[1], -1);
             QVERIFY2(number != page.words.end(), qPrintable(cells[1]));
@@ -173,9 +176,12 @@ private Q_SLOTS:
         const StatisticsDescription& d = DescribeStatistics(StatisticsKind::Turnover);
         Report report = MakeReport(StatisticsKind::Turnover, 3);
         QVERIFY(!ReportNeedsLandscape(report, printer));
-        QStringList cells = report.rows[0];
-        cells[4] = QStringLiteral("一汽大众迈腾 2.0T 豪华型（进口发动机）四驱版本");
-        report.rows[0] = cells;
+        QList<QStringList> rows;
+        for (int r = 0; r < report.rows->count(); ++r) {
+            rows << ReportRowTexts(*report.rows, r);
+        }
+        rows[0][4] = QStringLiteral("一汽大众迈腾 2.0T 豪华型（进口发动机）四驱版本");
+        report.rows = ListReportRows(rows);
         QVERIFY(ReportNeedsLandscape(report, printer));
         QCOMPARE(d.landscape, false);
     }

@@ -381,7 +381,7 @@ private Q_SLOTS:
         }
         QCOMPARE(pages, 1);
         QCOMPARE(shown.title, QStringLiteral("蓝天营业统计报表"));
-        QCOMPARE(shown.rows.size(), 3);
+        QCOMPARE(shown.rows->count(), 3);
         QCOMPARE(shown.totalText, QStringLiteral("147.75"));
         QVERIFY(shown.footer.startsWith(QStringLiteral("制表人:[ 管理员 ]         打印时间:[")));
 
