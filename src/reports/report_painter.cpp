@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPrinter>
+#include <deque>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -147,8 +148,61 @@ struct Block {
     QList<double> tops;
 };
 
+// The fonts of a page, each made once: the painter looks a new font up in the font database
+// on every text drawn with it.
+class PageFonts {
+public:
+    PageFonts(const QPaintDevice* device, double fontScale)
+        : device_(device), fontScale_(fontScale) {}
+
+    struct Entry {
+        double size;
+        bool bold;
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    const Entry& of(const ReportRow& row) {
+        for (const Entry& entry : entries_) {
+            if (entry.size == row.fontSize && entry.bold == row.bold) {
+                return entry;
+            }
+        }
+        const QFont font = RowFont(row, fontScale_);
+        entries_.push_back({row.fontSize, row.bold, font, QFontMetricsF(font, device_)});
+        return entries_.back();
+    }
+
+private:
+    const QPaintDevice* device_;
+    double fontScale_;
+    std::deque<Entry> entries_;  // stays where it is as entries are added
+};
+
+// Draws a data cell's text from its baseline: the same place a text laid out in its box takes,
+// without laying out a line for it. `exact` says the columns were measured on this device, so
+// a text fits its box and is measured only when it has to be placed from the right.
+void DrawDataText(QPainter& painter, const PageFonts::Entry& font, const QRectF& box,
+                  Qt::Alignment alignment, const QString& text, bool exact) {
+    const bool right = alignment & Qt::AlignRight;
+    const double advance = (right || !exact) ? font.metrics.horizontalAdvance(text) : 0;
+    if (!exact && advance > box.width() && box.width() > 0) {
+        // Paper cannot scroll: a text a device measures wider prints smaller rather than cut.
+        QFont smaller = font.font;
+        smaller.setPointSizeF(font.font.pointSizeF() * box.width() / advance * 0.98);
+        painter.setFont(smaller);
+        painter.drawText(box, int(alignment) | Qt::TextSingleLine, text);
+        painter.setFont(font.font);
+        return;
+    }
+    const double x = right ? box.right() - advance : box.left();
+    const double baseline = box.top() +
+                            (box.height() - font.metrics.ascent() - font.metrics.descent()) / 2 +
+                            font.metrics.ascent();
+    painter.drawText(QPointF(x, baseline), text);
+}
+
 void PaintBlock(QPainter& painter, const Report& report, const Block& block,
-                const QList<double>& edges, double s, double fontScale, double points) {
+                const QList<double>& edges, double s, PageFonts& fonts, double points, bool exact) {
     const QList<ReportColumn>& columns = block.summary ? report.summary.columns : report.columns;
     const double left = edges.first();
     const double width = edges.last() - left;
@@ -156,6 +210,7 @@ void PaintBlock(QPainter& painter, const Report& report, const Block& block,
     double top = block.tops.first();
     double bottom = top;
     bool framed = false;
+    painter.setPen(Qt::black);
     for (int i = 0; i < block.rows.size(); ++i) {
         const ReportRow& row = block.rows[i];
         const double h = row.height * s;
@@ -170,8 +225,10 @@ void PaintBlock(QPainter& painter, const Report& report, const Block& block,
         if (row.shaded) {
             painter.fillRect(QRectF(left, y, width, h), kShade);
         }
-        painter.setPen(Qt::black);
-        painter.setFont(RowFont(row, fontScale));
+        const PageFonts::Entry& font = fonts.of(row);
+        if (painter.font() != font.font) {
+            painter.setFont(font.font);
+        }
         if (row.merged) {
             QRectF box(left + pad, y, width - 2 * pad, h);
             // The summary's caption keeps clear of the frame below it.
@@ -182,48 +239,40 @@ void PaintBlock(QPainter& painter, const Report& report, const Block& block,
                              row.cells.value(0));
             continue;
         }
-        const QFont rowFont = painter.font();
         for (int c = 0; c < row.cells.size() && c + 1 < edges.size(); ++c) {
             if (row.cells[c].isEmpty()) {
                 continue;
             }
             const QRectF box(edges[c] + pad, y, edges[c + 1] - edges[c] - 2 * pad, h);
-            // Columns are as wide as their texts; should a device still measure one wider,
-            // paper cannot scroll, so it is printed smaller rather than cut.
-            const double textWidth =
-                QFontMetricsF(rowFont, painter.device()).horizontalAdvance(row.cells[c]);
-            if (textWidth > box.width() && box.width() > 0) {
-                QFont smaller = rowFont;
-                smaller.setPointSizeF(rowFont.pointSizeF() * box.width() / textWidth * 0.98);
-                painter.setFont(smaller);
-            }
-            painter.drawText(box, int(CellAlignment(columns, row, c)) | Qt::TextSingleLine,
-                             row.cells[c]);
-            painter.setFont(rowFont);
+            // Only data rows were measured by shape; the few others are always checked.
+            DrawDataText(painter, font, box, CellAlignment(columns, row, c), row.cells[c],
+                         exact && row.kind == ReportRowKind::Data);
         }
     }
     if (!framed) {
         return;
     }
 
-    // Thin lines inside, then the thick frame over them.
-    painter.setPen(QPen(Qt::black, kThinPoints * points));
+    // Thin lines inside, all at once, then the thick frame over them.
+    QList<QLineF> lines;
     for (int i = 0; i < block.rows.size(); ++i) {
         const ReportRow& row = block.rows[i];
         if (row.kind == ReportRowKind::SummaryCaption) {
             continue;
         }
         if (block.tops[i] > top) {
-            painter.drawLine(QPointF(left, block.tops[i]), QPointF(left + width, block.tops[i]));
+            lines << QLineF(left, block.tops[i], left + width, block.tops[i]);
         }
         if (row.merged) {
             continue;
         }
         const double rowBottom = block.tops[i] + row.height * s;
         for (int c = 1; c + 1 < edges.size(); ++c) {
-            painter.drawLine(QPointF(edges[c], block.tops[i]), QPointF(edges[c], rowBottom));
+            lines << QLineF(edges[c], block.tops[i], edges[c], rowBottom);
         }
     }
+    painter.setPen(QPen(Qt::black, kThinPoints * points));
+    painter.drawLines(lines);
     QPen thick(Qt::black, kThickPoints * points);
     thick.setJoinStyle(Qt::MiterJoin);
     painter.setPen(thick);
@@ -296,6 +345,7 @@ DbResult<ReportPlacement> PlaceReport(const Report& report, const QRectF& area,
     ReportPlacement placement;
     placement.area = area;
     placement.dpi = device.logicalDpiY();
+    placement.dpiX = device.logicalDpiX();
     placement.widths = *widths;
     placement.summaryWidths = ReportSummaryWidths(report, device);
     const double natural = device.logicalDpiX() / kScreenDpi;
@@ -365,9 +415,14 @@ DbStatus PaintReportPage(QPainter& painter, const Report& report, const ReportPl
     }
     const double bottom = y;
     const double points = placement.dpi / 72.0;
+    // On the device laid out on, every data text fits the width measured for its shape.
+    const bool exact = painter.worldTransform().isIdentity() &&
+                       painter.device()->logicalDpiY() == placement.dpi &&
+                       painter.device()->logicalDpiX() == placement.dpiX;
+    PageFonts fonts(painter.device(), fontScale);
     for (const Block& block : blocks) {
-        PaintBlock(painter, report, block, block.summary ? summaryEdges : edges, s, fontScale,
-                   points);
+        PaintBlock(painter, report, block, block.summary ? summaryEdges : edges, s, fonts, points,
+                   exact);
     }
 
     QFont pageFont(SlipFontFamily());

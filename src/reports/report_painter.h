@@ -22,7 +22,8 @@ QList<double> ReportSummaryWidths(const Report& report, const QPaintDevice& devi
 // area the table fills, the widths its columns print with and the rows of every page.
 struct ReportPlacement {
     double scale = 1;             // device units per report pixel
-    double dpi = 96;              // of the device laid out on
+    double dpi = 96;              // of the device laid out on, vertically
+    double dpiX = 96;             // and across
     QRectF area;                  // the printable area, in device units from the painter's origin
     QList<double> widths;         // report pixels, per column
     QList<double> summaryWidths;  // the same for the summary table

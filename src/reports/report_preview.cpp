@@ -42,11 +42,11 @@ const QString kPageNumber = QStringLiteral("页码");
 constexpr double kZoomStep = 1.25;
 
 // The icons the toolkit's own preview uses: the desktop's theme first, else those it ships.
-QIcon PreviewIcon(const char* theme, const char* shipped) {
-    return QIcon::fromTheme(QLatin1String(theme),
-                            QIcon(QStringLiteral(":/qt-project.org/dialogs/qprintpreviewdialog/"
-                                                 "images/%1-24.png")
-                                      .arg(QLatin1String(shipped))));
+QIcon PreviewIcon(const char* name) {
+    return QIcon::fromTheme(
+        QLatin1String(name),
+        QIcon(QStringLiteral(":/qt-project.org/dialogs/qprintpreviewdialog/images/%1-24.png")
+                  .arg(QLatin1String(name))));
 }
 
 QAction* AddAction(QToolBar* toolbar, const QString& text, const char* name, const QIcon& icon) {
@@ -107,25 +107,21 @@ void ReportPreview::buildToolbar() {
     toolbar = new QToolBar(this);
     toolbar->setObjectName(QStringLiteral("toolbar"));
     toolbar->setIconSize(QSize(24, 24));
-    fitWidthAction =
-        AddAction(toolbar, kFitWidth, "fitWidthAction", PreviewIcon("zoom-fit-width", "fit-width"));
-    fitPageAction =
-        AddAction(toolbar, kFitPage, "fitPageAction", PreviewIcon("zoom-fit-best", "fit-page"));
-    zoomInAction = AddAction(toolbar, kZoomIn, "zoomInAction", PreviewIcon("zoom-in", "zoom-in"));
-    zoomOutAction =
-        AddAction(toolbar, kZoomOut, "zoomOutAction", PreviewIcon("zoom-out", "zoom-out"));
+    fitWidthAction = AddAction(toolbar, kFitWidth, "fitWidthAction", PreviewIcon("zoom-fit-width"));
+    fitPageAction = AddAction(toolbar, kFitPage, "fitPageAction", PreviewIcon("zoom-fit-page"));
+    zoomInAction = AddAction(toolbar, kZoomIn, "zoomInAction", PreviewIcon("zoom-in"));
+    zoomOutAction = AddAction(toolbar, kZoomOut, "zoomOutAction", PreviewIcon("zoom-out"));
     toolbar->addSeparator();
-    portraitAction = AddAction(toolbar, kPortrait, "portraitAction",
-                               PreviewIcon("layout-portrait", "layout-portrait"));
-    landscapeAction = AddAction(toolbar, kLandscape, "landscapeAction",
-                                PreviewIcon("layout-landscape", "layout-landscape"));
+    portraitAction =
+        AddAction(toolbar, kPortrait, "portraitAction", PreviewIcon("layout-portrait"));
+    landscapeAction =
+        AddAction(toolbar, kLandscape, "landscapeAction", PreviewIcon("layout-landscape"));
     portraitAction->setCheckable(true);
     landscapeAction->setCheckable(true);
     toolbar->addSeparator();
-    firstPageAction =
-        AddAction(toolbar, kFirstPage, "firstPageAction", PreviewIcon("go-first", "go-first"));
-    previousPageAction = AddAction(toolbar, kPreviousPage, "previousPageAction",
-                                   PreviewIcon("go-previous", "go-previous"));
+    firstPageAction = AddAction(toolbar, kFirstPage, "firstPageAction", PreviewIcon("go-first"));
+    previousPageAction =
+        AddAction(toolbar, kPreviousPage, "previousPageAction", PreviewIcon("go-previous"));
     pageNumber = new QSpinBox(toolbar);
     pageNumber->setObjectName(QStringLiteral("pageNumber"));
     pageNumber->setAccessibleName(kPageNumber);
@@ -138,12 +134,10 @@ void ReportPreview::buildToolbar() {
     pageCountLabel->setObjectName(QStringLiteral("pageCountLabel"));
     pageCountLabel->setBuddy(pageNumber);
     toolbar->addWidget(pageCountLabel);
-    nextPageAction =
-        AddAction(toolbar, kNextPage, "nextPageAction", PreviewIcon("go-next", "go-next"));
-    lastPageAction =
-        AddAction(toolbar, kLastPage, "lastPageAction", PreviewIcon("go-last", "go-last"));
+    nextPageAction = AddAction(toolbar, kNextPage, "nextPageAction", PreviewIcon("go-next"));
+    lastPageAction = AddAction(toolbar, kLastPage, "lastPageAction", PreviewIcon("go-last"));
     toolbar->addSeparator();
-    printAction = AddAction(toolbar, kPrint, "printAction", PreviewIcon("printer", "print"));
+    printAction = AddAction(toolbar, kPrint, "printAction", PreviewIcon("printer"));
     printAction->setToolTip(kPrintTip);
     toolbar->addSeparator();
     printerAction = AddAction(toolbar, kChoosePrinter, "printerAction", QIcon());
