@@ -186,9 +186,9 @@ ExportOutcome StreamWorkbook(const Report& report, const QString& path, SheetHea
             return !stopped && writer.error() == LXW_NO_ERROR;
         });
     if (!read || stopped) {
-        // The workbook is closed to free it; what it wrote is no export.
-        workbook_close(workbook);
-        QFile::remove(path);
+        // Freed without being written: the file is only made when the workbook closes, so
+        // whatever stood at `path` before stays as it was.
+        lxw_workbook_free(workbook);
         return read ? Failed(ExportOutcome::End::Cancelled, QString())
                     : Failed(ExportOutcome::End::ReadFailed, read.error());
     }

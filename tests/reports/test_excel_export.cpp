@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "reports/excel_export.h"
 #include "reports/report_layout.h"
@@ -122,6 +123,69 @@ private Q_SLOTS:
         const QString path = dir_.filePath(QStringLiteral("no/such/folder/x.xlsx"));
         QVERIFY(!ExportWorkbook(report, path).isEmpty());
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A list longer than a chunk is written whole and in order, with its total after it, read
+    // a chunk at a time; progress climbs to the whole.
+    void aLongListStreamsInOrder() {
+        const int count = 2 * kReportChunkRows + 7;
+        auto rows = std::make_shared<ScriptedRows>(count, 9);
+        Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+                             rows, QStringLiteral("1.00"), QStringLiteral("管理员"), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("long.xlsx"));
+        QList<qsizetype> done;
+        const ExportOutcome outcome =
+            StreamWorkbook(report, path, SheetHead::TableOnly, [&](qsizetype d, qsizetype total) {
+                done << d;
+                return total == count;
+            });
+        QCOMPARE(int(outcome.end), int(ExportOutcome::End::Written));
+        QVERIFY(rows->largestRead <= kReportChunkRows);
+        QCOMPARE(done.last(), qsizetype(count));
+        QVERIFY(std::is_sorted(done.begin(), done.end()));
+        const XlsxRows book = ReadXlsxRows(path);
+        QVERIFY2(book.ok, qPrintable(book.error));
+        QCOMPARE(book.rows.size(), count + 2);
+        QCOMPARE(book.rows[1][0], QVariant(QStringLiteral("r1c1")));
+        QCOMPARE(book.rows[count][8], QVariant(QStringLiteral("r%1c9").arg(count)));
+        QCOMPARE(book.rows[count + 1][0], QVariant(QStringLiteral("合计:")));
+    }
+
+    // An export stopped by the operator or cut short by the database writes nothing: a file
+    // that stood there before stays as it was. The outcome says which of the two it was.
+    void aStoppedOrFailedExportLeavesNoFile_data() {
+        QTest::addColumn<int>("failFrom");
+        QTest::addColumn<int>("end");
+        QTest::newRow("stopped") << -1 << int(ExportOutcome::End::Cancelled);
+        QTest::newRow("read failed") << kReportChunkRows + 1 << int(ExportOutcome::End::ReadFailed);
+    }
+    void aStoppedOrFailedExportLeavesNoFile() {
+        QFETCH(int, failFrom);
+        QFETCH(int, end);
+        Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+                             std::make_shared<ScriptedRows>(3 * kReportChunkRows, 9, failFrom),
+                             QStringLiteral("1.00"), QStringLiteral("管理员"), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("stopped.xlsx"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier export");
+        old.close();
+        const ExportOutcome outcome =
+            StreamWorkbook(report, path, SheetHead::TitleAndDates,
+                           [&](qsizetype done, qsizetype) { return failFrom >= 0 || done < 2; });
+        QCOMPARE(int(outcome.end), end);
+        QCOMPARE(outcome.reason.isEmpty(), failFrom < 0);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("an earlier export"));
+        old.close();
+        // Without progress the reason is the one thing a caller gets.
+        if (failFrom >= 0) {
+            const QString never = dir_.filePath(QStringLiteral("never.xlsx"));
+            QCOMPARE(ExportWorkbook(report, never), outcome.reason);
+            QVERIFY(!QFile::exists(never));
+        }
     }
 };
 

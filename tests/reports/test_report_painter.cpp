@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/localization.h"
+#include "repairs/slip_painter.h"
 #include "reports/report_layout.h"
 #include "reports/report_painter.h"
 #include "reports/statistics.h"
@@ -195,6 +196,64 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("蓝天维修技师统计报表")));
         QVERIFY(text.contains(QStringLiteral("合计:")));
         QVERIFY(!text.contains(QStringLiteral("单号")));
+    }
+
+    // Columns are sized from the shapes of their texts, each measured once; no text of any
+    // shape may come out wider than its column, whichever digits or characters it holds.
+    void noDataTextIsWiderThanItsColumn_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("narrow digits, then wide ones of the same shape") << QStringList{
+            QStringLiteral("1111.11"), QStringLiteral("8888.88"), QStringLiteral("4444.44")};
+        QTest::newRow("Chinese of one length") << QStringList{
+            QStringLiteral("一一一一"), QStringLiteral("躞鬱鑿齉"), QStringLiteral("欧阳明月")};
+        QTest::newRow("mixed and full-width punctuation")
+            << QStringList{QStringLiteral("京AD12340"), QStringLiteral("空调滤清器（活性炭）"),
+                           QStringLiteral("WWWW"), QStringLiteral("0755-88886666")};
+    }
+    void noDataTextIsWiderThanItsColumn() {
+        QFETCH(QStringList, texts);
+        const StatisticsDescription& d = DescribeStatistics(StatisticsKind::Turnover);
+        QList<QStringList> rows;
+        for (const QString& text : texts) {
+            rows << QStringList(d.columns.size() - 1, text);
+        }
+        Report report = MakeReport(StatisticsKind::Turnover, 0);
+        report.rows = ListReportRows(rows);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const DbResult<QList<double>> widths = ReportColumnWidths(report, printer);
+        QVERIFY(widths);
+        QFont font(SlipFontFamily());
+        font.setPointSizeF(report.dataFontSize);
+        const QFontMetricsF metrics(font, &printer);
+        const double perPixel = printer.logicalDpiX() / 96.0;
+        for (int c = 0; c < widths->size(); ++c) {
+            for (const QString& text : texts) {
+                QVERIFY2(metrics.horizontalAdvance(text) / perPixel < widths->at(c),
+                         qPrintable(text));
+            }
+        }
+    }
+
+    // A report longer than a chunk prints every row, reading a chunk at most at a time; a
+    // read that fails stops the print and says why instead of leaving half a report.
+    void aLongReportPrintsFromItsRows() {
+        auto rows = std::make_shared<ScriptedRows>(kReportChunkRows + 40, 9);
+        Report report = MakeReport(StatisticsKind::Turnover, 0);
+        report.rows = rows;
+        const PdfText pdf = PrintToPdf(report, dir_.filePath(QStringLiteral("long.pdf")));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QVERIFY(rows->largestRead <= kReportChunkRows);
+        QVERIFY(PageText(pdf.pages.first()).contains(QStringLiteral("r1c1")));
+        QVERIFY(PageText(pdf.pages.last()).contains(QStringLiteral("r%1c9").arg(rows->count())));
+
+        report.rows = std::make_shared<ScriptedRows>(kReportChunkRows + 40, 9, kReportChunkRows);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir_.filePath(QStringLiteral("failed.pdf")));
+        QString readError;
+        QVERIFY(!PrintReport(report, printer, &readError));
+        QCOMPARE(readError, QStringLiteral("disk I/O error"));
     }
 };
 

@@ -22,6 +22,7 @@ DbStatus ScriptedRows::read(int first, int count, const Visit& visit) const {
             texts[c] = QStringLiteral("r%1c%2").arg(row + 1).arg(c + 1).toUtf8();
             cells[c] = texts[c];
         }
+        lastRowRead = std::max(lastRowRead, row);
         visit(row, cells);
     }
     return DbOk();

@@ -22,6 +22,7 @@ public:
 
     mutable int reads = 0;
     mutable int largestRead = 0;
+    mutable int lastRowRead = -1;  // the furthest row handed over
 
 private:
     int count_;
