@@ -251,9 +251,6 @@ ExportOutcome StreamWorkbook(const Report& report, const QString& path, SheetHea
                 ? DescribeSystemError(systemErrno)
                 : QStringLiteral("写入文件出错（%1）").arg(QString::fromUtf8(lxw_strerror(error))));
     }
-    if (progress) {
-        progress(dataRows, dataRows);
-    }
     return ExportOutcome();
 }
 
