@@ -178,27 +178,33 @@ private:
     std::deque<Entry> entries_;  // stays where it is as entries are added
 };
 
-// Draws a data cell's text from its baseline: the same place a text laid out in its box takes,
-// without laying out a line for it. `exact` says the columns were measured on this device, so
-// a text fits its box and is measured only when it has to be placed from the right.
-void DrawDataText(QPainter& painter, const PageFonts::Entry& font, const QRectF& box,
-                  Qt::Alignment alignment, const QString& text, bool exact) {
+// Draws a cell's text. `fast` (a data cell on the device its columns were measured on, so its
+// text fits) draws it from its baseline without laying out a line, measuring it only to place
+// it from the right. Otherwise the text is laid out in its box and, should a device measure it
+// wider than the box, printed smaller rather than cut: paper cannot scroll.
+void DrawCellText(QPainter& painter, const PageFonts::Entry& font, const QRectF& box,
+                  Qt::Alignment alignment, const QString& text, bool fast) {
     const bool right = alignment & Qt::AlignRight;
-    const double advance = (right || !exact) ? font.metrics.horizontalAdvance(text) : 0;
-    if (!exact && advance > box.width() && box.width() > 0) {
-        // Paper cannot scroll: a text a device measures wider prints smaller rather than cut.
+    if (fast) {
+        const double advance = right ? font.metrics.horizontalAdvance(text) : 0;
+        const double x = right ? box.right() - advance : box.left();
+        const double baseline =
+            box.top() + (box.height() - font.metrics.ascent() - font.metrics.descent()) / 2 +
+            font.metrics.ascent();
+        painter.drawText(QPointF(x, baseline), text);
+        return;
+    }
+    const double advance = font.metrics.horizontalAdvance(text);
+    const bool shrink = advance > box.width() && box.width() > 0;
+    if (shrink) {
         QFont smaller = font.font;
         smaller.setPointSizeF(font.font.pointSizeF() * box.width() / advance * 0.98);
         painter.setFont(smaller);
-        painter.drawText(box, int(alignment) | Qt::TextSingleLine, text);
-        painter.setFont(font.font);
-        return;
     }
-    const double x = right ? box.right() - advance : box.left();
-    const double baseline = box.top() +
-                            (box.height() - font.metrics.ascent() - font.metrics.descent()) / 2 +
-                            font.metrics.ascent();
-    painter.drawText(QPointF(x, baseline), text);
+    painter.drawText(box, int(alignment) | Qt::TextSingleLine, text);
+    if (shrink) {
+        painter.setFont(font.font);
+    }
 }
 
 void PaintBlock(QPainter& painter, const Report& report, const Block& block,
@@ -244,8 +250,8 @@ void PaintBlock(QPainter& painter, const Report& report, const Block& block,
                 continue;
             }
             const QRectF box(edges[c] + pad, y, edges[c + 1] - edges[c] - 2 * pad, h);
-            // Only data rows were measured by shape; the few others are always checked.
-            DrawDataText(painter, font, box, CellAlignment(columns, row, c), row.cells[c],
+            // Only data rows, the bulk of a report, take the fast way.
+            DrawCellText(painter, font, box, CellAlignment(columns, row, c), row.cells[c],
                          exact && row.kind == ReportRowKind::Data);
         }
     }

@@ -171,6 +171,40 @@ private Q_SLOTS:
         }
     }
 
+    // Headings stand centred over their columns, amounts against the right of theirs and texts
+    // against the left, whatever way each is drawn.
+    void cellsKeepTheirAlignment() {
+        const PdfText pdf =
+            PrintToPdf(LongItemReport(), dir_.filePath(QStringLiteral("aligned.pdf")));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        const QList<PdfWord>& words = pdf.pages[0].words;
+        auto box = [&](const QString& text) {
+            for (const PdfWord& word : words) {
+                if (word.text == text) {
+                    return word.box;
+                }
+            }
+            return QRectF();
+        };
+        const QRectF heading = box(QStringLiteral("单号"));
+        const QRectF number = box(QStringLiteral("20261120-1001"));
+        const QRectF plate = box(QStringLiteral("京AD12340"));
+        const QRectF amount = box(QStringLiteral("154320.00"));
+        const QRectF operatorName = box(QStringLiteral("管理员"));
+        for (const QRectF& found : {heading, number, plate, amount, operatorName}) {
+            QVERIFY(!found.isNull());
+        }
+        // Data texts start a padding inside their column; a centred heading has as much room
+        // on either side of it, less the padding on the left and plus the one on the right.
+        const double leftGap = heading.left() - number.left();
+        const double rightGap = plate.left() - heading.right();
+        QVERIFY2(leftGap > 1, qPrintable(QString::number(leftGap)));
+        QVERIFY2(rightGap > leftGap && rightGap - leftGap < 8,
+                 qPrintable(QStringLiteral("%1 %2").arg(leftGap).arg(rightGap)));
+        const double amountGap = operatorName.left() - amount.right();
+        QVERIFY2(amountGap > 0 && amountGap < 8, qPrintable(QString::number(amountGap)));
+    }
+
     void longTextsTurnAPortraitReport() {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
