@@ -265,6 +265,11 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     QTemporaryDir root;
+    // Kept for a look at the generated shop afterwards.
+    if (qEnvironmentVariableIsSet("RUVASO_BENCH_KEEP")) {
+        root.setAutoRemove(false);
+        PrintRow(QStringLiteral("shops kept in"), root.path());
+    }
     if (parser.value(only) == QStringLiteral("orders")) {
         BenchOrders(root.path(), parser.value(sqlite3));
         return 0;

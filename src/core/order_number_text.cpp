@@ -21,3 +21,23 @@ QString OrderNumberText(const QString& stored) {
         return trimmed;
     return trimmed.left(kDateDigits) + QLatin1Char('-') + trimmed.mid(kDateDigits);
 }
+
+void AppendOrderNumberText(QByteArrayView stored, QByteArray& out) {
+    // The common form is read in place; anything else takes the rule above as it stands.
+    qsizetype begin = 0;
+    qsizetype end = stored.size();
+    while (begin < end && stored[begin] == ' ')
+        ++begin;
+    while (end > begin && stored[end - 1] == ' ')
+        --end;
+    bool digits = begin > 0 && end - begin > kDateDigits;
+    for (qsizetype i = begin; digits && i < end; ++i)
+        digits = stored[i] >= '0' && stored[i] <= '9';
+    if (!digits) {
+        out += OrderNumberText(QString::fromUtf8(stored)).toUtf8();
+        return;
+    }
+    out.append(stored.data() + begin, kDateDigits);
+    out += '-';
+    out.append(stored.data() + begin + kDateDigits, end - begin - kDateDigits);
+}

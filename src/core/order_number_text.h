@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // How an order number is shown wherever a person reads it: on screen, on the slip, in reports
@@ -9,3 +11,7 @@
 // show it. A stored number of any other form (typed by hand in an older database) is shown
 // trimmed, otherwise as stored.
 QString OrderNumberText(const QString& stored);
+
+// The same for a stored number in UTF-8, into `out` (reused, so a walk of many rows allocates
+// nothing).
+void AppendOrderNumberText(QByteArrayView stored, QByteArray& out);

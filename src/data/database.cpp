@@ -595,6 +595,17 @@ QString Database::FilePath() {
     return g_dataDir.isEmpty() ? QString() : g_dataDir + QLatin1Char('/') + FileName();
 }
 
+std::pair<qint64, qint64> Database::ChangeMark() {
+    sqlite3* db = Handle();
+    if (db == nullptr) {
+        return {-1, -1};
+    }
+    // The data version moves with commits of other connections, the change count with ours.
+    int version = -1;
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return {version, sqlite3_total_changes64(db)};
+}
+
 sqlite3* Database::Handle() {
     return g_handle;
 }

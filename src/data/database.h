@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <functional>
+#include <utility>
 
 struct sqlite3;
 
@@ -54,6 +55,9 @@ public:
     // The engine's handle of the open connection, for the statements of this layer; null when
     // no database is open.
     static sqlite3* Handle();
+    // A mark that differs after any change committed to the file, by this program or another;
+    // a reader that must know whether what it read still stands compares two of them.
+    static std::pair<qint64, qint64> ChangeMark();
 
     // A data folder on a network file system is refused unless the owner says it is only ever
     // used from this machine.

@@ -194,6 +194,18 @@ qint64 Statement::int64(int column) const {
     return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
 }
 
+bool Statement::number(int column, double* value) const {
+    if (!stmt_) {
+        return false;
+    }
+    const int type = sqlite3_column_type(stmt_, column);
+    if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) {
+        return false;
+    }
+    *value = sqlite3_column_double(stmt_, column);
+    return true;
+}
+
 int Statement::changes() {
     sqlite3* db = Database::Handle();
     return db ? sqlite3_changes(db) : 0;

@@ -33,6 +33,8 @@ public:
     // the next step.
     QByteArray utf8(int column) const;
     qint64 int64(int column) const;
+    // The column as a number when it is stored as one; false for a text, a blob or null.
+    bool number(int column, double* value) const;
 
     // Rows changed by the last step of an insert, update or delete; the new row's id.
     static int changes();

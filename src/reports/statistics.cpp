@@ -12,7 +12,6 @@
 namespace {
 
 const QString kAmountFormat = QStringLiteral("########0.00");
-const QString kQuantityFormat = QStringLiteral("#######0.00");
 
 StatisticsColumn Column(const char16_t* heading, const char* field, int width,
                         ColumnFormat format = ColumnFormat::AsStored) {
@@ -145,44 +144,64 @@ const StatisticsDescription& DescribeStatistics(StatisticsKind kind) {
     return turnover;
 }
 
-QString StatisticsSource(const StatisticsDescription& d) {
+namespace {
+
+// The filters a list applies besides its dates: the field (or fields) a text must be part of.
+// A filter left empty selects every row, so it is left out of the statement.
+struct TextFilter {
+    QStringList fields;
+    QString text;
+};
+
+QList<TextFilter> TextFilters(const StatisticsDescription& d, const StatisticsFilter& filter) {
+    QList<TextFilter> filters;
+    if ((d.filters & kItemFilter) && !filter.item.isEmpty()) {
+        filters.append({{d.itemField}, filter.item});
+    }
+    if ((d.filters & kSearchFilter) && !filter.search.isEmpty()) {
+        filters.append({{d.plateField, d.ownerField}, filter.search});
+    }
+    if ((d.filters & kTechnicianFilter) && !filter.technician.isEmpty()) {
+        filters.append({{d.technicianField}, filter.technician});
+    }
+    return filters;
+}
+
+}  // namespace
+
+QString StatisticsSource(const StatisticsDescription& d, const StatisticsFilter& filter) {
     QString sql = QStringLiteral("from %1 where %2 >= ? and %2 <= ?").arg(d.table, d.dateField);
     const QString like = QStringLiteral(" like ? escape '\\'");
-    if (d.filters & kItemFilter) {
-        sql += QStringLiteral(" and ") + d.itemField + like;
-    }
-    if (d.filters & kSearchFilter) {
-        sql += QStringLiteral(" and (") + d.plateField + like + QStringLiteral(" or ") +
-               d.ownerField + like + QLatin1Char(')');
-    }
-    if (d.filters & kTechnicianFilter) {
-        sql += QStringLiteral(" and ") + d.technicianField + like;
+    for (const TextFilter& text : TextFilters(d, filter)) {
+        QStringList any;
+        for (const QString& field : text.fields) {
+            any << field + like;
+        }
+        sql += QStringLiteral(" and (") + any.join(QStringLiteral(" or ")) + QLatin1Char(')');
     }
     return sql;
 }
 
-QString StatisticsStatement(const StatisticsDescription& d) {
+QString StatisticsStatement(const StatisticsDescription& d, const StatisticsFilter& filter) {
     QStringList fields;
     for (const StatisticsColumn& column : d.columns) {
         fields << column.field;
     }
-    QString sql =
-        QStringLiteral("select %1 ").arg(fields.join(QStringLiteral(", "))) + StatisticsSource(d);
+    return QStringLiteral("select %1 ").arg(fields.join(QStringLiteral(", "))) +
+           StatisticsSource(d, filter) + StatisticsOrder(d);
+}
+
+QString StatisticsOrder(const StatisticsDescription& d) {
     // Time order: a longer day sequence after a shorter one (1000 after 999), then as saved.
-    sql += QStringLiteral(" order by %1, length(%2), %2, rowid").arg(d.dateField, d.numberField);
-    return sql;
+    return QStringLiteral(" order by %1, length(%2), %2, rowid").arg(d.dateField, d.numberField);
 }
 
 QVariantList StatisticsParameters(const StatisticsDescription& d, const StatisticsFilter& filter) {
     QVariantList params{DateText(filter.from), DateText(filter.to)};
-    if (d.filters & kItemFilter) {
-        params << ContainsPattern(filter.item);
-    }
-    if (d.filters & kSearchFilter) {
-        params << ContainsPattern(filter.search) << ContainsPattern(filter.search);
-    }
-    if (d.filters & kTechnicianFilter) {
-        params << ContainsPattern(filter.technician);
+    for (const TextFilter& text : TextFilters(d, filter)) {
+        for (qsizetype i = 0; i < text.fields.size(); ++i) {
+            params << ContainsPattern(text.text);
+        }
     }
     return params;
 }
@@ -224,7 +243,63 @@ QString CentsText(qint64 cents) {
 qint64 StoredAmountCents(QByteArrayView stored) {
     double value = 0;
     ParseNumber(stored, &value);
+    return ValueCents(value);
+}
+
+qint64 ValueCents(double value) {
+    // Away from a half cent, rounding the scaled value is what the text shows: the 15 digits the
+    // text keeps move it by far less than the margin below amounts of 100 million. Anything
+    // else goes the long way, through the text.
+    const double scaled = value * 100;
+    if (std::fabs(scaled) < 1e10) {
+        const double fraction = scaled - std::floor(scaled);
+        if (std::fabs(fraction - 0.5) > 1e-3) {
+            return std::llround(scaled);
+        }
+    }
     return AmountCents(AmountText(value));
+}
+
+void AppendCentsText(qint64 cents, QByteArray& out) {
+    const bool negative = cents < 0;
+    quint64 magnitude = negative ? quint64(-(cents + 1)) + 1 : quint64(cents);
+    char digits[24];
+    char* at = digits + sizeof digits;
+    for (int place = 0; place < 3 || magnitude > 0; ++place) {
+        if (place == 2) {
+            *--at = '.';
+        }
+        *--at = char('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (negative) {
+        *--at = '-';
+    }
+    out.append(at, digits + sizeof digits - at);
+}
+
+QByteArray ShownNumber(double value) {
+    QByteArray shown;
+    AppendCentsText(ValueCents(value), shown);
+    return shown;
+}
+
+QByteArray ShownValue(ColumnFormat format, QByteArrayView stored) {
+    double value = 0;
+    switch (format) {
+        case ColumnFormat::AsStored:
+            break;
+        case ColumnFormat::Amount:
+            ParseNumber(stored, &value);
+            return ShownNumber(value);
+        case ColumnFormat::Quantity:
+            // A quantity another tool stored as words is shown as it stands.
+            if (ParseNumber(stored, &value) || stored.isEmpty()) {
+                return ShownNumber(value);
+            }
+            break;
+    }
+    return stored.toByteArray();
 }
 
 QString StatisticsSummary::totalText() const {
@@ -234,7 +309,7 @@ QString StatisticsSummary::totalText() const {
 DbResult<StatisticsSummary> ReadStatistics(const StatisticsDescription& d,
                                            const StatisticsFilter& filter,
                                            const StatisticsRowSink& sink) {
-    Recordset rs = RunSql(StatisticsStatement(d), StatisticsParameters(d, filter));
+    Recordset rs = RunSql(StatisticsStatement(d, filter), StatisticsParameters(d, filter));
     if (rs.isNull()) {
         return DbResult<StatisticsSummary>::failure(rs.error());
     }
@@ -246,29 +321,10 @@ DbResult<StatisticsSummary> ReadStatistics(const StatisticsDescription& d,
     for (; !rs.Eof(); rs.MoveNext()) {
         qint64 rowCents = 0;
         for (int c = 0; c < count; ++c) {
-            QByteArray raw = rs.Utf8(c);
-            double value = 0;
-            switch (d.columns[c].format) {
-                case ColumnFormat::AsStored:
-                    held[c] = std::move(raw);
-                    break;
-                case ColumnFormat::Amount: {
-                    ParseNumber(raw, &value);
-                    const QString shown = AmountText(value);
-                    if (c == d.amountColumn) {
-                        rowCents = AmountCents(shown);
-                    }
-                    held[c] = shown.toLatin1();
-                    break;
-                }
-                case ColumnFormat::Quantity:
-                    // A quantity another tool stored as words is shown as it stands.
-                    if (ParseNumber(raw, &value) || raw.isEmpty()) {
-                        held[c] = FormatAmount(value, kQuantityFormat).toLatin1();
-                    } else {
-                        held[c] = std::move(raw);
-                    }
-                    break;
+            const QByteArray raw = rs.Utf8(c);
+            held[c] = ShownValue(d.columns[c].format, raw);
+            if (c == d.amountColumn) {
+                rowCents = AmountCents(QString::fromLatin1(held[c]));
             }
             cells[c] = held[c];
         }

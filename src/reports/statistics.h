@@ -104,10 +104,13 @@ DbResult<StatisticsResult> RunStatistics(const StatisticsDescription& descriptio
                                          const StatisticsFilter& filter);
 
 // The statement ReadStatistics runs, with its values in order; for measuring it elsewhere.
-QString StatisticsStatement(const StatisticsDescription& description);
+QString StatisticsStatement(const StatisticsDescription& description,
+                            const StatisticsFilter& filter);
 // Its table and its conditions ("from ... where ..."), which the parameters fill; a summary of
-// the listed rows selects them with the same text.
-QString StatisticsSource(const StatisticsDescription& description);
+// the listed rows selects them with the same text. A filter text left empty has no condition.
+QString StatisticsSource(const StatisticsDescription& description, const StatisticsFilter& filter);
+// " order by ...": the order the list shows its rows in.
+QString StatisticsOrder(const StatisticsDescription& description);
 QVariantList StatisticsParameters(const StatisticsDescription& description,
                                   const StatisticsFilter& filter);
 
@@ -117,6 +120,15 @@ qint64 AmountCents(const QString& shown);
 QString CentsText(qint64 cents);
 // A stored amount in cents as a list shows it; missing or not a number counts as 0.
 qint64 StoredAmountCents(QByteArrayView stored);
+// The same for a stored number: the cents its amount text shows.
+qint64 ValueCents(double value);
+// A stored value as a list shows it in a column of `format` (UTF-8).
+QByteArray ShownValue(ColumnFormat format, QByteArrayView stored);
+// The same for a value the database holds as a number, in an amount or quantity column: both
+// show two decimals, rounded as the amount text rounds them.
+QByteArray ShownNumber(double value);
+// A number of cents as an amount text ("-12.30"), appended to `out`.
+void AppendCentsText(qint64 cents, QByteArray& out);
 
 // Bars of the turnover chart: one a day for a short period, one a month for a longer one, so
 // a year stays readable.

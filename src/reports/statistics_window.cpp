@@ -16,12 +16,13 @@
 
 #include "app/current_operator.h"
 #include "core/clock.h"
-#include "core/order_number_text.h"
 #include "masterdata/repair_items.h"
 #include "repairs/order_lines_window.h"
 #include "reports/excel_export.h"
 #include "reports/grid_report_rows.h"
 #include "reports/report_preview.h"
+#include "reports/statistics_grid_source.h"
+#include "reports/statistics_rows.h"
 #include "reports/summary_grid.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
@@ -104,6 +105,11 @@ StatisticsWindow::StatisticsWindow(StatisticsKind kind, QWidget* parent)
         listWidth += grid1->columnWidth(col);
     }
     resize(QSize(listWidth + 60, chartView || summaryGrid ? 680 : 520).expandedTo(sizeHint()));
+}
+
+StatisticsWindow::~StatisticsWindow() {
+    // The grid outlives this body; it must not read rows that are about to go.
+    grid1->setRows(1);
 }
 
 void StatisticsWindow::buildControls() {
@@ -294,52 +300,50 @@ StatisticsFilter StatisticsWindow::filter() const {
 void StatisticsWindow::Command1_Click() {
     ui::BusyGuard busy(picLOAD);
     grid1->setAutoRedraw(false);
+    // The grid lets go of the old rows before they are dropped.
     grid1->setRows(1);
+    source_.reset();
+    rows_.reset();
     Text9->setText(kZero);
-    numbers_.clear();
     const StatisticsFilter chosen = filter();
-    const int numberColumn = description_.numberColumn;
-    int row = 0;
-    const DbResult<StatisticsSummary> summary = ReadStatistics(
-        description_, chosen, [this, &row, numberColumn](const QList<QByteArrayView>& cells) {
-            ++row;
-            grid1->setRows(row + 1);
-            for (int col = 0; col < cells.size(); ++col) {
-                if (col == numberColumn) {
-                    numbers_ << QString::fromUtf8(cells[col]);
-                    grid1->setCellText(row, col, OrderNumberText(numbers_.last()));
-                } else {
-                    grid1->setCellUtf8(row, col, cells[col]);
-                }
-            }
-        });
+    DbResult<std::shared_ptr<StatisticsRows>> opened = StatisticsRows::Open(description_, chosen);
     DbResult<TechnicianSummary> technicians = TechnicianSummary{};
-    if (summary && summaryGrid) {
+    if (opened && summaryGrid) {
         technicians = ReadTechnicianSummary(chosen);
     }
-    if (!summary || !technicians) {
-        grid1->setRows(1);
+    if (!opened || !technicians) {
         listed_ = 0;
-        numbers_.clear();
         listedFilter_.reset();
         updateChart({});
         showSummary({});
         grid1->setAutoRedraw(true);
         grid1->refresh();
-        ui::ShowDatabaseError(this, summary ? technicians.error() : summary.error());
+        ui::ShowDatabaseError(this, opened ? technicians.error() : opened.error());
         return;
     }
-    listed_ = row;
+    rows_ = std::move(*opened);
+    listed_ = rows_->count();
     listedFilter_ = chosen;
+    source_ = std::make_unique<StatisticsGridSource>(rows_);
+    grid1->setRowSource(source_.get(), listed_);
+    // The first page fits now; later pages widen the columns as they come into view.
     grid1->widenColumnsToContent();
-    Text9->setText(summary->totalText());
+    grid1->widenColumnsFor([this](const auto& visit) {
+        source_->walkPage(1,
+                          [&](int row, int col, QByteArrayView utf8) { visit(row, col, utf8, 0); });
+    });
+    Text9->setText(rows_->summary().totalText());
     // The row number outlives the list it was chosen in; show which row it now names.
     if (SelectedRow > 0 && SelectedRow < grid1->rows()) {
         grid1->setCurrentCell(SelectedRow, description_.numberColumn);
     }
     grid1->setAutoRedraw(true);
     grid1->refresh();
-    updateChart(summary->days);
+    // A new list starts at its top, unless the row kept from the last one is further down.
+    if (SelectedRow <= 0 || SelectedRow >= grid1->rows()) {
+        grid1->scrollToTop();
+    }
+    updateChart(rows_->summary().days);
     showSummary(*technicians);
 }
 
@@ -501,8 +505,8 @@ void StatisticsWindow::grid1_CurrentCellChanged(int row, int) {
 
 void StatisticsWindow::grid1_DblClick() {
     // The heading row and rows past the list name no order, so nothing is looked up for them.
-    const bool listed = SelectedRow > 0 && SelectedRow <= listed_ && SelectedRow <= numbers_.size();
-    ShowOrderLines(this, listed ? numbers_[SelectedRow - 1] : QString(),
+    const bool listed = rows_ && SelectedRow > 0 && SelectedRow <= listed_;
+    ShowOrderLines(this, listed ? rows_->storedNumber(SelectedRow - 1) : QString(),
                    grid1->cellText(SelectedRow, description_.amountColumn));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "reports/report_layout.h"
@@ -8,6 +9,8 @@
 #include "reports/technician_summary.h"
 
 class QChartView;
+class StatisticsGridSource;
+class StatisticsRows;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
@@ -29,6 +32,7 @@ class StatisticsWindow : public QWidget {
 
 public:
     explicit StatisticsWindow(StatisticsKind kind, QWidget* parent = nullptr);
+    ~StatisticsWindow() override;
 
     const StatisticsDescription& description() const { return description_; }
 
@@ -71,6 +75,8 @@ public:
     Report currentReport(const QString& shopName) const;
     // Rows listed by the last query.
     int listedRows() const { return listed_; }
+    // The rows themselves; null before the first query.
+    std::shared_ptr<const StatisticsRows> rows() const { return rows_; }
     // The technicians' summary of the listed orders (Form25).
     const TechnicianSummary& technicianSummary() const { return summary_; }
 
@@ -88,8 +94,9 @@ private:
 
     const StatisticsDescription& description_;
     int listed_ = 0;
-    // The stored order numbers of the listed rows; the list shows them for reading.
-    QStringList numbers_;
+    // The listed rows, read as the grid shows them.
+    std::shared_ptr<StatisticsRows> rows_;
+    std::unique_ptr<StatisticsGridSource> source_;
     // The filter of the listed rows, so the report states the dates they come from.
     std::optional<StatisticsFilter> listedFilter_;
     TechnicianSummary summary_;

@@ -18,14 +18,15 @@ const StatisticsDescription& Technicians() {
 
 }  // namespace
 
-QString TechnicianSummaryStatement() {
+QString TechnicianSummaryStatement(const StatisticsFilter& filter) {
     const StatisticsDescription& d = Technicians();
     const QString& amount = d.columns[d.amountColumn].field;
     // Grouped by the stored amount as well, so each amount is rounded the way the list rounds
     // it (on its decimal value) and counted as many times as it is listed; the sum in the
     // database would add the binary noise of every double instead.
     return QStringLiteral("select %1, %2, count(*) ").arg(d.technicianField, amount) +
-           StatisticsSource(d) + QStringLiteral(" group by %1, %2").arg(d.technicianField, amount);
+           StatisticsSource(d, filter) +
+           QStringLiteral(" group by %1, %2").arg(d.technicianField, amount);
 }
 
 QVariantList TechnicianSummaryParameters(const StatisticsFilter& filter) {
@@ -58,7 +59,7 @@ TechnicianSummary SummariseTechnicians(const QList<TechnicianTotal>& rows) {
 }
 
 DbResult<TechnicianSummary> ReadTechnicianSummary(const StatisticsFilter& filter) {
-    Recordset rs = RunSql(TechnicianSummaryStatement(), TechnicianSummaryParameters(filter));
+    Recordset rs = RunSql(TechnicianSummaryStatement(filter), TechnicianSummaryParameters(filter));
     if (rs.isNull()) {
         return DbResult<TechnicianSummary>::failure(rs.error());
     }

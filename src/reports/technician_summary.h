@@ -29,7 +29,7 @@ struct TechnicianSummary {
 DbResult<TechnicianSummary> ReadTechnicianSummary(const StatisticsFilter& filter);
 
 // The statement it runs and its values, for measuring it elsewhere.
-QString TechnicianSummaryStatement();
+QString TechnicianSummaryStatement(const StatisticsFilter& filter);
 QVariantList TechnicianSummaryParameters(const StatisticsFilter& filter);
 
 // Orders the totals and adds them up; the rows may name a technician more than once.

@@ -12,6 +12,7 @@
 
 #include "ui/fonts.h"
 #include "ui/grid_model.h"
+#include "ui/grid_row_source.h"
 #include "ui/text_shape.h"
 
 namespace ui {
@@ -203,7 +204,22 @@ void Grid::setCellUtf8(int row, int col, QByteArrayView utf8) {
 }
 
 QString Grid::cellText(int row, int col) const {
-    return model_->store().text(row, col);
+    return model_->text(row, col);
+}
+
+void Grid::setRowSource(GridRowSource* source, int count) {
+    changeStructure([&] { model_->setRowSource(source, count); });
+    if (source == nullptr) {
+        return;
+    }
+    source->watchPages([this](const std::function<void(const GridRowSource::PageTexts&)>& walk) {
+        // Pages are read while the view paints, so the widths it needs are applied afterwards.
+        const std::vector<int> needed = neededWidths([&](const auto& visit) {
+            walk([&](int row, int col, QByteArrayView utf8) { visit(row, col, utf8, 0); });
+        });
+        QMetaObject::invokeMethod(
+            this, [this, needed] { applyNeededWidths(needed); }, Qt::QueuedConnection);
+    });
 }
 
 void Grid::setRowHeight(int row, int px) {
@@ -280,6 +296,23 @@ int Grid::widthForText(const QString& text) const {
 }
 
 void Grid::widenColumnsToContent() {
+    widenColumnsFor([this](const auto& visit) { model_->store().forEachStoredText(visit); });
+}
+
+void Grid::widenColumnsFor(const TextWalk& walk) {
+    applyNeededWidths(neededWidths(walk));
+}
+
+void Grid::applyNeededWidths(const std::vector<int>& needed) {
+    const GridStore& store = model_->store();
+    for (int col = 0; col < cols() && col < int(needed.size()); ++col) {
+        if (needed[size_t(col)] > columnWidth(col) && store.column(col).width != 0) {
+            setColumnWidth(col, needed[size_t(col)]);
+        }
+    }
+}
+
+std::vector<int> Grid::neededWidths(const TextWalk& walk) const {
     const GridStore& store = model_->store();
     const int count = cols();
     std::vector<int> needed(static_cast<size_t>(count), 0);
@@ -290,7 +323,7 @@ void Grid::widenColumnsToContent() {
     std::string shape;
     const QFontMetricsF metrics(model_->baseFont());
     const char digit = WidestDigit(metrics);
-    store.forEachStoredText([&](int row, int col, QByteArrayView utf8, int format) {
+    walk([&](int row, int col, QByteArrayView utf8, int format) {
         if (col >= count)
             return;
         const GridColumn& column = store.column(col);
@@ -313,11 +346,7 @@ void Grid::widenColumnsToContent() {
         const int width = int(std::ceil(advance)) + 2 * kCellTextMargin + 1;
         needed[size_t(col)] = std::max(needed[size_t(col)], width);
     });
-    for (int col = 0; col < count; ++col) {
-        if (needed[size_t(col)] > columnWidth(col) && store.column(col).width != 0) {
-            setColumnWidth(col, needed[size_t(col)]);
-        }
-    }
+    return needed;
 }
 
 void Grid::insertRow(int row, int count) {

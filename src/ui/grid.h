@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QTableView>
 #include <functional>
 #include <vector>
@@ -10,6 +11,7 @@
 namespace ui {
 
 class GridModel;
+class GridRowSource;
 
 // The table every list window shows. Row 0 is the heading row (drawn as the fixed heading
 // above the body) and column 0 the leading column; rows and columns count from 0.
@@ -33,6 +35,10 @@ public:
     // use it to skip converting cells nobody looks at.
     void setCellUtf8(int row, int col, QByteArrayView utf8);
     QString cellText(int row, int col) const;
+    // Shows `count` data rows from `source`, read as they come into view, in place of the rows
+    // held; columns widen to the texts of each page read. Null, setRows() or a row inserted or
+    // removed end it. The source must outlive its use here.
+    void setRowSource(GridRowSource* source, int count);
 
     void setRowHeight(int row, int px);
     int rowHeight(int row) const;
@@ -53,6 +59,10 @@ public:
     // Widens every shown column whose heading or cell texts do not fit it, measured in the
     // fonts they are drawn with; no column is narrowed.
     void widenColumnsToContent();
+    // The same for the texts a walk hands over (row, column, UTF-8), in the grid's own font.
+    using TextWalk = std::function<void(
+        const std::function<void(int row, int col, QByteArrayView utf8, int format)>& visit)>;
+    void widenColumnsFor(const TextWalk& walk);
 
     // `count` rows or columns from `row` or `col` on, at once.
     void insertRow(int row, int count = 1);
@@ -106,6 +116,8 @@ protected:
 
 private:
     void applyLayout();
+    std::vector<int> neededWidths(const TextWalk& walk) const;
+    void applyNeededWidths(const std::vector<int>& needed);
     void applyRowHeight(int row);
     void applyColumnWidth(int col);
     void syncSpans();

@@ -85,13 +85,13 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-            return store_.text(row, col);
+            return text(row, col);
         case Qt::TextAlignmentRole:
             return static_cast<int>(alignment(row, col));
         case Qt::CheckStateRole:
             if (isCheckCell(row, col)) {
-                return static_cast<int>(
-                    store_.text(row, col) == QLatin1String("1") ? Qt::Checked : Qt::Unchecked);
+                return static_cast<int>(text(row, col) == QLatin1String("1") ? Qt::Checked
+                                                                             : Qt::Unchecked);
             }
             return {};
         default:
@@ -126,6 +126,31 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         default:
             return {};
     }
+}
+
+QString GridModel::text(int row, int col) const {
+    if (source_ != nullptr && row > 0 && store_.inRange(row, col)) {
+        return source_->text(row, col);
+    }
+    return store_.text(row, col);
+}
+
+void GridModel::setRowSource(GridRowSource* source, int count) {
+    // The rows the store held are dropped: a source replaces the list, it does not add to it.
+    const auto apply = [&] {
+        store_.setRows(1);
+        source_ = source;
+        store_.setRows(source != nullptr ? count + 1 : 1);
+    };
+    if (!autoRedraw_) {
+        apply();
+        structureDirty_ = true;
+        return;
+    }
+    beginResetModel();
+    apply();
+    shownRows_ = store_.rows();
+    endResetModel();
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -184,6 +209,10 @@ void GridModel::reshape(Qt::Orientation lines, bool inserting, int first, int la
 
 void GridModel::setRows(int count) {
     count = std::max(count, 1);
+    // Rows set one by one take the list over from a source.
+    if (source_ != nullptr) {
+        setRowSource(nullptr, 0);
+    }
     if (autoRedraw_ && count == shownRows_) {
         return;
     }
@@ -203,12 +232,18 @@ void GridModel::setCols(int count) {
 }
 
 void GridModel::insertRow(int row, int count) {
+    if (source_ != nullptr) {
+        setRowSource(nullptr, 0);
+    }
     if (row >= 0 && row <= store_.rows() && count > 0) {
         reshape(Qt::Vertical, true, row, row + count - 1, [&] { store_.insertRow(row, count); });
     }
 }
 
 void GridModel::removeRow(int row, int count) {
+    if (source_ != nullptr) {
+        setRowSource(nullptr, 0);
+    }
     count = std::min(count, store_.rows() - row);
     if (row >= 0 && row < store_.rows() && count > 0 && store_.rows() - count >= 1) {
         reshape(Qt::Vertical, false, row, row + count - 1, [&] { store_.removeRow(row, count); });

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <functional>
 
+#include "ui/grid_row_source.h"
 #include "ui/grid_store.h"
 
 namespace ui {
@@ -24,6 +25,13 @@ public:
     explicit GridModel(QObject* parent = nullptr);
 
     const GridStore& store() const { return store_; }
+
+    // Data rows shown from `source` rather than the store: rows 1 .. count come from it, the
+    // heading row, the columns and their looks stay in the store. Null stops it; the rows the
+    // store holds then show again.
+    void setRowSource(GridRowSource* source, int count);
+    GridRowSource* rowSource() const { return source_; }
+    QString text(int row, int col) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -73,6 +81,7 @@ private:
                  const std::function<void()>& apply);
 
     GridStore store_;
+    GridRowSource* source_ = nullptr;
     QFont baseFont_;
     bool autoRedraw_ = true;
     bool structureDirty_ = false;

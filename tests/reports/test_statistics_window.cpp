@@ -1,3 +1,4 @@
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QBarSeries>
 #include <QBarSet>
@@ -345,6 +346,58 @@ private Q_SLOTS:
         window->grid1->setCellText(40000, 2, QStringLiteral(" 20261202001"));
         window->grid1->setCurrentCell(40000, 2);
         QCOMPARE(window->SelectedRow, 40000);
+    }
+
+    // A list of thousands of orders reads its rows as they come into view: its end, a row far
+    // down and the total are those of the whole list, and the model stays sound throughout.
+    void aLongListShowsItsEnd() {
+        TestDatabase::exec(QStringLiteral("begin"));
+        for (int i = 0; i < 3000; ++i) {
+            TestDatabase::exec(
+                QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh, kh_wx_cph, kh_wx_hj,"
+                               " kh_wx_date) values (?, ?, ?, ?, '2026-12-01')"),
+                {QStringLiteral("{L%1}").arg(i),
+                 QStringLiteral(" 20261201%1").arg(i, 4, 10, QLatin1Char('0')),
+                 QStringLiteral("京A%1").arg(i), 0.25});
+        }
+        TestDatabase::exec(QStringLiteral("commit"));
+        Order last = TestDatabase::sampleOrder(QStringLiteral(" 20261202001"),
+                                               QStringLiteral("沪C30003"), 12.25);
+        last.lines = {{QStringLiteral("补胎"), QStringLiteral("右后"), 1, 12.25, 12.25}};
+        TestDatabase::addOrder(last);
+
+        StatisticsWindow* window = Open(StatisticsKind::Turnover);
+        QAbstractItemModelTester tester(window->grid1->gridModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        window->Command1->click();
+        QCOMPARE(window->listedRows(), 3001);
+        QCOMPARE(window->grid1->rows(), 3002);
+        QCOMPARE(window->Text9->text(), QStringLiteral("762.25"));
+        QCOMPARE(Row(*window->grid1, 1).mid(0, 3),
+                 QStringList({"2026-12-01", "20261201-0000", "京A0"}));
+
+        window->grid1->setFocus();
+        QTest::keyClick(window->grid1, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(window->SelectedRow, 3001);
+        QCOMPARE(Row(*window->grid1, 3001).mid(0, 3),
+                 QStringList({"2026-12-02", "20261202-001", "沪C30003"}));
+        QCOMPARE(window->grid1->cellText(2000, 2), QStringLiteral("20261201-1999"));
+        QStringList header;
+        {
+            ScopedModalDriver driver([&](QWidget* shown) {
+                auto* view = qobject_cast<OrderLinesWindow*>(shown);
+                QVERIFY(view);
+                header = {view->Text9->text(), view->Combo1[0]->currentText()};
+            });
+            DoubleClickRow(window->grid1, 3001);
+        }
+        QCOMPARE(header, QStringList({"12.25", "补胎"}));
+
+        // A narrower query drops the long list at once.
+        window->DTPicker1->setValue(QDate(2026, 12, 2));
+        window->Command1->click();
+        QCOMPARE(window->grid1->rows(), 2);
+        QCOMPARE(window->Text9->text(), QStringLiteral("12.25"));
     }
 
     void theItemListHasNoRowAction() {

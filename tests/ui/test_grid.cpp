@@ -14,6 +14,7 @@
 #include "ui/fonts.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
+#include "ui/grid_row_source.h"
 
 using ui::BorderStyle;
 using ui::CellFormat;
@@ -61,6 +62,36 @@ private:
     QAbstractItemModelTester tester_;
 };
 
+// Rows made up as they are asked for, counting the asks and the pages handed over.
+class MadeUpRows : public ui::GridRowSource {
+public:
+    QString text(int row, int col) override {
+        ++asked;
+        const int page = (row - 1) / 100;
+        if (watcher_ && shown.insert(page).second) {
+            watcher_([&](const PageTexts& texts) {
+                for (int r = page * 100 + 1; r <= page * 100 + 100; ++r) {
+                    const QByteArray text = made(r, 1).toUtf8();
+                    texts(r, 1, text);
+                }
+            });
+        }
+        return made(row, col);
+    }
+    void watchPages(PageWatcher watcher) override { watcher_ = std::move(watcher); }
+    static QString made(int row, int col) {
+        // One row far down is much wider than the rest.
+        return row == 90050 && col == 1 ? QStringLiteral("一行很长很长很长很长的文字")
+                                        : QStringLiteral("r%1c%2").arg(row).arg(col);
+    }
+
+    int asked = 0;
+    std::set<int> shown;
+
+private:
+    PageWatcher watcher_;
+};
+
 QPoint CellCentre(const Grid& grid, int row, int col) {
     return grid.visualRect(grid.gridModel()->index(row, col)).center();
 }
@@ -71,6 +102,7 @@ class TestGrid : public QObject {
     Q_OBJECT
 private slots:
     void rowCount();
+    void rowSource();
     void cellText_data();
     void cellText();
     void removeRow_data();
@@ -122,6 +154,34 @@ void TestGrid::rowCount() {
 
     grid.setRows(0);
     QCOMPARE(grid.rows(), 1);
+}
+
+// A grid over 100,000 rows it does not hold: it asks only for what it shows, widens a column
+// when a page brings a wider text into view, and lets go of the source when rows are set.
+void TestGrid::rowSource() {
+    CheckedGrid grid;
+    SetUpList(grid, 3, 3);
+    grid.resize(400, 300);
+    grid.show();
+    MadeUpRows rows;
+    grid.setRowSource(&rows, 100000);
+    QCOMPARE(grid.rows(), 100001);
+    QCOMPARE(grid.cellText(0, 1), QStringLiteral("标题1"));
+    QCOMPARE(grid.cellText(100000, 2), QStringLiteral("r100000c2"));
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QVERIFY(rows.asked < 1000);
+
+    const int narrow = grid.columnWidth(1);
+    grid.setCurrentCell(90050, 1);
+    QTRY_VERIFY(grid.columnWidth(1) > narrow);
+    QVERIFY(grid.columnWidth(1) >= grid.widthForText(MadeUpRows::made(90050, 1)));
+    QCOMPARE(grid.currentRow(), 90050);
+    QVERIFY(rows.shown.size() < 10);
+
+    grid.setRows(3);
+    QCOMPARE(grid.rows(), 3);
+    QCOMPARE(grid.cellText(2, 1), QString());
+    QCOMPARE(grid.gridModel()->rowSource(), nullptr);
 }
 
 void TestGrid::cellText_data() {
