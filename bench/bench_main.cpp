@@ -270,7 +270,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("run one group of figures: walks, orders, system, import, reports, startup"),
+        QStringLiteral("run one group of figures: walks, orders, system, import, reports, "
+                       "report-pages, startup"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -302,6 +303,10 @@ int main(int argc, char** argv) {
     }
     if (parser.value(only) == QStringLiteral("startup")) {
         BenchStartup(parser.value(program), MakeShop(root.path(), 100000));
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("report-pages")) {
+        BenchReportPages(root.path());
         return 0;
     }
     if (parser.value(only) == QStringLiteral("reports")) {

@@ -14,42 +14,11 @@
 #include "ui/fonts.h"
 #include "ui/grid_model.h"
 #include "ui/grid_row_source.h"
+#include "ui/text_shape.h"
 
 namespace ui {
 
 namespace {
-
-// The digit that takes the most room in this font; a text measured with every digit set in it
-// is at least as wide as any text of the same shape.
-char WidestDigit(const QFontMetricsF& metrics) {
-    char widest = '0';
-    for (char d = '1'; d <= '9'; ++d) {
-        if (metrics.horizontalAdvance(QLatin1Char(d)) >
-            metrics.horizontalAdvance(QLatin1Char(widest)))
-            widest = d;
-    }
-    return widest;
-}
-
-// The shape of a UTF-8 text for measuring: digits become `digit` and every character of the
-// main CJK blocks (U+4000 to U+9FFF, all drawn full width) becomes one of them; the rest stays.
-void TextShape(QByteArrayView utf8, char digit, std::string& shape) {
-    shape.clear();
-    const qsizetype size = utf8.size();
-    for (qsizetype i = 0; i < size;) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte >= '0' && byte <= '9') {
-            shape += digit;
-            ++i;
-        } else if (byte >= 0xE4 && byte <= 0xE9 && i + 2 < size) {
-            shape += "\xE4\xB8\x80";
-            i += 3;
-        } else {
-            shape += char(byte);
-            ++i;
-        }
-    }
-}
 
 constexpr int kDefaultColumnWidth = 64;
 constexpr int kMinimumRowHeight = 20;
