@@ -19,7 +19,6 @@
 #include "masterdata/repair_items.h"
 #include "repairs/order_lines_window.h"
 #include "reports/excel_export.h"
-#include "reports/grid_report_rows.h"
 #include "reports/report_preview.h"
 #include "reports/statistics_grid_source.h"
 #include "reports/statistics_rows.h"
@@ -419,8 +418,8 @@ void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
 
 Report StatisticsWindow::currentReport(const QString& shopName) const {
     const int count = grid1->cols();
-    // The hidden key column 0 stays out of the report.
-    const auto rows = GridReportRows(*grid1, std::min(listed_, grid1->rows() - 1), 1);
+    // Read again from the database as the report needs them; the key column stays out.
+    const auto rows = StatisticsReportRows(rows_);
     QList<int> widths;
     for (int col = 0; col < count; ++col) {
         widths << grid1->columnWidth(col);
