@@ -17,7 +17,7 @@ run: build
 	$(BUILD_DIR)/ruvaso $(ARGS)
 
 test: deps
-	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DRUVASO_SANITIZE=ON -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=OFF
+	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DRUVASO_SANITIZE=ON -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=ON
 	cmake --build $(TEST_BUILD_DIR) -j$(JOBS)
 	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 

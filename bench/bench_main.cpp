@@ -12,6 +12,7 @@
 #include <QLineEdit>
 
 #include "app/main_window.h"
+#include "app/reminder_list.h"
 #include "bench_import.h"
 #include "bench_orders.h"
 #include "bench_reports.h"
@@ -58,13 +59,14 @@ qint64 WalkCustomers(const std::function<void(int, const QString&, int)>& cell =
 }
 
 void BenchWalk(const QString& dir, int customers, const QString& sqlite3) {
-    const QString file = dir + QStringLiteral("/database.db");
-    std::vector<double> shell, ours;
+    const QString query = QStringLiteral("select * from kh_table");
+    SideBySide figures(sqlite3, dir + QStringLiteral("/database.db"), query);
     double peakExtra = 0;
     for (int run = 0; run < 3; ++run) {
-        shell.push_back(CommandSeconds(sqlite3, {file, QStringLiteral("select * from kh_table")}));
+        figures.runPartners();
         OpenShop(dir);
         const double before = ResidentMb();
+        ProfileOn();
         QElapsedTimer timer;
         timer.start();
         double peak = before;
@@ -78,7 +80,8 @@ void BenchWalk(const QString& dir, int customers, const QString& sqlite3) {
                 peak = std::max(peak, ResidentMb());
             }
         }
-        ours.push_back(double(timer.nsecsElapsed()) / 1e9);
+        figures.add(double(timer.nsecsElapsed()) / 1e9);
+        ProfileOff();
         peak = std::max(peak, ResidentMb());
         peakExtra = std::max(peakExtra, peak - before);
         Database::Close();
@@ -86,15 +89,14 @@ void BenchWalk(const QString& dir, int customers, const QString& sqlite3) {
             qFatal("the walk read %lld of %d rows, %lld characters", rows, customers, chars);
         }
     }
-    std::sort(shell.begin(), shell.end());
-    std::sort(ours.begin(), ours.end());
     PrintRow(QStringLiteral("(a) sqlite3 shell, %1 rows to /dev/null").arg(customers),
-             QStringLiteral("%1 s").arg(shell[1], 0, 'f', 3));
+             QStringLiteral("%1 s").arg(figures.shell(), 0, 'f', 3));
+    PrintRow(QStringLiteral("(a) engine stepped in process, every column as text"),
+             QStringLiteral("%1 s").arg(figures.engine(), 0, 'f', 3));
     PrintRow(QStringLiteral("(a) RunSql walk, %1 rows, 10 fields by name").arg(customers),
-             QStringLiteral("%1 s").arg(ours[1], 0, 'f', 3),
-             QStringLiteral("%1x shell, +%2 MB resident while walking")
-                 .arg(ours[1] / shell[1], 0, 'f', 2)
-                 .arg(peakExtra, 0, 'f', 1));
+             QStringLiteral("%1 s").arg(figures.ours(), 0, 'f', 3),
+             figures.ratios() +
+                 QStringLiteral("; +%1 MB resident while walking").arg(peakExtra, 0, 'f', 1));
 }
 
 void BenchGridFill(const QString& dir) {
@@ -170,41 +172,38 @@ void BenchReminderList(const QString& dir, const QString& sqlite3) {
         QString shellQuery;
         std::function<void()> run;
     };
+    // The partners run the statements the window runs, with their values written in.
+    const ListQuery all =
+        ReminderListQuery(ReminderMode::All, QDate(2000, 1, 1), QDate(2030, 12, 31));
+    const ListQuery search = SearchQuery(QStringLiteral("1"));
     const Case cases[] = {
         {QStringLiteral("(e) ReloadReminderList, all 100,000 in range"),
-         QStringLiteral("select * from kh_table where kh_txdate >= '2000-01-01' and kh_txdate <= "
-                        "'2030-12-31'"),
+         SplicedQuery(all.text, all.params),
          [main] {
              main->DTPicker2->setValue(QDate(2030, 12, 31));
              main->Combo1_Click();
          }},
         {QStringLiteral("(f) search matching all 100,000"),
-         QStringLiteral("select * from kh_table where kh_cph like '%1%' escape '\\' or kh_czname "
-                        "like '%1%' escape '\\' or kh_tele like '%1%' escape '\\'"),
+         SplicedQuery(search.text, search.params),
          [main] {
              main->Text1->setText(QStringLiteral("1"));
              main->Text1_KeyDown(Qt::Key_Return);
          }},
     };
     for (const Case& c : cases) {
-        std::vector<double> shell, ours;
+        SideBySide figures(sqlite3, file, c.shellQuery);
         double extra = 0;
         for (int run = 0; run < 3; ++run) {
-            shell.push_back(CommandSeconds(sqlite3, {file, c.shellQuery}));
-            ours.push_back(MedianSeconds(1, [&c] {
+            figures.run([&c] {
                 c.run();
                 QApplication::processEvents();
-            }));
+            });
             extra = std::max(extra, HeapMb() - emptyMb);
         }
-        std::sort(shell.begin(), shell.end());
-        std::sort(ours.begin(), ours.end());
         PrintRow(c.what + QStringLiteral(" (%1 rows)").arg(main->grid1->rows() - 1),
-                 QStringLiteral("%1 s").arg(ours[1], 0, 'f', 3),
-                 QStringLiteral("shell %1 s, %2x; +%3 MB heap over the empty list")
-                     .arg(shell[1], 0, 'f', 3)
-                     .arg(ours[1] / shell[1], 0, 'f', 2)
-                     .arg(extra, 0, 'f', 1));
+                 QStringLiteral("%1 s").arg(figures.ours(), 0, 'f', 3),
+                 figures.ratios() +
+                     QStringLiteral("; +%1 MB heap over the empty list").arg(extra, 0, 'f', 1));
     }
     delete main;
     Database::Close();
@@ -241,6 +240,22 @@ void BenchStartup(const QString& program, const QString& dir) {
             .arg(QFileInfo(dir + QLatin1Char('/') + Database::FileName()).size() / 1e6, 0, 'f', 0));
 }
 
+// The walks over the customers: the list and its search, RunSql, the grid. Returns the folder of
+// the shop of 100,000 customers, which the later figures use too.
+QString BenchWalks(const QString& root, int bigRows, const QString& sqlite3) {
+    const QString small = MakeShop(root, 100000);
+    BenchReminderList(small, sqlite3);
+    BenchWalk(small, 100000, sqlite3);
+    {
+        const QString large = MakeShop(root, bigRows);
+        BenchWalk(large, bigRows, sqlite3);
+        QDir(large).removeRecursively();
+    }
+    BenchGridFill(small);
+    BenchHugeGrid();
+    return small;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -255,7 +270,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("run one group of figures: orders, system, import, reports, startup"),
+        QStringLiteral("run one group of figures: walks, orders, system, import, reports, "
+                       "report-pages, startup"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -268,6 +284,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsSet("RUVASO_BENCH_KEEP")) {
         root.setAutoRemove(false);
         PrintRow(QStringLiteral("shops kept in"), root.path());
+    }
+    if (parser.value(only) == QLatin1String("walks")) {
+        BenchWalks(root.path(), parser.value(big).toInt(), parser.value(sqlite3));
+        return 0;
     }
     if (parser.value(only) == QStringLiteral("orders")) {
         BenchOrders(root.path(), parser.value(sqlite3));
@@ -285,21 +305,15 @@ int main(int argc, char** argv) {
         BenchStartup(parser.value(program), MakeShop(root.path(), 100000));
         return 0;
     }
+    if (parser.value(only) == QStringLiteral("report-pages")) {
+        BenchReportPages(root.path());
+        return 0;
+    }
     if (parser.value(only) == QStringLiteral("reports")) {
         BenchReports(root.path(), parser.value(sqlite3));
         return 0;
     }
-    const QString small = MakeShop(root.path(), 100000);
-    BenchReminderList(small, parser.value(sqlite3));
-    BenchWalk(small, 100000, parser.value(sqlite3));
-    {
-        const int bigRows = parser.value(big).toInt();
-        const QString large = MakeShop(root.path(), bigRows);
-        BenchWalk(large, bigRows, parser.value(sqlite3));
-        QDir(large).removeRecursively();
-    }
-    BenchGridFill(small);
-    BenchHugeGrid();
+    const QString small = BenchWalks(root.path(), parser.value(big).toInt(), parser.value(sqlite3));
     if (parser.isSet(program)) {
         BenchStartup(parser.value(program), small);
     }

@@ -156,25 +156,19 @@ void BenchNumbering(const QString& empty, const QString& large, const QString& s
             "kh_wx_czr, kh_wx_txdate, kh_wx_date, kh_wx_wxjs from kh_wx_table where "
             "kh_wx_cph='%1' order by kh_wx_date, length(kh_wx_dh), kh_wx_dh, rowid")
             .arg(plate);
-    std::vector<double> shell, ours;
+    SideBySide figures(sqlite3, large + QStringLiteral("/database.db"), query);
     for (int run = 0; run < 5; ++run) {
-        shell.push_back(CommandSeconds(sqlite3, {large + QStringLiteral("/database.db"), query}));
-        ours.push_back(MedianSeconds(1, [&plate] {
+        figures.run([&plate] {
             Require(ShowRepairHistory(nullptr, plate), "showing the history");
             QApplication::processEvents();
-        }));
+        });
     }
-    std::sort(shell.begin(), shell.end());
-    std::sort(ours.begin(), ours.end());
     auto* history = ui::WindowHost::find<RepairHistoryWindow>();
     const int rows = history ? history->grid1->rows() - 1 : 0;
     delete history;
     PrintRow(
         QStringLiteral("(i) history of a vehicle (%1 orders) in %2 orders").arg(rows).arg(orders),
-        QStringLiteral("%1 ms").arg(ours[2] * 1000, 0, 'f', 2),
-        QStringLiteral("shell %1 ms, %2x")
-            .arg(shell[2] * 1000, 0, 'f', 2)
-            .arg(ours[2] / shell[2], 0, 'f', 2));
+        QStringLiteral("%1 ms").arg(figures.ours() * 1000, 0, 'f', 2), figures.ratios());
     Database::Close();
 }
 

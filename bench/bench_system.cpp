@@ -15,20 +15,15 @@
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
+#include "data_generator.h"
 #include "masterdata/backup_procedure.h"
+#include "masterdata/master_list.h"
 #include "masterdata/master_list_window.h"
 #include "measure.h"
 #include "ui/grid.h"
 #include "ui/message_box.h"
 
 namespace {
-
-void OpenShop(const QString& dir) {
-    const Database::OpenResult opened = Database::Open(dir);
-    if (!opened.ok) {
-        qFatal("cannot open the shop in %s: %s", qPrintable(dir), qPrintable(opened.message));
-    }
-}
 
 void Exec(const QString& statement, const QVariantList& params = {}) {
     const Recordset done = RunSql(statement, params);
@@ -75,27 +70,24 @@ void BenchPriceListOpen(const QString& root, const QString& sqlite3) {
     const QString dir = root + QStringLiteral("/items");
     OpenShop(dir);
     FillPriceList(100000);
-    const QString file = Database::FilePath();
-    std::vector<double> shell, ours;
+    SideBySide figures(sqlite3, Database::FilePath(), MasterListStatement(RepairItemTable()));
     for (int run = 0; run < 5; ++run) {
-        shell.push_back(CommandSeconds(sqlite3, {file, QStringLiteral("select * from xm_table")}));
-        QElapsedTimer timer;
-        timer.start();
-        auto* window = new MasterListWindow(MasterListWindow::RepairItems());
-        window->show();
-        QApplication::processEvents();
-        ours.push_back(Seconds(timer));
+        MasterListWindow* window = nullptr;
+        figures.run([&window] {
+            window = new MasterListWindow(MasterListWindow::RepairItems());
+            window->show();
+            QApplication::processEvents();
+        });
         if (window->grid1->rows() != 100001) {
             qFatal("the price list shows %d rows", window->grid1->rows() - 1);
         }
         delete window;
     }
-    PrintRow(QStringLiteral("(s1) sqlite3 shell, select * from xm_table, 100,000 items"),
-             QStringLiteral("%1 s").arg(Median(shell), 0, 'f', 3));
-    PrintRow(
-        QStringLiteral("(s1) Form7 opened and shown with 100,000 items"),
-        QStringLiteral("%1 s").arg(Median(ours), 0, 'f', 3),
-        QStringLiteral("%1x the shell (median of 5)").arg(Median(ours) / Median(shell), 0, 'f', 2));
+    PrintRow(QStringLiteral("(s1) sqlite3 shell, the price list's statement, 100,000 items"),
+             QStringLiteral("%1 s").arg(figures.shell(), 0, 'f', 3));
+    PrintRow(QStringLiteral("(s1) Form7 opened and shown with 100,000 items"),
+             QStringLiteral("%1 s").arg(figures.ours(), 0, 'f', 3),
+             figures.ratios() + QStringLiteral(" (medians of 5)"));
     Database::Close();
     QDir(dir).removeRecursively();
 }

@@ -171,7 +171,10 @@ void OpenShop(const QString& dir) {
 QString MakeShop(const QString& root, int customers, int orders) {
     const QString dir = root + QStringLiteral("/shop%1-%2").arg(customers).arg(orders);
     OpenShop(dir);
-    if (!GenerateShop({customers, orders < 0 ? customers / 10 : orders})) {
+    ShopSize size;
+    size.customers = customers;
+    size.orders = orders < 0 ? customers / 10 : orders;
+    if (!GenerateShop(size)) {
         qFatal("cannot generate the shop in %s", qPrintable(dir));  // the generator says why
     }
     Database::Close();

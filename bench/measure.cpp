@@ -10,7 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <cstring>
 
 double ResidentMb() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -112,4 +115,126 @@ void PrintRow(const QString& what, const QString& figure, const QString& note) {
     QTextStream out(stdout);
     out << what.leftJustified(58) << ' ' << figure.leftJustified(16) << ' ' << note << '\n';
     out.flush();
+}
+
+namespace {
+// Where the engine's walk leaves its count, so the reads cannot be dropped.
+volatile qint64 engineBytesRead = 0;
+}  // namespace
+
+namespace {
+
+void TellProfiler(const char* command) {
+    const QByteArray control = qgetenv("RUVASO_PERF_CTL");
+    const QByteArray ack = qgetenv("RUVASO_PERF_ACK");
+    if (control.isEmpty() || ack.isEmpty()) {
+        return;
+    }
+    const int out = open(control.constData(), O_WRONLY);
+    if (out < 0) {
+        return;
+    }
+    if (write(out, command, strlen(command)) > 0) {
+        // perf answers "ack\n" once the command took effect.
+        const int in = open(ack.constData(), O_RDONLY);
+        char answer[8];
+        if (in >= 0 && read(in, answer, sizeof answer) < 0) {
+            qWarning("no answer from the profiler");
+        }
+        if (in >= 0) {
+            close(in);
+        }
+    }
+    close(out);
+}
+
+}  // namespace
+
+void ProfileOn() {
+    TellProfiler("enable\n");
+}
+
+void ProfileOff() {
+    TellProfiler("disable\n");
+}
+
+QString SplicedQuery(QString text, const QVariantList& values) {
+    qsizetype from = 0;
+    for (const QVariant& value : values) {
+        QString quoted = value.toString();
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        quoted = QLatin1Char('\'') + quoted + QLatin1Char('\'');
+        from = text.indexOf(QLatin1Char('?'), from);
+        text.replace(from, 1, quoted);
+        from += quoted.size();
+    }
+    return text;
+}
+
+double EngineSeconds(const QString& file, const QString& query) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        qFatal("cannot open %s: %s", qPrintable(file), sqlite3_errmsg(db));
+    }
+    const QByteArray utf8 = query.toUtf8();
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+        qFatal("cannot prepare %s: %s", utf8.constData(), sqlite3_errmsg(db));
+    }
+    const int columns = sqlite3_column_count(stmt);
+    // Summing the lengths keeps the reads from being optimised away.
+    qint64 bytes = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            if (sqlite3_column_text(stmt, c) != nullptr) {
+                bytes += sqlite3_column_bytes(stmt, c);
+            }
+        }
+    }
+    sqlite3_finalize(stmt);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    if (rc != SQLITE_DONE) {
+        qFatal("the walk over %s stopped: %s", utf8.constData(), sqlite3_errmsg(db));
+    }
+    sqlite3_close(db);
+    engineBytesRead = bytes;
+    return seconds;
+}
+
+SideBySide::SideBySide(QString shell, QString file, QString query)
+    : sqlite3_(std::move(shell)), file_(std::move(file)), query_(std::move(query)) {}
+
+void SideBySide::runPartners() {
+    shell_.push_back(CommandSeconds(sqlite3_, {file_, query_}));
+    engine_.push_back(EngineSeconds(file_, query_));
+}
+
+void SideBySide::run(const std::function<void()>& work) {
+    runPartners();
+    ProfileOn();
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    add(double(timer.nsecsElapsed()) / 1e9);
+    ProfileOff();
+}
+
+QString SideBySide::ratios() const {
+    return QStringLiteral("shell %1 s, %2x; in process %3 s, %4x")
+        .arg(shell(), 0, 'f', 3)
+        .arg(ours() / shell(), 0, 'f', 2)
+        .arg(engine(), 0, 'f', 3)
+        .arg(ours() / engine(), 0, 'f', 2);
+}
+
+double SideBySide::Median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QVariantList>
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -31,3 +32,45 @@ struct CommandCost {
 CommandCost RunCommand(const QString& program, const QStringList& arguments);
 
 void PrintRow(const QString& what, const QString& figure, const QString& note = QString());
+
+// Under `perf record -D -1 --control fifo:CTL,ACK`, with RUVASO_PERF_CTL=CTL and
+// RUVASO_PERF_ACK=ACK set, only the work between these two calls is profiled.
+void ProfileOn();
+void ProfileOff();
+
+// A statement with its values written in as quoted texts, for the shell and the engine's walk.
+QString SplicedQuery(QString text, const QVariantList& values);
+
+// Seconds the engine itself needs for `query` on `file`: prepared on a connection of its own
+// (opened before the clock starts), stepped to its end, every column of every row read as text.
+// No process start, no file open, no conversion: the true limit for a walk over the same rows.
+double EngineSeconds(const QString& file, const QString& query);
+
+// One of our figures beside its two partners running the same query on the same file: the
+// sqlite3 shell (which also starts a process and opens the file) and the engine stepped in this
+// process. Call runPartners() and add() alternately, since the machine's speed drifts.
+class SideBySide {
+public:
+    SideBySide(QString shell, QString file, QString query);
+
+    void runPartners();
+    void add(double ourSeconds) { ours_.push_back(ourSeconds); }
+    // Times `work` once as one of our runs, after one run of each partner.
+    void run(const std::function<void()>& work);
+
+    double ours() const { return Median(ours_); }
+    double shell() const { return Median(shell_); }
+    double engine() const { return Median(engine_); }
+    // "shell 0.212 s, 1.86x; in process 0.150 s, 2.63x" for the medians.
+    QString ratios() const;
+
+    static double Median(std::vector<double> values);
+
+private:
+    QString sqlite3_;
+    QString file_;
+    QString query_;
+    std::vector<double> ours_;
+    std::vector<double> shell_;
+    std::vector<double> engine_;
+};

@@ -187,8 +187,10 @@ void SaveReportPage(const Report& report, const QString& path) {
     {
         QPainter painter(&page);
         const QRectF area = landscape ? QRectF(70, 90, 1614, 1080) : QRectF(70, 90, 1100, 1580);
-        const ReportPlacement placement = PlaceReport(report, area, page);
-        PaintReportPage(painter, report, placement, 0);
+        const DbResult<ReportPlacement> placement = PlaceReport(report, area, page);
+        if (placement) {
+            PaintReportPage(painter, report, *placement, 0);
+        }
     }
     page.save(path);
 }
@@ -208,7 +210,13 @@ void SaveStatistics(const QString& out) {
             Save(window, out, window->objectName() + QStringLiteral("-month"));
         }
         if (kind == StatisticsKind::ItemDetail) {
+            // Kept as texts: the report outlives its window's list.
             report = window->currentReport(QStringLiteral("蓝天汽修"));
+            QList<QStringList> rows;
+            for (int r = 0; r < report.rows->count(); ++r) {
+                rows << ReportRowTexts(*report.rows, r);
+            }
+            report.rows = ListReportRows(rows);
         }
         if (kind == StatisticsKind::Technician) {
             SaveReportPage(window->currentReport(QStringLiteral("蓝天汽修")),

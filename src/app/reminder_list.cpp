@@ -40,21 +40,31 @@ QString ListSelect() {
 
 }  // namespace
 
-Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to) {
+ListQuery ReminderListQuery(ReminderMode mode, const QDate& from, const QDate& to) {
     // Dates are stored as yyyy-MM-dd text, so comparing the column itself is the same as
     // comparing its text, and lets the engine use the reminder-date index.
-    QString text = ListSelect() + QStringLiteral("where kh_txdate >= ? and kh_txdate <= ?");
-    QVariantList params = {DateText(from), DateText(to)};
+    ListQuery query{ListSelect() + QStringLiteral("where kh_txdate >= ? and kh_txdate <= ?"),
+                    {DateText(from), DateText(to)}};
     if (mode != ReminderMode::All) {
-        text += QStringLiteral(" and ") + kCalled + QStringLiteral(" = ?");
-        params << (mode == ReminderMode::Called ? QStringLiteral("1") : QStringLiteral("0"));
+        query.text += QStringLiteral(" and ") + kCalled + QStringLiteral(" = ?");
+        query.params << (mode == ReminderMode::Called ? QStringLiteral("1") : QStringLiteral("0"));
     }
-    return RunSql(text, params);
+    return query;
+}
+
+ListQuery SearchQuery(const QString& text) {
+    const QString pattern = ContainsPattern(text);
+    return {ListSelect() + QStringLiteral("where kh_cph like ? escape '\\' or kh_czname "
+                                          "like ? escape '\\' or kh_tele like ? escape '\\'"),
+            {pattern, pattern, pattern}};
+}
+
+Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to) {
+    const ListQuery query = ReminderListQuery(mode, from, to);
+    return RunSql(query.text, query.params);
 }
 
 Recordset SearchCustomers(const QString& text) {
-    const QString pattern = ContainsPattern(text);
-    return RunSql(ListSelect() + QStringLiteral("where kh_cph like ? escape '\\' or kh_czname "
-                                                "like ? escape '\\' or kh_tele like ? escape '\\'"),
-                  {pattern, pattern, pattern});
+    const ListQuery query = SearchQuery(text);
+    return RunSql(query.text, query.params);
 }

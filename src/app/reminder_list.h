@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QVariantList>
 #include <optional>
 
 #include "data/recordset.h"
@@ -17,6 +18,15 @@ std::optional<ReminderMode> ReminderModeFromText(const QString& text);
 // rows hold every kh_table column, kh_sfdgdh as CountsAsCalled says; a null recordset carries
 // the reason the read failed.
 Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to);
+
+// A statement with the values for its placeholders, in order.
+struct ListQuery {
+    QString text;
+    QVariantList params;
+};
+// What OpenReminderList and SearchCustomers run.
+ListQuery ReminderListQuery(ReminderMode mode, const QDate& from, const QDate& to);
+ListQuery SearchQuery(const QString& text);
 
 // Customers whose plate, owner's name or telephone contains `text`, taken literally; the rows
 // as for the reminder list.

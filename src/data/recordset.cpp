@@ -20,6 +20,7 @@ QVariant ToStoredValue(const QVariant& value) {
 }
 
 bool Recordset::Impl::advance() {
+    ++rowNumber;
     written.clear();
     materialized = false;
     row.clear();
@@ -62,7 +63,15 @@ QString Recordset::Impl::text(int index) const {
     if (materialized || !written.empty()) {
         return value(index).toString();
     }
-    return statement.text(index);
+    if (handed.size() != size_t(names.size())) {
+        handed.resize(size_t(names.size()));
+    }
+    HandedText& cached = handed[size_t(index)];
+    if (cached.row != rowNumber) {
+        statement.textInto(index, cached.text);
+        cached.row = rowNumber;
+    }
+    return cached.text;
 }
 
 int Recordset::Impl::indexOf(const QString& name) const {
@@ -312,6 +321,7 @@ void Recordset::Close() {
     d_->pending.clear();
     d_->written.clear();
     d_->row.clear();
+    d_->handed.clear();
 }
 
 int Recordset::rowsAffected() const {

@@ -30,6 +30,15 @@ struct Recordset::Impl {
     bool adding = false;
     std::map<int, QVariant> pending;  // column index to assigned value, in column order
 
+    // Texts handed out for the current row, by column. Callers get shared copies; once they let
+    // go of one, the next row's text of that column is decoded into the same buffer.
+    struct HandedText {
+        QString text;
+        quint64 row = 0;
+    };
+    mutable std::vector<HandedText> handed;
+    quint64 rowNumber = 1;  // counts the moves, so a text is decoded once a row
+
     int rowsAffected = 0;
     QString error;
 

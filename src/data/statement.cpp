@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QStringDecoder>
 #include <unordered_set>
 
 #include "data/database.h"
@@ -176,6 +177,30 @@ QString Statement::text(int column) const {
         return QString::fromUtf8(utf8, sqlite3_column_bytes(stmt_, column));
     }
     return type == SQLITE_NULL ? QString() : value(column).toString();
+}
+
+void Statement::textInto(int column, QString& into) const {
+    if (!stmt_ || sqlite3_column_type(stmt_, column) != SQLITE_TEXT) {
+        into = text(column);
+        return;
+    }
+    const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    const int bytes = sqlite3_column_bytes(stmt_, column);
+    if (bytes == 0) {
+        into = QString::fromUtf8(utf8, 0);
+        return;
+    }
+    if (!into.isDetached()) {
+        into = QString();
+    }
+    // Decoded as fromUtf8 does: a leading byte-order mark is kept, bad bytes become U+FFFD.
+    thread_local QStringDecoder decoder(
+        QStringDecoder::Utf8,
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    // UTF-16 never needs more units than the UTF-8 text has bytes.
+    into.resize(bytes);
+    const QChar* end = decoder.appendToBuffer(into.data(), QByteArrayView(utf8, bytes));
+    into.resize(end - into.constData());
 }
 
 QByteArray Statement::utf8(int column) const {

@@ -29,6 +29,9 @@ public:
     QString columnName(int column) const;
     QVariant value(int column) const;
     QString text(int column) const;
+    // The same into `into`, reusing its buffer when nobody else shares it: a walk that reads
+    // each row's texts and lets them go converts without allocating.
+    void textInto(int column, QString& into) const;
     // The column's text without copying: it points into the engine's row and is valid until
     // the next step.
     QByteArray utf8(int column) const;

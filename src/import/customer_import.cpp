@@ -225,13 +225,16 @@ QString ExportSkippedRows(const std::vector<SkippedRow>& rows, const QString& pa
     }
     report.columns.append({QStringLiteral("跳过原因"), 180, false});
     report.totalColumn = -1;
+    QList<QStringList> texts;
+    texts.reserve(qsizetype(rows.size()));
     for (const SkippedRow& skipped : rows) {
         QStringList cells{QString::number(skipped.row)};
         for (const QString& text : skipped.texts) {
             cells << text;
         }
         cells << skipped.reason;
-        report.rows.append(cells);
+        texts.append(cells);
     }
+    report.rows = ListReportRows(std::move(texts));
     return ExportWorkbook(report, path);
 }

@@ -19,13 +19,17 @@ const MasterTable& TechnicianTable() {
 }
 
 Recordset OpenMasterList(const MasterTable& list) {
+    return RunSql(MasterListStatement(list));
+}
+
+QString MasterListStatement(const MasterTable& list) {
     // The engine writes the amount's text, so a long list is never converted number by number;
     // 15 significant digits give back what was typed, without a trailing ".0".
     const QString amount = list.hasAmount()
                                ? QStringLiteral(", printf('%.15g', %1)").arg(list.amountColumn)
                                : QString();
-    return RunSql(QStringLiteral("select %1, %2%3 from %4 order by rowid")
-                      .arg(list.keyColumn, list.nameColumn, amount, list.table));
+    return QStringLiteral("select %1, %2%3 from %4 order by rowid")
+        .arg(list.keyColumn, list.nameColumn, amount, list.table);
 }
 
 DbResult<QString> AddMasterRow(const MasterTable& list) {

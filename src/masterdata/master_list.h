@@ -23,6 +23,8 @@ const MasterTable& TechnicianTable();
 // Every record in stored order, as the columns key, name and (when the list has one) the
 // amount in its plain text form: "120", "35.5".
 Recordset OpenMasterList(const MasterTable& list);
+// The statement OpenMasterList runs.
+QString MasterListStatement(const MasterTable& list);
 
 // Stores a new record with an empty name (and amount 0) at once; returns its key.
 DbResult<QString> AddMasterRow(const MasterTable& list);

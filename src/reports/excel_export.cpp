@@ -15,13 +15,13 @@ const QString kTooManyRows = QStringLiteral("行数超过 Excel 工作表的上�
 const QString kTotalCaption = QStringLiteral("合计:");
 
 // A shown amount as a number; false for an empty text or one that is not a number.
-bool ParseShown(const QString& text, double* value) {
-    const QByteArray latin = text.trimmed().toLatin1();
-    if (latin.isEmpty()) {
+bool ParseShown(QByteArrayView utf8, double* value) {
+    const QByteArrayView trimmed = utf8.trimmed();
+    if (trimmed.isEmpty()) {
         return false;
     }
-    const char* end = latin.constData() + latin.size();
-    const auto result = std::from_chars(latin.constData(), end, *value);
+    const char* end = trimmed.data() + trimmed.size();
+    const auto result = std::from_chars(trimmed.data(), end, *value);
     return result.ec == std::errc() && result.ptr == end;
 }
 
@@ -37,11 +37,20 @@ public:
     }
     void cell(lxw_row_t row, lxw_col_t col, const QString& shown, bool numeric, lxw_format* number,
               lxw_format* plain) {
+        const QByteArray utf8 = shown.toUtf8();
+        cell(row, col, QByteArrayView(utf8), numeric, number, plain);
+    }
+    // The same from UTF-8, as the rows hand it over.
+    void cell(lxw_row_t row, lxw_col_t col, QByteArrayView utf8, bool numeric, lxw_format* number,
+              lxw_format* plain) {
         double value = 0;
-        if (numeric && ParseShown(shown, &value)) {
+        if (numeric && ParseShown(utf8, &value)) {
             keep(worksheet_write_number(sheet_, row, col, value, number));
-        } else {
-            text(row, col, shown, plain);
+        } else if (!utf8.isEmpty()) {
+            // The library wants a terminated string; the view is copied into a reused buffer.
+            buffer_.resize(utf8.size());
+            std::copy(utf8.begin(), utf8.end(), buffer_.begin());
+            keep(worksheet_write_string(sheet_, row, col, buffer_.constData(), plain));
         }
     }
     // A text centred over the columns from the first to `last`. Not a merge: merged ranges
@@ -65,19 +74,26 @@ private:
     }
     lxw_worksheet* sheet_;
     lxw_error error_ = LXW_NO_ERROR;
+    QByteArray buffer_;
 };
+
+ExportOutcome Failed(ExportOutcome::End end, QString reason) {
+    return ExportOutcome{end, std::move(reason)};
+}
 
 }  // namespace
 
-QString ExportWorkbook(const Report& report, const QString& path, SheetHead head) {
+ExportOutcome StreamWorkbook(const Report& report, const QString& path, SheetHead head,
+                             const ExportProgress& progress) {
     // The head, the headings and the total; the summary with an empty row, its caption,
     // headings and total.
     const qsizetype headRows =
         head == SheetHead::TitleAndDates ? (report.range.isEmpty() ? 1 : 2) : 0;
     const qsizetype summaryRows =
         report.summary.rows.isEmpty() ? 0 : report.summary.rows.size() + 4;
-    if (headRows + report.rows.size() + 2 + summaryRows > kMaxSheetRows) {
-        return kTooManyRows.arg(kMaxSheetRows);
+    const int dataRows = report.rows->count();
+    if (headRows + dataRows + 2 + summaryRows > kMaxSheetRows) {
+        return Failed(ExportOutcome::End::FileFailed, kTooManyRows.arg(kMaxSheetRows));
     }
     const QByteArray file = QFile::encodeName(path);
     lxw_workbook_options options{};
@@ -85,7 +101,7 @@ QString ExportWorkbook(const Report& report, const QString& path, SheetHead head
     options.constant_memory = LXW_TRUE;
     lxw_workbook* workbook = workbook_new_opt(file.constData(), &options);
     if (!workbook) {
-        return QStringLiteral("无法创建工作簿");
+        return Failed(ExportOutcome::End::FileFailed, QStringLiteral("无法创建工作簿"));
     }
     const QByteArray title = report.title.toUtf8();
     lxw_doc_properties properties{};
@@ -154,13 +170,27 @@ QString ExportWorkbook(const Report& report, const QString& path, SheetHead head
         writer.text(row, lxw_col_t(c), report.columns[c].heading, heading);
     }
     ++row;
-    for (const QStringList& cells : report.rows) {
-        for (int c = 0; c < columns && c < cells.size(); ++c) {
-            const ReportColumn& column = report.columns[c];
-            writer.cell(row, lxw_col_t(c), cells[c], column.numeric,
-                        column.decimals == 0 ? count : number, nullptr);
-        }
-        ++row;
+    bool stopped = false;
+    const DbStatus read = ReadAllReportRows(
+        *report.rows,
+        [&](int, const QList<QByteArrayView>& cells) {
+            for (int c = 0; c < columns && c < cells.size(); ++c) {
+                const ReportColumn& column = report.columns[c];
+                writer.cell(row, lxw_col_t(c), cells[c], column.numeric,
+                            column.decimals == 0 ? count : number, nullptr);
+            }
+            ++row;
+        },
+        [&](int done) {
+            stopped = progress && !progress(done, dataRows);
+            return !stopped && writer.error() == LXW_NO_ERROR;
+        });
+    if (!read || stopped) {
+        // Freed without being written: the file is only made when the workbook closes, so
+        // whatever stood at `path` before stays as it was.
+        lxw_workbook_free(workbook);
+        return read ? Failed(ExportOutcome::End::Cancelled, QString())
+                    : Failed(ExportOutcome::End::ReadFailed, read.error());
     }
     for (int c = 0; c < columns && report.totalColumn >= 0; ++c) {
         QString shown;
@@ -215,9 +245,15 @@ QString ExportWorkbook(const Report& report, const QString& path, SheetHead head
     if (error != LXW_NO_ERROR) {
         QFile::remove(path);
         // A full disk or a folder the user cannot write is said as such.
-        return systemErrno ? DescribeSystemError(systemErrno)
-                           : QStringLiteral("写入文件出错（%1）")
-                                 .arg(QString::fromUtf8(lxw_strerror(error)));
+        return Failed(
+            ExportOutcome::End::FileFailed,
+            systemErrno
+                ? DescribeSystemError(systemErrno)
+                : QStringLiteral("写入文件出错（%1）").arg(QString::fromUtf8(lxw_strerror(error))));
     }
-    return QString();
+    return ExportOutcome();
+}
+
+QString ExportWorkbook(const Report& report, const QString& path, SheetHead head) {
+    return StreamWorkbook(report, path, head).reason;
 }

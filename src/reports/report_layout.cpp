@@ -33,10 +33,11 @@ Plan PlanOf(const Report& report) {
     if (!report.range.isEmpty()) {
         plan.range = next++;
     }
-    if (!report.rows.isEmpty()) {
+    const int dataRows = report.rows ? report.rows->count() : 0;
+    if (dataRows > 0) {
         plan.heading = next++;
         plan.firstData = next;
-        next += int(report.rows.size());
+        next += dataRows;
     }
     plan.total = next++;
     plan.footer = next++;
@@ -79,8 +80,13 @@ QString ReportFooter(const QString& operatorName, const QDateTime& printedAt) {
            printedAt.time().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(']');
 }
 
+std::shared_ptr<const ReportRows> NoReportRows() {
+    static const std::shared_ptr<const ReportRows> none = ListReportRows({});
+    return none;
+}
+
 Report StatisticsReport(const StatisticsDescription& description, const QString& shopName,
-                        const QList<QStringList>& listRows, const QString& totalText,
+                        std::shared_ptr<const ReportRows> rows, const QString& totalText,
                         const QString& operatorName, const QDateTime& printedAt,
                         const QList<int>& widths) {
     Report report;
@@ -94,14 +100,7 @@ Report StatisticsReport(const StatisticsDescription& description, const QString&
         }
         report.columns.append({column.heading, width, column.format != ColumnFormat::AsStored});
     }
-    report.rows.reserve(listRows.size());
-    for (const QStringList& row : listRows) {
-        QStringList cells = row.mid(1, count - 1);
-        while (cells.size() < count - 1) {
-            cells.append(QString());
-        }
-        report.rows.append(cells);
-    }
+    report.rows = rows ? std::move(rows) : NoReportRows();
     report.totalColumn = description.amountColumn - 1;
     report.totalText = totalText;
     report.footer = ReportFooter(operatorName, printedAt);
@@ -127,6 +126,44 @@ int ReportRowCount(const Report& report) {
 }
 
 ReportRow ReportRowAt(const Report& report, int number) {
+    ReportRow row = ReportRowFrame(report, number);
+    const int index = ReportDataIndex(report, number);
+    if (index >= 0) {
+        row.cells = Fitted(ReportRowTexts(*report.rows, index), row.cells.size());
+    }
+    return row;
+}
+
+int ReportDataIndex(const Report& report, int number) {
+    const Plan plan = PlanOf(report);
+    const int index = number - plan.firstData;
+    return plan.firstData > 0 && index >= 0 && number < plan.total ? index : -1;
+}
+
+int ReportRowHeight(const Report& report, int number) {
+    const Plan plan = PlanOf(report);
+    if (number == 1) {
+        return kTitleHeight;
+    }
+    if (number == plan.range) {
+        return kRangeHeight;
+    }
+    if (number == plan.heading || number == plan.summaryHeading) {
+        return kHeadingHeight;
+    }
+    if (number == plan.total || number == plan.summaryTotal) {
+        return kTotalHeight;
+    }
+    if (number == plan.footer) {
+        return kFooterHeight;
+    }
+    if (number == plan.summaryCaption) {
+        return kSummaryCaptionHeight;
+    }
+    return kDataHeight;
+}
+
+ReportRow ReportRowFrame(const Report& report, int number) {
     const Plan plan = PlanOf(report);
     const qsizetype columns = report.columns.size();
     const ReportSummary& summary = report.summary;
@@ -211,10 +248,6 @@ ReportRow ReportRowAt(const Report& report, int number) {
         row.kind = ReportRowKind::Data;
         row.height = kDataHeight;
         row.fontSize = report.dataFontSize;
-        const int index = number - plan.firstData;
-        if (plan.firstData > 0 && index >= 0 && index < report.rows.size()) {
-            row.cells = report.rows[index];
-        }
     }
     return row;
 }
@@ -240,7 +273,7 @@ public:
         page_.rows << number;
         used_ += height(number);
     }
-    double height(int number) const { return ReportRowAt(report_, number).height; }
+    double height(int number) const { return ReportRowHeight(report_, number); }
     bool fits(double needed) const { return used_ + needed <= pageHeight_; }
     bool empty() const { return page_.rows.isEmpty(); }
     void newPage() {

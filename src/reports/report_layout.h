@@ -5,6 +5,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+#include "reports/report_rows.h"
 
 struct StatisticsDescription;
 
@@ -28,12 +31,15 @@ struct ReportSummary {
     QStringList total;  // one text per column; empty: no total row
 };
 
+// A report without data rows.
+std::shared_ptr<const ReportRows> NoReportRows();
+
 struct Report {
     QString title;
     QString range;  // the line under the title; empty: none
     QList<ReportColumn> columns;
-    QList<QStringList> rows;  // one text per column
-    int totalColumn = 0;      // index into columns; -1: a table without a total row
+    std::shared_ptr<const ReportRows> rows = NoReportRows();  // never null
+    int totalColumn = 0;  // index into columns; -1: a table without a total row
     QString totalText;
     QString footer;
     double dataFontSize = 11;
@@ -53,11 +59,11 @@ QString ReportRangeText(const QDate& from, const QDate& to);
 // "制表人:[ 管理员 ]         打印时间:[2026-12-06 14:05:09]".
 QString ReportFooter(const QString& operatorName, const QDateTime& printedAt);
 
-// The report of a statistics list: `listRows` hold the texts of every column of the list, its
-// hidden key column first, which the report leaves out; `widths` the list's column widths in
-// the same order (empty: the description's).
+// The report of a statistics list: `rows` hold the texts of the list's columns without its
+// hidden key column, which the report leaves out; `widths` the list's column widths, the key
+// column's first (empty: the description's).
 Report StatisticsReport(const StatisticsDescription& description, const QString& shopName,
-                        const QList<QStringList>& listRows, const QString& totalText,
+                        std::shared_ptr<const ReportRows> rows, const QString& totalText,
                         const QString& operatorName, const QDateTime& printedAt,
                         const QList<int>& widths = {});
 
@@ -100,7 +106,14 @@ inline constexpr int kFooterHeight = 30;
 inline constexpr int kSummaryCaptionHeight = 44;  // a gap above the summary, then its caption
 
 int ReportRowCount(const Report& report);
+// The row with its texts; a data row's are read from the report's rows (empty when that fails).
 ReportRow ReportRowAt(const Report& report, int number);
+// The row without reading a data row's texts: its cells stay empty.
+ReportRow ReportRowFrame(const Report& report, int number);
+// Which of the report's data rows `number` is, from 0; -1 for any other row.
+int ReportDataIndex(const Report& report, int number);
+// The height of row `number`, its texts unread.
+int ReportRowHeight(const Report& report, int number);
 int ReportWidth(const Report& report);
 
 // One printed page: the numbers of the rows it shows, top to bottom.

@@ -1,11 +1,13 @@
 #include "reports/report_preview.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QPrintPreviewWidget>
-#include <QPrinter>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
 #include <QPrinterInfo>
+#include <QSpinBox>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "printing/default_printer_window.h"
 #include "reports/report_painter.h"
@@ -17,77 +19,165 @@
 namespace {
 
 const QString kCaption = QStringLiteral("打印预览");
+const QString kPrint = QStringLiteral("打印");
+const QString kPrintTip = QStringLiteral("打印到默认打印机");
 const QString kPrintFailed = QStringLiteral("打印失败，请检查打印机后重试！");
 const QString kSavePdf = QStringLiteral("另存为PDF");
 const QString kChoosePrinter = QStringLiteral("打印机选择");
 const QString kPdfFilter = QStringLiteral("PDF 文件 (*.pdf)");
 const QString kPdfSaved = QStringLiteral("PDF文件已保存：");
 const QString kPdfFailed = QStringLiteral("保存PDF文件失败：");
+const QString kFitWidth = QStringLiteral("适合宽度");
+const QString kFitPage = QStringLiteral("适合页面");
+const QString kZoomIn = QStringLiteral("放大");
+const QString kZoomOut = QStringLiteral("缩小");
+const QString kPortrait = QStringLiteral("纵向");
+const QString kLandscape = QStringLiteral("横向");
+const QString kFirstPage = QStringLiteral("第一页");
+const QString kPreviousPage = QStringLiteral("上一页");
+const QString kNextPage = QStringLiteral("下一页");
+const QString kLastPage = QStringLiteral("最后一页");
+const QString kPageNumber = QStringLiteral("页码");
 
-// The dialog's own print action, found by its text in whatever language the program speaks.
-QAction* FindPrintAction(QToolBar* toolbar) {
-    const QString text = QCoreApplication::translate("QPrintPreviewDialog", "Print");
-    for (QAction* action : toolbar->actions()) {
-        if (action->text() == text) {
-            return action;
-        }
-    }
-    return nullptr;
+constexpr double kZoomStep = 1.25;
+
+// The icons the toolkit's own preview uses: the desktop's theme first, else those it ships.
+QIcon PreviewIcon(const char* name) {
+    return QIcon::fromTheme(
+        QLatin1String(name),
+        QIcon(QStringLiteral(":/qt-project.org/dialogs/qprintpreviewdialog/images/%1-24.png")
+                  .arg(QLatin1String(name))));
+}
+
+QAction* AddAction(QToolBar* toolbar, const QString& text, const char* name, const QIcon& icon) {
+    QAction* action = toolbar->addAction(icon, text);
+    action->setObjectName(QLatin1String(name));
+    return action;
 }
 
 }  // namespace
 
-ReportPreview::ReportPreview(QWidget* parent) : QPrintPreviewDialog(parent) {
+ReportPreview::ReportPreview(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ReportPreview"));
     setWindowTitle(kCaption);
-    previewWidget = findChild<QPrintPreviewWidget*>();
-    auto* toolbar = findChild<QToolBar*>();
-    if (toolbar) {
-        printAction = FindPrintAction(toolbar);
-        // The dialog would ask for a printer first; the report goes to the default one, as
-        // everything else the shop prints.
-        if (printAction) {
-            disconnect(printAction, &QAction::triggered, this, nullptr);
-            printAction->setObjectName(QStringLiteral("printAction"));
-            printAction->setToolTip(QStringLiteral("打印到默认打印机"));
-        }
-        toolbar->addSeparator();
-        printerAction = toolbar->addAction(kChoosePrinter);
-        pdfAction = toolbar->addAction(kSavePdf);
-    }
-    if (!printAction) {
-        printAction = new QAction(QStringLiteral("打印"), this);
-        printAction->setObjectName(QStringLiteral("printAction"));
-        if (toolbar) {
-            toolbar->addAction(printAction);
-        }
-    }
-    if (!printerAction) {
-        printerAction = new QAction(kChoosePrinter, this);
-    }
-    if (!pdfAction) {
-        pdfAction = new QAction(kSavePdf, this);
-    }
-    printerAction->setObjectName(QStringLiteral("printerAction"));
-    pdfAction->setObjectName(QStringLiteral("pdfAction"));
+    buildToolbar();
+    previewWidget = new ReportPageView(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolbar);
+    layout->addWidget(previewWidget, 1);
+
     connect(printAction, &QAction::triggered, this, &ReportPreview::printAction_Click);
     connect(pdfAction, &QAction::triggered, this, &ReportPreview::pdfAction_Click);
     connect(printerAction, &QAction::triggered, this, &ReportPreview::printerAction_Click);
-    connect(this, &QPrintPreviewDialog::paintRequested, this, &ReportPreview::paintPages);
+    connect(fitWidthAction, &QAction::triggered, this,
+            [this] { previewWidget->setFit(ReportPageView::Fit::Width); });
+    connect(fitPageAction, &QAction::triggered, this,
+            [this] { previewWidget->setFit(ReportPageView::Fit::Page); });
+    connect(zoomInAction, &QAction::triggered, this,
+            [this] { previewWidget->setZoomFactor(previewWidget->zoomFactor() * kZoomStep); });
+    connect(zoomOutAction, &QAction::triggered, this,
+            [this] { previewWidget->setZoomFactor(previewWidget->zoomFactor() / kZoomStep); });
+    connect(portraitAction, &QAction::triggered, this, [this] { turn(QPageLayout::Portrait); });
+    connect(landscapeAction, &QAction::triggered, this, [this] { turn(QPageLayout::Landscape); });
+    connect(firstPageAction, &QAction::triggered, this, [this] { showPage(1); });
+    connect(previousPageAction, &QAction::triggered, this,
+            [this] { showPage(previewWidget->currentPage() - 1); });
+    connect(nextPageAction, &QAction::triggered, this,
+            [this] { showPage(previewWidget->currentPage() + 1); });
+    connect(lastPageAction, &QAction::triggered, this,
+            [this] { showPage(previewWidget->pageCount()); });
+    connect(pageNumber, &QSpinBox::valueChanged, this, &ReportPreview::showPage);
+    connect(previewWidget, &ReportPageView::currentPageChanged, this, [this](int page) {
+        const QSignalBlocker quiet(pageNumber);
+        pageNumber->setValue(page);
+    });
+    connect(previewWidget, &ReportPageView::readFailed, this,
+            [this](const QString& reason) { ui::ShowDatabaseError(this, reason); });
     resize(900, 700);
 }
 
-void ReportPreview::load(const Report& report) {
+ReportPreview::~ReportPreview() {
+    // Closing moves the focus, which would commit a page number half typed into a dying view.
+    pageNumber->blockSignals(true);
+}
+
+void ReportPreview::buildToolbar() {
+    toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    toolbar->setIconSize(QSize(24, 24));
+    fitWidthAction = AddAction(toolbar, kFitWidth, "fitWidthAction", PreviewIcon("zoom-fit-width"));
+    fitPageAction = AddAction(toolbar, kFitPage, "fitPageAction", PreviewIcon("zoom-fit-page"));
+    zoomInAction = AddAction(toolbar, kZoomIn, "zoomInAction", PreviewIcon("zoom-in"));
+    zoomOutAction = AddAction(toolbar, kZoomOut, "zoomOutAction", PreviewIcon("zoom-out"));
+    toolbar->addSeparator();
+    portraitAction =
+        AddAction(toolbar, kPortrait, "portraitAction", PreviewIcon("layout-portrait"));
+    landscapeAction =
+        AddAction(toolbar, kLandscape, "landscapeAction", PreviewIcon("layout-landscape"));
+    portraitAction->setCheckable(true);
+    landscapeAction->setCheckable(true);
+    toolbar->addSeparator();
+    firstPageAction = AddAction(toolbar, kFirstPage, "firstPageAction", PreviewIcon("go-first"));
+    previousPageAction =
+        AddAction(toolbar, kPreviousPage, "previousPageAction", PreviewIcon("go-previous"));
+    pageNumber = new QSpinBox(toolbar);
+    pageNumber->setObjectName(QStringLiteral("pageNumber"));
+    pageNumber->setAccessibleName(kPageNumber);
+    pageNumber->setRange(1, 1);
+    pageNumber->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    pageNumber->setAlignment(Qt::AlignRight);
+    pageNumber->setKeyboardTracking(false);
+    toolbar->addWidget(pageNumber);
+    pageCountLabel = new QLabel(toolbar);
+    pageCountLabel->setObjectName(QStringLiteral("pageCountLabel"));
+    pageCountLabel->setBuddy(pageNumber);
+    toolbar->addWidget(pageCountLabel);
+    nextPageAction = AddAction(toolbar, kNextPage, "nextPageAction", PreviewIcon("go-next"));
+    lastPageAction = AddAction(toolbar, kLastPage, "lastPageAction", PreviewIcon("go-last"));
+    toolbar->addSeparator();
+    printAction = AddAction(toolbar, kPrint, "printAction", PreviewIcon("printer"));
+    printAction->setToolTip(kPrintTip);
+    toolbar->addSeparator();
+    printerAction = AddAction(toolbar, kChoosePrinter, "printerAction", QIcon());
+    pdfAction = AddAction(toolbar, kSavePdf, "pdfAction", QIcon());
+}
+
+DbStatus ReportPreview::load(const Report& report) {
     report_ = report;
-    SetUpReportPrinter(*printer(), report_);
-    // A preview on screen shows the new report at once; a hidden one renders when shown.
-    if (previewWidget && isVisible()) {
-        previewWidget->updatePreview();
+    SetUpReportPrinter(printer_, report_);
+    return layOut();
+}
+
+DbStatus ReportPreview::layOut() {
+    const QRectF paper = printer_.paperRect(QPrinter::DevicePixel);
+    const QRectF page = printer_.pageRect(QPrinter::DevicePixel);
+    const DbResult<ReportPlacement> placement =
+        PlaceReport(report_, QRectF(QPointF(0, 0), page.size()), printer_);
+    const bool landscape = printer_.pageLayout().orientation() == QPageLayout::Landscape;
+    portraitAction->setChecked(!landscape);
+    landscapeAction->setChecked(landscape);
+    if (!placement) {
+        previewWidget->setPages(nullptr, ReportPlacement(), paper.size(), QPointF());
+        return DbStatus::failure(placement.error());
+    }
+    previewWidget->setPages(&report_, *placement, paper.size(), page.topLeft() - paper.topLeft());
+    const int pages = std::max(previewWidget->pageCount(), 1);
+    pageNumber->setRange(1, pages);
+    pageCountLabel->setText(QStringLiteral(" / %1 ").arg(pages));
+    return DbOk();
+}
+
+void ReportPreview::turn(QPageLayout::Orientation orientation) {
+    printer_.setPageOrientation(orientation);
+    if (const DbStatus laid = layOut(); !laid) {
+        ui::ShowDatabaseError(this, laid.error());
     }
 }
 
-void ReportPreview::paintPages(QPrinter* printer) {
-    PrintReport(report_, *printer);
+void ReportPreview::showPage(int page) {
+    previewWidget->setCurrentPage(page);
 }
 
 void ReportPreview::printAction_Click() {
@@ -99,9 +189,14 @@ void ReportPreview::printAction_Click() {
 bool ReportPreview::printOn(QPrinter& printer) {
     SetUpReportPrinter(printer, report_);
     // The operator may have turned the page in the preview.
-    printer.setPageOrientation(this->printer()->pageLayout().orientation());
-    if (!PrintReport(report_, printer)) {
-        ui::Stop(this, kPrintFailed);
+    printer.setPageOrientation(printer_.pageLayout().orientation());
+    QString readError;
+    if (!PrintReport(report_, printer, &readError)) {
+        if (!readError.isEmpty()) {
+            ui::ShowDatabaseError(this, readError);
+        } else {
+            ui::Stop(this, kPrintFailed);
+        }
         return false;
     }
     close();
@@ -113,11 +208,11 @@ void ReportPreview::printerAction_Click() {
                          ui::WindowHost::Mode::Modal);
     // Printing asks for the default printer when it starts; the pages shown follow it now.
     const QPrinterInfo chosen = QPrinterInfo::defaultPrinter();
-    if (!chosen.isNull() && chosen.printerName() != printer()->printerName()) {
-        printer()->setPrinterName(chosen.printerName());
-        SetUpReportPrinter(*printer(), report_);
-        if (previewWidget && isVisible()) {
-            previewWidget->updatePreview();
+    if (!chosen.isNull() && chosen.printerName() != printer_.printerName()) {
+        printer_.setPrinterName(chosen.printerName());
+        SetUpReportPrinter(printer_, report_);
+        if (const DbStatus laid = layOut(); !laid) {
+            ui::ShowDatabaseError(this, laid.error());
         }
     }
 }
@@ -135,16 +230,26 @@ void ReportPreview::pdfAction_Click() {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     SetUpReportPrinter(printer, report_);
-    printer.setPageOrientation(this->printer()->pageLayout().orientation());
-    if (!PrintReport(report_, printer)) {
-        ui::Stop(this, kPdfFailed + path);
+    printer.setPageOrientation(printer_.pageLayout().orientation());
+    QString readError;
+    if (!PrintReport(report_, printer, &readError)) {
+        if (!readError.isEmpty()) {
+            // A report cut short is not left behind as if it were whole.
+            QFile::remove(path);
+            ui::ShowDatabaseError(this, readError);
+        } else {
+            ui::Stop(this, kPdfFailed + path);
+        }
         return;
     }
     ui::Information(this, kPdfSaved + path);
 }
 
-void ShowReportPreview(const Report& report) {
+void ShowReportPreview(const Report& report, QWidget* parent) {
     auto* preview = ui::WindowHost::instance<ReportPreview>();
-    preview->load(report);
+    if (const DbStatus loaded = preview->load(report); !loaded) {
+        ui::ShowDatabaseError(parent, loaded.error());
+        return;
+    }
     ui::WindowHost::show(preview, ui::WindowHost::Mode::Modal);
 }

@@ -192,7 +192,11 @@ DbStatus StatisticsRows::read(int first, int count, const Visit& visit) const {
     if (count <= 0) {
         return DbOk();
     }
-    return count > kMostByKeys ? stream(first, count, visit) : readByKeys(first, count, visit);
+    const bool continues = cursor_ && cursorRow_ == first;
+    if (streamable_ && (count > kMostByKeys || continues)) {
+        return stream(first, count, visit);
+    }
+    return readByKeys(first, count, visit);
 }
 
 DbStatus StatisticsRows::readByKeys(int first, int count, const Visit& visit) const {
@@ -224,27 +228,35 @@ DbStatus StatisticsRows::stream(int first, int count, const Visit& visit) const 
     const StatisticsDescription& d = description_;
     // Once the database has changed, only the keys tell which rows the list holds.
     if (!keysWalked_ && changedSinceOpened()) {
+        cursor_.reset();
         if (const DbStatus walked = walkKeys(); !walked) {
             return walked;
         }
     }
-    Statement statement;
-    QVariantList params = StatisticsParameters(d, filter_);
-    params << first;
-    if (!statement.prepare(QStringLiteral("select ") + Fields(d) + QLatin1Char(' ') +
-                               StatisticsSource(d, filter_) + StatisticsOrder(d) +
-                               QStringLiteral(" limit -1 offset ?"),
-                           params)) {
-        return Failed(statement);
+    // A pass over every row reads chunk after chunk: each goes on where the last one stopped.
+    if (!cursor_ || cursorRow_ != first) {
+        cursor_ = std::make_unique<Statement>();
+        QVariantList params = StatisticsParameters(d, filter_);
+        params << first;
+        if (!cursor_->prepare(QStringLiteral("select ") + Fields(d) + QLatin1Char(' ') +
+                                  StatisticsSource(d, filter_) + StatisticsOrder(d) +
+                                  QStringLiteral(" limit -1 offset ?"),
+                              params)) {
+            const DbStatus failed = Failed(*cursor_);
+            cursor_.reset();
+            return failed;
+        }
     }
+    Statement& statement = *cursor_;
     RowReader reader(d);
     int row = first;
     const int end = first + count;
     int result = SQLITE_ROW;
     while (row < end && (result = statement.step()) == SQLITE_ROW) {
         if (keysWalked_ && statement.int64(0) != keys_[size_t(row)]) {
-            // The database changed since the list was opened: the rest by key.
-            statement.finalize();
+            // The database changed since the list was opened: from here on by key.
+            cursor_.reset();
+            streamable_ = false;
             return readByKeys(row, end - row, visit);
         }
         reader.take(statement);
@@ -252,9 +264,15 @@ DbStatus StatisticsRows::stream(int first, int count, const Visit& visit) const 
         ++row;
     }
     if (row < end && result != SQLITE_DONE) {
-        return Failed(statement);
+        const DbStatus failed = Failed(statement);
+        cursor_.reset();
+        return failed;
     }
-    statement.finalize();
+    cursorRow_ = row;
+    // The last row read lets go of the query, and of the snapshot it holds.
+    if (row >= count_ || result == SQLITE_DONE) {
+        cursor_.reset();
+    }
     // Rows deleted since the list was opened leave empty rows at its end.
     reader.clear();
     for (; row < end; ++row) {
@@ -413,4 +431,34 @@ QString StatisticsRows::storedNumber(int row) const {
     }
     const Page* kept = page(row);
     return kept == nullptr ? QString() : QString::fromUtf8(kept->numbers[size_t(row % kPageRows)]);
+}
+
+namespace {
+
+// The list's rows as a report prints them: without the hidden key column.
+class ReportedRows : public ReportRows {
+public:
+    explicit ReportedRows(std::shared_ptr<const StatisticsRows> rows) : rows_(std::move(rows)) {}
+
+    int count() const override { return rows_->count(); }
+    DbStatus read(int first, int count, const Visit& visit) const override {
+        QList<QByteArrayView> shown;
+        return rows_->read(first, count, [&](int row, const QList<QByteArrayView>& cells) {
+            shown.resize(0);
+            shown.append(cells.constBegin() + 1, cells.constEnd());
+            visit(row, shown);
+        });
+    }
+
+private:
+    std::shared_ptr<const StatisticsRows> rows_;
+};
+
+}  // namespace
+
+std::shared_ptr<const ReportRows> StatisticsReportRows(std::shared_ptr<const StatisticsRows> rows) {
+    if (!rows) {
+        return ListReportRows({});
+    }
+    return std::make_shared<ReportedRows>(std::move(rows));
 }

@@ -9,6 +9,8 @@
 
 #include "data/db_result.h"
 #include "data/row_keys.h"
+#include "data/statement.h"
+#include "reports/report_rows.h"
 #include "reports/statistics.h"
 
 // The rows of a statistics list, read a page at a time as they are wanted. Opening the list
@@ -79,6 +81,11 @@ private:
     int count_ = 0;
     mutable RowKeys keys_;  // row ids in list order, once walked
     mutable bool keysWalked_ = false;
+    // The query of the last pass over many rows, kept while the next chunk may go on from it;
+    // and whether passes may still read by the query (not once the rows moved under it).
+    mutable std::unique_ptr<Statement> cursor_;
+    mutable int cursorRow_ = -1;
+    mutable bool streamable_ = true;
     // The row ids counted when the list was opened, in no order, until the keys are walked;
     // and the database's change mark then, which tells whether they are still all there is.
     mutable RowKeys counted_;
@@ -87,3 +94,7 @@ private:
     mutable std::pair<qint64, qint64> pagesMark_;  // the change mark the pages were read at
     mutable quint64 clock_ = 0;
 };
+
+// The rows as a report prints and exports them: every column but the hidden key, read again
+// from the database rather than copied. Null rows: an empty report.
+std::shared_ptr<const ReportRows> StatisticsReportRows(std::shared_ptr<const StatisticsRows> rows);

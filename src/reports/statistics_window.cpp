@@ -32,6 +32,7 @@
 #include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
+#include "ui/work_progress.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ const QString kZero = QStringLiteral("0.00");
 const QString kExcelFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
 const QString kExcelSaved = QStringLiteral("Excel文件已保存：");
 const QString kExcelFailed = QStringLiteral("保存Excel文件失败：");
+const QString kExportCancelled = QStringLiteral("导出已取消，没有保存文件。");
 const QString kDailyChart = QStringLiteral("每日营业额");
 const QString kMonthlyChart = QStringLiteral("每月营业额");
 const QString kNoChartData = QStringLiteral("所选日期内没有数据");
@@ -415,17 +417,9 @@ void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
 }
 
 Report StatisticsWindow::currentReport(const QString& shopName) const {
-    QList<QStringList> rows;
-    rows.reserve(listed_);
     const int count = grid1->cols();
-    for (int row = 1; row <= listed_ && row < grid1->rows(); ++row) {
-        QStringList cells;
-        cells.reserve(count);
-        for (int col = 0; col < count; ++col) {
-            cells << grid1->cellText(row, col);
-        }
-        rows << cells;
-    }
+    // Read again from the database as the report needs them; the key column stays out.
+    const auto rows = StatisticsReportRows(rows_);
     QList<int> widths;
     for (int col = 0; col < count; ++col) {
         widths << grid1->columnWidth(col);
@@ -460,7 +454,7 @@ void StatisticsWindow::Command2_Click() {
         report = readReport();
     }
     if (report) {
-        ShowReportPreview(*report);
+        ShowReportPreview(*report, this);
     }
 }
 
@@ -473,20 +467,31 @@ void StatisticsWindow::Command3_Click() {
     if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) {
         path += QStringLiteral(".xlsx");
     }
-    QString error;
+    ExportOutcome outcome;
     {
-        ui::BusyGuard busy(picLOAD);
         const std::optional<Report> report = readReport();
         if (!report) {
             return;
         }
-        error = ExportWorkbook(*report, path, SheetHead::TitleAndDates);
+        ui::WorkProgress progress(picLOAD);
+        outcome = StreamWorkbook(
+            *report, path, SheetHead::TitleAndDates,
+            [&progress](qsizetype done, qsizetype total) { return progress.step(done, total); });
     }
-    if (!error.isEmpty()) {
-        ui::Stop(this, kExcelFailed + error);
-        return;
+    switch (outcome.end) {
+        case ExportOutcome::End::Written:
+            ui::Information(this, kExcelSaved + path);
+            break;
+        case ExportOutcome::End::Cancelled:
+            ui::Information(this, kExportCancelled);
+            break;
+        case ExportOutcome::End::ReadFailed:
+            ui::ShowDatabaseError(this, outcome.reason);
+            break;
+        case ExportOutcome::End::FileFailed:
+            ui::Stop(this, kExcelFailed + outcome.reason);
+            break;
     }
-    ui::Information(this, kExcelSaved + path);
 }
 
 void StatisticsWindow::Command5_Click() {

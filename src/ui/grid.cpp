@@ -10,45 +10,15 @@
 #include <string>
 #include <unordered_set>
 
+#include "ui/char_advances.h"
 #include "ui/fonts.h"
 #include "ui/grid_model.h"
 #include "ui/grid_row_source.h"
+#include "ui/text_shape.h"
 
 namespace ui {
 
 namespace {
-
-// The digit that takes the most room in this font; a text measured with every digit set in it
-// is at least as wide as any text of the same shape.
-char WidestDigit(const QFontMetricsF& metrics) {
-    char widest = '0';
-    for (char d = '1'; d <= '9'; ++d) {
-        if (metrics.horizontalAdvance(QLatin1Char(d)) >
-            metrics.horizontalAdvance(QLatin1Char(widest)))
-            widest = d;
-    }
-    return widest;
-}
-
-// The shape of a UTF-8 text for measuring: digits become `digit` and every character of the
-// main CJK blocks (U+4000 to U+9FFF, all drawn full width) becomes one of them; the rest stays.
-void TextShape(QByteArrayView utf8, char digit, std::string& shape) {
-    shape.clear();
-    const qsizetype size = utf8.size();
-    for (qsizetype i = 0; i < size;) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte >= '0' && byte <= '9') {
-            shape += digit;
-            ++i;
-        } else if (byte >= 0xE4 && byte <= 0xE9 && i + 2 < size) {
-            shape += "\xE4\xB8\x80";
-            i += 3;
-        } else {
-            shape += char(byte);
-            ++i;
-        }
-    }
-}
 
 constexpr int kDefaultColumnWidth = 64;
 constexpr int kMinimumRowHeight = 20;
@@ -354,6 +324,8 @@ std::vector<int> Grid::neededWidths(const TextWalk& walk) const {
     std::string shape;
     const QFontMetricsF metrics(model_->baseFont());
     const char digit = WidestDigit(metrics);
+    CharAdvances advances(metrics);
+    std::vector<double> widest(static_cast<size_t>(count), 0.0);
     walk([&](int row, int col, QByteArrayView utf8, int format) {
         if (col >= count)
             return;
@@ -370,9 +342,14 @@ std::vector<int> Grid::neededWidths(const TextWalk& walk) const {
             if (shape == last)
                 return;
             last = shape;
+            // Shaping is what costs: a shape whose characters add up to clearly less than the
+            // widest text of its column so far cannot widen it.
+            if (advances.sum(shape) + CharAdvances::kSlack < widest[size_t(col)])
+                return;
             if (!measured[size_t(col)].insert(shape).second)
                 return;
             advance = metrics.horizontalAdvance(QString::fromStdString(shape));
+            widest[size_t(col)] = std::max(widest[size_t(col)], advance);
         }
         const int width = int(std::ceil(advance)) + 2 * kCellTextMargin + 1;
         needed[size_t(col)] = std::max(needed[size_t(col)], width);

@@ -1,162 +1,167 @@
 #include "ui/grid_store.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace ui {
 
-GridStore::GridStore() : columns_(1), formats_(1) {}
+namespace {
 
-QString GridStore::Row::text(int col) const {
-    if (col < 0 || size_t(col) >= ends.size()) {
-        return {};
-    }
-    const qsizetype from = start(col);
-    return QString::fromUtf8(texts.constData() + from, qsizetype(ends[col]) - from);
+// Waste below this is left alone: compacting a small grid gains nothing.
+constexpr qsizetype kWasteWorthCompacting = 64 * 1024;
+
+bool AllDefault(const std::vector<int>& formats) {
+    return std::all_of(formats.begin(), formats.end(), [](int format) { return format == 0; });
 }
 
-void GridStore::Row::setText(int col, QByteArrayView text) {
-    if (size_t(col) >= ends.size()) {
-        if (text.isEmpty()) {
-            return;
+}  // namespace
+
+GridStore::GridStore() : columns_(1), formatTable_(1) {}
+
+int GridStore::cellCount(TextRef ref) const {
+    return isOpen(ref) ? open_.count() : arena_.row(ref).count();
+}
+
+QByteArrayView GridStore::cell(TextRef ref, int col) const {
+    return isOpen(ref) ? open_.cell(col) : arena_.row(ref).cell(col);
+}
+
+template <class Visit>
+void GridStore::forEachCell(TextRef ref, Visit&& visit) const {
+    if (isOpen(ref)) {
+        for (int col = 0; col < open_.count(); ++col) {
+            visit(col, open_.cell(col));
         }
-        ends.resize(col + 1, quint32(texts.size()));
-    }
-    const qsizetype from = start(col);
-    const qsizetype length = qsizetype(ends[col]) - from;
-    if (from == texts.size()) {
-        texts.append(text);
     } else {
-        texts.replace(from, length, text.data(), text.size());
-    }
-    const qsizetype delta = text.size() - length;
-    for (size_t c = col; c < ends.size(); ++c) {
-        ends[c] = quint32(qsizetype(ends[c]) + delta);
-    }
-    // Trailing empty cells need no entry.
-    while (!ends.empty() &&
-           (ends.size() == 1 ? ends.back() == 0 : ends.back() == ends[ends.size() - 2])) {
-        ends.pop_back();
+        arena_.row(ref).forEach(visit);
     }
 }
 
-void GridStore::Row::insertCells(int col, int count) {
-    if (size_t(col) < ends.size()) {
-        ends.insert(ends.begin() + col, size_t(count), quint32(start(col)));
+void GridStore::openRow(int row) {
+    if (openIndex_ == row) {
+        return;
     }
-    if (size_t(col) < formats.size()) {
-        formats.insert(formats.begin() + col, size_t(count), 0);
+    closeOpenRow();
+    compactIfWasteful();
+    // The open row's buffers keep their capacity from row to row.
+    open_.clear();
+    if (TextRef* ref = texts_.find(row)) {
+        arena_.row(*ref).unpack(open_);
+        arena_.release(*ref);
+        ref->block = kOpenRow;
+    } else {
+        texts_.get(row).block = kOpenRow;
+    }
+    openIndex_ = row;
+}
+
+void GridStore::closeOpenRow() {
+    if (openIndex_ < 0) {
+        return;
+    }
+    const int row = openIndex_;
+    openIndex_ = -1;
+    if (open_.isEmpty()) {
+        texts_.erase(row);
+        dropIfBlank(row);
+    } else {
+        *texts_.find(row) = arena_.append(open_);
     }
 }
 
-void GridStore::Row::removeCells(int col, int count) {
-    if (size_t(col) < ends.size()) {
-        const size_t last = std::min(size_t(col) + size_t(count), ends.size());
-        const qsizetype from = start(col);
-        const quint32 removed = quint32(qsizetype(ends[last - 1]) - from);
-        texts.remove(from, removed);
-        ends.erase(ends.begin() + col, ends.begin() + qsizetype(last));
-        for (size_t c = col; c < ends.size(); ++c) {
-            ends[c] -= removed;
+void GridStore::compactIfWasteful() {
+    // Edited and removed rows leave their old records behind; once they are a third of the
+    // arena, the rows are copied into a fresh one.
+    if (arena_.wastedBytes() >= kWasteWorthCompacting &&
+        arena_.wastedBytes() * 2 >= arena_.usedBytes()) {
+        rebuildTexts({});
+    }
+}
+
+void GridStore::rebuildTexts(const std::function<void(RowTexts&)>& change) {
+    closeOpenRow();
+    RowArena fresh;
+    RowTexts scratch;
+    texts_.eraseIf([&](std::pair<int, TextRef>& item) {
+        if (!change) {
+            item.second = fresh.copy(arena_, item.second);
+            return false;
         }
-        while (!ends.empty() &&
-               (ends.size() == 1 ? ends.back() == 0 : ends.back() == ends[ends.size() - 2])) {
-            ends.pop_back();
+        arena_.row(item.second).unpack(scratch);
+        change(scratch);
+        if (scratch.isEmpty()) {
+            return true;
         }
-    }
-    if (size_t(col) < formats.size()) {
-        formats.erase(formats.begin() + col,
-                      formats.begin() + qsizetype(std::min(size_t(col) + count, formats.size())));
-    }
+        item.second = fresh.append(scratch);
+        return false;
+    });
+    arena_ = std::move(fresh);
+    texts_.shrinkIfSparse();
 }
 
-void GridStore::Row::truncate(int cols) {
-    if (ends.size() > size_t(cols)) {
-        ends.resize(cols);
-        texts.truncate(ends.empty() ? 0 : qsizetype(ends.back()));
+void GridStore::eraseTexts(int from, int to) {
+    closeOpenRow();
+    const auto first = texts_.lowerBound(from);
+    const auto last = texts_.lowerBound(to);
+    for (auto it = first; it != last; ++it) {
+        arena_.release(it->second);
     }
-    if (formats.size() > size_t(cols)) {
-        formats.resize(cols);
-    }
+    texts_.erase(first, last);
 }
 
-void GridStore::Row::squeeze() {
-    texts.squeeze();
-    ends.shrink_to_fit();
-    formats.shrink_to_fit();
-}
-
-std::vector<GridStore::Row>::iterator GridStore::lowerBound(int row) {
-    // Appending at the end, cell by cell, is the common case while a list is filled.
-    if (rows_.empty() || rows_.back().index < row) {
-        return rows_.end();
+int GridStore::storedRowCount() const {
+    // Rows holding a text, a height or a format, each counted once.
+    std::vector<int> rows;
+    rows.reserve(texts_.size() + heights_.size() + formats_.size());
+    for (const auto& item : texts_) {
+        rows.push_back(item.first);
     }
-    if (rows_.back().index == row) {
-        return rows_.end() - 1;
+    for (const auto& item : heights_) {
+        rows.push_back(item.first);
     }
-    return std::lower_bound(rows_.begin(), rows_.end(), row,
-                            [](const Row& entry, int index) { return entry.index < index; });
-}
-
-std::vector<GridStore::Row>::const_iterator GridStore::lowerBound(int row) const {
-    return std::lower_bound(rows_.begin(), rows_.end(), row,
-                            [](const Row& entry, int index) { return entry.index < index; });
-}
-
-const GridStore::Row* GridStore::findRow(int row) const {
-    const auto it = lowerBound(row);
-    return it != rows_.end() && it->index == row ? &*it : nullptr;
-}
-
-GridStore::Row& GridStore::rowForWrite(int row) {
-    auto it = lowerBound(row);
-    if (it == rows_.end() || it->index != row) {
-        // A list is filled row after row, and its rows look alike: size the new last row like
-        // the one before, which is complete now and gives back what it reserved for growing.
-        qsizetype expected = 0;
-        size_t expectedCells = 0;
-        const bool appending = it == rows_.end();
-        if (appending && !rows_.empty()) {
-            Row& previous = rows_.back();
-            if (previous.texts.capacity() - previous.texts.size() > 16) {
-                previous.squeeze();
-            }
-            expected = previous.texts.size() + 8;
-            expectedCells = previous.ends.size();
-        }
-        it = rows_.insert(it, Row{row, 0, {}, {}, {}});
-        if (appending) {
-            it->ends.reserve(expectedCells);
-            it->texts.reserve(expected);
-        }
+    for (const auto& item : formats_) {
+        rows.push_back(item.first);
     }
-    return *it;
+    std::sort(rows.begin(), rows.end());
+    return int(std::unique(rows.begin(), rows.end()) - rows.begin());
+}
+
+qsizetype GridStore::heldBytes() const {
+    return arena_.capacityBytes() + qsizetype(texts_.heldBytes()) + open_.texts.capacity() +
+           qsizetype(open_.ends.capacity() * sizeof(quint32));
 }
 
 int& GridStore::formatForWrite(int row, int col) {
-    Row& entry = rowForWrite(row);
-    if (entry.formats.size() <= static_cast<size_t>(col)) {
-        entry.formats.resize(col + 1, 0);
+    std::vector<int>& formats = formats_.get(row);
+    if (formats.size() <= static_cast<size_t>(col)) {
+        formats.resize(size_t(col) + 1, 0);
     }
-    return entry.formats[col];
+    return formats[size_t(col)];
 }
 
-bool GridStore::isBlank(const Row& entry) {
-    return entry.height == 0 && entry.texts.isEmpty() &&
-           std::all_of(entry.formats.begin(), entry.formats.end(),
-                       [](int format) { return format == 0; });
+bool GridStore::isBlank(int row) const {
+    if (texts_.find(row) != nullptr || heights_.find(row) != nullptr) {
+        return false;
+    }
+    const std::vector<int>* formats = formats_.find(row);
+    return formats == nullptr || AllDefault(*formats);
 }
 
-void GridStore::dropIfEmpty(std::vector<Row>::iterator it) {
-    if (it != rows_.end() && isBlank(*it)) {
-        rows_.erase(it);
+void GridStore::dropIfBlank(int row) {
+    // A row's formats go with the row: while it holds a text or a height they stay as set.
+    if (isBlank(row)) {
+        formats_.erase(row);
     }
 }
 
 void GridStore::setRows(int count) {
     count = std::max(count, 1);
     if (count < rowCount_) {
-        rows_.erase(lowerBound(count), rows_.end());
+        eraseTexts(count, rowCount_);
+        heights_.erase(heights_.lowerBound(count), heights_.end());
+        formats_.erase(formats_.lowerBound(count), formats_.end());
+        compactIfWasteful();
         std::erase_if(merges_, [count](GridRange& range) {
             range.row2 = std::min(range.row2, count - 1);
             return range.row1 >= count || range.isSingleCell();
@@ -168,22 +173,32 @@ void GridStore::setRows(int count) {
 void GridStore::setCols(int count) {
     count = std::max(count, 1);
     if (count < colCount_) {
-        for (Row& entry : rows_) {
-            entry.truncate(count);
+        rebuildTexts([count](RowTexts& row) { row.truncate(count); });
+        for (auto& item : formats_) {
+            if (item.second.size() > size_t(count)) {
+                item.second.resize(size_t(count));
+            }
         }
-        std::erase_if(rows_, isBlank);
+        formats_.eraseIf([this](const auto& item) {
+            return AllDefault(item.second) && texts_.find(item.first) == nullptr &&
+                   heights_.find(item.first) == nullptr;
+        });
         std::erase_if(merges_, [count](GridRange& range) {
             range.col2 = std::min(range.col2, count - 1);
             return range.col1 >= count || range.isSingleCell();
         });
     }
     colCount_ = count;
-    columns_.resize(count);
+    columns_.resize(size_t(count));
 }
 
 QString GridStore::text(int row, int col) const {
-    const Row* entry = findRow(row);
-    return entry == nullptr ? QString() : entry->text(col);
+    const TextRef* ref = texts_.find(row);
+    if (ref == nullptr) {
+        return {};
+    }
+    const QByteArrayView utf8 = cell(*ref, col);
+    return QString::fromUtf8(utf8.data(), utf8.size());
 }
 
 void GridStore::setText(int row, int col, const QString& text) {
@@ -194,32 +209,34 @@ void GridStore::setUtf8(int row, int col, QByteArrayView utf8) {
     if (!inRange(row, col)) {
         return;
     }
-    if (utf8.isEmpty()) {
-        auto it = lowerBound(row);
-        if (it != rows_.end() && it->index == row) {
-            it->setText(col, utf8);
-            dropIfEmpty(it);
+    if (utf8.isEmpty() && openIndex_ != row) {
+        const TextRef* ref = texts_.find(row);
+        if (ref == nullptr || col >= cellCount(*ref) || cell(*ref, col).isEmpty()) {
+            return;
         }
-        return;
     }
-    rowForWrite(row).setText(col, utf8);
+    openRow(row);
+    open_.setText(col, utf8);
+    if (open_.isEmpty()) {
+        closeOpenRow();
+    }
 }
 
 int GridStore::formatIndex(int row, int col) const {
-    const Row* entry = findRow(row);
-    if (entry == nullptr || col < 0 || entry->formats.size() <= static_cast<size_t>(col)) {
+    const std::vector<int>* formats = formats_.find(row);
+    if (formats == nullptr || col < 0 || formats->size() <= static_cast<size_t>(col)) {
         return 0;
     }
-    return entry->formats[col];
+    return (*formats)[size_t(col)];
 }
 
 int GridStore::intern(const CellFormat& format) {
-    const auto it = std::find(formats_.begin(), formats_.end(), format);
-    if (it != formats_.end()) {
-        return static_cast<int>(it - formats_.begin());
+    const auto it = std::find(formatTable_.begin(), formatTable_.end(), format);
+    if (it != formatTable_.end()) {
+        return static_cast<int>(it - formatTable_.begin());
     }
-    formats_.push_back(format);
-    return static_cast<int>(formats_.size()) - 1;
+    formatTable_.push_back(format);
+    return static_cast<int>(formatTable_.size()) - 1;
 }
 
 void GridStore::editFormats(const GridRange& range, const std::function<void(CellFormat&)>& edit) {
@@ -232,7 +249,7 @@ void GridStore::editFormats(const GridRange& range, const std::function<void(Cel
             auto hit = std::find_if(mapped.begin(), mapped.end(),
                                     [old](const auto& pair) { return pair.first == old; });
             if (hit == mapped.end()) {
-                CellFormat changed = formats_[old];
+                CellFormat changed = formatTable_[old];
                 edit(changed);
                 mapped.emplace_back(old, intern(changed));
                 hit = mapped.end() - 1;
@@ -242,15 +259,15 @@ void GridStore::editFormats(const GridRange& range, const std::function<void(Cel
             }
             formatForWrite(row, col) = hit->second;
             if (hit->second == 0) {
-                dropIfEmpty(lowerBound(row));
+                dropIfBlank(row);
             }
         }
     }
 }
 
 int GridStore::rowHeight(int row) const {
-    const Row* entry = findRow(row);
-    return entry == nullptr ? 0 : entry->height;
+    const int* height = heights_.find(row);
+    return height == nullptr ? 0 : *height;
 }
 
 void GridStore::setRowHeight(int row, int height) {
@@ -259,42 +276,65 @@ void GridStore::setRowHeight(int row, int height) {
     }
     height = std::max(height, 0);
     if (height == 0) {
-        auto it = lowerBound(row);
-        if (it != rows_.end() && it->index == row) {
-            it->height = 0;
-            dropIfEmpty(it);
-        }
+        heights_.erase(row);
+        dropIfBlank(row);
         return;
     }
-    rowForWrite(row).height = height;
+    heights_.get(row) = height;
 }
 
 void GridStore::forEachRowHeight(const std::function<void(int, int)>& visit) const {
-    for (const Row& entry : rows_) {
-        if (entry.height != 0) {
-            visit(entry.index, entry.height);
-        }
+    for (const auto& [row, height] : heights_) {
+        visit(row, height);
     }
 }
 
 void GridStore::forEachStoredRow(const std::function<void(int, int)>& visit) const {
-    for (const Row& entry : rows_) {
-        visit(entry.index, int(std::max(entry.ends.size(), entry.formats.size())));
+    // The three kinds of entries merged in row order.
+    auto text = texts_.begin();
+    auto height = heights_.begin();
+    auto format = formats_.begin();
+    constexpr int kPast = std::numeric_limits<int>::max();
+    for (;;) {
+        const int row = std::min({text != texts_.end() ? text->first : kPast,
+                                  height != heights_.end() ? height->first : kPast,
+                                  format != formats_.end() ? format->first : kPast});
+        if (row == kPast) {
+            return;
+        }
+        int used = 0;
+        if (text != texts_.end() && text->first == row) {
+            used = cellCount(text->second);
+            ++text;
+        }
+        if (height != heights_.end() && height->first == row) {
+            ++height;
+        }
+        if (format != formats_.end() && format->first == row) {
+            used = std::max(used, int(format->second.size()));
+            ++format;
+        }
+        visit(row, used);
     }
 }
 
 void GridStore::forEachStoredText(
     const std::function<void(int, int, QByteArrayView, int)>& visit) const {
-    for (const Row& entry : rows_) {
-        for (size_t col = 0; col < entry.ends.size(); ++col) {
-            const qsizetype from = entry.start(int(col));
-            const qsizetype length = qsizetype(entry.ends[col]) - from;
-            if (length == 0)
-                continue;
-            const int format = col < entry.formats.size() ? entry.formats[col] : 0;
-            visit(entry.index, int(col), QByteArrayView(entry.texts.constData() + from, length),
-                  format);
+    auto format = formats_.begin();
+    for (const auto& [row, ref] : texts_) {
+        while (format != formats_.end() && format->first < row) {
+            ++format;
         }
+        const std::vector<int>* formats =
+            format != formats_.end() && format->first == row ? &format->second : nullptr;
+        forEachCell(ref, [&](int col, QByteArrayView utf8) {
+            if (utf8.isEmpty()) {
+                return;
+            }
+            const int index =
+                formats != nullptr && size_t(col) < formats->size() ? (*formats)[size_t(col)] : 0;
+            visit(row, col, utf8, index);
+        });
     }
 }
 
@@ -346,9 +386,10 @@ void GridStore::insertRow(int row, int count) {
     if (row < 0 || row > rowCount_ || count < 1) {
         return;
     }
-    for (auto it = lowerBound(row); it != rows_.end(); ++it) {
-        it->index += count;
-    }
+    closeOpenRow();
+    texts_.shift(row, count);
+    heights_.shift(row, count);
+    formats_.shift(row, count);
     rowCount_ += count;
     shiftMerges(true, row, count);
 }
@@ -358,10 +399,13 @@ void GridStore::removeRow(int row, int count) {
     if (row < 0 || row >= rowCount_ || count < 1 || rowCount_ - count < 1) {
         return;
     }
-    auto it = rows_.erase(lowerBound(row), lowerBound(row + count));
-    for (; it != rows_.end(); ++it) {
-        it->index -= count;
-    }
+    eraseTexts(row, row + count);
+    heights_.erase(heights_.lowerBound(row), heights_.lowerBound(row + count));
+    formats_.erase(formats_.lowerBound(row), formats_.lowerBound(row + count));
+    texts_.shift(row, -count);
+    heights_.shift(row, -count);
+    formats_.shift(row, -count);
+    compactIfWasteful();
     rowCount_ -= count;
     shiftMerges(true, row, -count);
 }
@@ -370,8 +414,11 @@ void GridStore::insertColumn(int col, int count) {
     if (col < 0 || col > colCount_ || count < 1) {
         return;
     }
-    for (Row& entry : rows_) {
-        entry.insertCells(col, count);
+    rebuildTexts([col, count](RowTexts& row) { row.insertCells(col, count); });
+    for (auto& item : formats_) {
+        if (size_t(col) < item.second.size()) {
+            item.second.insert(item.second.begin() + col, size_t(count), 0);
+        }
     }
     columns_.insert(columns_.begin() + col, size_t(count), GridColumn{});
     colCount_ += count;
@@ -383,10 +430,19 @@ void GridStore::removeColumn(int col, int count) {
     if (col < 0 || col >= colCount_ || count < 1 || colCount_ - count < 1) {
         return;
     }
-    for (Row& entry : rows_) {
-        entry.removeCells(col, count);
+    rebuildTexts([col, count](RowTexts& row) { row.removeCells(col, count); });
+    for (auto& item : formats_) {
+        std::vector<int>& formats = item.second;
+        if (size_t(col) < formats.size()) {
+            formats.erase(
+                formats.begin() + col,
+                formats.begin() + qsizetype(std::min(size_t(col) + size_t(count), formats.size())));
+        }
     }
-    std::erase_if(rows_, isBlank);
+    formats_.eraseIf([this](const auto& item) {
+        return AllDefault(item.second) && texts_.find(item.first) == nullptr &&
+               heights_.find(item.first) == nullptr;
+    });
     columns_.erase(columns_.begin() + col, columns_.begin() + col + count);
     colCount_ -= count;
     shiftMerges(false, col, -count);

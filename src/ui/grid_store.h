@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "ui/grid_format.h"
+#include "ui/row_arena.h"
+#include "ui/row_map.h"
 
 namespace ui {
 
@@ -18,9 +20,9 @@ struct GridColumn {
 };
 
 // Sparse cell storage: only rows holding text, a format or a height have an entry, kept
-// sorted by row index; formats are shared through an interned table. A row keeps all its
-// texts in one UTF-8 string with the end of each cell, so a list of 100,000 rows costs one
-// allocation a row rather than one a cell.
+// sorted by row index; formats are shared through an interned table. Each row's texts are
+// packed in UTF-8 with their lengths into large shared blocks, so a long list costs little more
+// than its text. Heights and formats, which lists rarely have, are kept apart.
 class GridStore {
 public:
     GridStore();
@@ -36,10 +38,10 @@ public:
     void setUtf8(int row, int col, QByteArrayView utf8);
 
     int formatIndex(int row, int col) const;
-    const CellFormat& format(int row, int col) const { return formats_[formatIndex(row, col)]; }
+    const CellFormat& format(int row, int col) const { return formatTable_[formatIndex(row, col)]; }
     // Applies `edit` to every cell of the range; cells that share a format share the result.
     void editFormats(const GridRange& range, const std::function<void(CellFormat&)>& edit);
-    int formatCount() const { return static_cast<int>(formats_.size()); }
+    int formatCount() const { return static_cast<int>(formatTable_.size()); }
 
     int rowHeight(int row) const;  // 0 when the row has the default height
     void setRowHeight(int row, int height);
@@ -66,44 +68,50 @@ public:
     void insertColumn(int col, int count = 1);
     void removeColumn(int col, int count = 1);
 
-    int storedRowCount() const { return static_cast<int>(rows_.size()); }
+    int storedRowCount() const;
+    // Bytes held for the texts: their blocks, the open row and the row index.
+    qsizetype heldBytes() const;
     bool inRange(int row, int col) const {
         return row >= 0 && row < rowCount_ && col >= 0 && col < colCount_;
     }
 
 private:
-    struct Row {
-        int index = 0;
-        int height = 0;
-        QByteArray texts;           // every cell's text in UTF-8, one after the other
-        std::vector<quint32> ends;  // ends[c]: where cell c's text ends in `texts`
-        std::vector<int> formats;   // empty while every cell has the default format
+    // Where a row's texts are: a record in the arena, or the open row.
+    using TextRef = RowArena::Ref;
+    static constexpr quint32 kOpenRow = 0xFFFFFFFF;
+    static bool isOpen(TextRef ref) { return ref.block == kOpenRow; }
 
-        qsizetype start(int col) const { return col == 0 ? 0 : ends[col - 1]; }
-        QString text(int col) const;
-        void setText(int col, QByteArrayView utf8);
-        void insertCells(int col, int count);
-        void removeCells(int col, int count);
-        void truncate(int cols);
-        void squeeze();
-    };
+    int cellCount(TextRef ref) const;
+    QByteArrayView cell(TextRef ref, int col) const;
+    template <class Visit>
+    void forEachCell(TextRef ref, Visit&& visit) const;
 
-    std::vector<Row>::iterator lowerBound(int row);
-    std::vector<Row>::const_iterator lowerBound(int row) const;
-    const Row* findRow(int row) const;
-    Row& rowForWrite(int row);
+    // The row being written is kept unpacked until another row is written or the layout
+    // changes, so filling a row cell by cell appends to it rather than packing it again.
+    void openRow(int row);
+    void closeOpenRow();
+    // Packs every row again, changed by `change`, and drops the waste of edited rows.
+    void rebuildTexts(const std::function<void(RowTexts&)>& change);
+    void compactIfWasteful();
+    void eraseTexts(int from, int to);
+
     int& formatForWrite(int row, int col);
-    static bool isBlank(const Row& entry);
-    void dropIfEmpty(std::vector<Row>::iterator it);
+    bool isBlank(int row) const;
+    void dropIfBlank(int row);
     int intern(const CellFormat& format);
     // Moves merges for `count` lines inserted at `at`, or removed from it when count < 0.
     void shiftMerges(bool rowsAxis, int at, int count);
 
     int rowCount_ = 1;
     int colCount_ = 1;
-    std::vector<Row> rows_;
+    RowArena arena_;
+    RowMap<TextRef> texts_;
+    int openIndex_ = -1;
+    RowTexts open_;
+    RowMap<int> heights_;
+    RowMap<std::vector<int>> formats_;  // rows with a cell format; empty while all are default
     std::vector<GridColumn> columns_;
-    std::vector<CellFormat> formats_;
+    std::vector<CellFormat> formatTable_;
     std::vector<GridRange> merges_;
 };
 

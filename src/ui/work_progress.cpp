@@ -57,7 +57,9 @@ bool WorkProgress::eventFilter(QObject* watched, QEvent* event) {
     if (!IsInput(event->type())) {
         return QObject::eventFilter(watched, event);
     }
-    if (event->type() == QEvent::KeyPress &&
+    // A window whose Escape is a shortcut (close) sees the key first as a shortcut override,
+    // and the key press never comes once the override is refused.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         cancelled_ = true;
     }

@@ -1,10 +1,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "reports/excel_export.h"
 #include "reports/report_layout.h"
 #include "reports/statistics.h"
+#include "support/report_sources.h"
 #include "support/xlsx_rows.h"
 
 namespace {
@@ -32,9 +34,9 @@ private Q_SLOTS:
     void readsBackTheRowsAndTheTotal() {
         const QList<QStringList> rows = {Order(" 20261201001", "张三", "100.00"),
                                          Order(" 20261201002", "O'Neil \"老王\"", "0.13")};
-        const Report report =
-            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
-                             rows, QStringLiteral("100.13"), QStringLiteral("管理员"), kPrinted);
+        const Report report = StatisticsReport(
+            DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+            KeyedListRows(rows), QStringLiteral("100.13"), QStringLiteral("管理员"), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("营业.xlsx"));
         QCOMPARE(ExportWorkbook(report, path, SheetHead::TitleAndDates), QString());
 
@@ -70,8 +72,8 @@ private Q_SLOTS:
     void theRangeAndTheSummaryAreExported() {
         Report report =
             StatisticsReport(DescribeStatistics(StatisticsKind::Technician), QStringLiteral("蓝天"),
-                             {Order(" 20261201001", "张三", "100.00")}, QStringLiteral("100.00"),
-                             QStringLiteral("管理员"), kPrinted);
+                             KeyedListRows({Order(" 20261201001", "张三", "100.00")}),
+                             QStringLiteral("100.00"), QStringLiteral("管理员"), kPrinted);
         report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
         report.summary.caption = QStringLiteral("维修技师汇总");
         report.summary.columns = {{QStringLiteral("维修技师"), 100, false, 0},
@@ -102,7 +104,7 @@ private Q_SLOTS:
     void anEmptyListExportsHeadingsAndTotal() {
         const Report report =
             StatisticsReport(DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"),
-                             {}, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
+                             nullptr, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("empty.xlsx"));
         // A table alone starts with its headings.
         QCOMPARE(ExportWorkbook(report, path), QString());
@@ -116,11 +118,74 @@ private Q_SLOTS:
 
     void aFileThatCannotBeWrittenIsReported() {
         const Report report =
-            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QString(), {},
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QString(), nullptr,
                              QStringLiteral("0.00"), QString(), kPrinted);
         const QString path = dir_.filePath(QStringLiteral("no/such/folder/x.xlsx"));
         QVERIFY(!ExportWorkbook(report, path).isEmpty());
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A list longer than a chunk is written whole and in order, with its total after it, read
+    // a chunk at a time; progress climbs to the whole.
+    void aLongListStreamsInOrder() {
+        const int count = 2 * kReportChunkRows + 7;
+        auto rows = std::make_shared<ScriptedRows>(count, 9);
+        Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+                             rows, QStringLiteral("1.00"), QStringLiteral("管理员"), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("long.xlsx"));
+        QList<qsizetype> done;
+        const ExportOutcome outcome =
+            StreamWorkbook(report, path, SheetHead::TableOnly, [&](qsizetype d, qsizetype total) {
+                done << d;
+                return total == count;
+            });
+        QCOMPARE(int(outcome.end), int(ExportOutcome::End::Written));
+        QVERIFY(rows->largestRead <= kReportChunkRows);
+        QCOMPARE(done.last(), qsizetype(count));
+        QVERIFY(std::is_sorted(done.begin(), done.end()));
+        const XlsxRows book = ReadXlsxRows(path);
+        QVERIFY2(book.ok, qPrintable(book.error));
+        QCOMPARE(book.rows.size(), count + 2);
+        QCOMPARE(book.rows[1][0], QVariant(QStringLiteral("r1c1")));
+        QCOMPARE(book.rows[count][8], QVariant(QStringLiteral("r%1c9").arg(count)));
+        QCOMPARE(book.rows[count + 1][0], QVariant(QStringLiteral("合计:")));
+    }
+
+    // An export stopped by the operator or cut short by the database writes nothing: a file
+    // that stood there before stays as it was. The outcome says which of the two it was.
+    void aStoppedOrFailedExportLeavesNoFile_data() {
+        QTest::addColumn<int>("failFrom");
+        QTest::addColumn<int>("end");
+        QTest::newRow("stopped") << -1 << int(ExportOutcome::End::Cancelled);
+        QTest::newRow("read failed") << kReportChunkRows + 1 << int(ExportOutcome::End::ReadFailed);
+    }
+    void aStoppedOrFailedExportLeavesNoFile() {
+        QFETCH(int, failFrom);
+        QFETCH(int, end);
+        Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
+                             std::make_shared<ScriptedRows>(3 * kReportChunkRows, 9, failFrom),
+                             QStringLiteral("1.00"), QStringLiteral("管理员"), kPrinted);
+        const QString path = dir_.filePath(QStringLiteral("stopped.xlsx"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier export");
+        old.close();
+        const ExportOutcome outcome =
+            StreamWorkbook(report, path, SheetHead::TitleAndDates,
+                           [&](qsizetype done, qsizetype) { return failFrom >= 0 || done < 2; });
+        QCOMPARE(int(outcome.end), end);
+        QCOMPARE(outcome.reason.isEmpty(), failFrom < 0);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("an earlier export"));
+        old.close();
+        // Without progress the reason is the one thing a caller gets.
+        if (failFrom >= 0) {
+            const QString never = dir_.filePath(QStringLiteral("never.xlsx"));
+            QCOMPARE(ExportWorkbook(report, never), outcome.reason);
+            QVERIFY(!QFile::exists(never));
+        }
     }
 };
 

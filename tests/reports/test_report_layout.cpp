@@ -2,6 +2,7 @@
 
 #include "reports/report_layout.h"
 #include "reports/statistics.h"
+#include "support/report_sources.h"
 
 namespace {
 
@@ -21,8 +22,8 @@ QList<QStringList> ListRows(int count, int columns) {
 
 Report TurnoverReport(int rows) {
     return StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
-                            ListRows(rows, 10), QStringLiteral("123.45"), QStringLiteral("管理员"),
-                            kPrinted);
+                            KeyedListRows(ListRows(rows, 10)), QStringLiteral("123.45"),
+                            QStringLiteral("管理员"), kPrinted);
 }
 
 ReportSummary Summary(int rows) {
@@ -132,7 +133,7 @@ private Q_SLOTS:
     void anEmptyReportPutsTheTotalInRowTwo() {
         const Report report =
             StatisticsReport(DescribeStatistics(StatisticsKind::Turnover), QStringLiteral("蓝天"),
-                             {}, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
+                             nullptr, QStringLiteral("0.00"), QStringLiteral("管理员"), kPrinted);
         QCOMPARE(ReportRowCount(report), 3);
         const ReportRow total = ReportRowAt(report, 2);
         QCOMPARE(total.kind, ReportRowKind::Total);
@@ -145,9 +146,10 @@ private Q_SLOTS:
     }
 
     void theItemReportIsLandscapeWithSmallRows() {
-        const Report report = StatisticsReport(
-            DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"), ListRows(1, 12),
-            QStringLiteral("61.00"), QStringLiteral("管理员"), kPrinted);
+        const Report report =
+            StatisticsReport(DescribeStatistics(StatisticsKind::ItemDetail), QStringLiteral("蓝天"),
+                             KeyedListRows(ListRows(1, 12)), QStringLiteral("61.00"),
+                             QStringLiteral("管理员"), kPrinted);
         QVERIFY(report.landscape);
         QCOMPARE(report.title, QStringLiteral("蓝天营业明细统计报表"));
         QCOMPARE(ReportRowAt(report, 3).fontSize, 9.0);
@@ -298,6 +300,69 @@ private Q_SLOTS:
         QCOMPARE(pages.size(), 2);
         QCOMPARE(pages[1].rows, QList<int>({2, 12, 13, 14}));
         QCOMPARE(PageNumberText(2, 5), QStringLiteral("第 2 页 / 共 5 页"));
+    }
+
+    // A long report is paged from row heights alone: no text is read, and every data row is
+    // on exactly one page, in order, whatever the list behind it.
+    void pagingReadsNoRows() {
+        auto rows = std::make_shared<ScriptedRows>(50000, 9);
+        Report report = TurnoverReport(0);
+        report.rows = rows;
+        const QList<ReportPage> pages = PaginateReport(report, 1000);
+        QCOMPARE(rows->reads, 0);
+        int expected = 0;
+        for (const ReportPage& page : pages) {
+            for (int number : page.rows) {
+                const int index = ReportDataIndex(report, number);
+                if (index >= 0) {
+                    QCOMPARE(index, expected++);
+                }
+            }
+        }
+        QCOMPARE(expected, 50000);
+        // A data row's texts are those of its own row of the list.
+        const ReportRow row = ReportRowAt(report, ReportRowCount(report) - 2);
+        QCOMPARE(row.kind, ReportRowKind::Data);
+        QCOMPARE(row.cells.first(), QStringLiteral("r50000c1"));
+        QCOMPARE(row.cells.size(), report.columns.size());
+    }
+
+    // A pass over every row reads in chunks, stops when asked, and ends at a failed read.
+    void readingEveryRowInChunks_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("failFrom");
+        QTest::addColumn<int>("stopAfter");  // rows after which the pass is stopped; -1: never
+        QTest::addColumn<int>("visited");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("empty") << 0 << -1 << -1 << 0 << true;
+        QTest::newRow("one chunk") << kReportChunkRows << -1 << -1 << kReportChunkRows << true;
+        QTest::newRow("three chunks")
+            << 2 * kReportChunkRows + 1 << -1 << -1 << 2 * kReportChunkRows + 1 << true;
+        QTest::newRow("stopped") << 3 * kReportChunkRows << -1 << kReportChunkRows
+                                 << kReportChunkRows << true;
+        QTest::newRow("failing") << 3 * kReportChunkRows << kReportChunkRows + 5 << -1
+                                 << kReportChunkRows + 5 << false;
+    }
+    void readingEveryRowInChunks() {
+        QFETCH(int, count);
+        QFETCH(int, failFrom);
+        QFETCH(int, stopAfter);
+        QFETCH(int, visited);
+        QFETCH(bool, ok);
+        const ScriptedRows rows(count, 2, failFrom);
+        int seen = 0;
+        bool inOrder = true;
+        const DbStatus read = ReadAllReportRows(
+            rows,
+            [&](int row, const QList<QByteArrayView>& cells) {
+                inOrder = inOrder && row == seen && cells.size() == 2;
+                ++seen;
+            },
+            [&](int done) { return stopAfter < 0 || done < stopAfter; });
+        QCOMPARE(bool(read), ok);
+        QCOMPARE(seen, visited);
+        QVERIFY(inOrder);
+        QVERIFY(rows.largestRead <= kReportChunkRows);
     }
 };
 

@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include "app/localization.h"
+#include "repairs/slip_painter.h"
 #include "reports/report_layout.h"
 #include "reports/report_painter.h"
 #include "reports/statistics.h"
 #include "support/pdf_text.h"
+#include "support/report_sources.h"
 
 namespace {
 
@@ -25,8 +27,8 @@ Report MakeReport(StatisticsKind kind, int count) {
         }
         rows << cells;
     }
-    return StatisticsReport(d, QStringLiteral("蓝天"), rows, QStringLiteral("4321.00"),
-                            QStringLiteral("管理员"), kPrinted);
+    return StatisticsReport(d, QStringLiteral("蓝天"), KeyedListRows(rows),
+                            QStringLiteral("4321.00"), QStringLiteral("管理员"), kPrinted);
 }
 
 PdfText PrintToPdf(const Report& report, const QString& path) {
@@ -62,8 +64,9 @@ Report LongItemReport() {
                             QStringLiteral("154320.00"),
                             QStringLiteral("管理员")};
     }
-    Report report = StatisticsReport(d, QStringLiteral("蓝天"), rows, QStringLiteral("462960.00"),
-                                     QStringLiteral("管理员"), kPrinted);
+    Report report =
+        StatisticsReport(d, QStringLiteral("蓝天"), KeyedListRows(rows),
+                         QStringLiteral("462960.00"), QStringLiteral("管理员"), kPrinted);
     report.range = ReportRangeText(QDate(2026, 11, 1), QDate(2026, 11, 30));
     return report;
 }
@@ -146,7 +149,8 @@ private Q_SLOTS:
                 return w.text == text && (y < 0 || qAbs(w.box.center().y() - y) < 2);
             });
         };
-        for (const QStringList& cells : report.rows) {
+        for (int r = 0; r < report.rows->count(); ++r) {
+            const QStringList cells = ReportRowTexts(*report.rows, r);
             // The order number is the row's own; its line is the row's line.
             const auto number = find(cells[1], -1);
             QVERIFY2(number != page.words.end(), qPrintable(cells[1]));
@@ -167,15 +171,52 @@ private Q_SLOTS:
         }
     }
 
+    // Headings stand centred over their columns, amounts against the right of theirs and texts
+    // against the left, whatever way each is drawn.
+    void cellsKeepTheirAlignment() {
+        const PdfText pdf =
+            PrintToPdf(LongItemReport(), dir_.filePath(QStringLiteral("aligned.pdf")));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        const QList<PdfWord>& words = pdf.pages[0].words;
+        auto box = [&](const QString& text) {
+            for (const PdfWord& word : words) {
+                if (word.text == text) {
+                    return word.box;
+                }
+            }
+            return QRectF();
+        };
+        const QRectF heading = box(QStringLiteral("单号"));
+        const QRectF number = box(QStringLiteral("20261120-1001"));
+        const QRectF plate = box(QStringLiteral("京AD12340"));
+        const QRectF amount = box(QStringLiteral("154320.00"));
+        const QRectF operatorName = box(QStringLiteral("管理员"));
+        for (const QRectF& found : {heading, number, plate, amount, operatorName}) {
+            QVERIFY(!found.isNull());
+        }
+        // Data texts start a padding inside their column; a centred heading has as much room
+        // on either side of it, less the padding on the left and plus the one on the right.
+        const double leftGap = heading.left() - number.left();
+        const double rightGap = plate.left() - heading.right();
+        QVERIFY2(leftGap > 1, qPrintable(QString::number(leftGap)));
+        QVERIFY2(rightGap > leftGap && rightGap - leftGap < 8,
+                 qPrintable(QStringLiteral("%1 %2").arg(leftGap).arg(rightGap)));
+        const double amountGap = operatorName.left() - amount.right();
+        QVERIFY2(amountGap > 0 && amountGap < 8, qPrintable(QString::number(amountGap)));
+    }
+
     void longTextsTurnAPortraitReport() {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         const StatisticsDescription& d = DescribeStatistics(StatisticsKind::Turnover);
         Report report = MakeReport(StatisticsKind::Turnover, 3);
         QVERIFY(!ReportNeedsLandscape(report, printer));
-        QStringList cells = report.rows[0];
-        cells[4] = QStringLiteral("一汽大众迈腾 2.0T 豪华型（进口发动机）四驱版本");
-        report.rows[0] = cells;
+        QList<QStringList> rows;
+        for (int r = 0; r < report.rows->count(); ++r) {
+            rows << ReportRowTexts(*report.rows, r);
+        }
+        rows[0][4] = QStringLiteral("一汽大众迈腾 2.0T 豪华型（进口发动机）四驱版本");
+        report.rows = ListReportRows(rows);
         QVERIFY(ReportNeedsLandscape(report, printer));
         QCOMPARE(d.landscape, false);
     }
@@ -189,6 +230,64 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("蓝天维修技师统计报表")));
         QVERIFY(text.contains(QStringLiteral("合计:")));
         QVERIFY(!text.contains(QStringLiteral("单号")));
+    }
+
+    // Columns are sized from the shapes of their texts, each measured once; no text of any
+    // shape may come out wider than its column, whichever digits or characters it holds.
+    void noDataTextIsWiderThanItsColumn_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("narrow digits, then wide ones of the same shape") << QStringList{
+            QStringLiteral("1111.11"), QStringLiteral("8888.88"), QStringLiteral("4444.44")};
+        QTest::newRow("Chinese of one length") << QStringList{
+            QStringLiteral("一一一一"), QStringLiteral("躞鬱鑿齉"), QStringLiteral("欧阳明月")};
+        QTest::newRow("mixed and full-width punctuation")
+            << QStringList{QStringLiteral("京AD12340"), QStringLiteral("空调滤清器（活性炭）"),
+                           QStringLiteral("WWWW"), QStringLiteral("0755-88886666")};
+    }
+    void noDataTextIsWiderThanItsColumn() {
+        QFETCH(QStringList, texts);
+        const StatisticsDescription& d = DescribeStatistics(StatisticsKind::Turnover);
+        QList<QStringList> rows;
+        for (const QString& text : texts) {
+            rows << QStringList(d.columns.size() - 1, text);
+        }
+        Report report = MakeReport(StatisticsKind::Turnover, 0);
+        report.rows = ListReportRows(rows);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const DbResult<QList<double>> widths = ReportColumnWidths(report, printer);
+        QVERIFY(widths);
+        QFont font(SlipFontFamily());
+        font.setPointSizeF(report.dataFontSize);
+        const QFontMetricsF metrics(font, &printer);
+        const double perPixel = printer.logicalDpiX() / 96.0;
+        for (int c = 0; c < widths->size(); ++c) {
+            for (const QString& text : texts) {
+                QVERIFY2(metrics.horizontalAdvance(text) / perPixel < widths->at(c),
+                         qPrintable(text));
+            }
+        }
+    }
+
+    // A report longer than a chunk prints every row, reading a chunk at most at a time; a
+    // read that fails stops the print and says why instead of leaving half a report.
+    void aLongReportPrintsFromItsRows() {
+        auto rows = std::make_shared<ScriptedRows>(kReportChunkRows + 40, 9);
+        Report report = MakeReport(StatisticsKind::Turnover, 0);
+        report.rows = rows;
+        const PdfText pdf = PrintToPdf(report, dir_.filePath(QStringLiteral("long.pdf")));
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        QVERIFY(rows->largestRead <= kReportChunkRows);
+        QVERIFY(PageText(pdf.pages.first()).contains(QStringLiteral("r1c1")));
+        QVERIFY(PageText(pdf.pages.last()).contains(QStringLiteral("r%1c9").arg(rows->count())));
+
+        report.rows = std::make_shared<ScriptedRows>(kReportChunkRows + 40, 9, kReportChunkRows);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir_.filePath(QStringLiteral("failed.pdf")));
+        QString readError;
+        QVERIFY(!PrintReport(report, printer, &readError));
+        QCOMPARE(readError, QStringLiteral("disk I/O error"));
     }
 };
 

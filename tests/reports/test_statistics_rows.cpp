@@ -144,6 +144,16 @@ private Q_SLOTS:
         // Everything in one pass, as a report reads it, and a stretch from the middle.
         QCOMPARE(AsStrings(rows, 0, rows.count()), expected);
         QCOMPARE(AsStrings(rows, 1000, 1500), expected.mid(1000, 1500));
+        // In consecutive chunks, as a long report reads them, each going on from the last.
+        Rows chunked;
+        for (int first = 0; first < rows.count(); first += 600) {
+            chunked += AsStrings(rows, first, 600);
+        }
+        QCOMPARE(chunked, expected);
+        // As a report sees them: without the key column.
+        const auto reported = StatisticsReportRows(*opened);
+        QCOMPARE(reported->count(), rows.count());
+        QCOMPARE(ReportRowTexts(*reported, rows.count() - 1), expected.last().mid(1));
         // Past the end nothing is read.
         QCOMPARE(AsStrings(rows, rows.count() - 2, 10), expected.mid(rows.count() - 2));
         QVERIFY(rows.cell(rows.count(), 1).isEmpty());

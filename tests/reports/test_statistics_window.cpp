@@ -5,12 +5,14 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/current_operator.h"
@@ -434,7 +436,7 @@ private Q_SLOTS:
         }
         QCOMPARE(pages, 1);
         QCOMPARE(shown.title, QStringLiteral("蓝天营业统计报表"));
-        QCOMPARE(shown.rows.size(), 3);
+        QCOMPARE(shown.rows->count(), 3);
         QCOMPARE(shown.totalText, QStringLiteral("147.75"));
         QVERIFY(shown.footer.startsWith(QStringLiteral("制表人:[ 管理员 ]         打印时间:[")));
 
@@ -632,6 +634,32 @@ private Q_SLOTS:
         // Cancelling the file choice writes nothing and says nothing.
         ui::FileDialog::setScriptHandler([](const ui::FileDialog::Request&) { return QString(); });
         window->Command3->click();
+    }
+
+    // Escape during the export stops it: nothing is saved, the operator is told so, and the
+    // list and its window stay as they were.
+    void escapeCancelsTheExport() {
+        AddOrders();
+        StatisticsWindow* window = Open(StatisticsKind::Turnover);
+        window->Command1->click();
+        const QString chosen = dir_.filePath(QStringLiteral("营业.xlsx"));
+        // The key comes once the file is chosen, as the export starts.
+        QTimer escape;
+        escape.setSingleShot(true);
+        connect(&escape, &QTimer::timeout, window,
+                [window] { QTest::keyClick(window->grid1, Qt::Key_Escape); });
+        ui::FileDialog::setScriptHandler([&](const ui::FileDialog::Request&) {
+            escape.start(0);
+            return chosen;
+        });
+        MessageScript messages;
+        messages.expect(QStringLiteral("导出已取消，没有保存文件。"));
+        window->Command3->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!QFile::exists(chosen));
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->listedRows(), 3);
+        QVERIFY(!window->picLOAD->isVisible());
     }
 };
 
