@@ -21,8 +21,8 @@
 
 #include "data/data_folder.h"
 #include "data/engine_error.h"
-#include "data/password.h"
 #include "data/schema_migration.h"
+#include "data/seed.h"
 #include "data/statement.h"
 
 namespace {
@@ -111,18 +111,10 @@ void StrFunction(sqlite3_context* context, int, sqlite3_value** argv) {
                         SQLITE_TRANSIENT);
 }
 
-QString ReadSchema() {
-    QFile file(QStringLiteral(":/data/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll());
-}
-
 // Runs one statement with its values bound, on the raw handle.
-bool Exec(sqlite3* db, const char* sql, const QStringList& params) {
+bool Exec(sqlite3* db, const QString& sql, const QStringList& params) {
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         return false;
     }
     for (int i = 0; i < params.size(); ++i) {
@@ -136,24 +128,18 @@ bool Exec(sqlite3* db, const char* sql, const QStringList& params) {
 
 // The schema and the seed in one transaction: a new file holds both or is thrown away.
 bool WriteSchemaAndSeed(sqlite3* db, QString* error) {
-    const QString schema = ReadSchema();
-    const QString hash = HashPassword(Database::DefaultPassword());
-    if (schema.isEmpty() || hash.isEmpty()) {
+    const QString schema = SchemaSql();
+    const QList<SeedStatement> seed = SeedStatements();
+    if (schema.isEmpty() || seed.isEmpty()) {
         *error = QStringLiteral("内部错误：无法读取数据库结构或生成密码散列");
         return false;
     }
-    const bool ok =
-        sqlite3_exec(db, "begin", nullptr, nullptr, nullptr) == SQLITE_OK &&
-        sqlite3_exec(db, schema.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
-        Exec(db, "insert into meta (version) values (?)",
-             {QString::number(Database::kSchemaVersion)}) &&
-        Exec(db, "insert into user_table (user_name, user_pass) values (?, ?)",
-             {Database::DefaultOperatorName(), hash}) &&
-        Exec(db, "insert into cp_table (cp_name) values (?)", {QStringLiteral("京A")}) &&
-        // The shop's row, without a name: the first login asks for it, and until then the
-        // paper says where to fill it in rather than printing a name nobody chose.
-        Exec(db, "insert into regedit_table (re_name) values ('')", {}) &&
-        sqlite3_exec(db, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
+    bool ok = sqlite3_exec(db, "begin", nullptr, nullptr, nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, schema.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    for (const SeedStatement& statement : seed) {
+        ok = ok && Exec(db, statement.sql, statement.params);
+    }
+    ok = ok && sqlite3_exec(db, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
         *error = DescribeEngineError(db);
         sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
