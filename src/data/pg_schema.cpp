@@ -116,8 +116,9 @@ private:
         }
         ok = ok && exec(QStringLiteral("commit"));
         if (!ok) {
-            return failed(QStringLiteral("无法在数据库“%1”中建立数据表：%2\n数据库没有改动。")
-                              .arg(name_, error_));
+            return failed(
+                QStringLiteral("无法在数据库“%1”中建立数据表：%2\n程序没有修改这个数据库。")
+                    .arg(name_, error_));
         }
         PgSchemaResult result;
         result.ok = result.created = true;
