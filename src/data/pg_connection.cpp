@@ -251,12 +251,15 @@ struct PgConnection::Call {
 
 PgConnection::PgConnection(const QString& uri) {
     const QByteArray target = uri.toUtf8();
-    // Defaults come before the URI, which may override them; the encoding comes after, since
-    // every text this program sends and reads is UTF-8.
-    const char* const keys[] = {"connect_timeout", "fallback_application_name", "dbname",
-                                "client_encoding", nullptr};
-    const char* const values[] = {kConnectTimeoutSeconds, kApplicationName, target.constData(),
-                                  "UTF8", nullptr};
+    // Defaults come before the URI, which may override them; the encoding and the schema come
+    // after, since every text this program sends and reads is UTF-8 and its tables live in
+    // public (a schema named after the user would otherwise be searched first).
+    const char* const keys[] = {"connect_timeout", "fallback_application_name",
+                                "dbname",          "client_encoding",
+                                "options",         nullptr};
+    const char* const values[] = {kConnectTimeoutSeconds, kApplicationName,
+                                  target.constData(),     "UTF8",
+                                  "-csearch_path=public", nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_) {
         error_ = QStringLiteral("内存不足");

@@ -217,6 +217,20 @@ private Q_SLOTS:
         QCOMPARE(Scalar(*db_, QStringLiteral("select 1")), QStringLiteral("1"));
     }
 
+    // A schema named after the user would be searched before public; the shop's tables are
+    // always found in public.
+    void findsTablesInPublic() {
+        const QString user = Scalar(*db_, QStringLiteral("select current_user"));
+        QVERIFY(db_->exec(QStringLiteral("create table public.t (v text)")).ok());
+        QVERIFY(db_->exec(QStringLiteral("insert into public.t values ('public')")).ok());
+        QVERIFY(db_->exec(QStringLiteral("create schema \"%1\"").arg(user)).ok());
+        QVERIFY(db_->exec(QStringLiteral("create table \"%1\".t (v text)").arg(user)).ok());
+        QVERIFY(db_->exec(QStringLiteral("insert into \"%1\".t values ('own')").arg(user)).ok());
+        PgConnection fresh(server_->uri(Scalar(*db_, QStringLiteral("select current_database()"))));
+        QVERIFY2(fresh.ok(), qPrintable(fresh.error()));
+        QCOMPARE(Scalar(fresh, QStringLiteral("select v from t")), QStringLiteral("public"));
+    }
+
     void runsOneStatementAtATime() {
         PgQuery query = db_->query(QStringLiteral("select g from generate_series(1, 10000000) g"));
         QVERIFY(query.next());
