@@ -298,10 +298,10 @@ QList<double> Edges(double left, const QList<double>& widths, double s) {
     return edges;
 }
 
-}  // namespace
-
-DbResult<QList<double>> ReportColumnWidths(const Report& report, const QPaintDevice& device) {
-    QList<double> widths = OwnWidths(report.columns);
+// Widens `widths` to the rows of the report's own table or of its summary that are not data
+// rows (title, headings, totals, footer); the data rows are skipped without being read.
+void WidenToFrameRows(const Report& report, bool summary, const QPaintDevice& device,
+                      QList<double>& widths) {
     const int count = ReportRowCount(report);
     for (int number = 1; number <= count; ++number) {
         const int index = ReportDataIndex(report, number);
@@ -310,10 +310,17 @@ DbResult<QList<double>> ReportColumnWidths(const Report& report, const QPaintDev
             continue;
         }
         const ReportRow row = ReportRowFrame(report, number);
-        if (!IsSummaryRow(row.kind)) {
+        if (IsSummaryRow(row.kind) == summary) {
             Widen(widths, row, device);
         }
     }
+}
+
+}  // namespace
+
+DbResult<QList<double>> ReportColumnWidths(const Report& report, const QPaintDevice& device) {
+    QList<double> widths = OwnWidths(report.columns);
+    WidenToFrameRows(report, false, device, widths);
     ReportRow data;
     data.fontSize = report.dataFontSize;
     ShapeWidths shapes(RowFont(data, 1), device, widths.size());
@@ -327,18 +334,7 @@ DbResult<QList<double>> ReportColumnWidths(const Report& report, const QPaintDev
 
 QList<double> ReportSummaryWidths(const Report& report, const QPaintDevice& device) {
     QList<double> widths = OwnWidths(report.summary.columns);
-    const int count = ReportRowCount(report);
-    for (int number = 1; number <= count; ++number) {
-        const int index = ReportDataIndex(report, number);
-        if (index >= 0) {
-            number += report.rows->count() - index - 1;
-            continue;
-        }
-        const ReportRow row = ReportRowFrame(report, number);
-        if (IsSummaryRow(row.kind)) {
-            Widen(widths, row, device);
-        }
-    }
+    WidenToFrameRows(report, true, device, widths);
     return widths;
 }
 
