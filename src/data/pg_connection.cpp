@@ -152,6 +152,14 @@ QString PgRow::text(int column) const {
     return QString::fromUtf8(bytes.data(), bytes.size());
 }
 
+QString PgRow::name(int column) const {
+    return result_ ? QString::fromUtf8(PQfname(result_, column)) : QString();
+}
+
+unsigned PgRow::type(int column) const {
+    return result_ ? unsigned(PQftype(result_, column)) : 0;
+}
+
 void PgResult::Clear::operator()(pg_result* result) const {
     PQclear(result);
 }
@@ -160,6 +168,10 @@ PgResult::PgResult(pg_result* result, PgError error) : result_(result), error_(s
 
 int PgResult::rows() const {
     return result_ ? PQntuples(result_.get()) : 0;
+}
+
+int PgResult::columns() const {
+    return result_ ? PQnfields(result_.get()) : 0;
 }
 
 qint64 PgResult::affectedRows() const {
@@ -183,6 +195,7 @@ PgQuery::~PgQuery() {
 PgQuery::PgQuery(PgQuery&& other) noexcept
     : connection_(std::exchange(other.connection_, nullptr)),
       current_(std::exchange(other.current_, nullptr)),
+      end_(std::move(other.end_)),
       error_(std::move(other.error_)) {}
 
 PgQuery& PgQuery::operator=(PgQuery&& other) noexcept {
@@ -193,6 +206,7 @@ PgQuery& PgQuery::operator=(PgQuery&& other) noexcept {
         }
         connection_ = std::exchange(other.connection_, nullptr);
         current_ = std::exchange(other.current_, nullptr);
+        end_ = std::move(other.end_);
         error_ = std::move(other.error_);
     }
     return *this;
@@ -219,9 +233,17 @@ bool PgQuery::next() {
     } else if (IsCopy(status)) {
         error_ = PgError{CopyRefused(), {}, !connection_->connected()};
     }
-    PQclear(result);
+    if (error_.reason.isEmpty() && result) {
+        end_ = PgResult(result, {});
+    } else {
+        PQclear(result);
+    }
     finish(false);
     return false;
+}
+
+PgResult PgQuery::takeRow() {
+    return PgResult(std::exchange(current_, nullptr), {});
 }
 
 void PgQuery::finish(bool cancel) {

@@ -35,6 +35,9 @@ public:
     QByteArrayView view(int column) const;
     // The value as text; a null QString for NULL.
     QString text(int column) const;
+    // The column's name and its type as the server's type id (the oid, e.g. 25 for text).
+    QString name(int column) const;
+    unsigned type(int column) const;
 
 private:
     const pg_result* result_ = nullptr;
@@ -52,6 +55,7 @@ public:
     const PgError& failure() const { return error_; }
 
     int rows() const;
+    int columns() const;
     PgRow row(int index) const { return PgRow(result_.get(), index); }
     // Rows inserted, updated or deleted by the statement.
     qint64 affectedRows() const;
@@ -85,6 +89,13 @@ public:
     bool next();
     // The current row, valid until the next call of next().
     PgRow row() const { return PgRow(current_, 0); }
+    // The current row, to keep beyond the next call of next().
+    PgResult takeRow();
+    // Whether rows may still come: the statement has not ended on the server.
+    bool active() const { return connection_ != nullptr; }
+    // After the end: the statement's closing result, which names the columns of a statement
+    // that sent no rows and counts the rows a command changed.
+    const PgResult& end() const { return end_; }
 
     bool ok() const { return error_.reason.isEmpty(); }
     const QString& error() const { return error_.reason; }
@@ -98,6 +109,7 @@ private:
 
     PgConnection* connection_ = nullptr;
     pg_result* current_ = nullptr;
+    PgResult end_;
     PgError error_;
 };
 
