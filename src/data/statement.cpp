@@ -116,8 +116,8 @@ bool Statement::preparePg(const QString& text, const QVariantList& params) {
         // that began on the lost connection: the server has rolled it back.
         if (Transaction::isOpen() || !Database::Reconnect()) {
             PgError lost;
-            lost.reason = server->error().isEmpty() ? QStringLiteral("数据库连接已断开")
-                                                    : server->error();
+            lost.reason =
+                server->error().isEmpty() ? QStringLiteral("数据库连接已断开") : server->error();
             lost.connectionLost = true;
             error_ = DescribeServerError(lost);
             Transaction::statementFailed(error_);
