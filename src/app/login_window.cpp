@@ -13,6 +13,7 @@
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile.h"
 #include "masterdata/shop_profile_window.h"
+#include "ui/elided_text.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -29,6 +30,7 @@ const QString kLogin = QStringLiteral("登录");
 const QString kClose = QStringLiteral("关闭");
 const QString kVersion = QStringLiteral("version " RUVASO_VERSION);
 const QString kDefaultPassword = QStringLiteral("系统默认密码：");
+const QString kDatabase = QStringLiteral("数据库：");
 const QString kChooseUser = QStringLiteral("请选择用户名称！");
 const QString kWrongPassword = QStringLiteral("密码错误！");
 const QString kUnknownOperator = QStringLiteral("用户名或密码错误！");
@@ -57,6 +59,10 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     Label5 = ui::Named(new QLabel(kVersion, this), QStringLiteral("Label5"));
     Label1 = ui::Named(new QLabel(kDefaultPassword + Database::DefaultPassword(), this),
                        QStringLiteral("Label1"));
+    databaseLabel = ui::Named(new QLabel(this), QStringLiteral("databaseLabel"));
+    // A long path must not widen the window: it is shortened in the middle, whole in the tip.
+    databaseLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    databaseLabel->setForegroundRole(QPalette::PlaceholderText);
     Label3->setBuddy(Combo1);
     Label4->setBuddy(Text1);
 
@@ -83,9 +89,13 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(28, 24, 28, 14);
     layout->setSpacing(16);
     layout->addLayout(fields);
+    layout->addWidget(databaseLabel);
     layout->addLayout(buttons);
     layout->addLayout(footer);
     setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
+    const QMargins margins = layout->contentsMargins();
+    ui::SetElidedText(databaseLabel, kDatabase + Database::Location(),
+                      width() - margins.left() - margins.right());
 
     setTabOrder(Combo1, Text1);
     setTabOrder(Text1, Command1);

@@ -15,6 +15,7 @@
 
 #include "core/folder_path.h"
 #include "data/engine_error.h"
+#include "data/pg_connection.h"
 
 namespace {
 
@@ -136,6 +137,18 @@ QString WritePrivateFile(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
+QString AddressText(const ServerAddress& server) {
+    QString text;
+    if (!server.user.isEmpty()) {
+        text += server.user + QLatin1Char('@');
+    }
+    text += server.host;
+    if (!server.port.isEmpty()) {
+        text += QLatin1Char(':') + server.port;
+    }
+    return text + QLatin1Char('/') + server.database;
+}
+
 QString AddressProblem(const ServerAddress& server) {
     for (const QString* field : {&server.host, &server.port, &server.database, &server.user}) {
         if (HasControlCharacter(*field)) {
@@ -192,6 +205,11 @@ QString ConnectionUri(const ServerAddress& server, const QString& passFile,
         uri += QLatin1Char('?') + query.join(QLatin1Char('&'));
     }
     return uri;
+}
+
+QString TryConnection(const QString& uri) {
+    const PgConnection connection(uri);
+    return connection.ok() ? QString() : connection.error();
 }
 
 QString PasswordFileLine(const ServerAddress& server, const QString& password) {

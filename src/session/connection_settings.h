@@ -25,6 +25,10 @@ struct ServerAddress {
     bool operator==(const ServerAddress&) const = default;
 };
 
+// The server for the shop to read, as user@host:port/database with what was left empty left
+// out; never a password.
+QString AddressText(const ServerAddress& server);
+
 // Why the address cannot be used, for the owner to read; empty when it can.
 QString AddressProblem(const ServerAddress& server);
 
@@ -33,6 +37,10 @@ QString AddressProblem(const ServerAddress& server);
 // in the URI itself, for a connection that is only tried and never stored.
 QString ConnectionUri(const ServerAddress& server, const QString& passFile = {},
                       const QString& password = {});
+
+// Connects to the server of `uri` and at once lets go again: empty when that worked, the
+// server's reason otherwise. Blocks for up to the connection's timeout; any thread may call it.
+QString TryConnection(const QString& uri);
 
 // One line of a password file: host:port:database:user:password, each field escaped so that
 // the client library reads back exactly what was given. An empty field matches any value.
