@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "app/operators.h"
@@ -38,6 +39,9 @@ const QString kNameTheShop =
     QStringLiteral("请填写店铺名称、地址和电话，维修单和报表上将打印这些信息。");
 const QString kSetPasswordFirst =
     QStringLiteral("您使用的是系统默认密码，任何人都知道它。请先设置一个新密码，然后再进入系统。");
+
+constexpr int kNarrowest = 360;
+constexpr int kWidest = 520;
 
 }  // namespace
 
@@ -92,10 +96,13 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(databaseLabel);
     layout->addLayout(buttons);
     layout->addLayout(footer);
-    setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
+    // Wide enough for the usual path of the database; a longer one is shortened.
+    const QString location = kDatabase + Database::Location();
     const QMargins margins = layout->contentsMargins();
-    ui::SetElidedText(databaseLabel, kDatabase + Database::Location(),
-                      width() - margins.left() - margins.right());
+    const int sides = margins.left() + margins.right();
+    const int wanted = databaseLabel->fontMetrics().horizontalAdvance(location) + sides;
+    setFixedSize(sizeHint().expandedTo(QSize(std::clamp(wanted, kNarrowest, kWidest), 0)));
+    ui::SetElidedText(databaseLabel, location, width() - sides);
 
     setTabOrder(Combo1, Text1);
     setTabOrder(Text1, Command1);
