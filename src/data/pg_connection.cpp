@@ -422,3 +422,37 @@ PgResult PgConnection::execPrepared(const QByteArray& name, const QVariantList& 
 PgQuery PgConnection::queryPrepared(const QByteArray& name, const QVariantList& params) {
     return stream(Call{name, true, params, true});
 }
+
+DbStatus PgConnection::copyIn(const QString& copyStatement,
+                              const std::function<bool(QByteArray&)>& produce) {
+    if (PgError refused = refusal(); !refused.reason.isEmpty()) {
+        return DbStatus::failure(refused.reason);
+    }
+    if (!PQsendQuery(conn_, copyStatement.toUtf8().constData())) {
+        return DbStatus::failure(lastError(nullptr).reason);
+    }
+    pg_result* started = PQgetResult(conn_);
+    const ExecStatusType status = started ? PQresultStatus(started) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COPY_IN) {
+        const PgError error = lastError(started);
+        PQclear(started);
+        collect();
+        return DbStatus::failure(error.reason.isEmpty() ? CopyRefused() : error.reason);
+    }
+    PQclear(started);
+    QByteArray chunk;
+    bool sent = true;
+    while (sent && produce(chunk)) {
+        sent = chunk.isEmpty() || PQputCopyData(conn_, chunk.constData(), int(chunk.size())) == 1;
+        chunk.clear();
+    }
+    // Ending with a reason makes the server throw away what it received.
+    if (PQputCopyEnd(conn_, sent ? nullptr : "the copy was not complete") != 1) {
+        sent = false;
+    }
+    const PgResult result = collect();
+    if (!result.ok()) {
+        return DbStatus::failure(result.error());
+    }
+    return sent ? DbOk() : DbStatus::failure(lastError(nullptr).reason);
+}

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 #include "data/db_result.h"
@@ -137,6 +138,11 @@ public:
 
     PgResult exec(const QString& statement, const QVariantList& params = {});
     PgQuery query(const QString& statement, const QVariantList& params = {});
+
+    // Runs `copyStatement` ("copy t (a, b) from stdin") and sends the data `produce` hands out,
+    // chunk by chunk in the copy text format, until it returns false. Nothing is kept unless
+    // every chunk arrived and the server accepted them all.
+    DbStatus copyIn(const QString& copyStatement, const std::function<bool(QByteArray&)>& produce);
 
     // A statement parsed once on the server, then run by name as often as needed.
     DbStatus prepare(const QByteArray& name, const QString& statement);
