@@ -585,6 +585,15 @@ PgConnection* Database::Server() {
     return g_server.get();
 }
 
+bool Database::Reconnect() {
+    if (!g_server) {
+        return false;
+    }
+    // Statements of the lost connection can read nothing more; they end before it is replaced.
+    Statement::finalizeAll();
+    return g_server->reconnect();
+}
+
 QString Database::Location() {
     return g_server ? g_serverLocation : Native(FilePath());
 }

@@ -49,6 +49,9 @@ public:
     // Which engine the open database runs on, and the server's connection (null on SQLite).
     static sql::Engine Engine();
     static PgConnection* Server();
+    // Connects to the server again after the connection was lost; what was open on the old
+    // connection (recordsets, a transaction) is gone. Whether the server answered.
+    static bool Reconnect();
     // Where the open database is, for the shop to read: the file's path, or the server's
     // database as user@host:port/name, never with a password.
     static QString Location();

@@ -307,6 +307,22 @@ bool PgConnection::connected() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
 }
 
+bool PgConnection::reconnect() {
+    if (!conn_ || streaming_) {
+        return false;
+    }
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        error_ = Sentence(PQerrorMessage(conn_));
+        if (error_.isEmpty()) {
+            error_ = QStringLiteral("无法连接数据库服务器");
+        }
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
 PgError PgConnection::lastError(const pg_result* result) {
     PgError error;
     if (const char* primary =

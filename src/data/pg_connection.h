@@ -135,6 +135,9 @@ public:
     const QString& error() const { return error_; }
     // Whether the server is still there as far as the last statement could tell.
     bool connected() const;
+    // Connects again with the same parameters after the connection was lost; whether it worked
+    // (error() says why not). What the old connection had prepared is gone.
+    bool reconnect();
 
     PgResult exec(const QString& statement, const QVariantList& params = {});
     PgQuery query(const QString& statement, const QVariantList& params = {});

@@ -111,6 +111,19 @@ void Statement::freeConnection() {
 bool Statement::preparePg(const QString& text, const QVariantList& params) {
     PgConnection* server = Database::Server();
     freeConnection();
+    if (!server->connected()) {
+        // Once the server is back the next statement carries on, but never inside a transaction
+        // that began on the lost connection: the server has rolled it back.
+        if (Transaction::isOpen() || !Database::Reconnect()) {
+            PgError lost;
+            lost.reason =
+                server->error().isEmpty() ? QStringLiteral("数据库连接已断开") : server->error();
+            lost.connectionLost = true;
+            error_ = DescribeServerError(lost);
+            Transaction::statementFailed(error_);
+            return false;
+        }
+    }
     const QString trimmed = text.trimmed();
     const bool command = IsCommand(trimmed);
     pg_ = std::make_unique<PgStatement>();

@@ -151,3 +151,7 @@ void Transaction::statementFailed(const QString& reason) {
 QString Transaction::failure() {
     return g_depth > 0 ? g_failure : QString();
 }
+
+bool Transaction::isOpen() {
+    return g_depth > 0;
+}

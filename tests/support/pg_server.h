@@ -49,6 +49,7 @@ public:
     // Stops the server at once, as a power cut would, or starts it again on the same cluster.
     bool stop();
     bool start();
+    bool running() const { return running_; }
 
     // The processes whose command line holds `tag`, as pgrep -a prints them.
     static QStringList processesTagged(const QString& tag);
