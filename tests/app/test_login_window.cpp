@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -81,13 +82,14 @@ private Q_SLOTS:
     }
     void showsWhichDatabaseItOpens() {
         QFETCH(QString, subfolder);
-        if (!subfolder.isEmpty()) {
-            const QString dir = db_->dir() + subfolder;
-            QVERIFY(QDir().mkpath(dir));
-            Database::Close();
-            QVERIFY(QFile::copy(db_->filePath(), dir + QStringLiteral("/database.db")));
-            QVERIFY(Database::Open(dir).ok);
-        }
+        // The short case in a folder of a short name: the fixture's own folder name is random,
+        // and one of wide letters may not fit.
+        QTemporaryDir shortDir(QStringLiteral("/tmp/rv-XXXXXX"));
+        const QString dir = subfolder.isEmpty() ? shortDir.path() : db_->dir() + subfolder;
+        QVERIFY(QDir().mkpath(dir));
+        Database::Close();
+        QVERIFY(QFile::copy(db_->filePath(), dir + QStringLiteral("/database.db")));
+        QVERIFY(Database::Open(dir).ok);
         const QString text = QStringLiteral("数据库：") + Database::Location();
         QVERIFY(Database::Location().endsWith(subfolder + QStringLiteral("/database.db")));
         LoginWindow login;
