@@ -14,6 +14,7 @@
 #include "masterdata/backup_procedure.h"
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
+#include "repairs/duplicate_order_numbers.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
 #include "ui/window_placement.h"
@@ -30,6 +31,23 @@ const QString kReadOnly =
     QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。");
 // A report waits while another modal window is up or a copy holds the input.
 constexpr int kReportRetryMs = 250;
+
+// An older file may repeat an order number; the shop hears which ones once, not at every start.
+// A look that fails is made again at the next start.
+void ReportDuplicatedOrderNumbers(const QString& dataDir) {
+    if (OrderNumbersChecked(dataDir)) {
+        return;
+    }
+    const DbResult<QStringList> duplicated = DuplicatedOrderNumbers();
+    if (!duplicated) {
+        return;
+    }
+    if (!duplicated->isEmpty()) {
+        ui::MessageBox::show(nullptr, kTitle, DuplicatedOrderNumbersText(*duplicated),
+                             ui::MessageBox::Icon::Information, ui::MessageBox::Buttons::Ok);
+    }
+    SetOrderNumbersChecked(dataDir);
+}
 
 }  // namespace
 
@@ -127,6 +145,7 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions)
         ui::MessageBox::show(nullptr, kTitle, kReadOnly.arg(opened.message),
                              ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
     }
+    ReportDuplicatedOrderNumbers(dataDir);
 
     started.login = new LoginWindow;
     ui::PlaceWindow(started.login, nullptr);
