@@ -6,6 +6,37 @@
 #include "data/run_sql.h"
 #include "data/transaction.h"
 
+namespace {
+
+// The record's name and amount as stored now; nothing when it is gone.
+DbResult<std::optional<MasterValues>> StoredValues(const MasterTable& list, const QString& key) {
+    using Result = DbResult<std::optional<MasterValues>>;
+    const QString amount =
+        list.hasAmount() ? QStringLiteral(", %1").arg(list.amountColumn) : QString();
+    Recordset stored = RunSql(QStringLiteral("select %1%2 from %3 where %4 = ?")
+                                  .arg(list.nameColumn, amount, list.table, list.keyColumn),
+                              {key});
+    if (stored.isNull()) {
+        return Result::failure(stored.error());
+    }
+    if (stored.Eof()) {
+        return std::optional<MasterValues>();
+    }
+    MasterValues values{stored.Text(0), QString()};
+    if (list.hasAmount()) {
+        // The number itself, not a text of it, so no digit is lost before the comparison.
+        values.amount = QString::number(stored.Field(list.amountColumn).toDouble(), 'g', 15);
+    }
+    stored.Close();
+    return std::optional<MasterValues>(values);
+}
+
+bool SameValues(const MasterTable& list, const MasterValues& a, const MasterValues& b) {
+    return a.name == b.name && (!list.hasAmount() || SameAmount(a.amount, b.amount));
+}
+
+}  // namespace
+
 const MasterTable& RepairItemTable() {
     static const MasterTable list{QStringLiteral("xm_table"), QStringLiteral("xm_code"),
                                   QStringLiteral("xm_name"), QStringLiteral("xm_je")};
@@ -56,6 +87,16 @@ DbStatus DeleteMasterRow(const MasterTable& list, const QString& key) {
     return DbOk();
 }
 
+bool SameAmount(const QString& a, const QString& b) {
+    const std::optional<double> x = AmountValue(a);
+    const std::optional<double> y = AmountValue(b);
+    if (x && y) {
+        // The list shows 15 significant digits; a value read back from that text is the same.
+        return QString::number(*x, 'g', 15) == QString::number(*y, 'g', 15);
+    }
+    return a == b;
+}
+
 std::optional<double> AmountValue(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {
@@ -86,12 +127,38 @@ DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterR
     if (!transaction.isActive()) {
         return Result::failure(transaction.error());
     }
+    const auto changedHere = [&](const MasterRow& row) {
+        return !row.loaded || row.name != row.loaded->name ||
+               (list.hasAmount() && !SameAmount(row.amount, row.loaded->amount));
+    };
+    MasterSave outcome;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows[i].loaded || !changedHere(rows[i])) {
+            continue;
+        }
+        const DbResult<std::optional<MasterValues>> stored = StoredValues(list, rows[i].key);
+        if (!stored) {
+            return Result::failure(stored.error());
+        }
+        if (!*stored) {
+            outcome.conflicts.append({int(i + 1), std::nullopt});
+        } else if (!SameValues(list, **stored, *rows[i].loaded) &&
+                   !SameValues(list, **stored, {rows[i].name, rows[i].amount})) {
+            outcome.conflicts.append({int(i + 1), *stored});
+        }
+    }
+    if (!outcome.conflicts.isEmpty()) {
+        return outcome;
+    }
     const QString statement =
         list.hasAmount() ? QStringLiteral("update %1 set %2 = ?, %3 = ? where %4 = ?")
                                .arg(list.table, list.nameColumn, list.amountColumn, list.keyColumn)
                          : QStringLiteral("update %1 set %2 = ? where %3 = ?")
                                .arg(list.table, list.nameColumn, list.keyColumn);
     for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!changedHere(rows[i])) {
+            continue;
+        }
         const QVariantList params = list.hasAmount()
                                         ? QVariantList{rows[i].name, amounts[i], rows[i].key}
                                         : QVariantList{rows[i].name, rows[i].key};
@@ -103,5 +170,5 @@ DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterR
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Result::failure(committed.error());
     }
-    return MasterSave{};
+    return outcome;
 }

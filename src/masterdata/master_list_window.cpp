@@ -24,18 +24,26 @@ const QString kConfirmSave = QStringLiteral("是否保存？");
 const QString kSaved = QStringLiteral("保存成功！");
 // %1 is the grid row, the first item being row 1.
 const QString kAmountNotNumber = QStringLiteral("第%1行金额不是数字！");
+// %1 the record word, %2 the names.
+const QString kChangedElsewhere =
+    QStringLiteral("%1“%2”已被其他工作站修改，已显示修改后的内容，请核对后重新保存");
+const QString kDeletedElsewhere =
+    QStringLiteral("%1“%2”已被其他工作站删除，已从列表中移去，请核对后重新保存");
+const QString kRowName = QStringLiteral("第%1行");
 
 const QString kItemsTitle = QStringLiteral("维修项目管理");
 const QString kItemName = QStringLiteral("项目名称");
 const QString kItemAmount = QStringLiteral("金额");
 const QString kItemNothingSelected = QStringLiteral("请选择要删除的信息！");
 const QString kItemConfirmDelete = QStringLiteral("是否删除信息？");
+const QString kItemWord = QStringLiteral("维修项目");
 
 const QString kTechniciansTitle = QStringLiteral("维修技师管理");
 const QString kTechniciansHeading = QStringLiteral("维修技师信息");
 const QString kTechnicianName = QStringLiteral("维修技师姓名");
 const QString kTechnicianNothingSelected = QStringLiteral("请选择要删除的技师信息！");
 const QString kTechnicianConfirmDelete = QStringLiteral("是否删除技师信息？");
+const QString kTechnicianWord = QStringLiteral("维修技师");
 
 constexpr int kHeadingHeight = 25;
 constexpr int kRowHeight = 20;
@@ -45,17 +53,17 @@ constexpr int kAmountWidth = 100;
 }  // namespace
 
 const MasterListForm& MasterListWindow::RepairItems() {
-    static const MasterListForm form{QStringLiteral("Form7"), kItemsTitle,       kItemsTitle,
-                                     &RepairItemTable(),      kItemName,         kItemAmount,
-                                     kItemNothingSelected,    kItemConfirmDelete};
+    static const MasterListForm form{QStringLiteral("Form7"), kItemsTitle,        kItemsTitle,
+                                     &RepairItemTable(),      kItemName,          kItemAmount,
+                                     kItemNothingSelected,    kItemConfirmDelete, kItemWord};
     return form;
 }
 
 const MasterListForm& MasterListWindow::Technicians() {
     static const MasterListForm form{
-        QStringLiteral("Form24"),   kTechniciansTitle,       kTechniciansHeading,
-        &TechnicianTable(),         kTechnicianName,         QString(),
-        kTechnicianNothingSelected, kTechnicianConfirmDelete};
+        QStringLiteral("Form24"),   kTechniciansTitle,        kTechniciansHeading,
+        &TechnicianTable(),         kTechnicianName,          QString(),
+        kTechnicianNothingSelected, kTechnicianConfirmDelete, kTechnicianWord};
     return form;
 }
 
@@ -124,6 +132,7 @@ void MasterListWindow::Form_Load() {
     }
     setEditable(false);
 
+    loaded_.clear();
     Recordset rows = OpenMasterList(*form_.list);
     if (rows.isNull()) {
         ui::ShowDatabaseError(this, rows.error());
@@ -138,6 +147,9 @@ void MasterListWindow::Form_Load() {
         for (int col = 1; col <= columns; ++col) {
             grid1->setCellUtf8(row, col, rows.Utf8(col));
         }
+        loaded_.insert(
+            grid1->cellText(row, 0),
+            {grid1->cellText(row, 1), columns > 1 ? grid1->cellText(row, 2) : QString()});
     }
     const QString stopped = rows.error();
     rows.Close();
@@ -167,6 +179,7 @@ void MasterListWindow::Command1_Click() {
     const int row = grid1->rows();
     grid1->setRows(row + 1);
     grid1->setCellText(row, 0, *key);
+    loaded_.insert(*key, {QString(), form_.list->hasAmount() ? QStringLiteral("0") : QString()});
     grid1->setRowHeight(row, kRowHeight);
     setEditable(true);
     // The new row is where the operator types next.
@@ -221,8 +234,11 @@ void MasterListWindow::Command4_Click() {
     rows.reserve(grid1->rows() - 1);
     const bool amounts = form_.list->hasAmount();
     for (int row = 1; row < grid1->rows(); ++row) {
-        rows.append({grid1->cellText(row, 0), grid1->cellText(row, 1),
-                     amounts ? grid1->cellText(row, 2) : QString()});
+        const QString key = grid1->cellText(row, 0);
+        const auto loaded = loaded_.constFind(key);
+        rows.append(
+            {key, grid1->cellText(row, 1), amounts ? grid1->cellText(row, 2) : QString(),
+             loaded == loaded_.cend() ? std::nullopt : std::optional<MasterValues>(*loaded)});
     }
     const DbResult<MasterSave> saved = SaveMasterRows(*form_.list, rows);
     if (!saved) {
@@ -235,8 +251,55 @@ void MasterListWindow::Command4_Click() {
         grid1->setFocus(Qt::OtherFocusReason);
         return;
     }
+    if (!saved->conflicts.isEmpty()) {
+        showConflicts(rows, saved->conflicts);
+        return;
+    }
     ui::Information(this, kSaved);
     close();
+}
+
+void MasterListWindow::showConflicts(const QList<MasterRow>& rows,
+                                     const QList<MasterConflict>& conflicts) {
+    QStringList changed;
+    QStringList deleted;
+    for (const MasterConflict& conflict : conflicts) {
+        const MasterRow& row = rows[conflict.row - 1];
+        // Named as the operator knew it when the window read it.
+        QString name = row.loaded ? row.loaded->name : QString();
+        if (name.isEmpty()) {
+            name = row.name.isEmpty() ? kRowName.arg(conflict.row) : row.name;
+        }
+        (conflict.stored ? changed : deleted) << name;
+    }
+    // From the bottom up, so a removed row moves none still to be shown.
+    for (auto it = conflicts.crbegin(); it != conflicts.crend(); ++it) {
+        const int gridRow = it->row;
+        const QString key = rows[gridRow - 1].key;
+        if (!it->stored) {
+            grid1->removeRow(gridRow);
+            loaded_.remove(key);
+            continue;
+        }
+        grid1->setCellText(gridRow, 1, it->stored->name);
+        if (form_.list->hasAmount()) {
+            grid1->setCellText(gridRow, 2, it->stored->amount);
+        }
+        loaded_.insert(key, *it->stored);
+    }
+    if (selectedRow_ >= grid1->rows()) {
+        selectedRow_ = 0;
+    }
+    const QString separator = QStringLiteral("、");
+    if (!changed.isEmpty()) {
+        ui::Stop(this, kChangedElsewhere.arg(form_.recordWord, changed.join(separator)));
+    }
+    if (!deleted.isEmpty()) {
+        ui::Stop(this, kDeletedElsewhere.arg(form_.recordWord, deleted.join(separator)));
+    }
+    if (conflicts.first().stored) {
+        grid1->setCurrentCell(conflicts.first().row, 1);
+    }
 }
 
 void MasterListWindow::Command5_Click() {
