@@ -27,12 +27,12 @@ OtherStation::~OtherStation() {
 
 bool OtherStation::exec(const QString& statement, const QStringList& params) {
     sqlite3_stmt* stmt = nullptr;
-    bool ok = db_ && sqlite3_prepare_v2(db_, statement.toUtf8().constData(), -1, &stmt,
-                                        nullptr) == SQLITE_OK;
+    bool ok = db_ && sqlite3_prepare_v2(db_, statement.toUtf8().constData(), -1, &stmt, nullptr) ==
+                         SQLITE_OK;
     for (int i = 0; ok && i < params.size(); ++i) {
         const QByteArray text = params[i].toUtf8();
-        ok = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()),
-                               SQLITE_TRANSIENT) == SQLITE_OK;
+        ok = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT) ==
+             SQLITE_OK;
     }
     int rc = SQLITE_ROW;
     while (ok && rc == SQLITE_ROW) {
