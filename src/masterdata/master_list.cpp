@@ -131,41 +131,67 @@ DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterR
         return !row.loaded || row.name != row.loaded->name ||
                (list.hasAmount() && !SameAmount(row.amount, row.loaded->amount));
     };
-    MasterSave outcome;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (!rows[i].loaded || !changedHere(rows[i])) {
-            continue;
-        }
-        const DbResult<std::optional<MasterValues>> stored = StoredValues(list, rows[i].key);
-        if (!stored) {
-            return Result::failure(stored.error());
-        }
-        if (!*stored) {
-            outcome.conflicts.append({int(i + 1), std::nullopt});
-        } else if (!SameValues(list, **stored, *rows[i].loaded) &&
-                   !SameValues(list, **stored, {rows[i].name, rows[i].amount})) {
-            outcome.conflicts.append({int(i + 1), *stored});
-        }
-    }
-    if (!outcome.conflicts.isEmpty()) {
-        return outcome;
-    }
-    const QString statement =
+    const QString set =
         list.hasAmount() ? QStringLiteral("update %1 set %2 = ?, %3 = ? where %4 = ?")
                                .arg(list.table, list.nameColumn, list.amountColumn, list.keyColumn)
                          : QStringLiteral("update %1 set %2 = ? where %3 = ?")
                                .arg(list.table, list.nameColumn, list.keyColumn);
+    // Writes only while the record still holds what was read: one statement per row, as a
+    // save without the check takes.
+    const QString setIfAsRead =
+        set +
+        (list.hasAmount()
+             ? QStringLiteral(" and %1 = ? and %2 = ?").arg(list.nameColumn, list.amountColumn)
+             : QStringLiteral(" and %1 = ?").arg(list.nameColumn));
+    MasterSave outcome;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (!changedHere(rows[i])) {
+        const MasterRow& row = rows[i];
+        if (!changedHere(row)) {
             continue;
         }
-        const QVariantList params = list.hasAmount()
-                                        ? QVariantList{rows[i].name, amounts[i], rows[i].key}
-                                        : QVariantList{rows[i].name, rows[i].key};
-        const Recordset written = RunSql(statement, params);
+        QVariantList params = list.hasAmount() ? QVariantList{row.name, amounts[i], row.key}
+                                               : QVariantList{row.name, row.key};
+        const std::optional<double> loadedAmount =
+            row.loaded && list.hasAmount() ? AmountValue(row.loaded->amount) : std::nullopt;
+        if (row.loaded && (!list.hasAmount() || loadedAmount)) {
+            QVariantList asRead = params;
+            asRead << row.loaded->name;
+            if (list.hasAmount()) {
+                asRead << *loadedAmount;
+            }
+            const Recordset written = RunSql(setIfAsRead, asRead);
+            if (written.isNull()) {
+                return Result::failure(written.error());
+            }
+            if (written.rowsAffected() > 0) {
+                continue;
+            }
+        }
+        if (row.loaded) {
+            // Not as read: gone, changed by another station, or read as a text that gives back
+            // a number a digit away from the stored one.
+            const DbResult<std::optional<MasterValues>> stored = StoredValues(list, row.key);
+            if (!stored) {
+                return Result::failure(stored.error());
+            }
+            if (!*stored) {
+                outcome.conflicts.append({int(i + 1), std::nullopt});
+                continue;
+            }
+            if (!SameValues(list, **stored, *row.loaded) &&
+                !SameValues(list, **stored, {row.name, row.amount})) {
+                outcome.conflicts.append({int(i + 1), *stored});
+                continue;
+            }
+        }
+        const Recordset written = RunSql(set, params);
         if (written.isNull()) {
             return Result::failure(written.error());
         }
+    }
+    // Rows written before a conflict was found are taken back with the transaction.
+    if (!outcome.conflicts.isEmpty()) {
+        return outcome;
     }
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Result::failure(committed.error());

@@ -205,6 +205,24 @@ private Q_SLOTS:
         QCOMPARE(Items(), items);
     }
 
+    // An amount the list shows to 15 digits reads back as a number a digit away from the stored
+    // one; that is the same amount, not another station's change.
+    void anAmountReadAsShownIsNoConflict() {
+        TestDatabase::exec(QStringLiteral("update xm_table set xm_je = 0.1 + 0.2"));
+        QList<MasterRow> rows;
+        Recordset read = OpenMasterList(RepairItemTable());
+        for (; !read.Eof(); read.MoveNext()) {
+            rows.append({read.Text(0), read.Text(1) + QStringLiteral("(新)"), read.Text(2),
+                         MasterValues{read.Text(1), read.Text(2)}});
+        }
+        read.Close();
+        QCOMPARE(rows.first().amount, QStringLiteral("0.3"));
+        const DbResult<MasterSave> saved = SaveMasterRows(RepairItemTable(), rows);
+        QVERIFY2(saved.ok(), qPrintable(saved.error()));
+        QCOMPARE(Describe(saved->conflicts), QString());
+        QCOMPARE(Items(), QStringLiteral("更换机油(新):0.3,补胎(新):0.3,补胎(新):0.3"));
+    }
+
     void techniciansHaveNoAmount() {
         const DbResult<QString> key = AddMasterRow(TechnicianTable());
         QVERIFY(key.ok());
