@@ -87,6 +87,36 @@ DbStatus DeleteMasterRow(const MasterTable& list, const QString& key) {
     return DbOk();
 }
 
+void LoadedRows::clear() {
+    bytes_.clear();
+    rows_.clear();
+}
+
+void LoadedRows::append(QByteArrayView name, QByteArrayView amount) {
+    rows_.push_back({quint32(bytes_.size()), quint32(name.size()), quint32(amount.size())});
+    bytes_.append(name);
+    bytes_.append(amount);
+}
+
+void LoadedRows::replace(int index, const MasterValues& values) {
+    const QByteArray name = values.name.toUtf8();
+    const QByteArray amount = values.amount.toUtf8();
+    rows_[size_t(index)] = {quint32(bytes_.size()), quint32(name.size()), quint32(amount.size())};
+    bytes_.append(name);
+    bytes_.append(amount);
+}
+
+void LoadedRows::remove(int index) {
+    rows_.erase(rows_.begin() + index);
+}
+
+MasterValues LoadedRows::at(int index) const {
+    const Span& span = rows_[size_t(index)];
+    const char* start = bytes_.constData() + span.at;
+    return {QString::fromUtf8(start, span.nameSize),
+            QString::fromUtf8(start + span.nameSize, span.amountSize)};
+}
+
 bool SameAmount(const QString& a, const QString& b) {
     const std::optional<double> x = AmountValue(a);
     const std::optional<double> y = AmountValue(b);

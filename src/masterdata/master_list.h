@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "data/db_result.h"
 #include "data/recordset.h"
@@ -50,6 +53,27 @@ struct MasterRow {
 // What an amount cell stands for: blanks around a number are ignored and an empty cell counts
 // as 0; nothing when the text is not a number.
 std::optional<double> AmountValue(const QString& text);
+
+// What each row of a master-list window held when it was read (or added), in row order. Kept
+// as one block of UTF-8, so a list of 100,000 records costs little more than its text.
+class LoadedRows {
+public:
+    void clear();
+    void append(QByteArrayView name, QByteArrayView amount);
+    void replace(int index, const MasterValues& values);
+    void remove(int index);
+    int size() const { return int(rows_.size()); }
+    MasterValues at(int index) const;
+
+private:
+    struct Span {
+        quint32 at;
+        quint32 nameSize;
+        quint32 amountSize;
+    };
+    QByteArray bytes_;
+    std::vector<Span> rows_;
+};
 
 // A row changed here whose record another station changed or deleted since it was read.
 struct MasterConflict {

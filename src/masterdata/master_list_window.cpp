@@ -144,12 +144,13 @@ void MasterListWindow::Form_Load() {
         grid1->setRows(row + 1);
         grid1->setRowHeight(row, kRowHeight);
         grid1->setCellUtf8(row, 0, rows.Utf8(0));
-        for (int col = 1; col <= columns; ++col) {
-            grid1->setCellUtf8(row, col, rows.Utf8(col));
+        const QByteArray name = rows.Utf8(1);
+        const QByteArray amount = columns > 1 ? rows.Utf8(2) : QByteArray();
+        grid1->setCellUtf8(row, 1, name);
+        if (columns > 1) {
+            grid1->setCellUtf8(row, 2, amount);
         }
-        loaded_.insert(
-            grid1->cellText(row, 0),
-            {grid1->cellText(row, 1), columns > 1 ? grid1->cellText(row, 2) : QString()});
+        loaded_.append(name, amount);
     }
     const QString stopped = rows.error();
     rows.Close();
@@ -179,7 +180,7 @@ void MasterListWindow::Command1_Click() {
     const int row = grid1->rows();
     grid1->setRows(row + 1);
     grid1->setCellText(row, 0, *key);
-    loaded_.insert(*key, {QString(), form_.list->hasAmount() ? QStringLiteral("0") : QString()});
+    loaded_.append({}, form_.list->hasAmount() ? QByteArrayView("0") : QByteArrayView());
     grid1->setRowHeight(row, kRowHeight);
     setEditable(true);
     // The new row is where the operator types next.
@@ -207,6 +208,7 @@ void MasterListWindow::Command3_Click() {
         return;
     }
     grid1->removeRow(selectedRow_);
+    loaded_.remove(selectedRow_ - 1);
     // The remembered number now names the row that moved up; show it as current, so the next
     // delete acts on the row the operator sees highlighted.
     if (selectedRow_ < grid1->rows()) {
@@ -234,11 +236,8 @@ void MasterListWindow::Command4_Click() {
     rows.reserve(grid1->rows() - 1);
     const bool amounts = form_.list->hasAmount();
     for (int row = 1; row < grid1->rows(); ++row) {
-        const QString key = grid1->cellText(row, 0);
-        const auto loaded = loaded_.constFind(key);
-        rows.append(
-            {key, grid1->cellText(row, 1), amounts ? grid1->cellText(row, 2) : QString(),
-             loaded == loaded_.cend() ? std::nullopt : std::optional<MasterValues>(*loaded)});
+        rows.append({grid1->cellText(row, 0), grid1->cellText(row, 1),
+                     amounts ? grid1->cellText(row, 2) : QString(), loaded_.at(row - 1)});
     }
     const DbResult<MasterSave> saved = SaveMasterRows(*form_.list, rows);
     if (!saved) {
@@ -275,17 +274,16 @@ void MasterListWindow::showConflicts(const QList<MasterRow>& rows,
     // From the bottom up, so a removed row moves none still to be shown.
     for (auto it = conflicts.crbegin(); it != conflicts.crend(); ++it) {
         const int gridRow = it->row;
-        const QString key = rows[gridRow - 1].key;
         if (!it->stored) {
             grid1->removeRow(gridRow);
-            loaded_.remove(key);
+            loaded_.remove(gridRow - 1);
             continue;
         }
         grid1->setCellText(gridRow, 1, it->stored->name);
         if (form_.list->hasAmount()) {
             grid1->setCellText(gridRow, 2, it->stored->amount);
         }
-        loaded_.insert(key, *it->stored);
+        loaded_.replace(gridRow - 1, *it->stored);
     }
     if (selectedRow_ >= grid1->rows()) {
         selectedRow_ = 0;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QWidget>
 
 #include "masterdata/master_list.h"
@@ -70,6 +69,6 @@ private:
 
     const MasterListForm& form_;
     int selectedRow_ = 0;
-    // Each record's name and amount as read or stored by this window, by key.
-    QHash<QString, MasterValues> loaded_;
+    // Each data row's name and amount as read or stored by this window; entry i is row i + 1.
+    LoadedRows loaded_;
 };

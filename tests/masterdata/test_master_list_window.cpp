@@ -249,6 +249,36 @@ private Q_SLOTS:
         QCOMPARE(Stored(technicians), storedAtEnd);
     }
 
+    // Rows keep what they were read as through a delete and an add: the row left alone keeps
+    // another station's change, the rows typed here are written without a false alarm.
+    void rowsKeepWhatTheyWereReadAsAcrossDeleteAndAdd() {
+        MasterListWindow* window = Open(true);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        ui::Grid* grid = window->grid1;
+        ClickCell(grid, 1, 1);
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), QStringLiteral("是否删除技师信息？"),
+                        MessageScript::Icon::Question, MessageScript::Answer::Ok);
+        window->Command3->click();
+        window->Command1->click();
+        const QString added = grid->cellText(3, 0);
+        TypeInCell(grid, 3, 1, QStringLiteral("钱师傅"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        TypeInCell(grid, 1, 1, QStringLiteral("王师傅(新)"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        TestDatabase::exec(QStringLiteral(
+            "update wxjs_table set wxjs_name = '李师傅(二)' where wxjs_code = '{T3}'"));
+        messages
+            .expect(QStringLiteral("系统提示"), QStringLiteral("是否保存？"),
+                    MessageScript::Icon::Question, MessageScript::Answer::Ok)
+            .expect(QStringLiteral("系统提示"), QStringLiteral("保存成功！"),
+                    MessageScript::Icon::Information);
+        window->Command4->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(Stored(true), QStringList({"{T2}|王师傅(新)", "{T3}|李师傅(二)",
+                                            added + QStringLiteral("|钱师傅")}));
+    }
+
     void deleteRemovesExactlyTheKeyedRecord_data() {
         QTest::addColumn<bool>("technicians");
         QTest::addColumn<QString>("question");
