@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/copy_command.h"
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/start_up.h"
@@ -20,7 +21,11 @@ const QString kDescription = QStringLiteral(
     "--import 的退出状态：\n"
     "  0  已导入（--dry-run：已写出读到的行）\n"
     "  1  审核未通过，或数据库拒绝、导入失败，没有导入任何数据\n"
-    "  2  用法错误，或文件无法读取");
+    "  2  用法错误，或文件无法读取\n\n"
+    "--copy-to 的退出状态：\n"
+    "  0  已复制并核对\n"
+    "  1  数据库文件或服务器拒绝、复制或核对失败，服务器上没有留下任何数据\n"
+    "  2  用法错误");
 
 // Ends the program once the window has really been painted, for start-up measurements.
 class QuitAfterFirstPaint : public QObject {
@@ -50,6 +55,11 @@ struct Options {
         QStringLiteral("dry-run"),
         QStringLiteral("与 --import 同用：只把读到的行（不含表头）以 UTF-8 CSV 写到标准输出，"
                        "不导入任何数据")};
+    QCommandLineOption copyTo{
+        QStringLiteral("copy-to"),
+        QStringLiteral("不打开窗口，把数据文件夹中的数据库完整复制到 PostgreSQL 服务器上的空数据库 "
+                       "URL（如 postgresql://user@host/dbname），复制后核对行数和金额"),
+        QStringLiteral("URL")};
     // Start-up measurements: end as soon as the login window has been shown.
     QCommandLineOption exitWhenShown{QStringLiteral("exit-when-shown")};
 };
@@ -62,6 +72,7 @@ void Describe(QCommandLineParser& parser, Options& options) {
     parser.addOption(options.allowNetworkFolder);
     parser.addOption(options.import);
     parser.addOption(options.dryRun);
+    parser.addOption(options.copyTo);
     options.exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(options.exitWhenShown);
 }
@@ -74,11 +85,11 @@ bool WantsCommandLine(const QCommandLineParser& parser, const Options& options, 
     if (parsed) {
         return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
                parser.isSet(QStringLiteral("version")) || parser.isSet(options.import) ||
-               parser.isSet(options.dryRun);
+               parser.isSet(options.dryRun) || parser.isSet(options.copyTo);
     }
     for (const QString& argument : arguments.mid(1)) {
         for (const char* name :
-             {"--import", "--dry-run", "--help", "-h", "-?", "--version", "-v"}) {
+             {"--import", "--dry-run", "--copy-to", "--help", "-h", "-?", "--version", "-v"}) {
             if (argument == QLatin1String(name) ||
                 argument.startsWith(QLatin1String(name) + QLatin1Char('='))) {
                 return true;
@@ -93,7 +104,7 @@ int UsageError(const QString& text) {
     return kImportBadRequest;
 }
 
-// --help, --version and --import run without a display.
+// --help, --version, --import and --copy-to run without a display.
 int RunCommandLine(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ruvaso"));
@@ -110,9 +121,6 @@ int RunCommandLine(int argc, char** argv) {
     if (parser.isSet(QStringLiteral("version"))) {
         parser.showVersion();
     }
-    if (!parser.isSet(options.import)) {
-        return UsageError(QStringLiteral("--dry-run 只能与 --import 同用。"));
-    }
     if (!parser.positionalArguments().isEmpty()) {
         return UsageError(QStringLiteral("多余的参数：") +
                           parser.positionalArguments().join(QLatin1Char(' ')));
@@ -120,6 +128,15 @@ int RunCommandLine(int argc, char** argv) {
     Database::SetNetworkFolderAllowed(parser.isSet(options.allowNetworkFolder));
     const QString folder =
         parser.isSet(options.dataDir) ? parser.value(options.dataDir) : Database::DefaultDataDir();
+    if (parser.isSet(options.copyTo)) {
+        if (parser.isSet(options.import) || parser.isSet(options.dryRun)) {
+            return UsageError(QStringLiteral("--copy-to 不能与 --import 同用。"));
+        }
+        return RunCopyCommand(folder, parser.value(options.copyTo));
+    }
+    if (!parser.isSet(options.import)) {
+        return UsageError(QStringLiteral("--dry-run 只能与 --import 同用。"));
+    }
     return RunImportCommand(parser.value(options.import), folder, parser.isSet(options.dryRun));
 }
 

@@ -21,6 +21,8 @@
 
 #include "data/data_folder.h"
 #include "data/engine_error.h"
+#include "data/pg_connection.h"
+#include "data/pg_schema.h"
 #include "data/schema_migration.h"
 #include "data/seed.h"
 #include "data/statement.h"
@@ -346,6 +348,8 @@ bool Writable(const QString& path, int* systemErrno) {
 }
 
 std::unique_ptr<FolderLock> g_lock;
+std::unique_ptr<PgConnection> g_server;
+QString g_serverLocation;
 bool g_readOnly = false;
 bool g_networkAllowed = false;
 std::vector<std::pair<int, std::function<void()>>> g_readers;
@@ -536,6 +540,64 @@ Database::OpenResult Database::Open(const QString& dataDir) {
     return result;
 }
 
+namespace {
+
+// user@host:port/name of the connection, as the server itself reports it.
+QString ServerLocation(PgConnection& server) {
+    const PgResult where = server.exec(QStringLiteral(
+        "select current_user, coalesce(inet_server_addr()::text, current_setting('unix_socket_"
+        "directories')), current_setting('port'), current_database()"));
+    if (!where.ok() || where.rows() != 1) {
+        return QStringLiteral("数据库服务器");
+    }
+    const PgRow row = where.row(0);
+    return QStringLiteral("%1@%2:%3/%4").arg(row.text(0), row.text(1), row.text(2), row.text(3));
+}
+
+}  // namespace
+
+Database::OpenResult Database::OpenServer(const QString& uri, const QString& dataDir) {
+    Close();
+    OpenResult result;
+    auto server = std::make_unique<PgConnection>(uri);
+    if (!server->ok()) {
+        result.message = QStringLiteral("无法连接数据库服务器：%1").arg(server->error());
+        return result;
+    }
+    const PgSchemaResult schema = PreparePgSchema(*server);
+    if (!schema.ok) {
+        result.message = schema.message;
+        return result;
+    }
+    g_serverLocation = ServerLocation(*server);
+    g_server = std::move(server);
+    g_dataDir = dataDir.isEmpty() ? QString() : QDir(dataDir).absolutePath();
+    result.created = schema.created;
+    result.ok = true;
+    return result;
+}
+
+sql::Engine Database::Engine() {
+    return g_server ? sql::Engine::Postgres : sql::Engine::Sqlite;
+}
+
+PgConnection* Database::Server() {
+    return g_server.get();
+}
+
+bool Database::Reconnect() {
+    if (!g_server) {
+        return false;
+    }
+    // Statements of the lost connection can read nothing more; they end before it is replaced.
+    Statement::finalizeAll();
+    return g_server->reconnect();
+}
+
+QString Database::Location() {
+    return g_server ? g_serverLocation : Native(FilePath());
+}
+
 int Database::AddBackgroundReader(std::function<void()> end) {
     g_readers.emplace_back(++g_lastReader, std::move(end));
     return g_lastReader;
@@ -557,6 +619,11 @@ void Database::Close(bool keepFolderLock) {
     if (!keepFolderLock) {
         g_lock.reset();
     }
+    if (g_server) {
+        g_server.reset();
+        g_serverLocation.clear();
+        g_dataDir.clear();
+    }
     if (!QSqlDatabase::contains(kConnection)) {
         return;
     }
@@ -569,8 +636,8 @@ void Database::Close(bool keepFolderLock) {
 }
 
 bool Database::IsOpen() {
-    return QSqlDatabase::contains(kConnection) &&
-           QSqlDatabase::database(kConnection, false).isOpen();
+    return g_server || (QSqlDatabase::contains(kConnection) &&
+                        QSqlDatabase::database(kConnection, false).isOpen());
 }
 
 QString Database::DataDir() {
@@ -578,10 +645,19 @@ QString Database::DataDir() {
 }
 
 QString Database::FilePath() {
-    return g_dataDir.isEmpty() ? QString() : g_dataDir + QLatin1Char('/') + FileName();
+    return g_dataDir.isEmpty() || g_server ? QString() : g_dataDir + QLatin1Char('/') + FileName();
 }
 
 std::pair<qint64, qint64> Database::ChangeMark() {
+    if (g_server) {
+        // The server's log position moves with every change written by any station.
+        Statement position;
+        if (!position.prepare(QStringLiteral("select pg_current_wal_insert_lsn() - '0/0'")) ||
+            position.step() != SQLITE_ROW) {
+            return {-1, -1};
+        }
+        return {position.int64(0), 0};
+    }
     sqlite3* db = Handle();
     if (db == nullptr) {
         return {-1, -1};

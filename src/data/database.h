@@ -5,7 +5,10 @@
 #include <functional>
 #include <utility>
 
+#include "data/sql_dialect.h"
+
 struct sqlite3;
+class PgConnection;
 
 // The shop's database file, <data folder>/database.db, opened once for the whole run.
 // A missing file is made from the schema and the seed; an existing file is never rewritten,
@@ -38,6 +41,20 @@ public:
     static QString FileName() { return QStringLiteral("database.db"); }
 
     static OpenResult Open(const QString& dataDir);
+    // The shop's database on a PostgreSQL server instead of the folder's file: `uri` is a libpq
+    // connection URI. An empty database gets the schema and the seed; one that is not ours, or
+    // is newer, is refused untouched (pg_schema.h). `dataDir` stays the folder of the backups
+    // and the settings; its file is not opened.
+    static OpenResult OpenServer(const QString& uri, const QString& dataDir);
+    // Which engine the open database runs on, and the server's connection (null on SQLite).
+    static sql::Engine Engine();
+    static PgConnection* Server();
+    // Connects to the server again after the connection was lost; what was open on the old
+    // connection (recordsets, a transaction) is gone. Whether the server answered.
+    static bool Reconnect();
+    // Where the open database is, for the shop to read: the file's path, or the server's
+    // database as user@host:port/name, never with a password.
+    static QString Location();
     // Closes the database and gives up the folder's lock, unless a restore keeps it while it
     // swaps the file and opens it again. Background readers of the file are ended first.
     static void Close(bool keepFolderLock = false);

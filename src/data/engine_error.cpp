@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "data/pg_connection.h"
+
 namespace {
 
 // What the operating system said, when it says more than the engine's result code.
@@ -101,4 +103,21 @@ QString DescribeSystemError(int systemErrno) {
         return text;
     }
     return QStringLiteral("%1（%2）").arg(reason, text);
+}
+
+QString DescribeServerError(const PgError& error) {
+    if (error.connectionLost) {
+        return QStringLiteral("数据库连接中断：%1").arg(error.reason);
+    }
+    if (error.sqlState == "53100") {
+        return QStringLiteral("数据库服务器磁盘空间不足（%1）").arg(error.reason);
+    }
+    // A rule of the database (a unique key, a check, a trigger) refused the row.
+    if (error.sqlState.startsWith("23") || error.sqlState == "P0001") {
+        return QStringLiteral("数据库拒绝保存这些数据（%1）").arg(error.reason);
+    }
+    if (error.sqlState == "40P01" || error.sqlState == "40001") {
+        return QStringLiteral("数据库正忙，请再试一次（%1）").arg(error.reason);
+    }
+    return error.reason;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 struct sqlite3;
+struct PgError;
 
 // Says in the shop's words what went wrong in the engine, with the engine's own text after it in
 // parentheses: "磁盘空间不足（database or disk is full）". A full disk, a read-only file, a
@@ -10,6 +11,9 @@ struct sqlite3;
 QString DescribeEngineError(int code, int systemErrno, const QString& engineText);
 // The same for the last failed call on `db`.
 QString DescribeEngineError(sqlite3* db);
+// The same for a statement or connection the database server refused. A lost connection says
+// so first ("数据库连接中断：…"), so the shop knows to wait for the server rather than the data.
+QString DescribeServerError(const PgError& error);
 // The same for a failed call of the operating system (errno) on a file or folder.
 QString DescribeSystemError(int systemErrno);
 

@@ -152,6 +152,14 @@ QString PgRow::text(int column) const {
     return QString::fromUtf8(bytes.data(), bytes.size());
 }
 
+QString PgRow::name(int column) const {
+    return result_ ? QString::fromUtf8(PQfname(result_, column)) : QString();
+}
+
+unsigned PgRow::type(int column) const {
+    return result_ ? unsigned(PQftype(result_, column)) : 0;
+}
+
 void PgResult::Clear::operator()(pg_result* result) const {
     PQclear(result);
 }
@@ -160,6 +168,10 @@ PgResult::PgResult(pg_result* result, PgError error) : result_(result), error_(s
 
 int PgResult::rows() const {
     return result_ ? PQntuples(result_.get()) : 0;
+}
+
+int PgResult::columns() const {
+    return result_ ? PQnfields(result_.get()) : 0;
 }
 
 qint64 PgResult::affectedRows() const {
@@ -183,6 +195,7 @@ PgQuery::~PgQuery() {
 PgQuery::PgQuery(PgQuery&& other) noexcept
     : connection_(std::exchange(other.connection_, nullptr)),
       current_(std::exchange(other.current_, nullptr)),
+      end_(std::move(other.end_)),
       error_(std::move(other.error_)) {}
 
 PgQuery& PgQuery::operator=(PgQuery&& other) noexcept {
@@ -193,6 +206,7 @@ PgQuery& PgQuery::operator=(PgQuery&& other) noexcept {
         }
         connection_ = std::exchange(other.connection_, nullptr);
         current_ = std::exchange(other.current_, nullptr);
+        end_ = std::move(other.end_);
         error_ = std::move(other.error_);
     }
     return *this;
@@ -219,9 +233,17 @@ bool PgQuery::next() {
     } else if (IsCopy(status)) {
         error_ = PgError{CopyRefused(), {}, !connection_->connected()};
     }
-    PQclear(result);
+    if (error_.reason.isEmpty() && result) {
+        end_ = PgResult(result, {});
+    } else {
+        PQclear(result);
+    }
     finish(false);
     return false;
+}
+
+PgResult PgQuery::takeRow() {
+    return PgResult(std::exchange(current_, nullptr), {});
 }
 
 void PgQuery::finish(bool cancel) {
@@ -283,6 +305,22 @@ PgConnection::~PgConnection() {
 
 bool PgConnection::connected() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
+}
+
+bool PgConnection::reconnect() {
+    if (!conn_ || streaming_) {
+        return false;
+    }
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        error_ = Sentence(PQerrorMessage(conn_));
+        if (error_.isEmpty()) {
+            error_ = QStringLiteral("无法连接数据库服务器");
+        }
+        return false;
+    }
+    error_.clear();
+    return true;
 }
 
 PgError PgConnection::lastError(const pg_result* result) {
@@ -399,4 +437,38 @@ PgResult PgConnection::execPrepared(const QByteArray& name, const QVariantList& 
 
 PgQuery PgConnection::queryPrepared(const QByteArray& name, const QVariantList& params) {
     return stream(Call{name, true, params, true});
+}
+
+DbStatus PgConnection::copyIn(const QString& copyStatement,
+                              const std::function<bool(QByteArray&)>& produce) {
+    if (PgError refused = refusal(); !refused.reason.isEmpty()) {
+        return DbStatus::failure(refused.reason);
+    }
+    if (!PQsendQuery(conn_, copyStatement.toUtf8().constData())) {
+        return DbStatus::failure(lastError(nullptr).reason);
+    }
+    pg_result* started = PQgetResult(conn_);
+    const ExecStatusType status = started ? PQresultStatus(started) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COPY_IN) {
+        const PgError error = lastError(started);
+        PQclear(started);
+        collect();
+        return DbStatus::failure(error.reason.isEmpty() ? CopyRefused() : error.reason);
+    }
+    PQclear(started);
+    QByteArray chunk;
+    bool sent = true;
+    while (sent && produce(chunk)) {
+        sent = chunk.isEmpty() || PQputCopyData(conn_, chunk.constData(), int(chunk.size())) == 1;
+        chunk.clear();
+    }
+    // Ending with a reason makes the server throw away what it received.
+    if (PQputCopyEnd(conn_, sent ? nullptr : "the copy was not complete") != 1) {
+        sent = false;
+    }
+    const PgResult result = collect();
+    if (!result.ok()) {
+        return DbStatus::failure(result.error());
+    }
+    return sent ? DbOk() : DbStatus::failure(lastError(nullptr).reason);
 }

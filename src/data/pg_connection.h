@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 #include "data/db_result.h"
@@ -35,6 +36,9 @@ public:
     QByteArrayView view(int column) const;
     // The value as text; a null QString for NULL.
     QString text(int column) const;
+    // The column's name and its type as the server's type id (the oid, e.g. 25 for text).
+    QString name(int column) const;
+    unsigned type(int column) const;
 
 private:
     const pg_result* result_ = nullptr;
@@ -52,6 +56,7 @@ public:
     const PgError& failure() const { return error_; }
 
     int rows() const;
+    int columns() const;
     PgRow row(int index) const { return PgRow(result_.get(), index); }
     // Rows inserted, updated or deleted by the statement.
     qint64 affectedRows() const;
@@ -85,6 +90,13 @@ public:
     bool next();
     // The current row, valid until the next call of next().
     PgRow row() const { return PgRow(current_, 0); }
+    // The current row, to keep beyond the next call of next().
+    PgResult takeRow();
+    // Whether rows may still come: the statement has not ended on the server.
+    bool active() const { return connection_ != nullptr; }
+    // After the end: the statement's closing result, which names the columns of a statement
+    // that sent no rows and counts the rows a command changed.
+    const PgResult& end() const { return end_; }
 
     bool ok() const { return error_.reason.isEmpty(); }
     const QString& error() const { return error_.reason; }
@@ -98,6 +110,7 @@ private:
 
     PgConnection* connection_ = nullptr;
     pg_result* current_ = nullptr;
+    PgResult end_;
     PgError error_;
 };
 
@@ -122,9 +135,17 @@ public:
     const QString& error() const { return error_; }
     // Whether the server is still there as far as the last statement could tell.
     bool connected() const;
+    // Connects again with the same parameters after the connection was lost; whether it worked
+    // (error() says why not). What the old connection had prepared is gone.
+    bool reconnect();
 
     PgResult exec(const QString& statement, const QVariantList& params = {});
     PgQuery query(const QString& statement, const QVariantList& params = {});
+
+    // Runs `copyStatement` ("copy t (a, b) from stdin") and sends the data `produce` hands out,
+    // chunk by chunk in the copy text format, until it returns false. Nothing is kept unless
+    // every chunk arrived and the server accepted them all.
+    DbStatus copyIn(const QString& copyStatement, const std::function<bool(QByteArray&)>& produce);
 
     // A statement parsed once on the server, then run by name as often as needed.
     DbStatus prepare(const QByteArray& name, const QString& statement);

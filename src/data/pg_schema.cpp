@@ -21,13 +21,14 @@ struct Table {
     QString comment;
 };
 
+}  // namespace
+
 // Every table-like relation of the public schema, which is where ours live.
-const QString kListTables = QStringLiteral(
+const QString kListPgTables = QStringLiteral(
     "select c.relname, coalesce(obj_description(c.oid, 'pg_class'), '') from pg_class c "
     "join pg_namespace n on n.oid = c.relnamespace "
     "where n.nspname = 'public' and c.relkind in ('r', 'p', 'v', 'm', 'f') order by c.relname");
 
-// The tables schema.sql creates: a database of ours lacking one of them is not whole.
 QStringList SchemaTables() {
     static const QRegularExpression create(QStringLiteral("^\\s*create\\s+table\\s+(\\w+)"),
                                            QRegularExpression::CaseInsensitiveOption);
@@ -41,6 +42,8 @@ QStringList SchemaTables() {
     }
     return tables;
 }
+
+namespace {
 
 class Preparation {
 public:
@@ -59,7 +62,7 @@ public:
                 QStringLiteral("select pg_advisory_xact_lock(%1)").arg(Database::kApplicationId))) {
             return failed(QStringLiteral("无法打开数据库“%1”：%2").arg(name_, error_));
         }
-        const PgResult tables = connection_.exec(kListTables);
+        const PgResult tables = connection_.exec(kListPgTables);
         if (!tables.ok()) {
             return failed(QStringLiteral("无法打开数据库“%1”：%2").arg(name_, tables.error()));
         }

@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class PgConnection;
+
+// The tables schema.sql creates, in its order: a database of ours lacking one is not whole.
+QStringList SchemaTables();
+// Lists the relations of the server's public schema: name, then comment.
+extern const QString kListPgTables;
 
 // What PreparePgSchema found and did, for the open path to show.
 struct PgSchemaResult {

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 
+#include "data/database.h"
 #include "data/recordset_impl.h"
 
 QVariant ToStoredValue(const QVariant& value) {
@@ -266,6 +267,10 @@ bool Recordset::Update() {
             text = QStringLiteral("insert into %1 (%2) values (%3)")
                        .arg(QuoteName(d_->table), columns.join(QLatin1Char(',')),
                             marks.join(QLatin1Char(',')));
+        }
+        if (Database::Engine() == sql::Engine::Postgres) {
+            // The server tells the new row's id only when asked.
+            text += QStringLiteral(" returning _rowid_");
         }
     } else {
         text = QStringLiteral("update %1 set %2=? where _rowid_ = ?")

@@ -49,7 +49,7 @@ QString ContainsPattern(const QString& text) {
 }
 
 Recordset RunSql(const QString& statement, const QVariantList& params) {
-    if (!Database::Handle()) {
+    if (!Database::IsOpen()) {
         return Failed(QStringLiteral("数据库没有打开"));
     }
     const QString trimmed = statement.trimmed();
@@ -71,8 +71,11 @@ Recordset RunSql(const QString& statement, const QVariantList& params) {
     const QRegularExpressionMatch editable = EditableShape().match(trimmed);
     if (editable.hasMatch()) {
         // Carry the row id along, hidden, so Update() finds the row however the rows were ordered.
-        const QString withRowid =
-            QStringLiteral("select *, _rowid_ from ") + editable.captured(1) + editable.captured(2);
+        // On the server the row id is a column of the table, which "select *" puts last already.
+        const QString withRowid = Database::Engine() == sql::Engine::Postgres
+                                      ? trimmed
+                                      : QStringLiteral("select *, _rowid_ from ") +
+                                            editable.captured(1) + editable.captured(2);
         if (impl->statement.prepare(withRowid, params)) {
             impl->table = editable.captured(1);
         }

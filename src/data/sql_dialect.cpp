@@ -94,6 +94,49 @@ QString PostgresTypes(const QString& statement) {
     });
 }
 
+// What SQLite understands and the server needs said its own way, in code only: no limit, the
+// row id, like without letter case, and 64-bit integers.
+QString PostgresWords(const QString& statement) {
+    static const QRegularExpression rowid(QStringLiteral("\\b_rowid_\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression like(QStringLiteral("\\blike\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression integer(QStringLiteral("\\bas\\s+integer\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression noLimit(QStringLiteral("\\blimit\\s+-1\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return RewriteCode(statement, [](QString code) {
+        return code.replace(noLimit, QStringLiteral("limit all"))
+            .replace(rowid, QStringLiteral("rowid"))
+            .replace(like, QStringLiteral("ilike"))
+            .replace(integer, QStringLiteral("as bigint"));
+    });
+}
+
+// printf('%.15g', column): the server turns a double into a numeric with the same 15
+// significant digits, and a numeric's text has no trailing zeros.
+QString PostgresPrintf(QString statement) {
+    static const QRegularExpression printf(
+        QStringLiteral("\\bprintf\\s*\\(\\s*'%\\.15g'\\s*,\\s*([A-Za-z_][A-Za-z0-9_.]*)\\s*\\)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return statement.replace(printf, QStringLiteral("cast(cast(\\1 as numeric) as text)"));
+}
+
+// The server's tables have no hidden row id; each gets a column of that name, numbered as rows
+// are saved, so "order by rowid" keeps save order and a row is found again by it.
+QString WithRowidColumn(const QString& statement) {
+    static const QRegularExpression create(QStringLiteral("^\\s*create\\s+table\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    // Comments come before the statement they belong to, so its last parenthesis closes it.
+    const qsizetype close = statement.lastIndexOf(u')');
+    if (!create.match(CodeOnly(statement)).hasMatch() || close < 0) {
+        return statement;
+    }
+    QString out = statement;
+    out.insert(close, QStringLiteral(",\n    ") + QLatin1String(kRowidColumn) + QLatin1Char('\n'));
+    return out;
+}
+
 }  // namespace
 
 QString NumberedPlaceholders(const QString& statement) {
@@ -129,7 +172,7 @@ QString ForEngine(Engine engine, const QString& statement) {
     if (engine == Engine::Sqlite) {
         return statement;
     }
-    return NumberedPlaceholders(PostgresTypes(statement));
+    return NumberedPlaceholders(PostgresWords(PostgresTypes(PostgresPrintf(statement))));
 }
 
 QStringList SplitStatements(const QString& script) {
@@ -178,10 +221,16 @@ QStringList SchemaStatements(Engine engine, const QString& schemaSql) {
                 continue;
             }
         }
-        statements.append(ForEngine(engine, statement));
+        statements.append(engine == Engine::Postgres ? WithRowidColumn(ForEngine(engine, statement))
+                                                     : statement);
     }
     if (!mark.isEmpty()) {
         statements.append(mark);
+    }
+    if (engine == Engine::Postgres) {
+        // str(date) gives a date's stored text, as the function SQLite connections register.
+        statements.append(QStringLiteral(
+            "create function str(text) returns text language sql immutable as 'select $1'"));
     }
     return statements;
 }

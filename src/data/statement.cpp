@@ -4,14 +4,45 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <unordered_set>
 
 #include "data/database.h"
 #include "data/engine_error.h"
+#include "data/pg_statement.h"
+#include "data/sql_dialect.h"
 #include "data/transaction.h"
 
 namespace {
+
+// What the last command on the server changed, as sqlite3_changes and the last row id tell it.
+qint64 g_pgChanges = 0;
+qint64 g_pgLastRowid = 0;
+
+// Statements that run to their end at once on the server; anything else is read row by row.
+bool IsCommand(const QString& trimmed) {
+    static const QStringList commands = {
+        QStringLiteral("insert"),    QStringLiteral("update"),  QStringLiteral("delete"),
+        QStringLiteral("begin"),     QStringLiteral("commit"),  QStringLiteral("rollback"),
+        QStringLiteral("savepoint"), QStringLiteral("release"), QStringLiteral("create"),
+        QStringLiteral("drop"),      QStringLiteral("alter"),   QStringLiteral("comment"),
+        QStringLiteral("set"),       QStringLiteral("lock"),    QStringLiteral("truncate"),
+        QStringLiteral("listen"),    QStringLiteral("notify"),  QStringLiteral("end")};
+    qsizetype end = 0;
+    while (end < trimmed.size() && trimmed.at(end).isLetter()) {
+        ++end;
+    }
+    return commands.contains(trimmed.left(end).toLower());
+}
+
+// "select * from ...": on the server the row id is one of the table's columns; it goes last,
+// where "select *, _rowid_" puts SQLite's.
+bool SelectsAll(const QString& trimmed) {
+    static const QRegularExpression all(QStringLiteral("^select\\s+\\*\\s"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return all.match(trimmed).hasMatch();
+}
 
 std::unordered_set<Statement*>& Live() {
     static std::unordered_set<Statement*> live;
@@ -58,18 +89,73 @@ int Bind(sqlite3_stmt* stmt, int index, const QVariant& value) {
 
 }  // namespace
 
+Statement::Statement() = default;
+
 Statement::~Statement() {
     finalize();
 }
 
 void Statement::fail() {
-    error_ = DescribeEngineError(Database::Handle());
+    error_ = pg_ ? DescribeServerError(pg_->failure()) : DescribeEngineError(Database::Handle());
     Transaction::statementFailed(error_);
+}
+
+void Statement::freeConnection() {
+    for (Statement* statement : Live()) {
+        if (statement->pg_ && statement->pg_->streaming()) {
+            statement->pg_->spill();
+        }
+    }
+}
+
+bool Statement::preparePg(const QString& text, const QVariantList& params) {
+    PgConnection* server = Database::Server();
+    freeConnection();
+    if (!server->connected()) {
+        // Once the server is back the next statement carries on, but never inside a transaction
+        // that began on the lost connection: the server has rolled it back.
+        if (Transaction::isOpen() || !Database::Reconnect()) {
+            PgError lost;
+            lost.reason =
+                server->error().isEmpty() ? QStringLiteral("数据库连接已断开") : server->error();
+            lost.connectionLost = true;
+            error_ = DescribeServerError(lost);
+            Transaction::statementFailed(error_);
+            return false;
+        }
+    }
+    const QString trimmed = text.trimmed();
+    const bool command = IsCommand(trimmed);
+    pg_ = std::make_unique<PgStatement>();
+    if (!pg_->start(*server, sql::ForEngine(sql::Engine::Postgres, trimmed), params, command)) {
+        fail();
+        pg_.reset();
+        return false;
+    }
+    if (SelectsAll(trimmed)) {
+        pg_->moveColumnToEnd(QStringLiteral("rowid"));
+    }
+    pgDone_ = command;
+    if (command) {
+        g_pgChanges = pg_->affectedRows();
+        g_pgLastRowid = pg_->returnedRowid();
+    }
+    Live().insert(this);
+    return true;
 }
 
 bool Statement::prepare(const QString& text, const QVariantList& params) {
     finalize();
     error_.clear();
+    // Once a statement of a transaction has failed, the transaction is over: nothing more may be
+    // written in it, or outside it in its name.
+    if (Database::Server()) {
+        if (const QString failed = Transaction::failure(); !failed.isEmpty()) {
+            error_ = failed;
+            return false;
+        }
+        return preparePg(text, params);
+    }
     sqlite3* db = Database::Handle();
     if (!db) {
         error_ = DescribeEngineError(nullptr);
@@ -121,6 +207,23 @@ bool Statement::prepare(const QString& text, const QVariantList& params) {
 }
 
 int Statement::step() {
+    if (pg_) {
+        if (pgDone_) {
+            return SQLITE_DONE;
+        }
+        switch (pg_->step()) {
+            case PgStatement::Step::Row:
+                return SQLITE_ROW;
+            case PgStatement::Step::Done:
+                pgDone_ = true;
+                return SQLITE_DONE;
+            case PgStatement::Step::Failed:
+                break;
+        }
+        pgDone_ = true;
+        fail();
+        return SQLITE_ERROR;
+    }
     if (!stmt_) {
         return SQLITE_MISUSE;
     }
@@ -138,17 +241,31 @@ void Statement::finalize() {
         stmt_ = nullptr;
         Live().erase(this);
     }
+    if (pg_) {
+        pg_.reset();
+        pgDone_ = false;
+        Live().erase(this);
+    }
 }
 
 int Statement::columnCount() const {
+    if (pg_) {
+        return pg_->columnCount();
+    }
     return stmt_ ? sqlite3_column_count(stmt_) : 0;
 }
 
 QString Statement::columnName(int column) const {
+    if (pg_) {
+        return pg_->columnName(column);
+    }
     return QString::fromUtf8(sqlite3_column_name(stmt_, column));
 }
 
 QVariant Statement::value(int column) const {
+    if (pg_) {
+        return pg_->value(column);
+    }
     if (!stmt_) {
         return {};
     }
@@ -168,6 +285,9 @@ QVariant Statement::value(int column) const {
 }
 
 QString Statement::text(int column) const {
+    if (pg_) {
+        return pg_->text(column);
+    }
     if (!stmt_) {
         return {};
     }
@@ -180,7 +300,7 @@ QString Statement::text(int column) const {
 }
 
 void Statement::textInto(int column, QString& into) const {
-    if (!stmt_ || sqlite3_column_type(stmt_, column) != SQLITE_TEXT) {
+    if (pg_ || !stmt_ || sqlite3_column_type(stmt_, column) != SQLITE_TEXT) {
         into = text(column);
         return;
     }
@@ -204,6 +324,9 @@ void Statement::textInto(int column, QString& into) const {
 }
 
 QByteArray Statement::utf8(int column) const {
+    if (pg_) {
+        return pg_->utf8(column);
+    }
     if (!stmt_) {
         return {};
     }
@@ -216,10 +339,16 @@ QByteArray Statement::utf8(int column) const {
 }
 
 qint64 Statement::int64(int column) const {
+    if (pg_) {
+        return pg_->int64(column);
+    }
     return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
 }
 
 bool Statement::number(int column, double* value) const {
+    if (pg_) {
+        return pg_->number(column, value);
+    }
     if (!stmt_) {
         return false;
     }
@@ -232,11 +361,17 @@ bool Statement::number(int column, double* value) const {
 }
 
 int Statement::changes() {
+    if (Database::Server()) {
+        return int(g_pgChanges);
+    }
     sqlite3* db = Database::Handle();
     return db ? sqlite3_changes(db) : 0;
 }
 
 qint64 Statement::lastInsertRowid() {
+    if (Database::Server()) {
+        return g_pgLastRowid;
+    }
     sqlite3* db = Database::Handle();
     return db ? sqlite3_last_insert_rowid(db) : 0;
 }

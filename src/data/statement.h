@@ -3,14 +3,19 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <memory>
 
 struct sqlite3_stmt;
+class PgStatement;
 
-// One prepared statement on the open database. Statements still alive when the database
-// closes are finalized first, so a forgotten recordset can never keep the file open.
+// One prepared statement on the open database, in SQLite's dialect whichever engine runs it
+// (sql_dialect.h turns it into the server's). Statements still alive when the database closes
+// are finalized first, so a forgotten recordset can never keep the file open.
+//
+// step() answers with SQLite's codes on both engines: SQLITE_ROW, SQLITE_DONE or an error.
 class Statement {
 public:
-    Statement() = default;
+    Statement();
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -22,7 +27,7 @@ public:
     int step();
     void finalize();
 
-    bool isPrepared() const { return stmt_ != nullptr; }
+    bool isPrepared() const { return stmt_ != nullptr || pg_ != nullptr; }
     const QString& error() const { return error_; }
 
     int columnCount() const;
@@ -47,10 +52,16 @@ public:
     static bool exec(const QString& text, QString* error = nullptr);
     // Finalizes every live statement; called before the database closes.
     static void finalizeAll();
+    // On the server: reads the rest of any statement whose rows are still coming, so the
+    // connection can carry another statement (transaction control runs beside this layer).
+    static void freeConnection();
 
 private:
     void fail();
+    bool preparePg(const QString& text, const QVariantList& params);
 
     sqlite3_stmt* stmt_ = nullptr;
+    std::unique_ptr<PgStatement> pg_;
+    bool pgDone_ = false;
     QString error_;
 };

@@ -6,6 +6,9 @@
 
 #include "data/database.h"
 #include "data/engine_error.h"
+#include "data/pg_connection.h"
+#include "data/sql_dialect.h"
+#include "data/statement.h"
 
 namespace {
 
@@ -20,6 +23,19 @@ QString SavepointName(int level) {
 // Transaction control runs beside the statement layer, so a transaction that has failed can
 // still be rolled back.
 bool Control(const QString& text, QString* error = nullptr) {
+    if (PgConnection* server = Database::Server()) {
+        Statement::freeConnection();
+        for (const QString& statement : sql::SplitStatements(text)) {
+            const PgResult result = server->exec(statement);
+            if (!result.ok()) {
+                if (error) {
+                    *error = DescribeServerError(result.failure());
+                }
+                return false;
+            }
+        }
+        return true;
+    }
     sqlite3* db = Database::Handle();
     if (!db) {
         if (error) {
@@ -38,10 +54,22 @@ bool Control(const QString& text, QString* error = nullptr) {
     return false;
 }
 
+// The first statement of a writer. SQLite lets one writer in at a time; on the server a lock held
+// to the end of the transaction does the same, so a save that checks and then writes (the next
+// free order number, a plate stored once, a record unchanged since it was read) sees every save
+// of another station that came before it and none that comes after.
+QString BeginWriter() {
+    if (Database::Server()) {
+        return QStringLiteral("begin; select pg_advisory_xact_lock(%1)")
+            .arg(Database::kApplicationId + 1);
+    }
+    return QStringLiteral("begin immediate");
+}
+
 }  // namespace
 
 Transaction::Transaction() {
-    if (!Database::Handle()) {
+    if (!Database::IsOpen()) {
         error_ = DescribeEngineError(nullptr);
         return;
     }
@@ -55,9 +83,13 @@ Transaction::Transaction() {
         return;
     }
     const int level = g_depth + 1;
-    const QString begin = level == 1 ? QStringLiteral("begin immediate")
-                                     : QStringLiteral("savepoint ") + SavepointName(level);
+    const QString begin =
+        level == 1 ? BeginWriter() : QStringLiteral("savepoint ") + SavepointName(level);
     if (!Control(begin, &error_)) {
+        if (level == 1 && Database::Server()) {
+            // The server began the transaction before the lock failed.
+            Control(QStringLiteral("rollback"));
+        }
         return;
     }
     level_ = level;
@@ -118,4 +150,8 @@ void Transaction::statementFailed(const QString& reason) {
 
 QString Transaction::failure() {
     return g_depth > 0 ? g_failure : QString();
+}
+
+bool Transaction::isOpen() {
+    return g_depth > 0;
 }

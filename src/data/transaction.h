@@ -30,6 +30,8 @@ public:
     static void statementFailed(const QString& reason);
     // Why the open transaction can take no more statements, or empty when it can.
     static QString failure();
+    // Whether a transaction is open.
+    static bool isOpen();
 
 private:
     int level_ = 0;

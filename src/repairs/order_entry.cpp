@@ -15,6 +15,9 @@ namespace {
 const QString kLineFormat = QStringLiteral("#######0.00");
 const QString kAmountFormat = QStringLiteral("########0.00");
 const QString kSequenceFormat = QStringLiteral("000");
+// A typed number with a longer run of digits after the date part is no sequence we proposed;
+// counting it would overflow the next number.
+constexpr int kLongestSequence = 15;
 
 // Whether the whole text is a number the line boxes can hold: digits with at most one point.
 bool IsPlainNumber(const QString& text) {
@@ -56,8 +59,10 @@ DbResult<QString> ProposeOrderSequence(const QDate& day) {
     Recordset greatest =
         RunSql(QStringLiteral("select max(cast(substr(kh_wx_dh, ?) as integer)) from kh_wx_table "
                               "where kh_wx_dh >= ? and kh_wx_dh < ? and substr(kh_wx_dh, ?) <> '' "
-                              "and substr(kh_wx_dh, ?) not glob '*[^0-9]*'"),
-               {from.size() + 1, from, to, from.size() + 1, from.size() + 1});
+                              "and ltrim(substr(kh_wx_dh, ?), '0123456789') = '' "
+                              "and length(kh_wx_dh) <= ?"),
+               {from.size() + 1, from, to, from.size() + 1, from.size() + 1,
+                from.size() + kLongestSequence});
     if (greatest.isNull()) {
         return DbResult<QString>::failure(greatest.error());
     }

@@ -226,9 +226,8 @@ private Q_SLOTS:
 
     // A refused write says why and is not reported as done.
     void failuresCarryTheEnginesReason() {
-        TestDatabase::exec(
-            QStringLiteral("create trigger refuse before insert on kh_table "
-                           "begin select raise(abort, 'no room'); end"));
+        TestDatabase::refuse(QStringLiteral("insert on kh_table"), QString(),
+                             QStringLiteral("no room"));
         const auto added = AddCustomer(TestDatabase::sampleCustomer(
             QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲")));
         QVERIFY(!added.ok());

@@ -315,6 +315,34 @@ private Q_SLOTS:
                  2);
     }
 
+    // Numbers come out alike on both engines: integers and doubles as numbers, a double's text
+    // as the shortest that reads back the same, a comparison as 1 or 0.
+    void numbersReadAlikeOnEveryEngine_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 100.0 << "100";
+        QTest::newRow("cents") << 12.5 << "12.5";
+        QTest::newRow("sum of tenths") << 0.1 + 0.2 << "0.30000000000000004";
+        QTest::newRow("negative") << -2.5 << "-2.5";
+        QTest::newRow("zero") << 0.0 << "0";
+        QTest::newRow("large") << 1e20 << "1e+20";
+        QTest::newRow("small") << 1e-5 << "1e-05";
+        QTest::newRow("seventeen digits") << 123456789012345678.0 << "123456789012345680";
+    }
+    void numbersReadAlikeOnEveryEngine() {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        Recordset row = RunSql(QStringLiteral("select cast(? as real) as amount, count(*) as n, "
+                                              "1 = 1 as yes from kh_table"),
+                               {value});
+        QVERIFY2(!row.isNull(), qPrintable(row.error()));
+        QCOMPARE(row.Text(QStringLiteral("amount")), text);
+        QCOMPARE(row.Field(QStringLiteral("amount")).typeId(), int(QMetaType::Double));
+        QCOMPARE(row.Field(QStringLiteral("amount")).toDouble(), value);
+        QCOMPARE(row.Field(QStringLiteral("n")).typeId(), int(QMetaType::LongLong));
+        QCOMPARE(row.Text(QStringLiteral("yes")), QStringLiteral("1"));
+    }
+
     void recordKeysAreFreshRegistryGuids() {
         static const QRegularExpression shape(
             QStringLiteral("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$"));

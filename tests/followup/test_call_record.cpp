@@ -58,9 +58,8 @@ private Q_SLOTS:
 
     // When marking the customer fails, the call is not kept either.
     void bothWritesOrNeither() {
-        TestDatabase::exec(
-            QStringLiteral("create trigger refuse before update on kh_table "
-                           "begin select raise(abort, 'locked'); end"));
+        TestDatabase::refuse(QStringLiteral("update on kh_table"), QString(),
+                             QStringLiteral("locked"));
         const DbResult<CallSave> saved = SaveCall(Call(QStringLiteral("{1}")));
         QVERIFY(!saved.ok());
         QVERIFY2(saved.error().contains(QStringLiteral("locked")), qPrintable(saved.error()));

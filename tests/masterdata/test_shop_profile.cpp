@@ -8,11 +8,9 @@ class TestShopProfile : public RuleTest {
     Q_OBJECT
 
     static QString Rows() {
-        return TestDatabase::scalar(
-                   QStringLiteral("select group_concat(re_name || '/' || re_address || '/' "
-                                  "|| re_tele, ';') from (select * from regedit_table "
-                                  "order by rowid)"))
-            .toString();
+        return TestDatabase::rowsText(
+            QStringLiteral("select re_name, re_address, re_tele from regedit_table order by rowid"),
+            {}, QStringLiteral("/"), QStringLiteral(";"));
     }
 
 private Q_SLOTS:
@@ -58,9 +56,8 @@ private Q_SLOTS:
     void aRefusedSaveIsToldAndKeepsNothing() {
         TestDatabase::exec(QStringLiteral("update regedit_table set re_name = '旧名'"));
         // The engine refuses the write: the save says so and the stored profile stays.
-        TestDatabase::exec(
-            QStringLiteral("create trigger refuse before update on regedit_table "
-                           "begin select raise(abort, 'refused'); end"));
+        TestDatabase::refuse(QStringLiteral("update on regedit_table"), QString(),
+                             QStringLiteral("refused"));
         const DbStatus saved = SaveShopProfile({QStringLiteral("新名"), QString(), QString()});
         QVERIFY(!saved.ok());
         QVERIFY(!saved.error().isEmpty());

@@ -144,18 +144,16 @@ private Q_SLOTS:
         QCOMPARE(*saved, OrderSave::Saved);
         QCOMPARE(Reminder(QStringLiteral("{1}")), QStringLiteral("2027-03-06"));
         QCOMPARE(Reminder(QStringLiteral("{2}")), DateText(first.reminderDate));
-        QCOMPARE(TestDatabase::scalar(
-                     QStringLiteral("select kh_wx_dh||'|'||kh_wx_hj||'|'||kh_wx_date||'|'||"
-                                    "kh_wx_txdate||'|'||length(kh_wx_code) from kh_wx_table"))
-                     .toString(),
+        QCOMPARE(TestDatabase::rowsText(
+                     QStringLiteral("select kh_wx_dh, kh_wx_hj, kh_wx_date, kh_wx_txdate, "
+                                    "length(kh_wx_code) from kh_wx_table")),
                  QStringLiteral(" 20261206001|155.5|2026-12-06|2027-03-06|38"));
-        QCOMPARE(TestDatabase::scalar(
-                     QStringLiteral("select group_concat(kh_wx_mx_xm||':'||kh_wx_mx_hj, ',') "
-                                    "from (select * from kh_wx_mx_table where kh_wx_mx_dh=? "
-                                    "order by rowid)"),
-                     {QStringLiteral(" 20261206001")})
-                     .toString(),
-                 QStringLiteral("更换机油:120.0,机滤:35.5"));
+        QCOMPARE(TestDatabase::rowsText(QStringLiteral("select kh_wx_mx_xm, kh_wx_mx_hj from "
+                                                       "kh_wx_mx_table where kh_wx_mx_dh=? "
+                                                       "order by rowid"),
+                                        {QStringLiteral(" 20261206001")}, QStringLiteral(":"),
+                                        QStringLiteral(",")),
+                 QStringLiteral("更换机油:120,机滤:35.5"));
     }
 
     // Another station stored orders between this window's proposal and its save: the number
@@ -256,9 +254,9 @@ private Q_SLOTS:
                                                              QStringLiteral("京B2"), 1));
         }
         if (linesFail) {
-            TestDatabase::exec(QStringLiteral(
-                "create trigger full before insert on kh_wx_mx_table when new.kh_wx_mx_xm = '机滤' "
-                "begin select raise(abort, 'disk full'); end"));
+            TestDatabase::refuse(QStringLiteral("insert on kh_wx_mx_table"),
+                                 QStringLiteral("new.kh_wx_mx_xm = '机滤'"),
+                                 QStringLiteral("disk full"));
         }
         const int orders = Count(QStringLiteral("kh_wx_table"));
         const int lines = Count(QStringLiteral("kh_wx_mx_table"));

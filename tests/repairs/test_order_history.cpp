@@ -103,6 +103,9 @@ private Q_SLOTS:
     void unreadableTotalCountsAsZero() {
         QFETCH(QVariant, stored);
         QFETCH(double, total);
+        if (stored.typeId() == QMetaType::QString) {
+            SKIP_ON_SERVER("the server keeps amounts as numbers only");
+        }
         TestDatabase::addOrder(
             TestDatabase::sampleOrder(QStringLiteral(" 20261206001"), QStringLiteral("京A1"), 9));
         TestDatabase::exec(QStringLiteral("update kh_wx_table set kh_wx_hj=?"), {stored});

@@ -154,6 +154,7 @@ private Q_SLOTS:
 
     // Another tool may leave a total empty or unreadable; such an order counts as 0.
     void aMissingTotalCountsAsZero() {
+        SKIP_ON_SERVER("the server keeps amounts as numbers only");
         AddOrders();
         TestDatabase::exec(
             QStringLiteral("update kh_wx_table set kh_wx_hj = '' where kh_wx_dh = ?"),

@@ -43,7 +43,8 @@ void AddOrders(int count) {
         } while (numbers.contains(number));
         numbers.insert(number);
         QVariant amount = random.bounded(100000) / 100.0 + (i % 7 == 0 ? 0.005 : 0);
-        if (i % 97 == 0) {
+        // A SQLite file may hold text in an amount column; the server refuses it.
+        if (i % 97 == 0 && !TestDatabase::onServer()) {
             amount = QStringLiteral("12.5元");
         }
         TestDatabase::exec(

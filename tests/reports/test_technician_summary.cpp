@@ -104,6 +104,7 @@ private Q_SLOTS:
 
     // Another tool may leave an amount empty or unreadable: it counts as 0, as in the list.
     void unreadableAmountsCountAsZero() {
+        SKIP_ON_SERVER("the server keeps amounts as numbers only");
         AddOrders();
         TestDatabase::exec(
             QStringLiteral("update kh_wx_table set kh_wx_hj = 'abc' where kh_wx_dh = ?"),

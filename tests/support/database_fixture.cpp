@@ -1,15 +1,42 @@
 #include "support/database_fixture.h"
 
+#include <sqlite3.h>
+
 #include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTest>
 
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "data/database.h"
+#include "data/statement.h"
+#include "support/pg_server.h"
 
 namespace {
+
+PgServer& Server() {
+    static PgServer server;
+    if (!server.ok()) {
+        qFatal("cannot start the test database server: %s", qPrintable(server.message()));
+    }
+    return server;
+}
+
+// The seeded database on the server that each test's database is copied from.
+QString TemplateDatabase() {
+    static QTemporaryDir templateDir;
+    static QString name;
+    if (name.isEmpty()) {
+        name = Server().createDatabase();
+        const Database::OpenResult opened =
+            Database::OpenServer(Server().uri(name), templateDir.path());
+        if (name.isEmpty() || !opened.ok) {
+            qFatal("cannot create the template database: %s",
+                   qPrintable(name.isEmpty() ? Server().message() : opened.message));
+        }
+        Database::Close();
+    }
+    return name;
+}
 
 // The seeded database of this process, built once by the program's own code.
 QString TemplateFile() {
@@ -34,6 +61,17 @@ TestDatabase::TestDatabase() {
         return true;
     }();
     Q_UNUSED(clockPinned);
+    if (onServer()) {
+        const QString name = Server().createDatabase(TemplateDatabase());
+        if (name.isEmpty()) {
+            message_ = Server().message();
+            return;
+        }
+        const Database::OpenResult opened = Database::OpenServer(Server().uri(name), dir_.path());
+        ok_ = opened.ok;
+        message_ = opened.message;
+        return;
+    }
     const QString source = TemplateFile();
     if (!QFile::copy(source, filePath())) {
         message_ = QStringLiteral("cannot copy the template database");
@@ -53,27 +91,63 @@ QString TestDatabase::filePath() const {
     return dir_.path() + QStringLiteral("/") + Database::FileName();
 }
 
+bool TestDatabase::onServer() {
+    static const bool server = qgetenv("RUVASO_TEST_ENGINE") == "postgres";
+    return server;
+}
+
 void TestDatabase::exec(const QString& statement, const QVariantList& params) {
-    QSqlQuery query(Database::Connection());
-    bool ok = query.prepare(statement);
-    for (const QVariant& p : params) {
-        const bool nullText = p.typeId() == QMetaType::QString && p.toString().isNull();
-        query.addBindValue(nullText ? QVariant(QLatin1String("")) : p);
+    Statement query;
+    int rc = query.prepare(statement, params) ? query.step() : SQLITE_ERROR;
+    // Statements with rows (a pragma that answers) are read to their end.
+    while (rc == SQLITE_ROW) {
+        rc = query.step();
     }
-    ok = ok && query.exec();
-    if (!ok) {
+    if (rc != SQLITE_DONE) {
         qFatal("fixture statement failed: %s: %s", qPrintable(statement),
-               qPrintable(query.lastError().text()));
+               qPrintable(query.error()));
     }
 }
 
-QVariant TestDatabase::scalar(const QString& statement, const QVariantList& params) {
-    QSqlQuery query(Database::Connection());
-    query.prepare(statement);
-    for (const QVariant& p : params) {
-        query.addBindValue(p);
+QString TestDatabase::rowsText(const QString& statement, const QVariantList& params,
+                               const QString& fieldSeparator, const QString& rowSeparator) {
+    Statement query;
+    if (!query.prepare(statement, params)) {
+        qFatal("fixture query failed: %s: %s", qPrintable(statement), qPrintable(query.error()));
     }
-    if (!query.exec() || !query.next()) {
+    QStringList rows;
+    while (query.step() == SQLITE_ROW) {
+        QStringList fields;
+        for (int i = 0; i < query.columnCount(); ++i) {
+            fields << query.text(i);
+        }
+        rows << fields.join(fieldSeparator);
+    }
+    return rows.join(rowSeparator);
+}
+
+void TestDatabase::refuse(const QString& event, const QString& condition, const QString& message) {
+    static int serial = 0;
+    const QString name = QStringLiteral("refuse_%1").arg(++serial);
+    if (onServer()) {
+        const QString when = condition.isEmpty() ? QStringLiteral("true") : condition;
+        const QString row = event.startsWith(QLatin1String("delete")) ? QStringLiteral("old")
+                                                                      : QStringLiteral("new");
+        exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin "
+                            "if %2 then raise exception '%3'; end if; return %4; end $$")
+                 .arg(name, when, message, row));
+        exec(QStringLiteral("create trigger %1 before %2 for each row execute function %1()")
+                 .arg(name, event));
+        return;
+    }
+    const QString when = condition.isEmpty() ? QString() : QStringLiteral(" when ") + condition;
+    exec(QStringLiteral("create trigger %1 before %2%3 begin select raise(abort, '%4'); end")
+             .arg(name, event, when, message));
+}
+
+QVariant TestDatabase::scalar(const QString& statement, const QVariantList& params) {
+    Statement query;
+    if (!query.prepare(statement, params) || query.step() != SQLITE_ROW) {
         return {};
     }
     return query.value(0);

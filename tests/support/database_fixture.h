@@ -11,12 +11,19 @@
 // one "today".
 // The first one in a process builds the database the way the program does; later ones copy
 // that file, so each test starts clean without paying for the seed's password hash again.
+//
+// With RUVASO_TEST_ENGINE=postgres in the environment the database is on a private PostgreSQL
+// server started for the process (support/pg_server.h), each test's a copy of a seeded one; the
+// data folder then only holds what the program keeps beside the database.
 class TestDatabase {
 public:
     TestDatabase();
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
+
+    // Whether this process runs its tests on the server rather than on SQLite files.
+    static bool onServer();
 
     bool ok() const { return ok_; }
     QString message() const { return message_; }
@@ -25,6 +32,16 @@ public:
 
     // Runs a statement that must succeed (fixture set-up); fails loudly otherwise.
     static void exec(const QString& statement, const QVariantList& params = {});
+    // Every row of a query as text: the columns' texts joined by `fieldSeparator`, the rows by
+    // `rowSeparator`. Numbers read as the program reads them ("120.0"), on both engines.
+    static QString rowsText(const QString& statement, const QVariantList& params = {},
+                            const QString& fieldSeparator = QStringLiteral("|"),
+                            const QString& rowSeparator = QStringLiteral(";"));
+    // Makes the database refuse a row, as a full disk or a broken rule would: every `event`
+    // ("insert on kh_table", "update on regedit_table") for which `condition` on the new row holds
+    // ("new.kh_cph = '京B2'", or empty for all) fails with `message`. In the engine's own trigger
+    // language, so it works on both.
+    static void refuse(const QString& event, const QString& condition, const QString& message);
     // The single value of a query, for checks: "select count(*) from kh_table".
     static QVariant scalar(const QString& statement, const QVariantList& params = {});
 
@@ -51,3 +68,11 @@ private:
     bool ok_ = false;
     QString message_;
 };
+
+// For a test function that checks what only a SQLite file does (pragmas, the file on disk).
+#define SKIP_ON_SERVER(why)             \
+    do {                                \
+        if (TestDatabase::onServer()) { \
+            QSKIP(why);                 \
+        }                               \
+    } while (false)

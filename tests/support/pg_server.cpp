@@ -250,10 +250,11 @@ bool PgServer::stop() {
     return stopped;
 }
 
-QString PgServer::createDatabase() {
+QString PgServer::createDatabase(const QString& from) {
     const QString name = QStringLiteral("test_%1").arg(++databases_);
     PgConnection admin(uri(QStringLiteral("postgres")));
-    const PgResult created = admin.exec(QStringLiteral("create database ") + name);
+    const QString copy = from.isEmpty() ? QString() : QStringLiteral(" template ") + from;
+    const PgResult created = admin.exec(QStringLiteral("create database ") + name + copy);
     if (!admin.ok() || !created.ok()) {
         message_ = QStringLiteral("cannot create database %1: %2")
                        .arg(name, admin.ok() ? created.error() : admin.error());

@@ -42,12 +42,14 @@ public:
     // The libpq connection URI of a database on this server.
     QString uri(const QString& database) const;
 
-    // Makes a new empty database and returns its name; an empty name (see message()) on failure.
-    QString createDatabase();
+    // Makes a new database and returns its name; an empty name (see message()) on failure. It is
+    // empty, or a copy of the database `from` (which nobody may be connected to).
+    QString createDatabase(const QString& from = QString());
 
     // Stops the server at once, as a power cut would, or starts it again on the same cluster.
     bool stop();
     bool start();
+    bool running() const { return running_; }
 
     // The processes whose command line holds `tag`, as pgrep -a prints them.
     static QStringList processesTagged(const QString& tag);
