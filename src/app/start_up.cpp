@@ -15,6 +15,7 @@
 #include "masterdata/backup_procedure.h"
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
+#include "repairs/duplicate_order_numbers.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
 #include "ui/window_placement.h"
@@ -65,6 +66,23 @@ AfterRefusal AskAfterRefusal(const QString& message, const QString& dataDir) {
                                 ui::MessageBox::Answer::No) == ui::MessageBox::Answer::Yes
                ? AfterRefusal::UseFile
                : AfterRefusal::End;
+}
+
+// An older file may repeat an order number; the shop hears which ones once, not at every start.
+// A look that fails is made again at the next start.
+void ReportDuplicatedOrderNumbers(const QString& dataDir) {
+    if (OrderNumbersChecked(dataDir)) {
+        return;
+    }
+    const DbResult<QStringList> duplicated = DuplicatedOrderNumbers();
+    if (!duplicated) {
+        return;
+    }
+    if (!duplicated->isEmpty()) {
+        ui::MessageBox::show(nullptr, kTitle, DuplicatedOrderNumbersText(*duplicated),
+                             ui::MessageBox::Icon::Information, ui::MessageBox::Buttons::Ok);
+    }
+    SetOrderNumbersChecked(dataDir);
 }
 
 }  // namespace
@@ -163,6 +181,7 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions)
         ui::MessageBox::show(nullptr, kTitle, kReadOnly.arg(opened.message),
                              ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
     }
+    ReportDuplicatedOrderNumbers(dataDir);
 
     started.login = ShowLogin();
     // A folder that cannot be written can keep neither a backup nor the day of a check.

@@ -13,6 +13,7 @@ const QString kHeading = QStringLiteral("客户信息修改");
 const QString kNote = QStringLiteral("“*” 为不可修改项");
 const QString kSaved = QStringLiteral("修改成功！");
 const QString kGone = QStringLiteral("该客户信息已不存在，可能已被删除！");
+const QString kChangedElsewhere = QStringLiteral("该客户资料已被其他工作站修改，请重新打开");
 const QString kMale = QStringLiteral("先生");
 const QString kFemale = QStringLiteral("女士");
 
@@ -36,6 +37,7 @@ CustomerEditWindow::CustomerEditWindow(QWidget* parent)
 
 void CustomerEditWindow::load(const Customer& customer) {
     key_ = customer.key;
+    loaded_ = customer;
     if (customer.sex == kMale) {
         Option1->setChecked(true);
     } else if (customer.sex == kFemale) {
@@ -61,10 +63,15 @@ void CustomerEditWindow::Command1_Click() {
     edited.identity = Text[3]->text();
     edited.model = Text[4]->text();
     edited.sex = sex();
-    const DbResult<CustomerUpdate> saved = UpdateCustomer(edited);
+    const DbResult<CustomerUpdate> saved = UpdateCustomer(edited, loaded_);
     if (!saved) {
         // Nothing was written; the window stays open so the operator can try again.
         ui::ShowDatabaseError(this, saved.error());
+        return;
+    }
+    if (*saved == CustomerUpdate::ChangedElsewhere) {
+        ui::Stop(this, kChangedElsewhere);
+        showStored();
         return;
     }
     if (*saved == CustomerUpdate::Gone) {
@@ -75,6 +82,20 @@ void CustomerEditWindow::Command1_Click() {
     }
     ui::Information(this, kSaved);
     close();
+}
+
+void CustomerEditWindow::showStored() {
+    const DbResult<std::optional<Customer>> stored = FindCustomerByKey(key_);
+    if (!stored) {
+        ui::ShowDatabaseError(this, stored.error());
+        return;
+    }
+    if (!*stored) {
+        ui::Stop(this, kGone);
+        close();
+        return;
+    }
+    load(**stored);
 }
 
 void CustomerEditWindow::Command2_Click() {

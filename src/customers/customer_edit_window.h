@@ -5,6 +5,8 @@
 
 // Form13: corrects one stored customer. The opener hands the record over with load() and shows
 // the window modal. The plate is shown but never written, nor are the key and the called flag.
+// A record another station saved in the meantime is not written over: the window says so and
+// shows the stored record.
 class CustomerEditWindow : public CustomerForm {
     Q_OBJECT
 
@@ -20,5 +22,10 @@ public:
     void Command2_Click();
 
 private:
+    // Shows the record as stored now, as if the window had been opened again.
+    void showStored();
+
     QString key_;
+    // The record as it was read, to tell whether another station saved it since.
+    Customer loaded_;
 };

@@ -5,6 +5,7 @@
 #include "customers/plate_text.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
+#include "data/transaction.h"
 
 namespace {
 
@@ -37,6 +38,30 @@ DbResult<std::optional<Customer>> FindOne(const QString& statement, const QStrin
     std::optional<Customer> found = CustomerFromRow(rs);
     rs.Close();
     return found;
+}
+
+// Whether two readings of a record agree on every field a save writes; the plate, the key and
+// the called flag are not written, so a change to them is no change to lose.
+bool SameWrittenFields(const Customer& a, const Customer& b) {
+    return a.owner == b.owner && a.sex == b.sex && a.telephone == b.telephone &&
+           a.entryDate == b.entryDate && a.reminderDate == b.reminderDate &&
+           a.identity == b.identity && a.model == b.model;
+}
+
+DbResult<CustomerUpdate> WriteCustomer(const Customer& c) {
+    QVariantList values = {c.owner, c.telephone, c.entryDate, c.reminderDate, c.identity, c.model};
+    if (!c.sex.isEmpty()) {
+        values << c.sex;
+    }
+    values << c.key;
+    const Recordset saved = RunSql(c.sex.isEmpty() ? kUpdateKeepingSex : kUpdate, values);
+    if (saved.isNull()) {
+        return DbResult<CustomerUpdate>::failure(saved.error());
+    }
+    if (saved.rowsAffected() == 0) {
+        return CustomerUpdate::Gone;
+    }
+    return CustomerUpdate::Updated;
 }
 
 }  // namespace
@@ -75,33 +100,60 @@ DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate) {
 }
 
 DbResult<CustomerAdd> AddCustomer(const Customer& c) {
+    using Result = DbResult<CustomerAdd>;
     const QString key = c.key.isEmpty() ? NewRecordKey() : c.key;
     const QString plate = NormalizedPlate(c.plate);
+    // A writer from its start: on a server the check must not run before the lock is held.
+    Transaction transaction;
+    if (!transaction.isActive()) {
+        return Result::failure(transaction.error());
+    }
     const Recordset added =
         RunSql(kAddUnlessStored, {key, plate, c.owner, c.sex, c.telephone, c.entryDate,
                                   c.reminderDate, c.identity, c.model, plate, plate});
     if (added.isNull()) {
-        return DbResult<CustomerAdd>::failure(added.error());
+        return Result::failure(added.error());
     }
     if (added.rowsAffected() == 0) {
         return CustomerAdd::PlateTaken;
+    }
+    if (const DbStatus committed = transaction.commit(); !committed) {
+        return Result::failure(committed.error());
     }
     DataChanges::customersChanged();
     return CustomerAdd::Added;
 }
 
 DbResult<CustomerUpdate> UpdateCustomer(const Customer& c) {
-    QVariantList values = {c.owner, c.telephone, c.entryDate, c.reminderDate, c.identity, c.model};
-    if (!c.sex.isEmpty()) {
-        values << c.sex;
+    const DbResult<CustomerUpdate> updated = WriteCustomer(c);
+    if (updated && *updated == CustomerUpdate::Updated) {
+        DataChanges::customersChanged();
     }
-    values << c.key;
-    const Recordset saved = RunSql(c.sex.isEmpty() ? kUpdateKeepingSex : kUpdate, values);
-    if (saved.isNull()) {
-        return DbResult<CustomerUpdate>::failure(saved.error());
+    return updated;
+}
+
+DbResult<CustomerUpdate> UpdateCustomer(const Customer& c, const Customer& loaded) {
+    using Result = DbResult<CustomerUpdate>;
+    Transaction transaction;
+    if (!transaction.isActive()) {
+        return Result::failure(transaction.error());
     }
-    if (saved.rowsAffected() == 0) {
+    const DbResult<std::optional<Customer>> stored = FindCustomerByKey(c.key);
+    if (!stored) {
+        return Result::failure(stored.error());
+    }
+    if (!*stored) {
         return CustomerUpdate::Gone;
+    }
+    if (!SameWrittenFields(**stored, loaded)) {
+        return CustomerUpdate::ChangedElsewhere;
+    }
+    const DbResult<CustomerUpdate> updated = WriteCustomer(c);
+    if (!updated || *updated != CustomerUpdate::Updated) {
+        return updated;
+    }
+    if (const DbStatus committed = transaction.commit(); !committed) {
+        return Result::failure(committed.error());
     }
     DataChanges::customersChanged();
     return CustomerUpdate::Updated;

@@ -17,11 +17,18 @@ DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate);
 
 enum class CustomerAdd { Added, PlateTaken };
 // Adds the customer as not yet called, under its key or a new one when it has none. The check
-// and the insert are one statement, so a second station cannot slip the same plate in between.
+// and the insert run in one write transaction, so a second station cannot slip the same plate
+// in between. Plates are not unique in the schema: older files may repeat one, and a plate is
+// matched however its letters were typed, which an index on the column cannot say.
 DbResult<CustomerAdd> AddCustomer(const Customer& customer);
 
-enum class CustomerUpdate { Updated, Gone };
+// ChangedElsewhere: another station saved the record since it was read, and nothing was written.
+enum class CustomerUpdate { Updated, Gone, ChangedElsewhere };
 // Writes everything but the key, the plate and the called flag. An empty sex keeps the stored one.
 DbResult<CustomerUpdate> UpdateCustomer(const Customer& customer);
+// The same, unless the stored record no longer holds what `loaded` says it held when it was
+// read: the save would write over another station's change. Compared inside the save's own
+// transaction, on every field the save writes.
+DbResult<CustomerUpdate> UpdateCustomer(const Customer& customer, const Customer& loaded);
 
 DbStatus RemoveCustomer(const QString& key);

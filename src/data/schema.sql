@@ -50,7 +50,7 @@ CREATE TABLE kh_wx_table (
     kh_wx_date   TEXT NOT NULL DEFAULT '',
     kh_wx_wxjs   TEXT NOT NULL DEFAULT ''
 );
-CREATE INDEX kh_wx_table_dh ON kh_wx_table (kh_wx_dh);
+CREATE UNIQUE INDEX kh_wx_table_dh ON kh_wx_table (kh_wx_dh);
 CREATE INDEX kh_wx_table_cph ON kh_wx_table (kh_wx_cph);
 CREATE INDEX kh_wx_table_date_amount ON kh_wx_table (kh_wx_date, kh_wx_hj);
 

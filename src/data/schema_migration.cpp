@@ -5,6 +5,11 @@
 #include "data/database.h"
 #include "data/engine_error.h"
 
+QString DuplicatedOrderNumbersQuery() {
+    return QStringLiteral(
+        "select kh_wx_dh from kh_wx_table group by kh_wx_dh having count(*) > 1 order by kh_wx_dh");
+}
+
 const QList<SchemaStep>& SchemaSteps() {
     static const QList<SchemaStep> steps = {
         // The shop's address and telephone beside its name, for the slip. Version 1 seeded the
@@ -24,6 +29,12 @@ const QList<SchemaStep>& SchemaSteps() {
           QStringLiteral("drop index kh_wx_mx_table_date"),
           QStringLiteral("create index kh_wx_mx_table_date_amount on kh_wx_mx_table "
                          "(kh_wx_mx_date, kh_wx_mx_hj)")}},
+        // Two stations must never store the same order number. A file that already holds a
+        // number twice keeps its plain index; the save's own check keeps new numbers apart.
+        {4,
+         {QStringLiteral("drop index kh_wx_table_dh"),
+          QStringLiteral("create unique index kh_wx_table_dh on kh_wx_table (kh_wx_dh)")},
+         DuplicatedOrderNumbersQuery()},
     };
     return steps;
 }
@@ -32,6 +43,19 @@ namespace {
 
 bool Run(sqlite3* db, const QString& sql) {
     return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+int CountRow(void* found, int, char**, char**) {
+    ++*static_cast<int*>(found);
+    return 1;  // one row is enough to know
+}
+
+// Whether `query` finds a row; false with the reason when it cannot run.
+bool Finds(sqlite3* db, const QString& query, bool* ok) {
+    int found = 0;
+    const int rc = sqlite3_exec(db, query.toUtf8().constData(), &CountRow, &found, nullptr);
+    *ok = rc == SQLITE_OK || (rc == SQLITE_ABORT && found > 0);
+    return found > 0;
 }
 
 }  // namespace
@@ -46,7 +70,10 @@ QString MigrateSchema(sqlite3* db, int version) {
     }
     bool ok = true;
     for (const SchemaStep& step : SchemaSteps()) {
-        if (step.toVersion <= version) {
+        if (step.toVersion <= version || !ok) {
+            continue;
+        }
+        if (!step.skipWhenFound.isEmpty() && Finds(db, step.skipWhenFound, &ok)) {
             continue;
         }
         for (const QString& statement : step.statements) {

@@ -12,7 +12,15 @@ struct sqlite3;
 struct SchemaStep {
     int toVersion;
     QStringList statements;
+    // A query that finds the rows an older file may hold that would make `statements` fail (rows
+    // that break a new unique index). When it finds one, the step's statements are left out: the
+    // file keeps working as before, and only the version number moves on. Empty: always run.
+    QString skipWhenFound = {};
 };
+
+// The order numbers stored more than once, in number order: a file an older version made may
+// hold some, and then it keeps working without the unique index on the number.
+QString DuplicatedOrderNumbersQuery();
 
 // Every step, oldest first; step i brings version i + 1 to version i + 2.
 const QList<SchemaStep>& SchemaSteps();

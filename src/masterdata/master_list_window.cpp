@@ -24,18 +24,26 @@ const QString kConfirmSave = QStringLiteral("是否保存？");
 const QString kSaved = QStringLiteral("保存成功！");
 // %1 is the grid row, the first item being row 1.
 const QString kAmountNotNumber = QStringLiteral("第%1行金额不是数字！");
+// %1 the record word, %2 the names.
+const QString kChangedElsewhere =
+    QStringLiteral("%1“%2”已被其他工作站修改，已显示修改后的内容，请核对后重新保存");
+const QString kDeletedElsewhere =
+    QStringLiteral("%1“%2”已被其他工作站删除，已从列表中移去，请核对后重新保存");
+const QString kRowName = QStringLiteral("第%1行");
 
 const QString kItemsTitle = QStringLiteral("维修项目管理");
 const QString kItemName = QStringLiteral("项目名称");
 const QString kItemAmount = QStringLiteral("金额");
 const QString kItemNothingSelected = QStringLiteral("请选择要删除的信息！");
 const QString kItemConfirmDelete = QStringLiteral("是否删除信息？");
+const QString kItemWord = QStringLiteral("维修项目");
 
 const QString kTechniciansTitle = QStringLiteral("维修技师管理");
 const QString kTechniciansHeading = QStringLiteral("维修技师信息");
 const QString kTechnicianName = QStringLiteral("维修技师姓名");
 const QString kTechnicianNothingSelected = QStringLiteral("请选择要删除的技师信息！");
 const QString kTechnicianConfirmDelete = QStringLiteral("是否删除技师信息？");
+const QString kTechnicianWord = QStringLiteral("维修技师");
 
 constexpr int kHeadingHeight = 25;
 constexpr int kRowHeight = 20;
@@ -45,17 +53,17 @@ constexpr int kAmountWidth = 100;
 }  // namespace
 
 const MasterListForm& MasterListWindow::RepairItems() {
-    static const MasterListForm form{QStringLiteral("Form7"), kItemsTitle,       kItemsTitle,
-                                     &RepairItemTable(),      kItemName,         kItemAmount,
-                                     kItemNothingSelected,    kItemConfirmDelete};
+    static const MasterListForm form{QStringLiteral("Form7"), kItemsTitle,        kItemsTitle,
+                                     &RepairItemTable(),      kItemName,          kItemAmount,
+                                     kItemNothingSelected,    kItemConfirmDelete, kItemWord};
     return form;
 }
 
 const MasterListForm& MasterListWindow::Technicians() {
     static const MasterListForm form{
-        QStringLiteral("Form24"),   kTechniciansTitle,       kTechniciansHeading,
-        &TechnicianTable(),         kTechnicianName,         QString(),
-        kTechnicianNothingSelected, kTechnicianConfirmDelete};
+        QStringLiteral("Form24"),   kTechniciansTitle,        kTechniciansHeading,
+        &TechnicianTable(),         kTechnicianName,          QString(),
+        kTechnicianNothingSelected, kTechnicianConfirmDelete, kTechnicianWord};
     return form;
 }
 
@@ -124,6 +132,7 @@ void MasterListWindow::Form_Load() {
     }
     setEditable(false);
 
+    loaded_.clear();
     Recordset rows = OpenMasterList(*form_.list);
     if (rows.isNull()) {
         ui::ShowDatabaseError(this, rows.error());
@@ -135,9 +144,13 @@ void MasterListWindow::Form_Load() {
         grid1->setRows(row + 1);
         grid1->setRowHeight(row, kRowHeight);
         grid1->setCellUtf8(row, 0, rows.Utf8(0));
-        for (int col = 1; col <= columns; ++col) {
-            grid1->setCellUtf8(row, col, rows.Utf8(col));
+        const QByteArray name = rows.Utf8(1);
+        const QByteArray amount = columns > 1 ? rows.Utf8(2) : QByteArray();
+        grid1->setCellUtf8(row, 1, name);
+        if (columns > 1) {
+            grid1->setCellUtf8(row, 2, amount);
         }
+        loaded_.append(name, amount);
     }
     const QString stopped = rows.error();
     rows.Close();
@@ -167,6 +180,7 @@ void MasterListWindow::Command1_Click() {
     const int row = grid1->rows();
     grid1->setRows(row + 1);
     grid1->setCellText(row, 0, *key);
+    loaded_.append({}, form_.list->hasAmount() ? QByteArrayView("0") : QByteArrayView());
     grid1->setRowHeight(row, kRowHeight);
     setEditable(true);
     // The new row is where the operator types next.
@@ -194,6 +208,7 @@ void MasterListWindow::Command3_Click() {
         return;
     }
     grid1->removeRow(selectedRow_);
+    loaded_.remove(selectedRow_ - 1);
     // The remembered number now names the row that moved up; show it as current, so the next
     // delete acts on the row the operator sees highlighted.
     if (selectedRow_ < grid1->rows()) {
@@ -222,7 +237,7 @@ void MasterListWindow::Command4_Click() {
     const bool amounts = form_.list->hasAmount();
     for (int row = 1; row < grid1->rows(); ++row) {
         rows.append({grid1->cellText(row, 0), grid1->cellText(row, 1),
-                     amounts ? grid1->cellText(row, 2) : QString()});
+                     amounts ? grid1->cellText(row, 2) : QString(), loaded_.at(row - 1)});
     }
     const DbResult<MasterSave> saved = SaveMasterRows(*form_.list, rows);
     if (!saved) {
@@ -235,8 +250,54 @@ void MasterListWindow::Command4_Click() {
         grid1->setFocus(Qt::OtherFocusReason);
         return;
     }
+    if (!saved->conflicts.isEmpty()) {
+        showConflicts(rows, saved->conflicts);
+        return;
+    }
     ui::Information(this, kSaved);
     close();
+}
+
+void MasterListWindow::showConflicts(const QList<MasterRow>& rows,
+                                     const QList<MasterConflict>& conflicts) {
+    QStringList changed;
+    QStringList deleted;
+    for (const MasterConflict& conflict : conflicts) {
+        const MasterRow& row = rows[conflict.row - 1];
+        // Named as the operator knew it when the window read it.
+        QString name = row.loaded ? row.loaded->name : QString();
+        if (name.isEmpty()) {
+            name = row.name.isEmpty() ? kRowName.arg(conflict.row) : row.name;
+        }
+        (conflict.stored ? changed : deleted) << name;
+    }
+    // From the bottom up, so a removed row moves none still to be shown.
+    for (auto it = conflicts.crbegin(); it != conflicts.crend(); ++it) {
+        const int gridRow = it->row;
+        if (!it->stored) {
+            grid1->removeRow(gridRow);
+            loaded_.remove(gridRow - 1);
+            continue;
+        }
+        grid1->setCellText(gridRow, 1, it->stored->name);
+        if (form_.list->hasAmount()) {
+            grid1->setCellText(gridRow, 2, it->stored->amount);
+        }
+        loaded_.replace(gridRow - 1, *it->stored);
+    }
+    if (selectedRow_ >= grid1->rows()) {
+        selectedRow_ = 0;
+    }
+    const QString separator = QStringLiteral("、");
+    if (!changed.isEmpty()) {
+        ui::Stop(this, kChangedElsewhere.arg(form_.recordWord, changed.join(separator)));
+    }
+    if (!deleted.isEmpty()) {
+        ui::Stop(this, kDeletedElsewhere.arg(form_.recordWord, deleted.join(separator)));
+    }
+    if (conflicts.first().stored) {
+        grid1->setCurrentCell(conflicts.first().row, 1);
+    }
 }
 
 void MasterListWindow::Command5_Click() {

@@ -21,12 +21,15 @@ struct MasterListForm {
     QString amountHeading;  // empty when the list has no amount
     QString nothingSelected;
     QString confirmDelete;
+    // What one record is called in messages: "维修项目".
+    QString recordWord;
 };
 
 // Edits a master list in its grid: "添加" stores an empty record at once, "修改" opens the
 // columns for typing, "删除" removes the selected record, "保存" writes every row back to the
-// record whose key its hidden column holds, "关闭" closes. Form7 serves the price list and
-// Form24 the technicians.
+// record whose key its hidden column holds, "关闭" closes. A row another station changed or
+// deleted since it was read is not written over: the save says which, and shows it as stored. Form7
+// serves the price list and Form24 the technicians.
 class MasterListWindow : public QWidget {
     Q_OBJECT
 
@@ -60,7 +63,12 @@ private:
     // Ends typing in a cell, so what was typed is in the grid before it is read.
     void commitTyping();
     int dataColumns() const;
+    // Says which rows another station changed or deleted since they were read, and shows
+    // those rows as stored now; the operator's other rows stay as typed.
+    void showConflicts(const QList<MasterRow>& rows, const QList<MasterConflict>& conflicts);
 
     const MasterListForm& form_;
     int selectedRow_ = 0;
+    // Each data row's name and amount as read or stored by this window; entry i is row i + 1.
+    LoadedRows loaded_;
 };

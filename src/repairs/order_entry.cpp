@@ -35,6 +35,15 @@ bool IsPlainNumber(const QString& text) {
     return digits;
 }
 
+// The day of a number the window offered: its date part, " yyyyMMdd", before the sequence.
+QDate OfferedNumberDay(const QString& number) {
+    constexpr int kDatePart = 9;
+    if (number.size() <= kDatePart || number.front() != QLatin1Char(' ')) {
+        return {};
+    }
+    return QDate::fromString(number.mid(1, kDatePart - 1), QStringLiteral("yyyyMMdd"));
+}
+
 }  // namespace
 
 QString OrderDatePart(const QDate& day) {
@@ -93,7 +102,16 @@ QString FormattedSequence(const QString& text) {
 }
 
 DbResult<OrderSave> SaveOrder(const Order& order) {
-    using Result = DbResult<OrderSave>;
+    const DbResult<SavedOrder> saved = SaveOrder(order, NumberSource::Typed);
+    if (!saved) {
+        return DbResult<OrderSave>::failure(saved.error());
+    }
+    return saved->outcome;
+}
+
+DbResult<SavedOrder> SaveOrder(const Order& given, NumberSource source) {
+    using Result = DbResult<SavedOrder>;
+    Order order = given;
     Transaction transaction;
     if (!transaction.isActive()) {
         return Result::failure(transaction.error());
@@ -110,7 +128,7 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
         return Result::failure(customer.error());
     }
     if (customer.Eof()) {
-        return OrderSave::CustomerNotFound;
+        return SavedOrder{OrderSave::CustomerNotFound, {}};
     }
     const qint64 customerRow = customer.Text(0).toLongLong();
     // The order carries the plate as the customer's row holds it, so the vehicle's history
@@ -122,10 +140,20 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
     if (taken.isNull()) {
         return Result::failure(taken.error());
     }
-    if (!taken.Eof()) {
-        return OrderSave::DuplicateNumber;
-    }
+    const bool numberTaken = !taken.Eof();
     taken.Close();
+    if (numberTaken) {
+        const QDate day = OfferedNumberDay(order.number);
+        if (source == NumberSource::Typed || !day.isValid()) {
+            return SavedOrder{OrderSave::DuplicateNumber, {}};
+        }
+        // The transaction holds the write lock, so the number found stays free until commit.
+        const DbResult<QString> next = ProposeOrderSequence(day);
+        if (!next) {
+            return Result::failure(next.error());
+        }
+        order.number = OrderDatePart(day) + *next;
+    }
 
     const Recordset moved =
         RunSql(QStringLiteral("update kh_table set kh_txdate = ? where rowid = ?"),
@@ -162,5 +190,5 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
     }
     DataChanges::orderSaved(storedPlate);
     DataChanges::customersChanged();
-    return OrderSave::Saved;
+    return SavedOrder{OrderSave::Saved, order.number};
 }

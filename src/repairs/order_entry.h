@@ -31,8 +31,22 @@ QString FormattedSequence(const QString& text);
 
 enum class OrderSave { Saved, CustomerNotFound, DuplicateNumber };
 
+// Where the order's number came from. The number the window offered (the day's next when it
+// opened) may have been taken by another station since; the order then takes the day's next
+// free number. A number the operator typed is his choice, and a taken one is refused.
+enum class NumberSource { Typed, Offered };
+
+struct SavedOrder {
+    OrderSave outcome = OrderSave::Saved;
+    // Saved: the number the order was stored under.
+    QString number;
+};
+
 // Saves the order: the first customer with the order's plate gets the order's reminder date,
 // then the header and every line are stored, all in one transaction. A refused save
 // (no such customer, number already taken) writes nothing; every line of `order` is stored,
 // so drop unnamed lines before calling.
 DbResult<OrderSave> SaveOrder(const Order& order);
+// The same, for a number of `source`: an offered number that is taken gives way to the next
+// free one of the same day, found in the save's own transaction.
+DbResult<SavedOrder> SaveOrder(const Order& order, NumberSource source);

@@ -49,6 +49,8 @@ const QString kPlateRequired = QStringLiteral("车牌号为必填项！");
 const QString kTechnicianRequired = QStringLiteral("维修技师为必填项！");
 const QString kPlateNotFound = QStringLiteral("没有找到车牌号！");
 const QString kDuplicateNumber = QStringLiteral("维修单号重复！");
+// %1 the number offered, %2 the one the order got.
+const QString kRenumbered = QStringLiteral("单号 %1 已被其他工作站使用，本维修单已保存为单号 %2。");
 const QString kAskPrint = QStringLiteral("是否打印？");
 const QString kAdded = QStringLiteral("添加成功！");
 const QString kDiscard = QStringLiteral("是否放弃当前维修单？");
@@ -269,6 +271,7 @@ void OrderEntryWindow::Form_Load() {
         }
     }
     Text7->setText(sequence ? *sequence : QString());
+    offeredNumber_ = sequence ? Text6->text() + *sequence : QString();
     Combo2->clear();
     if (technicians) {
         Combo2->addItems(*technicians);
@@ -429,12 +432,16 @@ void OrderEntryWindow::Command1_Click() {
         refuse(kTechnicianRequired, Combo2);
         return;
     }
-    const DbResult<OrderSave> saved = SaveOrder(order());
+    const Order typed = order();
+    const NumberSource source = !offeredNumber_.isEmpty() && typed.number == offeredNumber_
+                                    ? NumberSource::Offered
+                                    : NumberSource::Typed;
+    const DbResult<SavedOrder> saved = SaveOrder(typed, source);
     if (!saved) {
         ui::ShowDatabaseError(this, saved.error());
         return;
     }
-    switch (*saved) {
+    switch (saved->outcome) {
         case OrderSave::CustomerNotFound:
             refuse(kPlateNotFound, Text4);
             return;
@@ -443,6 +450,12 @@ void OrderEntryWindow::Command1_Click() {
             return;
         case OrderSave::Saved:
             break;
+    }
+    if (saved->number != typed.number) {
+        // The slip and the operator go by the number the order was stored under.
+        Text7->setText(saved->number.mid(Text6->text().size()));
+        ui::Information(
+            this, kRenumbered.arg(OrderNumberText(typed.number), OrderNumberText(saved->number)));
     }
     if (ui::Confirm(this, kAskPrint)) {
         ShowSlipPreview(slip());

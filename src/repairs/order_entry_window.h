@@ -69,4 +69,7 @@ private:
     void recomputeTotal();
     // Refuses the save with a stop message and puts the focus on the field at fault.
     void refuse(const QString& message, QWidget* field);
+
+    // The number offered when the window opened; empty when none could be proposed.
+    QString offeredNumber_;
 };

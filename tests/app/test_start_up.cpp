@@ -344,6 +344,38 @@ private Q_SLOTS:
         QCOMPARE(CheckDatabaseFile(file(BackupFileName(Today()))), QString());
     }
 
+    // A file that repeats order numbers (an older program let it) says which ones at the first
+    // start, and not again.
+    void repeatedOrderNumbersAreToldOnce() {
+        TestDatabase::exec(QStringLiteral("drop index kh_wx_table_dh"));
+        TestDatabase::exec(QStringLiteral("create index kh_wx_table_dh on kh_wx_table (kh_wx_dh)"));
+        for (const char* number : {" 20261206001", " 20261206001", " 20261206002", " 20261207005",
+                                   " 20261207005", " 20261207005"}) {
+            TestDatabase::addOrder(
+                TestDatabase::sampleOrder(QString::fromLatin1(number), QStringLiteral("京A1"), 10));
+        }
+        Database::Close();
+        {
+            MessageScript messages;
+            messages.expect(
+                QStringLiteral("系统提示"),
+                QStringLiteral("数据库中有重复的维修单号：20261206-001、20261207-005。\n"
+                               "这些维修单都已保留，查询和统计照常；"
+                               "新的维修单不会再使用重复的单号。"),
+                MessageScript::Icon::Information);
+            StartUp started = StartAndWait(db_->dir());
+            VERIFY_MESSAGES(messages);
+            QVERIFY(started.login);
+            QCOMPARE(
+                TestDatabase::scalar(QStringLiteral("select count(*) from kh_wx_table")).toInt(),
+                6);
+        }
+        MessageScript none;
+        StartUp again;
+        startOn(Today(), &again);
+        VERIFY_MESSAGES(none);
+    }
+
     // Another program of ours has the folder: its drafts are its own business.
     void draftsOfAProgramInTheFolderStay() {
         const QString draft = file(BackupFileName(Today()) + QStringLiteral(".a1B2c3.part"));

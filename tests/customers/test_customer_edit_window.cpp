@@ -164,6 +164,41 @@ private Q_SLOTS:
         QCOMPARE(Stored(kKey), stored);
     }
 
+    // Another station saved the customer while this window was open: the save is refused, the
+    // window shows what is stored now, and saving again from there writes.
+    void aCustomerChangedElsewhereIsNotWrittenOver() {
+        StoreCustomer(kKey, QStringLiteral("先生"));
+        MessageScript messages;
+        QStringList afterRefusal;
+        QString ownerShown;
+        QString telephoneShown;
+        bool stayedOpen = false;
+        const bool closed = EditCustomer(kKey, [&](CustomerEditWindow* window) {
+            Retype(window->Text[1], QStringLiteral("李四"));
+            TestDatabase::exec(QStringLiteral("update kh_table set kh_tele = '13700000000'"));
+            messages.expect(QStringLiteral("系统提示"),
+                            QStringLiteral("该客户资料已被其他工作站修改，请重新打开"),
+                            MessageScript::Icon::Stop);
+            window->Command1->click();
+            afterRefusal = Stored(kKey);
+            stayedOpen = window->isVisible();
+            ownerShown = window->Text[1]->text();
+            telephoneShown = window->Text[2]->text();
+
+            messages.expect(QStringLiteral("修改成功！"));
+            Retype(window->Text[1], QStringLiteral("王五"));
+            window->Command1->click();
+        });
+        VERIFY_MESSAGES(messages);
+        QVERIFY(stayedOpen);
+        QCOMPARE(afterRefusal.value(2), QStringLiteral("张三"));
+        QCOMPARE(ownerShown, QStringLiteral("张三"));
+        QCOMPARE(telephoneShown, QStringLiteral("13700000000"));
+        QVERIFY(closed);
+        QCOMPARE(Stored(kKey).value(2), QStringLiteral("王五"));
+        QCOMPARE(Stored(kKey).value(4), QStringLiteral("13700000000"));
+    }
+
     // A customer deleted while the window was open is reported, not "saved".
     void vanishedCustomerIsNotASuccess() {
         StoreCustomer(kKey, QStringLiteral("先生"));

@@ -2,6 +2,7 @@
 
 #include "customers/customer_store.h"
 #include "support/database_fixture.h"
+#include "support/other_station.h"
 #include "support/rule_test.h"
 
 namespace {
@@ -139,6 +140,79 @@ private Q_SLOTS:
 
         edited.key = QStringLiteral("{gone}");
         QCOMPARE(*UpdateCustomer(edited), CustomerUpdate::Gone);
+    }
+
+    // Another station saved the record between this one reading and saving it: a change to a
+    // field this save writes would be lost, so nothing is written; a change to what it never
+    // writes is no loss.
+    void aRecordChangedSinceReadIsNotWrittenOver_data() {
+        QTest::addColumn<QString>("otherStation");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("nobody else saved") << "" << int(CustomerUpdate::Updated);
+        QTest::newRow("owner changed")
+            << "update kh_table set kh_czname = '丙'" << int(CustomerUpdate::ChangedElsewhere);
+        QTest::newRow("reminder moved by an order")
+            << "update kh_table set kh_txdate = '2027-05-01'"
+            << int(CustomerUpdate::ChangedElsewhere);
+        QTest::newRow("sex chosen")
+            << "update kh_table set kh_xb = '女士'" << int(CustomerUpdate::ChangedElsewhere);
+        QTest::newRow("saved with the same values")
+            << "update kh_table set kh_czname = kh_czname" << int(CustomerUpdate::Updated);
+        QTest::newRow("marked as called")
+            << "update kh_table set kh_sfdgdh = '1'" << int(CustomerUpdate::Updated);
+        QTest::newRow("deleted") << "delete from kh_table" << int(CustomerUpdate::Gone);
+    }
+    void aRecordChangedSinceReadIsNotWrittenOver() {
+        QFETCH(QString, otherStation);
+        QFETCH(int, outcome);
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲")));
+        const Customer loaded = **FindCustomerByKey(QStringLiteral("{1}"));
+        if (!otherStation.isEmpty()) {
+            TestDatabase::exec(otherStation);
+        }
+        const QString before = StoredRow(QStringLiteral("{1}"));
+        Customer edited = loaded;
+        edited.owner = QStringLiteral("乙");
+        edited.model = QStringLiteral("速腾");
+
+        const DbResult<CustomerUpdate> saved = UpdateCustomer(edited, loaded);
+        QVERIFY2(saved.ok(), qPrintable(saved.error()));
+        QCOMPARE(int(*saved), outcome);
+        if (outcome == int(CustomerUpdate::Updated)) {
+            QVERIFY(StoredRow(QStringLiteral("{1}")).contains(QStringLiteral("|乙|")));
+            QVERIFY(StoredRow(QStringLiteral("{1}")).contains(QStringLiteral("|速腾|")));
+        } else {
+            QCOMPARE(StoredRow(QStringLiteral("{1}")), before);
+        }
+    }
+
+    // Two stations add the same new plate at once; the other one's write is still open when
+    // this one saves. This save waits for it, finds the plate, and one customer is stored.
+    void twoStationsAddingOnePlateStoreOne_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("typed alike") << QStringLiteral("京A12345");
+        QTest::newRow("typed in lower case") << QStringLiteral("京a12345");
+    }
+    void twoStationsAddingOnePlateStoreOne() {
+        QFETCH(QString, typed);
+        SKIP_ON_SERVER("the other station is a second connection to the SQLite file");
+        OtherStation other(db_->filePath());
+        QVERIFY(other.ok());
+        QVERIFY(other.beginWrite());
+        QVERIFY(
+            other.exec(QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname) "
+                                      "values ('{other}', '京A12345', '甲')")));
+        other.commitAfter(150);
+
+        const DbResult<CustomerAdd> added = AddCustomer(
+            TestDatabase::sampleCustomer(QStringLiteral("{mine}"), typed, QStringLiteral("乙")));
+        QVERIFY(other.committed());
+        QVERIFY2(added.ok(), qPrintable(added.error()));
+        QCOMPARE(*added, CustomerAdd::PlateTaken);
+        QCOMPARE(Count(), 1);
+        QCOMPARE(StoredRow(QStringLiteral("{other}")).section(QLatin1Char('|'), 2, 2),
+                 QStringLiteral("甲"));
     }
 
     void removeDeletesOnlyThatCustomer() {

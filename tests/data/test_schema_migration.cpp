@@ -91,6 +91,38 @@ QString Scalar(const QString& statement) {
     return TestDatabase::scalar(statement).toString();
 }
 
+// Adds orders to a closed file by their numbers alone, as an older program could have.
+bool AddOrderNumbers(const QString& path, const QStringList& numbers) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE,
+                              nullptr) == SQLITE_OK;
+    for (int i = 0; ok && i < numbers.size(); ++i) {
+        sqlite3_stmt* stmt = nullptr;
+        ok = sqlite3_prepare_v2(db, "insert into kh_wx_table (kh_wx_code, kh_wx_dh) values (?, ?)",
+                                -1, &stmt, nullptr) == SQLITE_OK;
+        const QByteArray key = QStringLiteral("{D%1}").arg(i).toUtf8();
+        const QByteArray number = numbers[i].toUtf8();
+        ok = ok && sqlite3_bind_text(stmt, 1, key.constData(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+             sqlite3_bind_text(stmt, 2, number.constData(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+             sqlite3_step(stmt) == SQLITE_DONE;
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+// Whether the open database takes one more order under `number`.
+bool TakesOrderNumber(const QString& number) {
+    QSqlQuery insert(Database::Connection());
+    insert.prepare(QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh) values (?, ?)"));
+    insert.addBindValue(QStringLiteral("{probe}"));
+    insert.addBindValue(number);
+    const bool taken = insert.exec();
+    QSqlQuery(Database::Connection())
+        .exec(QStringLiteral("delete from kh_wx_table where kh_wx_code = '{probe}'"));
+    return taken;
+}
+
 }  // namespace
 
 class TestSchemaMigration : public QObject {
@@ -166,6 +198,48 @@ private Q_SLOTS:
         QTemporaryDir fresh;
         QVERIFY(Database::Open(fresh.path()).ok);
         QCOMPARE(upgraded, SchemaOfOpenDatabase());
+    }
+
+    // The order number becomes unique as a file is upgraded, unless the file already holds a
+    // number twice: then it still opens, with every order, and its numbers stay as they were.
+    void orderNumbersBecomeUniqueWhereTheyAre_data() {
+        QTest::addColumn<QStringList>("numbers");
+        QTest::addColumn<QStringList>("duplicated");
+        QTest::newRow("all different")
+            << QStringList{" 202601050002", " 202601060001"} << QStringList{};
+        QTest::newRow("one number twice")
+            << QStringList{" 202601050002", " 202601050002", " 202601060001"}
+            << QStringList{" 202601050002"};
+        QTest::newRow("the version 1 order's number again, and another thrice")
+            << QStringList{" 202601050001", "A7", "A7", "A7"} << QStringList{" 202601050001", "A7"};
+    }
+    void orderNumbersBecomeUniqueWhereTheyAre() {
+        QFETCH(QStringList, numbers);
+        QFETCH(QStringList, duplicated);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(Database::FileName());
+        QCOMPARE(WriteVersion1Database(path, QStringLiteral("蓝天汽修")), QString());
+        QVERIFY(AddOrderNumbers(path, numbers));
+
+        const Database::OpenResult opened = Database::Open(dir.path());
+        QVERIFY2(opened.ok, qPrintable(opened.message));
+        QCOMPARE(Scalar(QStringLiteral("select version from meta")),
+                 QString::number(Database::kSchemaVersion));
+        QCOMPARE(Scalar(QStringLiteral("select count(*) from kh_wx_table")),
+                 QString::number(numbers.size() + 1));
+        QStringList found;
+        QSqlQuery query(Database::Connection());
+        QVERIFY(query.exec(DuplicatedOrderNumbersQuery()));
+        while (query.next()) {
+            found << query.value(0).toString();
+        }
+        QCOMPARE(found, duplicated);
+        // The number index is there either way; only a file without duplicates enforces it.
+        QCOMPARE(Scalar(QStringLiteral("select count(*) from sqlite_master where name = "
+                                       "'kh_wx_table_dh'")),
+                 QStringLiteral("1"));
+        QCOMPARE(TakesOrderNumber(QStringLiteral(" 202601050001")), !duplicated.isEmpty());
+        QVERIFY(TakesOrderNumber(QStringLiteral(" 202601059999")));
     }
 
     // A disk that fails anywhere in the upgrade leaves the old file exactly as it was, and the

@@ -8,6 +8,7 @@
 #include "import/customer_import.h"
 #include "import/sheet_file.h"
 #include "support/database_fixture.h"
+#include "support/other_station.h"
 #include "support/rule_test.h"
 #include "support/xlsx_rows.h"
 
@@ -156,6 +157,43 @@ private Q_SLOTS:
         QCOMPARE(Summary(result), QStringLiteral("197 stored, 0 without plate or owner, "
                                                  "2 already stored, 1 repeated"));
         QCOMPARE(Count(), before + 197);
+    }
+
+    // Another station adds plates of the sheet while the import runs: one whose write is still
+    // open when the import starts (the import waits for it), and one stored once the import
+    // is under way, before the batch holding it is written. Both are left out as stored.
+    void platesAddedElsewhereMeanwhileAreSkipped() {
+        SKIP_ON_SERVER("the other station is a second connection to the SQLite file");
+        OtherStation other(db_->filePath());
+        QVERIFY(other.ok());
+        QVERIFY(other.beginWrite());
+        QVERIFY(
+            other.exec(QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname) "
+                                      "values ('{a}', '京H5', '前台')")));
+        other.commitAfter(150);
+        SheetRows sheet;
+        for (int i = 1; i <= 300; ++i) {
+            sheet.push_back(Row(QStringLiteral("京H%1").arg(i), "甲", "先生"));
+        }
+        bool added = false;
+        const ImportResult result = ImportSheet(sheet, [&](qsizetype done, qsizetype) {
+            if (done >= 256 && !added) {
+                TestDatabase::exec(
+                    QStringLiteral("insert into kh_table (kh_code, kh_cph, "
+                                   "kh_czname) values ('{b}', '京H290', '车间')"));
+                added = true;
+            }
+            return true;
+        });
+        QVERIFY(other.committed());
+        QVERIFY(added);
+        QCOMPARE(Summary(result), QStringLiteral("298 stored, 0 without plate or owner, "
+                                                 "2 already stored, 0 repeated"));
+        QCOMPARE(Count(), 300);
+        QCOMPARE(TestDatabase::scalar("select kh_czname from kh_table where kh_cph='京H5'"),
+                 QVariant("前台"));
+        QCOMPARE(TestDatabase::scalar("select kh_czname from kh_table where kh_cph='京H290'"),
+                 QVariant("车间"));
     }
 
     // Every row that would be stored is checked first, also below a row without a plate; the

@@ -187,6 +187,98 @@ private Q_SLOTS:
                  QStringList({"{I1}|更换机油|120", "{I2}|补胎(小)|35.5", "{I3}|补胎|42.5"}));
     }
 
+    // Another station saved a row this window changed: the save writes nothing, says which row,
+    // and shows it as stored; the operator's other typing stays and a second save writes it.
+    void aRowChangedElsewhereIsNotWrittenOver_data() {
+        QTest::addColumn<bool>("technicians");
+        QTest::addColumn<QString>("otherStation");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("shownAfter");
+        QTest::addColumn<QStringList>("storedAtEnd");
+        QTest::newRow("technician renamed there")
+            << true << "update wxjs_table set wxjs_name = '李师傅(组长)' where wxjs_code = '{T1}'"
+            << "维修技师“李师傅”已被其他工作站修改，已显示修改后的内容，请核对后重新保存"
+            << QStringList{"{T1}|李师傅(组长)", "{T2}|王师傅", "{T3}|赵师傅"}
+            << QStringList{"{T1}|李师傅(组长)", "{T2}|王师傅", "{T3}|赵师傅"};
+        QTest::newRow("price item deleted there")
+            << false << "delete from xm_table where xm_code = '{I1}'"
+            << "维修项目“更换机油”已被其他工作站删除，已从列表中移去，请核对后重新保存"
+            << QStringList{"{I2}|补胎|35.5", "{I3}|赵师傅|0"}
+            << QStringList{"{I2}|补胎|35.5", "{I3}|赵师傅|0"};
+    }
+    void aRowChangedElsewhereIsNotWrittenOver() {
+        QFETCH(bool, technicians);
+        QFETCH(QString, otherStation);
+        QFETCH(QString, message);
+        QFETCH(QStringList, shownAfter);
+        QFETCH(QStringList, storedAtEnd);
+        MasterListWindow* window = Open(technicians);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        ui::Grid* grid = window->grid1;
+        window->Command2->click();
+        TypeInCell(grid, 1, 1, QStringLiteral("钱师傅"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        TypeInCell(grid, 3, 1, QStringLiteral("赵师傅"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        const QStringList before = Stored(technicians);
+        TestDatabase::exec(otherStation);
+        const QStringList theirs = Stored(technicians);
+
+        {
+            MessageScript messages;
+            messages
+                .expect(QStringLiteral("系统提示"), QStringLiteral("是否保存？"),
+                        MessageScript::Icon::Question, MessageScript::Answer::Ok)
+                .expect(QStringLiteral("系统提示"), message, MessageScript::Icon::Stop);
+            window->Command4->click();
+            VERIFY_MESSAGES(messages);
+        }
+        QVERIFY(window->isVisible());
+        QCOMPARE(Stored(technicians), theirs);
+        QVERIFY(Stored(technicians) != before);
+        QCOMPARE(Shown(grid), shownAfter);
+
+        MessageScript messages;
+        messages
+            .expect(QStringLiteral("系统提示"), QStringLiteral("是否保存？"),
+                    MessageScript::Icon::Question, MessageScript::Answer::Ok)
+            .expect(QStringLiteral("系统提示"), QStringLiteral("保存成功！"),
+                    MessageScript::Icon::Information);
+        window->Command4->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(Stored(technicians), storedAtEnd);
+    }
+
+    // Rows keep what they were read as through a delete and an add: the row left alone keeps
+    // another station's change, the rows typed here are written without a false alarm.
+    void rowsKeepWhatTheyWereReadAsAcrossDeleteAndAdd() {
+        MasterListWindow* window = Open(true);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        ui::Grid* grid = window->grid1;
+        ClickCell(grid, 1, 1);
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), QStringLiteral("是否删除技师信息？"),
+                        MessageScript::Icon::Question, MessageScript::Answer::Ok);
+        window->Command3->click();
+        window->Command1->click();
+        const QString added = grid->cellText(3, 0);
+        TypeInCell(grid, 3, 1, QStringLiteral("钱师傅"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        TypeInCell(grid, 1, 1, QStringLiteral("王师傅(新)"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        TestDatabase::exec(QStringLiteral(
+            "update wxjs_table set wxjs_name = '李师傅(二)' where wxjs_code = '{T3}'"));
+        messages
+            .expect(QStringLiteral("系统提示"), QStringLiteral("是否保存？"),
+                    MessageScript::Icon::Question, MessageScript::Answer::Ok)
+            .expect(QStringLiteral("系统提示"), QStringLiteral("保存成功！"),
+                    MessageScript::Icon::Information);
+        window->Command4->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(Stored(true), QStringList({"{T2}|王师傅(新)", "{T3}|李师傅(二)",
+                                            added + QStringLiteral("|钱师傅")}));
+    }
+
     void deleteRemovesExactlyTheKeyedRecord_data() {
         QTest::addColumn<bool>("technicians");
         QTest::addColumn<QString>("question");

@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "core/date_text.h"
+#include "data/run_sql.h"
 #include "repairs/order_entry.h"
 #include "support/database_fixture.h"
 #include "support/rule_test.h"
@@ -153,6 +154,80 @@ private Q_SLOTS:
                                         {QStringLiteral(" 20261206001")}, QStringLiteral(":"),
                                         QStringLiteral(",")),
                  QStringLiteral("更换机油:120,机滤:35.5"));
+    }
+
+    // Another station stored orders between this window's proposal and its save: the number
+    // offered gives way to the day's next free one, lines and all; a typed one is refused.
+    void aTakenNumberGivesWayOnlyWhenOffered_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("offered");
+        QTest::addColumn<QStringList>("storedMeanwhile");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("storedAs");
+        QTest::newRow("offered and still free")
+            << " 20261206001" << true << QStringList{" 20261205001"} << int(OrderSave::Saved)
+            << " 20261206001";
+        QTest::newRow("offered and taken") << " 20261206001" << true << QStringList{" 20261206001"}
+                                           << int(OrderSave::Saved) << " 20261206002";
+        QTest::newRow("offered, taken, and later ones too")
+            << " 20261206001" << true
+            << QStringList{" 20261206001", " 20261206002", " 20261206005", " 20261207009"}
+            << int(OrderSave::Saved) << " 20261206006";
+        QTest::newRow("offered past 999") << " 20261206999" << true << QStringList{" 20261206999"}
+                                          << int(OrderSave::Saved) << " 202612061000";
+        QTest::newRow("typed and taken") << " 20261206001" << false << QStringList{" 20261206001"}
+                                         << int(OrderSave::DuplicateNumber) << "";
+        QTest::newRow("offered, but no day's number")
+            << "A7" << true << QStringList{"A7"} << int(OrderSave::DuplicateNumber) << "";
+    }
+    void aTakenNumberGivesWayOnlyWhenOffered() {
+        QFETCH(QString, number);
+        QFETCH(bool, offered);
+        QFETCH(QStringList, storedMeanwhile);
+        QFETCH(int, outcome);
+        QFETCH(QString, storedAs);
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("张三")));
+        for (const QString& other : storedMeanwhile) {
+            TestDatabase::addOrder(TestDatabase::sampleOrder(other, QStringLiteral("京B2"), 1));
+        }
+        const int orders = Count(QStringLiteral("kh_wx_table"));
+
+        const DbResult<SavedOrder> saved =
+            SaveOrder(NewOrder(number, QStringLiteral("京A1")),
+                      offered ? NumberSource::Offered : NumberSource::Typed);
+        QVERIFY2(saved.ok(), qPrintable(saved.error()));
+        QCOMPARE(int(saved->outcome), outcome);
+        QCOMPARE(saved->number, storedAs);
+        const bool stored = outcome == int(OrderSave::Saved);
+        QCOMPARE(Count(QStringLiteral("kh_wx_table")), orders + (stored ? 1 : 0));
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select count(*) from kh_wx_table where kh_wx_cph = '京A1'"))
+                     .toInt(),
+                 stored ? 1 : 0);
+        if (stored) {
+            QCOMPARE(
+                TestDatabase::scalar(
+                    QStringLiteral("select kh_wx_dh from kh_wx_table where kh_wx_cph = '京A1'"))
+                    .toString(),
+                storedAs);
+            QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_wx_mx_table "
+                                                         "where kh_wx_mx_dh = ?"),
+                                          {storedAs})
+                         .toInt(),
+                     2);
+        }
+    }
+
+    // The number index refuses a second order under one number, whatever writes it.
+    void theNumberIsUniqueInTheDatabase() {
+        TestDatabase::addOrder(
+            TestDatabase::sampleOrder(QStringLiteral(" 20261206001"), QStringLiteral("京B2"), 1));
+        const Recordset again = RunSql(
+            QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh) values ('{x}', ?)"),
+            {QStringLiteral(" 20261206001")});
+        QVERIFY(again.isNull());
+        QCOMPARE(Count(QStringLiteral("kh_wx_table")), 1);
     }
 
     // A refused or failed save leaves every table as it was, the customer's reminder included.

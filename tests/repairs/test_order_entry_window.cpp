@@ -214,6 +214,44 @@ private Q_SLOTS:
         QCOMPARE(next->Text5->text(), QString());
     }
 
+    // Two stations opened the window at once and were offered the same number; the other one
+    // saved first. This order takes the next free number, and the operator is told which.
+    void anOfferedNumberTakenMeanwhileGivesWay() {
+        OrderEntryWindow* w = OpenOrderWindow();
+        QCOMPARE(w->Text7->text(), QStringLiteral("001"));
+        const QString day = OrderDatePart(Today());
+        TestDatabase::addOrder(
+            TestDatabase::sampleOrder(day + QStringLiteral("001"), QStringLiteral("京C1"), 1));
+        FillOrder(w);
+
+        const QString shownDay = Today().toString(QStringLiteral("yyyyMMdd"));
+        MessageScript messages;
+        messages
+            .expect(QStringLiteral("系统提示"),
+                    QStringLiteral("单号 %1-001 已被其他工作站使用，本维修单已保存为单号 %1-002。")
+                        .arg(shownDay),
+                    MessageScript::Icon::Information)
+            .expect(QStringLiteral("是否打印？"), MessageScript::Answer::Cancel)
+            .expect(QStringLiteral("系统提示"), QStringLiteral("添加成功！"),
+                    MessageScript::Icon::Information);
+        w->Command1->setFocus();
+        QTest::keyClick(w->Command1, Qt::Key_Space);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(
+            TestDatabase::scalar(
+                QStringLiteral("select kh_wx_dh from kh_wx_table where kh_wx_cph = ?"), {kPlate})
+                .toString(),
+            day + QStringLiteral("002"));
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select count(*) from kh_wx_mx_table where kh_wx_mx_dh = ?"),
+                     {day + QStringLiteral("002")})
+                     .toInt(),
+                 1);
+        auto* next = ui::WindowHost::find<OrderEntryWindow>();
+        QVERIFY(next && next != w);
+        QCOMPARE(next->Text7->text(), QStringLiteral("003"));
+    }
+
     void saveChecksInOrder_data() {
         QTest::addColumn<QString>("sequence");
         QTest::addColumn<QString>("plate");

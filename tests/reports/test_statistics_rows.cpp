@@ -1,4 +1,5 @@
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 #include "core/number_text.h"
@@ -28,12 +29,19 @@ StatisticsFilter Range(const QDate& from, const QDate& to, const QString& search
 void AddOrders(int count) {
     TestDatabase::exec(QStringLiteral("begin"));
     QRandomGenerator random(7);
+    QSet<QString> numbers;
     for (int i = 0; i < count; ++i) {
         const QDate day = QDate(2026, 11, 1).addDays(random.bounded(40));
-        const int sequence = random.bounded(1, 1200);
-        const QString number =
-            QLatin1Char(' ') + day.toString(QStringLiteral("yyyyMMdd")) +
-            QString::number(sequence).rightJustified(sequence > 999 ? 4 : 3, QLatin1Char('0'));
+        int sequence = random.bounded(1, 1200);
+        QString number;
+        // The number is unique in the schema: a drawn number already used moves on by one.
+        do {
+            number =
+                QLatin1Char(' ') + day.toString(QStringLiteral("yyyyMMdd")) +
+                QString::number(sequence).rightJustified(sequence > 999 ? 4 : 3, QLatin1Char('0'));
+            sequence = sequence % 1199 + 1;
+        } while (numbers.contains(number));
+        numbers.insert(number);
         QVariant amount = random.bounded(100000) / 100.0 + (i % 7 == 0 ? 0.005 : 0);
         // A SQLite file may hold text in an amount column; the server refuses it.
         if (i % 97 == 0 && !TestDatabase::onServer()) {
