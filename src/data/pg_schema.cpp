@@ -184,6 +184,19 @@ private:
             if (step.toVersion <= version) {
                 continue;
             }
+            // A database that already breaks what the step would enforce keeps working without it.
+            if (!step.skipWhenFound.isEmpty()) {
+                const PgResult found =
+                    connection_.exec(sql::ForEngine(kEngine, step.skipWhenFound));
+                if (!found.ok()) {
+                    error_ = found.error();
+                    ok = false;
+                    break;
+                }
+                if (found.rows() > 0) {
+                    continue;
+                }
+            }
             for (const QString& statement : step.statements) {
                 ok = ok && exec(statement);
             }

@@ -308,6 +308,28 @@ private Q_SLOTS:
             QStringList{"||"});
     }
 
+    // A database that already repeats an order number keeps working without the unique index.
+    void repeatedOrderNumbersUpgradeWithoutTheUniqueIndex_data() {
+        QTest::addColumn<bool>("repeated");
+        QTest::newRow("numbers unique") << false;
+        QTest::newRow("a number repeated") << true;
+    }
+    void repeatedOrderNumbersUpgradeWithoutTheUniqueIndex() {
+        QFETCH(bool, repeated);
+        MakeVersion1(*db_);
+        Exec(*db_,
+             QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh) values "
+                            "('a', ' 20261206001'), ('b', $1)"),
+             {repeated ? QStringLiteral(" 20261206001") : QStringLiteral(" 20261206002")});
+        const PgSchemaResult result = prepare();
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(Rows(*db_, QStringLiteral("select indexdef like '%UNIQUE%' from pg_indexes "
+                                           "where indexname = 'kh_wx_table_dh'")),
+                 QStringList{repeated ? QStringLiteral("f") : QStringLiteral("t")});
+        QCOMPARE(Rows(*db_, QStringLiteral("select version from meta")),
+                 QStringList{QString::number(Database::kSchemaVersion)});
+    }
+
     // A step that fails after earlier ones succeeded takes them all back.
     void failedUpgradeLeavesTheOldVersion() {
         MakeVersion1(*db_);
