@@ -13,6 +13,7 @@
 #include "data/pg_schema.h"
 #include "data/run_sql.h"
 #include "data/server_backup.h"
+#include "masterdata/day_backup.h"
 #include "support/database_fixture.h"
 #include "support/pg_server.h"
 
@@ -199,6 +200,33 @@ private Q_SLOTS:
         const DbResult<DailyBackup> again = MakeDailyServerBackup(target_, today);
         QVERIFY(again.ok());
         QVERIFY(!again->made);
+    }
+
+    // The start of a day dumps into the data folder and copies the dump to the backup folder.
+    void theStartOfADayDumpsAndCopiesToTheBackupFolder() {
+        QTemporaryDir stick;
+        DayBackupRequest request;
+        request.dataDir = dir();
+        request.folder = stick.path();
+        request.now = Now();
+        request.server = CurrentServerBackupSource();
+        QVERIFY(request.server.onServer());
+        const DayBackupOutcome outcome = MakeDayBackup(request);
+        QVERIFY2(outcome.daily.ok(), qPrintable(outcome.daily.error()));
+        QVERIFY(outcome.daily->made);
+        QVERIFY2(outcome.folderCopied, qPrintable(outcome.folderError));
+        QCOMPARE(outcome.newestInFolder, Today());
+        const QString copy = stick.filePath(QStringLiteral("2026-12-07.dump"));
+        QCOMPARE(Files(stick.path()), QStringList{QStringLiteral("2026-12-07.dump")});
+        QCOMPARE(Mode(copy), 0600);
+        QCOMPARE(CheckDumpFile(target_.tools, copy), QString());
+
+        // Without a server's tools that can read it, nothing is made and the reason is told.
+        request.server.uri = QStringLiteral("postgresql:///nosuchdatabase?host=/nonexistent");
+        const DayBackupOutcome refused = MakeDayBackup(request);
+        QVERIFY(!refused.daily.ok());
+        QVERIFY2(refused.daily.error().startsWith(QStringLiteral("无法连接数据库服务器：")),
+                 qPrintable(refused.daily.error()));
     }
 
     // Nothing is restored from a file that is not a whole dump of ours at a version this
