@@ -11,8 +11,9 @@ class DataChanges : public QObject {
 public:
     static DataChanges* instance();
 
-    static void customersChanged() { Q_EMIT instance()->customers(); }
-    static void orderSaved(const QString& plate) { Q_EMIT instance()->order(plate); }
+    // Said here, and on a server to the other stations, whose windows then refresh too.
+    static void customersChanged();
+    static void orderSaved(const QString& plate);
 
 Q_SIGNALS:
     // Customers were added, edited, imported, called or given a new reminder date.

@@ -25,6 +25,7 @@
 #include "data/pg_schema.h"
 #include "data/schema_migration.h"
 #include "data/seed.h"
+#include "data/server_notices.h"
 #include "data/statement.h"
 
 namespace {
@@ -572,6 +573,7 @@ Database::OpenResult Database::OpenServer(const QString& uri, const QString& dat
     g_serverLocation = ServerLocation(*server);
     g_server = std::move(server);
     g_dataDir = dataDir.isEmpty() ? QString() : QDir(dataDir).absolutePath();
+    ServerNotices::listen();
     result.created = schema.created;
     result.ok = true;
     return result;
@@ -591,7 +593,11 @@ bool Database::Reconnect() {
     }
     // Statements of the lost connection can read nothing more; they end before it is replaced.
     Statement::finalizeAll();
-    return g_server->reconnect();
+    if (!g_server->reconnect()) {
+        return false;
+    }
+    ServerNotices::listen();
+    return true;
 }
 
 QString Database::Location() {
@@ -620,6 +626,7 @@ void Database::Close(bool keepFolderLock) {
         g_lock.reset();
     }
     if (g_server) {
+        ServerNotices::stop();
         g_server.reset();
         g_serverLocation.clear();
         g_dataDir.clear();

@@ -472,3 +472,24 @@ DbStatus PgConnection::copyIn(const QString& copyStatement,
     }
     return sent ? DbOk() : DbStatus::failure(lastError(nullptr).reason);
 }
+
+int PgConnection::socket() const {
+    return conn_ ? PQsocket(conn_) : -1;
+}
+
+int PgConnection::backendPid() const {
+    return conn_ ? PQbackendPID(conn_) : 0;
+}
+
+QList<std::pair<int, QString>> PgConnection::takeNotifications() {
+    QList<std::pair<int, QString>> notices;
+    if (!connected()) {
+        return notices;
+    }
+    PQconsumeInput(conn_);
+    while (PGnotify* notice = PQnotifies(conn_)) {
+        notices.append({notice->be_pid, QString::fromUtf8(notice->extra)});
+        PQfreemem(notice);
+    }
+    return notices;
+}

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QVariantList>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "data/db_result.h"
 
@@ -143,6 +145,14 @@ public:
 
     PgResult exec(const QString& statement, const QVariantList& params = {});
     PgQuery query(const QString& statement, const QVariantList& params = {});
+
+    // The socket the server's messages arrive on (for a notifier), and this connection's
+    // server process, which other connections' notifications name as their sender.
+    int socket() const;
+    int backendPid() const;
+    // Notifications (NOTIFY) that have arrived since the last call, as (sender, payload), read
+    // without waiting.
+    QList<std::pair<int, QString>> takeNotifications();
 
     // Runs `copyStatement` ("copy t (a, b) from stdin") and sends the data `produce` hands out,
     // chunk by chunk in the copy text format, until it returns false. Nothing is kept unless
