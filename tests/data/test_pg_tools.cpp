@@ -1,7 +1,6 @@
 #include <QTest>
 
 #include "data/pg_tools.h"
-#include "data/server_backup.h"
 
 namespace {
 
@@ -38,12 +37,6 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QFETCH(int, major);
         QCOMPARE(PgToolMajor(line), major);
-    }
-
-    void serverVersionNumbersGiveTheMajor() {
-        QCOMPARE(PgMajorVersion(150018), 15);
-        QCOMPARE(PgMajorVersion(160000), 16);
-        QCOMPARE(PgMajorVersion(90624), 9);
     }
 
     // The same major when installed, else the oldest newer one; never an older one.
@@ -163,15 +156,6 @@ private Q_SLOTS:
                       [&polls] { return ++polls < 3 ? QString() : QStringLiteral("等待超时"); });
         QVERIFY(!run.ok);
         QCOMPARE(run.error, QStringLiteral("等待超时"));
-    }
-
-    void stationsAreNamed() {
-        QCOMPARE(DescribeStation(QString(), QStringLiteral("ruvaso"),
-                                 QStringLiteral("2026-12-07 08:30:12")),
-                 QStringLiteral("本机（ruvaso，2026-12-07 08:30:12 连接）"));
-        QCOMPARE(DescribeStation(QStringLiteral("192.168.1.20"), QStringLiteral("ruvaso"),
-                                 QStringLiteral("2026-12-07 09:00:00")),
-                 QStringLiteral("192.168.1.20（ruvaso，2026-12-07 09:00:00 连接）"));
     }
 };
 
