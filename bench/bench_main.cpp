@@ -16,6 +16,7 @@
 #include "bench_import.h"
 #include "bench_orders.h"
 #include "bench_reports.h"
+#include "bench_server.h"
 #include "bench_system.h"
 #include "data/backup.h"
 #include "data/database.h"
@@ -271,13 +272,25 @@ int main(int argc, char** argv) {
     const QCommandLineOption only(
         QStringLiteral("only"),
         QStringLiteral("run one group of figures: walks, orders, system, import, reports, "
-                       "report-pages, startup"),
+                       "report-pages, startup, server"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
                                         QStringLiteral("GB"), QStringLiteral("1"));
-    parser.addOptions({sqlite3, program, big, only, backupSize});
+    // One station of the server's save figure, run by that figure as a process of its own.
+    const QCommandLineOption station(QStringLiteral("station"), QStringLiteral("server URI"),
+                                     QStringLiteral("URI"));
+    const QCommandLineOption stationNumber(QStringLiteral("station-number"),
+                                           QStringLiteral("station"), QStringLiteral("N"));
+    const QCommandLineOption stationSaves(QStringLiteral("station-saves"), QStringLiteral("saves"),
+                                          QStringLiteral("N"));
+    parser.addOptions(
+        {sqlite3, program, big, only, backupSize, station, stationNumber, stationSaves});
     parser.process(app);
+    if (parser.isSet(station)) {
+        return RunStation(parser.value(station), parser.value(stationNumber).toInt(),
+                          parser.value(stationSaves).toInt());
+    }
 
     QTemporaryDir root;
     // Kept for a look at the generated shop afterwards.
@@ -311,6 +324,10 @@ int main(int argc, char** argv) {
     }
     if (parser.value(only) == QStringLiteral("reports")) {
         BenchReports(root.path(), parser.value(sqlite3));
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("server")) {
+        BenchServer(root.path());
         return 0;
     }
     const QString small = BenchWalks(root.path(), parser.value(big).toInt(), parser.value(sqlite3));

@@ -168,12 +168,13 @@ void OpenShop(const QString& dir) {
     }
 }
 
-QString MakeShop(const QString& root, int customers, int orders) {
+QString MakeShop(const QString& root, int customers, int orders, int maxLines) {
     const QString dir = root + QStringLiteral("/shop%1-%2").arg(customers).arg(orders);
     OpenShop(dir);
     ShopSize size;
     size.customers = customers;
     size.orders = orders < 0 ? customers / 10 : orders;
+    size.maxLines = maxLines;
     if (!GenerateShop(size)) {
         qFatal("cannot generate the shop in %s", qPrintable(dir));  // the generator says why
     }

@@ -25,4 +25,4 @@ void OpenShop(const QString& dir);
 
 // A shop of `customers` customers and `orders` orders (a tenth as many by default) in
 // root/shop<customers>, closed again.
-QString MakeShop(const QString& root, int customers, int orders = -1);
+QString MakeShop(const QString& root, int customers, int orders = -1, int maxLines = 7);

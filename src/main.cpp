@@ -10,6 +10,7 @@
 #include "data/database.h"
 #include "import/import_command.h"
 #include "masterdata/database_check.h"
+#include "session/connection_settings.h"
 #include "ui/busy_indicator.h"
 #include "ui/window_placement.h"
 #include "version.h"
@@ -44,6 +45,14 @@ struct Options {
         QStringLiteral("data-dir"),
         QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
         QStringLiteral("DIR")};
+    QCommandLineOption database{
+        QStringLiteral("database"),
+        QStringLiteral("使用数据库服务器上的数据库，URL 为 libpq 连接地址，如 "
+                       "postgresql://用户@主机:端口/数据库名，Unix 套接字用 "
+                       "postgresql:///数据库名?host=/套接字文件夹。不给出时使用“数据库连接”中"
+                       "保存的服务器，没有保存时使用数据文件夹中的数据库文件；给出空值时使用"
+                       "数据文件夹中的数据库文件"),
+        QStringLiteral("URL")};
     QCommandLineOption allowNetworkFolder{
         QStringLiteral("allow-network-folder"),
         QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）")};
@@ -69,6 +78,7 @@ void Describe(QCommandLineParser& parser, Options& options) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(options.dataDir);
+    parser.addOption(options.database);
     parser.addOption(options.allowNetworkFolder);
     parser.addOption(options.import);
     parser.addOption(options.dryRun);
@@ -97,6 +107,14 @@ bool WantsCommandLine(const QCommandLineParser& parser, const Options& options, 
         }
     }
     return false;
+}
+
+// The server whose database the program opens, or empty for the folder's file. The command
+// line wins over the connection stored by "数据库连接"; an empty URL there means the file.
+QString ChosenServer(const QCommandLineParser& parser, const Options& options,
+                     const QString& folder) {
+    return parser.isSet(options.database) ? parser.value(options.database)
+                                          : StoredServerUri(folder);
 }
 
 int UsageError(const QString& text) {
@@ -137,7 +155,9 @@ int RunCommandLine(int argc, char** argv) {
     if (!parser.isSet(options.import)) {
         return UsageError(QStringLiteral("--dry-run 只能与 --import 同用。"));
     }
-    return RunImportCommand(parser.value(options.import), folder, parser.isSet(options.dryRun));
+    // The import goes into the database the program would open, never into another one.
+    return RunImportCommand(parser.value(options.import), folder, parser.isSet(options.dryRun),
+                            ChosenServer(parser, options, folder));
 }
 
 }  // namespace
@@ -174,7 +194,9 @@ int main(int argc, char** argv) {
     Database::SetNetworkFolderAllowed(parser.isSet(options.allowNetworkFolder));
     ui::ShowBusyCursorWhileWaitingForDatabase();
     ui::SetWindowMemoryPlace(ui::DefaultWindowMemoryPlace());
-    StartUp started = StartProgram(folder);
+    const QString server = ChosenServer(parser, options, folder);
+    StartUp started =
+        server.isEmpty() ? StartProgram(folder) : StartProgramOnServer(server, folder);
     if (!started.login) {
         return 1;
     }

@@ -31,6 +31,7 @@
 #include "import/import_window.h"
 #include "masterdata/backup_folder.h"
 #include "masterdata/backup_window.h"
+#include "masterdata/database_connection_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/password_change_window.h"
@@ -51,6 +52,7 @@
 #include "reports/report_painter.h"
 #include "reports/report_preview.h"
 #include "reports/statistics_window.h"
+#include "session/connection_settings.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
 #include "ui/key_controls.h"
@@ -281,6 +283,13 @@ int main(int argc, char** argv) {
     Save(new DefaultPrinterWindow, out, QStringLiteral("frmDefaultPrinter"));
     Save(new ShopProfileWindow, out, QStringLiteral("frmShopProfile"));
     Save(new SystemPanelWindow, out, QStringLiteral("Form5"));
+    Save(new DatabaseConnectionWindow, out, QStringLiteral("frmDatabaseConnection-file"));
+    // A server stored for the next start, its password kept.
+    StoreServer(data.path(),
+                {QStringLiteral("db.shop.lan"), QStringLiteral("5432"), QStringLiteral("ruvaso"),
+                 QStringLiteral("前台")},
+                QStringLiteral("secret"));
+    Save(new DatabaseConnectionWindow, out, QStringLiteral("frmDatabaseConnection"));
     Save(new PlatePrefixWindow, out, QStringLiteral("Form6"));
     Save(new MasterListWindow(MasterListWindow::RepairItems()), out, QStringLiteral("Form7"));
     Save(new MasterListWindow(MasterListWindow::Technicians()), out, QStringLiteral("Form24"));

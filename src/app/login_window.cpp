@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "app/operators.h"
@@ -13,6 +14,7 @@
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile.h"
 #include "masterdata/shop_profile_window.h"
+#include "ui/elided_text.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
@@ -29,6 +31,7 @@ const QString kLogin = QStringLiteral("登录");
 const QString kClose = QStringLiteral("关闭");
 const QString kVersion = QStringLiteral("version " RUVASO_VERSION);
 const QString kDefaultPassword = QStringLiteral("系统默认密码：");
+const QString kDatabase = QStringLiteral("数据库：");
 const QString kChooseUser = QStringLiteral("请选择用户名称！");
 const QString kWrongPassword = QStringLiteral("密码错误！");
 const QString kUnknownOperator = QStringLiteral("用户名或密码错误！");
@@ -36,6 +39,9 @@ const QString kNameTheShop =
     QStringLiteral("请填写店铺名称、地址和电话，维修单和报表上将打印这些信息。");
 const QString kSetPasswordFirst =
     QStringLiteral("您使用的是系统默认密码，任何人都知道它。请先设置一个新密码，然后再进入系统。");
+
+constexpr int kNarrowest = 360;
+constexpr int kWidest = 520;
 
 }  // namespace
 
@@ -57,6 +63,10 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     Label5 = ui::Named(new QLabel(kVersion, this), QStringLiteral("Label5"));
     Label1 = ui::Named(new QLabel(kDefaultPassword + Database::DefaultPassword(), this),
                        QStringLiteral("Label1"));
+    databaseLabel = ui::Named(new QLabel(this), QStringLiteral("databaseLabel"));
+    // A long path must not widen the window: it is shortened in the middle, whole in the tip.
+    databaseLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    databaseLabel->setForegroundRole(QPalette::PlaceholderText);
     Label3->setBuddy(Combo1);
     Label4->setBuddy(Text1);
 
@@ -83,9 +93,16 @@ LoginWindow::LoginWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(28, 24, 28, 14);
     layout->setSpacing(16);
     layout->addLayout(fields);
+    layout->addWidget(databaseLabel);
     layout->addLayout(buttons);
     layout->addLayout(footer);
-    setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
+    // Wide enough for the usual path of the database; a longer one is shortened.
+    const QString location = kDatabase + Database::Location();
+    const QMargins margins = layout->contentsMargins();
+    const int sides = margins.left() + margins.right();
+    const int wanted = databaseLabel->fontMetrics().horizontalAdvance(location) + sides;
+    setFixedSize(sizeHint().expandedTo(QSize(std::clamp(wanted, kNarrowest, kWidest), 0)));
+    ui::SetElidedText(databaseLabel, location, width() - sides);
 
     setTabOrder(Combo1, Text1);
     setTabOrder(Text1, Command1);

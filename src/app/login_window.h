@@ -23,6 +23,8 @@ public:
     QPushButton* Command2;
     QLabel* Label5;
     QLabel* Label1;
+    // Which database the login opens: the file's path or the server's database.
+    QLabel* databaseLabel;
 
     void Form_Load();
     void Command1_Click();

@@ -1,6 +1,7 @@
 #include "app/start_up.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
@@ -28,8 +29,43 @@ const QString kNoBackupEither =
 const QString kDamaged = QStringLiteral("数据库文件已损坏。");
 const QString kReadOnly =
     QStringLiteral("数据库只能查看，不能保存：%1\n可以查看和打印，但不能保存任何修改。");
+const QString kServerRefused = QStringLiteral("无法打开数据库服务器上的数据库：\n%1");
+const QString kTryAgain = QStringLiteral("是否重新连接数据库服务器？");
+const QString kUseFileInstead = QStringLiteral(
+    "是否改用本机数据文件夹中的数据库文件继续？\n%1\n\n"
+    "注意：在本机数据库文件中保存的资料不会出现在数据库服务器上。选“否”退出程序。");
 // A report waits while another modal window is up or a copy holds the input.
 constexpr int kReportRetryMs = 250;
+
+LoginWindow* ShowLogin() {
+    auto* login = new LoginWindow;
+    ui::PlaceWindow(login, nullptr);
+    login->show();
+    return login;
+}
+
+enum class AfterRefusal { TryAgain, UseFile, End };
+
+// A new file in the folder would be a second, empty shop beside the server's: only a file the
+// shop already has is offered.
+AfterRefusal AskAfterRefusal(const QString& message, const QString& dataDir) {
+    const QString problem = kServerRefused.arg(message);
+    if (ui::MessageBox::show(nullptr, kTitle, problem + QStringLiteral("\n\n") + kTryAgain,
+                             ui::MessageBox::Icon::Question, ui::MessageBox::Buttons::YesNo,
+                             ui::MessageBox::Answer::Yes) == ui::MessageBox::Answer::Yes) {
+        return AfterRefusal::TryAgain;
+    }
+    const QString file = QDir(dataDir).filePath(Database::FileName());
+    if (!QFileInfo(file).isFile()) {
+        return AfterRefusal::End;
+    }
+    return ui::MessageBox::show(nullptr, kTitle,
+                                kUseFileInstead.arg(QDir::toNativeSeparators(file)),
+                                ui::MessageBox::Icon::Question, ui::MessageBox::Buttons::YesNo,
+                                ui::MessageBox::Answer::No) == ui::MessageBox::Answer::Yes
+               ? AfterRefusal::UseFile
+               : AfterRefusal::End;
+}
 
 }  // namespace
 
@@ -128,12 +164,32 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions)
                              ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
     }
 
-    started.login = new LoginWindow;
-    ui::PlaceWindow(started.login, nullptr);
-    started.login->show();
+    started.login = ShowLogin();
     // A folder that cannot be written can keep neither a backup nor the day of a check.
     if (!opened.readOnly) {
         started.work = std::make_unique<StartOfDayWork>(dataDir, backupOptions);
     }
+    return started;
+}
+
+StartUp StartProgramOnServer(const QString& serverUri, const QString& dataDir,
+                             const BackupOptions& backupOptions) {
+    for (;;) {
+        const Database::OpenResult opened = Database::OpenServer(serverUri, dataDir);
+        if (opened.ok) {
+            break;
+        }
+        switch (AskAfterRefusal(opened.message, dataDir)) {
+            case AfterRefusal::TryAgain:
+                continue;
+            case AfterRefusal::UseFile:
+                return StartProgram(dataDir, backupOptions);
+            case AfterRefusal::End:
+                return {};
+        }
+    }
+    StartUp started;
+    started.login = ShowLogin();
+    // The day's backup and check read the file; a server's backup plugs in here once it has one.
     return started;
 }

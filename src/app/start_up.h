@@ -49,6 +49,13 @@ struct StartUp {
     std::unique_ptr<StartOfDayWork> work;
 };
 StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions = {});
+// The interactive start on the shop's database on a server (`serverUri`, a libpq connection
+// URI); `dataDir` stays the folder of what the program keeps beside the database. A server
+// that cannot be reached or refuses is said so, with the offer to try again, to go on with the
+// data folder's own file (when it has one) or to end; nothing is switched without asking. There
+// are no drafts, safety copies or file checks to look after on a server.
+StartUp StartProgramOnServer(const QString& serverUri, const QString& dataDir,
+                             const BackupOptions& backupOptions = {});
 // Offers to put a checked backup in place of the damaged database of `dataDir`; says so when
 // there is none. Returns whether a backup is in place and the database open.
 bool OfferRecovery(const QString& dataDir, const QString& problem, bool databaseOpen);

@@ -657,13 +657,9 @@ QString Database::FilePath() {
 
 std::pair<qint64, qint64> Database::ChangeMark() {
     if (g_server) {
-        // The server's log position moves with every change written by any station.
-        Statement position;
-        if (!position.prepare(QStringLiteral("select pg_current_wal_insert_lsn() - '0/0'")) ||
-            position.step() != SQLITE_ROW) {
-            return {-1, -1};
-        }
-        return {position.int64(0), 0};
+        // Other stations announce every save; this one counts its own commands. Both are read
+        // without asking the server, as lists check the mark on every page they show.
+        return {qint64(ServerNotices::instance()->heard()), Statement::serverCommands()};
     }
     sqlite3* db = Handle();
     if (db == nullptr) {

@@ -73,7 +73,9 @@ public:
     // no database is open.
     static sqlite3* Handle();
     // A mark that differs after any change committed to the file, by this program or another;
-    // a reader that must know whether what it read still stands compares two of them.
+    // a reader that must know whether what it read still stands compares two of them. On a
+    // server it moves with this station's writes and with the saves other stations announce
+    // (server_notices.h); a change made there by another program does not move it.
     static std::pair<qint64, qint64> ChangeMark();
 
     // A data folder on a network file system is refused unless the owner says it is only ever

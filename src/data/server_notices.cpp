@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <utility>
 
 #include "data/database.h"
 #include "data/pg_connection.h"
@@ -72,6 +73,20 @@ void ServerNotices::announce(const QString& topic) {
 }
 
 void ServerNotices::check() {
+    collect();
+    tell();
+}
+
+quint64 ServerNotices::heard() {
+    collect();
+    if (!pending_.isEmpty() && !telling_) {
+        telling_ = true;
+        QMetaObject::invokeMethod(this, &ServerNotices::tell, Qt::QueuedConnection);
+    }
+    return heard_;
+}
+
+void ServerNotices::collect() {
     PgConnection* server = Database::Server();
     if (!server) {
         return;
@@ -84,7 +99,16 @@ void ServerNotices::check() {
     const int self = server->backendPid();
     for (const auto& [sender, topic] : server->takeNotifications()) {
         if (sender != self) {
-            Q_EMIT received(topic);
+            pending_ << topic;
+            ++heard_;
         }
+    }
+}
+
+void ServerNotices::tell() {
+    telling_ = false;
+    const QStringList topics = std::exchange(pending_, {});
+    for (const QString& topic : topics) {
+        Q_EMIT received(topic);
     }
 }

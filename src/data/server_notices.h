@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSocketNotifier;
 class QTimer;
@@ -25,12 +26,23 @@ public:
 
     // Reads what has arrived (the notifier and a slow timer call it; tests too).
     void check();
+    // How many notices of other stations have arrived so far, counting any waiting on the
+    // socket now: a cheap mark of their saves, read without a round trip. What they say is told
+    // later, from the event loop, never in the middle of the caller's work.
+    quint64 heard();
 
 Q_SIGNALS:
     void received(const QString& topic);
 
 private:
     ServerNotices() = default;
+    // Takes in what has arrived, without telling anyone yet.
+    void collect();
+    void tell();
+
+    QStringList pending_;
+    quint64 heard_ = 0;
+    bool telling_ = false;
     QSocketNotifier* notifier_ = nullptr;
     QTimer* timer_ = nullptr;
 };

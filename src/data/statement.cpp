@@ -19,6 +19,8 @@ namespace {
 // What the last command on the server changed, as sqlite3_changes and the last row id tell it.
 qint64 g_pgChanges = 0;
 qint64 g_pgLastRowid = 0;
+// Commands this station has run on the server, for the change mark.
+qint64 g_pgCommands = 0;
 
 // Statements that run to their end at once on the server; anything else is read row by row.
 bool IsCommand(const QString& trimmed) {
@@ -137,6 +139,7 @@ bool Statement::preparePg(const QString& text, const QVariantList& params) {
     }
     pgDone_ = command;
     if (command) {
+        ++g_pgCommands;
         g_pgChanges = pg_->affectedRows();
         g_pgLastRowid = pg_->returnedRowid();
     }
@@ -366,6 +369,10 @@ int Statement::changes() {
     }
     sqlite3* db = Database::Handle();
     return db ? sqlite3_changes(db) : 0;
+}
+
+qint64 Statement::serverCommands() {
+    return g_pgCommands;
 }
 
 qint64 Statement::lastInsertRowid() {

@@ -47,6 +47,8 @@ public:
     // Rows changed by the last step of an insert, update or delete; the new row's id.
     static int changes();
     static qint64 lastInsertRowid();
+    // Commands (writes, transaction control) run on the server so far.
+    static qint64 serverCommands();
 
     // Runs one statement without rows (savepoints and the like).
     static bool exec(const QString& text, QString* error = nullptr);

@@ -41,14 +41,16 @@ QString AtFault(const SheetFile& file, qsizetype row, const QString& message) {
     return kRowAtFault.arg(row + file.skippedAbove).arg(message);
 }
 
-int Import(const SheetFile& file, SheetRows rows, const QString& dataDir) {
+int Import(const SheetFile& file, SheetRows rows, const QString& dataDir,
+           const QString& serverUri) {
     // The window's two commands in turn: "数据审核", then "导入到数据库中".
     const AuditResult audit = AuditSheet(rows);
     if (audit.outcome != AuditResult::Outcome::Passed) {
         Say(stderr, AtFault(file, audit.row, audit.message));
         return kImportNotDone;
     }
-    const Database::OpenResult opened = Database::Open(dataDir);
+    const Database::OpenResult opened =
+        serverUri.isEmpty() ? Database::Open(dataDir) : Database::OpenServer(serverUri, dataDir);
     if (!opened.ok) {
         Say(stderr, kCannotOpenDatabase + opened.message);
         return kImportNotDone;
@@ -89,7 +91,8 @@ QByteArray SheetRowsCsv(const SheetRows& rows) {
     return csv;
 }
 
-int RunImportCommand(const QString& path, const QString& dataDir, bool dryRun) {
+int RunImportCommand(const QString& path, const QString& dataDir, bool dryRun,
+                     const QString& serverUri) {
     SheetFile file = ReadSheetFile(path);
     if (!file.ok()) {
         Say(stderr, kCannotRead + file.error);
@@ -100,5 +103,5 @@ int RunImportCommand(const QString& path, const QString& dataDir, bool dryRun) {
         return kImportDone;
     }
     SheetRows rows = std::move(file.rows);
-    return Import(file, std::move(rows), dataDir);
+    return Import(file, std::move(rows), dataDir, serverUri);
 }

@@ -16,7 +16,9 @@ enum ImportCommandStatus {
 // `dataDir`, all or nothing, with the window's rules and messages: reasons go to standard error,
 // the summary of an import to standard output. A dry run opens no database: it writes the rows
 // as read, the heading left out, to standard output as UTF-8 CSV (RFC 4180) and stores nothing.
-int RunImportCommand(const QString& file, const QString& dataDir, bool dryRun);
+// With `serverUri` the database is the one on that server instead of the folder's file.
+int RunImportCommand(const QString& file, const QString& dataDir, bool dryRun,
+                     const QString& serverUri = {});
 
 // The rows as CSV (RFC 4180): fields quoted when they hold a comma, a quote or a line break,
 // lines ended by CR LF.

@@ -8,10 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QUrl>
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/folder_path.h"
 #include "core/number_text.h"
 #include "data/engine_error.h"
 #include "data/server_backup.h"
@@ -34,26 +34,15 @@ const QString kIsDataFolder = QStringLiteral("这就是数据文件夹，请选�
 const QString kInsideDataFolder =
     QStringLiteral("这个文件夹在数据文件夹里面，请选择U盘或其他磁盘上的文件夹");
 
-QString Clean(const QString& path) {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return QDir::cleanPath(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
-}
-
-// One group per data folder; the path is encoded so that its slashes make no subgroups.
-QString Group(const QString& dataDir) {
-    return QString::fromLatin1(QUrl::toPercentEncoding(Clean(dataDir)));
-}
-
 QVariant Read(const QString& dataDir, const QString& key) {
     QSettings settings(kOrganization, kApplication);
-    settings.beginGroup(Group(dataDir));
+    settings.beginGroup(FolderSettingsGroup(dataDir));
     return settings.value(key);
 }
 
 void Write(const QString& dataDir, const QString& key, const QVariant& value) {
     QSettings settings(kOrganization, kApplication);
-    settings.beginGroup(Group(dataDir));
+    settings.beginGroup(FolderSettingsGroup(dataDir));
     if (value.isNull()) {
         settings.remove(key);
     } else {
@@ -103,8 +92,8 @@ void RecordBackupFolderCopy(const QString& dataDir, const QDate& day) {
 }
 
 QString UnsuitableBackupFolder(const QString& dataDir, const QString& folder) {
-    const QString data = Clean(dataDir);
-    const QString chosen = Clean(folder);
+    const QString data = CleanFolderPath(dataDir);
+    const QString chosen = CleanFolderPath(folder);
     if (chosen == data) {
         return kIsDataFolder;
     }

@@ -133,6 +133,9 @@ public:
             case PanelPicture::Printer:
                 printer();
                 break;
+            case PanelPicture::Connection:
+                connection();
+                break;
         }
     }
 
@@ -282,6 +285,21 @@ private:
         for (int row = 0; row < 3; ++row) {
             const qreal y = 44 + row * 4.5;
             line(QPointF(21, y), QPointF(43, y), QColor(140, 140, 150), 1.5);
+        }
+    }
+
+    // A database with two workstations wired to it.
+    void connection() {
+        const QColor wire(90, 95, 110);
+        line(QPointF(24, 30), QPointF(46, 16), wire, 2.5);
+        line(QPointF(24, 30), QPointF(46, 46), wire, 2.5);
+        cylinder(QRectF(4, 12, 26, 38), QColor(52, 101, 164), QColor(114, 159, 207));
+        for (const qreal top : {6.0, 36.0}) {
+            QPainterPath screen;
+            screen.addRoundedRect(QRectF(38, top, 22, 15), 2, 2);
+            fill(screen, QColor(170, 210, 240), wire, 2);
+            line(QPointF(49, top + 15), QPointF(49, top + 19), wire, 2.5);
+            line(QPointF(43, top + 20), QPointF(55, top + 20), wire, 2.5);
         }
     }
 

@@ -14,7 +14,8 @@ enum class PanelPicture {
     PlatePrefix,
     Restore,
     ShopProfile,
-    Printer
+    Printer,
+    Connection
 };
 
 QIcon PanelIcon(PanelPicture picture);

@@ -8,6 +8,7 @@
 #include "app/current_operator.h"
 #include "import/import_window.h"
 #include "masterdata/backup_window.h"
+#include "masterdata/database_connection_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
 #include "masterdata/panel_icons.h"
@@ -32,6 +33,7 @@ const QString kPlatePrefix = QStringLiteral("车牌前缀");
 const QString kRestore = QStringLiteral("数据恢复");
 const QString kShopProfile = QStringLiteral("店铺信息");
 const QString kPrinter = QStringLiteral("打印机选择");
+const QString kConnection = QStringLiteral("数据库连接");
 
 constexpr int kPictureSize = 64;
 constexpr int kColumns = 4;
@@ -90,6 +92,9 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
           PanelPicture::ShopProfile, &shopPicture, &shopLabel);
     entry(QStringLiteral("printerPicture"), QStringLiteral("printerLabel"), kPrinter,
           PanelPicture::Printer, &printerPicture, &printerLabel);
+    entry(QStringLiteral("connectionPicture"), QStringLiteral("connectionLabel"), kConnection,
+          PanelPicture::Connection, &connectionPicture, &connectionLabel);
+    // The entry that copies this shop onto a server takes the next place, beside its connection.
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
@@ -106,6 +111,8 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(restorePicture, &QToolButton::clicked, this, &SystemPanelWindow::restorePicture_Click);
     connect(shopPicture, &QToolButton::clicked, this, &SystemPanelWindow::shopPicture_Click);
     connect(printerPicture, &QToolButton::clicked, this, &SystemPanelWindow::printerPicture_Click);
+    connect(connectionPicture, &QToolButton::clicked, this,
+            &SystemPanelWindow::connectionPicture_Click);
 }
 
 void SystemPanelWindow::Picture1_Click() {
@@ -150,4 +157,8 @@ void SystemPanelWindow::shopPicture_Click() {
 
 void SystemPanelWindow::printerPicture_Click() {
     Show(ui::WindowHost::instance<DefaultPrinterWindow>());
+}
+
+void SystemPanelWindow::connectionPicture_Click() {
+    Show(ui::WindowHost::instance<DatabaseConnectionWindow>());
 }

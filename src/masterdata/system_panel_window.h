@@ -33,6 +33,8 @@ public:
     QLabel* shopLabel;
     QToolButton* printerPicture;
     QLabel* printerLabel;
+    QToolButton* connectionPicture;
+    QLabel* connectionLabel;
 
     void Picture1_Click();
     void Picture2_Click();
@@ -44,4 +46,5 @@ public:
     void restorePicture_Click();
     void shopPicture_Click();
     void printerPicture_Click();
+    void connectionPicture_Click();
 };

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/main_window.h"
+#include "data/database.h"
 #include "data/password.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile_window.h"
@@ -67,6 +70,37 @@ private Q_SLOTS:
         QCOMPARE(login.Text1->echoMode(), QLineEdit::Password);
         QCOMPARE(login.Label3->buddy(), login.Combo1);
         QCOMPARE(login.Label4->buddy(), login.Text1);
+    }
+
+    // The login says which database it opens; a long path is shortened in the middle so the
+    // window keeps its width, and is whole in the tip.
+    void showsWhichDatabaseItOpens_data() {
+        QTest::addColumn<QString>("subfolder");
+        QTest::newRow("short") << "";
+        QTest::newRow("long") << QStringLiteral("/蓝天汽修连锁店第一分店的数据").repeated(6);
+    }
+    void showsWhichDatabaseItOpens() {
+        QFETCH(QString, subfolder);
+        if (!subfolder.isEmpty()) {
+            const QString dir = db_->dir() + subfolder;
+            QVERIFY(QDir().mkpath(dir));
+            Database::Close();
+            QVERIFY(QFile::copy(db_->filePath(), dir + QStringLiteral("/database.db")));
+            QVERIFY(Database::Open(dir).ok);
+        }
+        const QString text = QStringLiteral("数据库：") + Database::Location();
+        QVERIFY(Database::Location().endsWith(subfolder + QStringLiteral("/database.db")));
+        LoginWindow login;
+        login.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&login));
+        QCOMPARE(login.databaseLabel->toolTip(), text);
+        QCOMPARE(login.databaseLabel->text() == text, subfolder.isEmpty());
+        QVERIFY(login.databaseLabel->text().endsWith(QStringLiteral("/database.db")));
+        QVERIFY(login.databaseLabel->text().startsWith(QStringLiteral("数据库：/")));
+        QVERIFY(login.databaseLabel->fontMetrics().horizontalAdvance(login.databaseLabel->text()) <=
+                login.databaseLabel->contentsRect().width());
+        QVERIFY2(login.width() >= 360 && login.width() <= 520,
+                 qPrintable(QString::number(login.width())));
     }
 
     // The seed password opens the door once: the operator sets a new one before going on, and

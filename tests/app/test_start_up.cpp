@@ -1,5 +1,6 @@
 #include <unistd.h>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,8 +27,10 @@
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
 #include "masterdata/restore_window.h"
+#include "session/connection_settings.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
+#include "support/pg_server.h"
 #include "support/scratch_settings.h"
 #include "support/window_test.h"
 #include "ui/grid.h"
@@ -104,6 +107,16 @@ class TestStartUp : public WindowTest {
     Q_OBJECT
 
     std::unique_ptr<ScratchSettings> settings_;
+    std::unique_ptr<PgServer> server_;
+
+    // Started by the first test that needs it, for the rest of the run.
+    PgServer& pgServer() {
+        if (!server_) {
+            server_ = std::make_unique<PgServer>();
+        }
+        [&] { QVERIFY2(server_->ok(), qPrintable(server_->message())); }();
+        return *server_;
+    }
 
     // One start of the program on `day`, after the last one has ended.
     void startOn(const QDate& day, StartUp* started) {
@@ -608,6 +621,88 @@ private Q_SLOTS:
         QCOMPARE(int(check->result().health), int(FileCheck::Health::Sound));
         QCOMPARE(LastGoodCheck(db_->dir()), Today());
         QVERIFY(!DatabaseCheck::StartIfDue());
+    }
+
+    // The server given on the command line, or stored by "数据库连接", is opened; the folder's
+    // file is left alone and the day's file backup does not run.
+    void startsOnTheServer_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("command line") << false;
+        QTest::newRow("stored") << true;
+    }
+    void startsOnTheServer() {
+        QFETCH(bool, stored);
+        PgServer& server = pgServer();
+        const QString database = server.createDatabase();
+        QVERIFY2(!database.isEmpty(), qPrintable(server.message()));
+        QVERIFY(StoreServer(db_->dir(), {server.folder(), {}, database, {}}));
+        const QString uri = stored ? StoredServerUri(db_->dir()) : server.uri(database);
+        Database::Close();
+        const QByteArray file = Bytes(db_->filePath());
+
+        StartUp started = StartProgramOnServer(uri, db_->dir());
+        QVERIFY(started.login && started.login->isVisible());
+        QCOMPARE(Database::Engine(), sql::Engine::Postgres);
+        QVERIFY2(Database::Location().endsWith(QLatin1Char('/') + database),
+                 qPrintable(Database::Location()));
+        QCOMPARE(started.login->databaseLabel->toolTip(),
+                 QStringLiteral("数据库：") + Database::Location());
+        QVERIFY(!started.work);
+        // The seed the server's database got: the login offers its operator.
+        QCOMPARE(started.login->Combo1->count(), 1);
+        QCOMPARE(Bytes(db_->filePath()), file);
+    }
+
+    // A server that refuses is said so; the operator tries again, goes on with the folder's
+    // file (only when there is one), or ends the program.
+    void refusingServerOffersTheFileOrTheEnd_data() {
+        QTest::addColumn<bool>("fileThere");
+        QTest::addColumn<QList<bool>>("tryAgain");
+        QTest::addColumn<bool>("useFile");
+        QTest::newRow("end") << true << QList<bool>{false} << false;
+        QTest::newRow("again, then the file") << true << QList<bool>{true, false} << true;
+        QTest::newRow("no file to offer") << false << QList<bool>{false} << false;
+    }
+    void refusingServerOffersTheFileOrTheEnd() {
+        QFETCH(bool, fileThere);
+        QFETCH(QList<bool>, tryAgain);
+        QFETCH(bool, useFile);
+        const QString uri = pgServer().uri(QStringLiteral("no_such_shop"));
+        QTemporaryDir empty;
+        const QString dir = fileThere ? db_->dir() : empty.path();
+        const QString refusal = Database::OpenServer(uri, dir).message;
+        QVERIFY(refusal.contains(QStringLiteral("no_such_shop")));
+
+        MessageScript messages;
+        for (const bool again : tryAgain) {
+            messages.expect(QStringLiteral("系统提示"),
+                            QStringLiteral("无法打开数据库服务器上的数据库：\n") + refusal +
+                                QStringLiteral("\n\n是否重新连接数据库服务器？"),
+                            MessageScript::Icon::Question,
+                            again ? MessageScript::Answer::Yes : MessageScript::Answer::No);
+        }
+        if (fileThere) {
+            messages.expect(
+                QStringLiteral("系统提示"),
+                QStringLiteral("是否改用本机数据文件夹中的数据库文件继续？\n%1\n\n"
+                               "注意：在本机数据库文件中保存的资料不会出现在数据库服务器上。"
+                               "选“否”退出程序。")
+                    .arg(QDir::toNativeSeparators(db_->filePath())),
+                MessageScript::Icon::Question,
+                useFile ? MessageScript::Answer::Yes : MessageScript::Answer::No);
+        }
+        StartUp started = StartProgramOnServer(uri, dir);
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(bool(started.login), useFile);
+        QCOMPARE(Database::IsOpen(), useFile);
+        QVERIFY(!QFile::exists(empty.filePath(Database::FileName())));
+        if (useFile) {
+            QCOMPARE(Database::Engine(), sql::Engine::Sqlite);
+            QCOMPARE(started.login->databaseLabel->toolTip(),
+                     QStringLiteral("数据库：") + QDir::toNativeSeparators(db_->filePath()));
+            QVERIFY(started.work);
+            started.work->waitForBackup();
+        }
     }
 };
 

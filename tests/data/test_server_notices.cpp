@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "core/data_changes.h"
 #include "data/database.h"
@@ -80,6 +81,28 @@ private Q_SLOTS:
         QCOMPARE(customers.count(), 1);
         QTest::qWait(1500);
         QCOMPARE(customers.count(), 1);
+    }
+
+    // A list checks the change mark on every page; another station's save moves it at once,
+    // without a round trip, and what it says reaches the windows later from the event loop.
+    void anotherStationsSaveMovesTheChangeMark() {
+        const auto before = Database::ChangeMark();
+        QSignalSpy orders(DataChanges::instance(), &DataChanges::order);
+        PgConnection other(uri_);
+        QVERIFY(
+            other.exec(QStringLiteral("select pg_notify('ruvaso_changes', 'order:京C3')")).ok());
+        QElapsedTimer waited;
+        waited.start();
+        while (Database::ChangeMark() == before && waited.elapsed() < 3000) {
+            QThread::msleep(10);
+        }
+        QVERIFY(Database::ChangeMark() != before);
+        QCOMPARE(orders.count(), 0);
+        QTRY_COMPARE(orders.count(), 1);
+        // This station's own writes move it too.
+        const auto mine = Database::ChangeMark();
+        QVERIFY(!RunSql(QStringLiteral("insert into cp_table (cp_name) values ('苏')")).isNull());
+        QVERIFY(Database::ChangeMark() != mine);
     }
 
     // After the server restarts, the station reconnects and listens again.

@@ -1,11 +1,15 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "data/database.h"
+#include "data/pg_connection.h"
+#include "session/connection_settings.h"
 #include "support/database_fixture.h"
+#include "support/pg_server.h"
 
 namespace {
 
@@ -22,11 +26,15 @@ struct Run {
 };
 
 // Runs the program as a script on a machine without a display would.
-Run Ruvaso(const QStringList& arguments) {
+// `configHome` stands in for the user's settings folder when given.
+Run Ruvaso(const QStringList& arguments, const QString& configHome = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         environment.remove(QString::fromLatin1(name));
+    }
+    if (!configHome.isEmpty()) {
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     }
     process.setProcessEnvironment(environment);
     process.start(kProgram, arguments);
@@ -99,6 +107,38 @@ private Q_SLOTS:
         QCOMPARE(again.status, 0);
         QVERIFY2(again.out.contains(QStringLiteral("导入 0 条客户记录")), qPrintable(again.out));
         QCOMPARE(Customers(db_->dir()), before + 6);
+    }
+
+    // The import goes into the database a start would open: the server named on the command
+    // line, or the one stored for the data folder; the folder's file is left alone.
+    void importsIntoTheServer_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("command line") << false;
+        QTest::newRow("stored") << true;
+    }
+    void importsIntoTheServer() {
+        QFETCH(bool, stored);
+        PgServer server;
+        QVERIFY2(server.ok(), qPrintable(server.message()));
+        const QString database = server.createDatabase();
+        QVERIFY2(!database.isEmpty(), qPrintable(server.message()));
+        const int before = Customers(db_->dir());
+        QTemporaryDir config;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        QStringList arguments{QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                              Data(QStringLiteral("import_customers.xlsx"))};
+        if (stored) {
+            QVERIFY(StoreServer(db_->dir(), {server.folder(), {}, database, {}}));
+        } else {
+            arguments << QStringLiteral("--database") << server.uri(database);
+        }
+        const Run run = Ruvaso(arguments, config.path());
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QCOMPARE(Customers(db_->dir()), before);
+        PgConnection connection(server.uri(database));
+        const PgResult count = connection.exec(QStringLiteral("select count(*) from kh_table"));
+        QVERIFY2(count.ok(), qPrintable(count.error()));
+        QCOMPARE(count.row(0).text(0), QStringLiteral("6"));
     }
 
     // Nothing is stored when a row fails the audit, when the database is in use or the file

@@ -103,6 +103,10 @@ private Q_SLOTS:
                                       << "shopLabel"
                                       << "店铺信息"
                                       << "frmShopProfile";
+        QTest::newRow("database connection") << "connectionPicture"
+                                             << "connectionLabel"
+                                             << "数据库连接"
+                                             << "frmDatabaseConnection";
     }
     void entriesOpenTheirWindows() {
         QFETCH(QString, picture);

@@ -71,8 +71,8 @@ bool FindOrCreateServerUser(uid_t* uid, gid_t* gid, QString* message) {
 
 }  // namespace
 
-PgServer::PgServer() : dir_(QStringLiteral("/tmp/ruvaso-pg-XXXXXX")) {
-    ok_ = init() && start();
+PgServer::PgServer(Durability durability) : dir_(QStringLiteral("/tmp/ruvaso-pg-XXXXXX")) {
+    ok_ = init(durability) && start();
 }
 
 PgServer::~PgServer() {
@@ -99,7 +99,7 @@ QString PgServer::uri(const QString& database) const {
              QString::fromLatin1(QUrl::toPercentEncoding(superuser_)));
 }
 
-bool PgServer::init() {
+bool PgServer::init(Durability durability) {
     binDir_ = NewestBinDir();
     if (binDir_.isEmpty()) {
         message_ = QStringLiteral("no PostgreSQL server under %1 (package postgresql)")
@@ -134,17 +134,22 @@ bool PgServer::init() {
     }
     // Only the socket in this folder; durability traded for speed, since the cluster is thrown
     // away. Dynamic shared memory in files, as container /dev/shm is often tiny.
-    const QString settings = QStringLiteral(
-                                 "\nlisten_addresses = ''\n"
-                                 "unix_socket_directories = '%1'\n"
-                                 "unix_socket_permissions = 0700\n"
-                                 "cluster_name = '%2'\n"
-                                 "fsync = off\n"
-                                 "full_page_writes = off\n"
-                                 "shared_buffers = 32MB\n"
-                                 "max_connections = 40\n"
-                                 "dynamic_shared_memory_type = mmap\n")
-                                 .arg(dir_.path(), processTag());
+    const QString settings =
+        QStringLiteral(
+            "\nlisten_addresses = ''\n"
+            "unix_socket_directories = '%1'\n"
+            "unix_socket_permissions = 0700\n"
+            "cluster_name = '%2'\n"
+            "%3"
+            "shared_buffers = %4\n"
+            "max_connections = 40\n"
+            "dynamic_shared_memory_type = mmap\n")
+            .arg(dir_.path(), processTag(),
+                 durability == Durability::Throwaway
+                     ? QStringLiteral("fsync = off\nfull_page_writes = off\n")
+                     : QString(),
+                 durability == Durability::Throwaway ? QStringLiteral("32MB")
+                                                     : QStringLiteral("256MB"));
     QFile conf(data + QStringLiteral("/postgresql.conf"));
     if (!conf.open(QIODevice::WriteOnly | QIODevice::Append) ||
         conf.write(settings.toUtf8()) != settings.toUtf8().size()) {

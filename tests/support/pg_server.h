@@ -25,7 +25,11 @@ class PgServer {
 public:
     static constexpr char kUser[] = "ruvaso-pgtest";
 
-    PgServer();
+    // Throwaway trades durability for speed (tests); Kept syncs to disk as a shop's server does
+    // (figures of save latency).
+    enum class Durability { Throwaway, Kept };
+
+    explicit PgServer(Durability durability = Durability::Throwaway);
     ~PgServer();
     PgServer(const PgServer&) = delete;
     PgServer& operator=(const PgServer&) = delete;
@@ -34,6 +38,8 @@ public:
     // Why the last step failed.
     QString message() const { return message_; }
 
+    // Where the server's programs (initdb, pg_ctl, psql, pg_dump) are.
+    QString binDir() const { return binDir_; }
     // The folder holding the cluster (data/), its socket and its log.
     QString folder() const { return dir_.path(); }
     // A name unique to this server that every one of its processes shows in its command line,
@@ -55,7 +61,7 @@ public:
     static QStringList processesTagged(const QString& tag);
 
 private:
-    bool init();
+    bool init(Durability durability);
     bool startWatchdog();
     bool pgCtl(const QStringList& arguments);
     bool runAsServerUser(const QString& program, const QStringList& arguments);
