@@ -8,7 +8,9 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   libsqlite3-dev sqlite3
   # PostgreSQL: the client library, and the server and pgrep for the tests' private servers.
-  libpq-dev postgresql procps
+  # postgresql-client brings pg_dump and pg_restore of Debian's default major version, the same
+  # as the server package's; backups on a server need them even where no server is installed.
+  libpq-dev postgresql postgresql-client procps
   libsodium-dev
   libcups2-dev cups cups-client
   fonts-noto-cjk

@@ -21,9 +21,15 @@
 #include <cstdio>
 #include <thread>
 
+#include "data/backup_files.h"
 #include "data/data_folder.h"
 #include "data/database.h"
 #include "data/engine_error.h"
+
+using backup_files::Rename;
+using backup_files::SetModified;
+using backup_files::SyncPath;
+using backup_files::UniquePath;
 
 namespace {
 
@@ -34,7 +40,6 @@ const QString kDamagedPrefix = QStringLiteral("damaged-");
 const QString kDraftSuffix = QStringLiteral(".part");
 const QString kCheckFile = QStringLiteral("last-good-check.txt");
 const QString kSafetyStamp = QStringLiteral("yyyy-MM-dd-HHmmss");
-const QString kExtension = QStringLiteral(".db");
 // A copy step that finds the destination locked waits this long in all before giving up.
 constexpr int kBusyRetries = 250;
 constexpr int kBusyPauseMs = 20;
@@ -207,6 +212,10 @@ Problem CheckFile(const QString& path, const char* check) {
     return CheckConnection(db, check);
 }
 
+}  // namespace
+
+namespace backup_files {
+
 bool SyncPath(const QString& path, int flags) {
     const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
     if (fd < 0) {
@@ -223,6 +232,10 @@ void SetModified(const QString& path, const QDateTime& when) {
     const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000L}};
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
+
+}  // namespace backup_files
+
+namespace {
 
 bool Stopped(const BackupOptions& options) {
     return options.stop && options.stop->load();
@@ -314,15 +327,18 @@ Problem SettleAndCheck(const QString& path, const BackupOptions& options) {
     return CheckConnection(db);
 }
 
-const QRegularExpression& DailyPattern() {
-    static const QRegularExpression pattern(QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})\.db$)"));
-    return pattern;
+const QRegularExpression& DailyPattern(BackupKind kind) {
+    static const QRegularExpression file(QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})\.db$)"));
+    static const QRegularExpression dump(QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})\.dump$)"));
+    return kind == BackupKind::Dump ? dump : file;
 }
 
-const QRegularExpression& SafetyPattern() {
-    static const QRegularExpression pattern(
+const QRegularExpression& SafetyPattern(BackupKind kind) {
+    static const QRegularExpression file(
         QStringLiteral(R"(^before-restore-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.db$)"));
-    return pattern;
+    static const QRegularExpression dump(
+        QStringLiteral(R"(^before-restore-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.dump$)"));
+    return kind == BackupKind::Dump ? dump : file;
 }
 
 // The drafts this program writes: a copy's draft beside its target (QTemporaryFile's six
@@ -330,12 +346,16 @@ const QRegularExpression& SafetyPattern() {
 // waiting for its final name; the file a restore prepared.
 const QRegularExpression& DraftPattern() {
     static const QRegularExpression pattern(QStringLiteral(
-        R"(^(((\d{4}-\d{2}-\d{2}|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?)\.db)"
+        R"(^(((\d{4}-\d{2}-\d{2}|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?)\.(db|dump))"
         R"((\.part)?|database\.db\.restore)\.[A-Za-z0-9]{6}\.part(-journal|-wal|-shm)?)"
-        R"(|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?\.db\.part)"
+        R"(|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?\.(db|dump)\.part)"
         R"(|database\.db\.restore(-journal|-wal|-shm)?)$)"));
     return pattern;
 }
+
+}  // namespace
+
+namespace backup_files {
 
 bool Rename(const QString& from, const QString& to, QString* error) {
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
@@ -345,22 +365,27 @@ bool Rename(const QString& from, const QString& to, QString* error) {
     return true;
 }
 
+// `name` in `dir`, or with "-2", "-3" … before the extension when that is taken.
+QString UniquePath(const QString& dir, const QString& name) {
+    QString path = dir + QLatin1Char('/') + name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    for (int n = 2; QFileInfo::exists(path); ++n) {
+        QString numbered = name;
+        numbered.insert(dot < 0 ? name.size() : dot, QStringLiteral("-%1").arg(n));
+        path = dir + QLatin1Char('/') + numbered;
+    }
+    return path;
+}
+
+}  // namespace backup_files
+
+namespace {
+
 void RemoveDraft(const QString& path) {
     QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));
     QFile::remove(path + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
-}
-
-// `name` in `dir`, or with "-2", "-3" … before the extension when that is taken.
-QString UniquePath(const QString& dir, const QString& name) {
-    QString path = dir + QLatin1Char('/') + name;
-    for (int n = 2; QFileInfo::exists(path); ++n) {
-        QString numbered = name;
-        numbered.insert(numbered.size() - kExtension.size(), QStringLiteral("-%1").arg(n));
-        path = dir + QLatin1Char('/') + numbered;
-    }
-    return path;
 }
 
 // Keeps `from` as it is on disk under the new name `to`. A second link to the same file costs
@@ -400,21 +425,29 @@ bool KeepAsIs(const QString& from, const QString& to, QString* error) {
 }
 }  // namespace
 
-QString BackupFileName(const QDate& day) {
-    return day.toString(kDailyName) + kExtension;
+BackupKind CurrentBackupKind() {
+    return Database::Engine() == sql::Engine::Postgres ? BackupKind::Dump : BackupKind::File;
 }
 
-QDate BackupFileDay(const QString& fileName) {
-    const QRegularExpressionMatch match = DailyPattern().match(fileName);
+QString BackupExtension(BackupKind kind) {
+    return kind == BackupKind::Dump ? QStringLiteral(".dump") : QStringLiteral(".db");
+}
+
+QString BackupFileName(const QDate& day, BackupKind kind) {
+    return day.toString(kDailyName) + BackupExtension(kind);
+}
+
+QDate BackupFileDay(const QString& fileName, BackupKind kind) {
+    const QRegularExpressionMatch match = DailyPattern(kind).match(fileName);
     return match.hasMatch() ? QDate::fromString(match.captured(1), kDailyName) : QDate();
 }
 
-QString SafetyCopyName(const QDateTime& now) {
-    return kSafetyPrefix + now.toString(kSafetyStamp) + kExtension;
+QString SafetyCopyName(const QDateTime& now, BackupKind kind) {
+    return kSafetyPrefix + now.toString(kSafetyStamp) + BackupExtension(kind);
 }
 
 QString DamagedCopyName(const QDateTime& now) {
-    return kDamagedPrefix + now.toString(kSafetyStamp) + kExtension;
+    return kDamagedPrefix + now.toString(kSafetyStamp) + BackupExtension(BackupKind::File);
 }
 
 DbStatus CopyDatabaseFile(const QString& source, const QString& target,
@@ -537,21 +570,22 @@ bool QuickCheckDue(const QString& dataDir, const QDate& today) {
     return !last.isValid() || last != today;
 }
 
-QList<BackupFile> ListBackups(const QString& dataDir) {
+QList<BackupFile> ListBackups(const QString& dataDir, BackupKind kind) {
     QList<BackupFile> files;
     const QFileInfoList entries = QDir(dataDir).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo& entry : entries) {
         BackupFile file;
         file.path = entry.absoluteFilePath();
         file.size = entry.size();
-        if (const QDate day = BackupFileDay(entry.fileName()); day.isValid()) {
+        if (const QDate day = BackupFileDay(entry.fileName(), kind); day.isValid()) {
             // The name gives the day; a file copied here later by hand has no time of its own.
             const QDateTime written = entry.lastModified();
             file.hasTime = written.date() == day;
             file.taken = file.hasTime
                              ? QDateTime(day, QTime(written.time().hour(), written.time().minute()))
                              : day.startOfDay();
-        } else if (const QRegularExpressionMatch match = SafetyPattern().match(entry.fileName());
+        } else if (const QRegularExpressionMatch match =
+                       SafetyPattern(kind).match(entry.fileName());
                    match.hasMatch()) {
             file.taken = QDateTime::fromString(match.captured(1), kSafetyStamp);
             file.safetyCopy = true;
@@ -648,10 +682,10 @@ QList<QDate> BackupDaysToKeep(const QList<QDate>& days, const BackupRetention& k
     return kept;
 }
 
-QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep) {
+QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep, BackupKind kind) {
     QList<BackupFile> daily;
     QList<QDate> days;
-    for (const BackupFile& file : ListBackups(dataDir)) {
+    for (const BackupFile& file : ListBackups(dataDir, kind)) {
         if (!file.safetyCopy) {
             daily << file;
             days << file.taken.date();
@@ -668,10 +702,10 @@ QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep) {
     return removed;
 }
 
-QStringList PruneSafetyCopies(const QString& dataDir, int keep) {
+QStringList PruneSafetyCopies(const QString& dataDir, int keep, BackupKind kind) {
     QStringList removed;
     int kept = 0;
-    for (const BackupFile& file : ListBackups(dataDir)) {
+    for (const BackupFile& file : ListBackups(dataDir, kind)) {
         if (!file.safetyCopy) {
             continue;
         }

@@ -25,13 +25,25 @@ struct BackupOptions {
     QDateTime written;
     // When set, ends the copy (or its check) early as a failure, and its draft goes.
     const std::atomic<bool>* stop = nullptr;
+
+    // How long a restore on a server waits for a lock another connection holds before it gives
+    // up, leaving the database as it was.
+    int lockWaitMs = 30000;
 };
+
+// What a backup file holds: a copy of the database file (".db"), or a dump of the server's
+// database made by its own tools (".dump"). Each engine lists, keeps and restores its own kind.
+enum class BackupKind { File, Dump };
+// The kind the open database backs up to.
+BackupKind CurrentBackupKind();
+// ".db" or ".dump".
+QString BackupExtension(BackupKind kind);
 
 // "2026-12-06.db": the file of a day's backup, named after the date as the database stores
 // dates, so no separator can turn it into folders.
-QString BackupFileName(const QDate& day);
+QString BackupFileName(const QDate& day, BackupKind kind = BackupKind::File);
 // The day a daily backup's file name stands for; invalid for every other name.
-QDate BackupFileDay(const QString& fileName);
+QDate BackupFileDay(const QString& fileName, BackupKind kind = BackupKind::File);
 
 // Copies the database file `source` into `target` and checks the copy. Uses connections of its
 // own and touches no state of the open database, so it may run on a thread of its own. When the
@@ -72,8 +84,8 @@ struct BackupFile {
     bool safetyCopy = false;  // made by a restore, of the database it replaced
     bool hasTime = true;
 };
-// The daily backups and the safety copies in `dataDir`, newest first.
-QList<BackupFile> ListBackups(const QString& dataDir);
+// The daily backups and the safety copies of `kind` in `dataDir`, newest first.
+QList<BackupFile> ListBackups(const QString& dataDir, BackupKind kind = BackupKind::File);
 // The backups of `dataDir` that pass a quick check and are this program's databases, newest
 // first; `rejected` counts the others.
 QList<BackupFile> UsableBackups(const QString& dataDir, const BackupOptions& options = {},
@@ -99,9 +111,11 @@ QList<QDate> BackupDaysToKeep(const QList<QDate>& days, const BackupRetention& k
 
 // Removes the daily backups of `dataDir` that the retention does not keep; other files are
 // never touched. Returns the paths removed.
-QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep = {});
+QStringList PruneBackups(const QString& dataDir, const BackupRetention& keep = {},
+                         BackupKind kind = BackupKind::File);
 // Removes the safety copies of `dataDir` beyond the newest `keep`. Returns the paths removed.
-QStringList PruneSafetyCopies(const QString& dataDir, int keep = 5);
+QStringList PruneSafetyCopies(const QString& dataDir, int keep = 5,
+                              BackupKind kind = BackupKind::File);
 // Removes what a backup or restore that was killed halfway left in `dataDir`: the drafts of
 // copies and the file a restore had prepared. Only files named as this program names its
 // drafts are touched. Returns the paths removed.
@@ -171,6 +185,6 @@ DbStatus FinishRestore(const RestorePlan& plan);
 // Both steps at once on the open database; returns where the database replaced is kept.
 DbResult<QString> RestoreDatabase(const QString& chosen, const QDateTime& stamp);
 // "before-restore-2026-12-06-153012.db"
-QString SafetyCopyName(const QDateTime& now);
+QString SafetyCopyName(const QDateTime& now, BackupKind kind = BackupKind::File);
 // "damaged-2026-12-06-153012.db"
 QString DamagedCopyName(const QDateTime& now);

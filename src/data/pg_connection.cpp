@@ -271,7 +271,7 @@ struct PgConnection::Call {
     bool rowByRow = false;
 };
 
-PgConnection::PgConnection(const QString& uri) {
+PgConnection::PgConnection(const QString& uri) : uri_(uri) {
     const QByteArray target = uri.toUtf8();
     // Defaults come before the URI, which may override them; the encoding and the schema come
     // after, since every text this program sends and reads is UTF-8 and its tables live in

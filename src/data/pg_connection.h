@@ -132,6 +132,8 @@ public:
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
 
+    // The connection URI it was opened with (it may hold a password: never show it).
+    const QString& uri() const { return uri_; }
     // Whether the connection opened; error() says why not.
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
@@ -173,6 +175,7 @@ private:
     PgError lastError(const pg_result* result);
 
     pg_conn* conn_ = nullptr;
+    QString uri_;
     QString error_;
     bool streaming_ = false;
 };

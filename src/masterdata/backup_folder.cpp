@@ -14,6 +14,7 @@
 #include "core/folder_path.h"
 #include "core/number_text.h"
 #include "data/engine_error.h"
+#include "data/server_backup.h"
 
 namespace {
 
@@ -150,12 +151,28 @@ DbResult<QString> CopyToBackupFolder(const QString& source, const QString& folde
     return target;
 }
 
-QDate NewestBackupFolderCopy(const QString& dataDir, const QString& folder) {
+DbResult<QString> CopyDumpToBackupFolder(const PgClientTools& tools, const QString& source,
+                                         const QString& folder, const QDate& day,
+                                         const BackupOptions& options,
+                                         const BackupRetention& keep) {
+    if (const FolderProblem problem = CheckBackupFolder(folder, QFileInfo(source).size());
+        !problem.isEmpty()) {
+        return DbResult<QString>::failure(problem.reason);
+    }
+    const QString target = QDir(folder).filePath(BackupFileName(day, BackupKind::Dump));
+    if (const DbStatus copied = CopyDumpFile(tools, source, target, options); !copied) {
+        return DbResult<QString>::failure(copied.error());
+    }
+    PruneBackups(folder, keep, BackupKind::Dump);
+    return target;
+}
+
+QDate NewestBackupFolderCopy(const QString& dataDir, const QString& folder, BackupKind kind) {
     if (!QFileInfo(folder).isDir()) {
         return LastBackupFolderCopy(dataDir);
     }
     QDate newest;
-    for (const BackupFile& file : ListBackups(folder)) {
+    for (const BackupFile& file : ListBackups(folder, kind)) {
         if (!file.safetyCopy && (!newest.isValid() || file.taken.date() > newest)) {
             newest = file.taken.date();
         }

@@ -5,6 +5,7 @@
 
 #include "data/backup.h"
 #include "data/db_result.h"
+#include "data/pg_tools.h"
 
 // A second home for the backups, outside the data folder (a USB stick, a network folder), so
 // that they outlive the disk that holds the database. Each data folder has its own, kept in the
@@ -39,9 +40,16 @@ DbResult<QString> CopyToBackupFolder(const QString& source, const QString& folde
                                      const BackupOptions& options = {},
                                      const BackupRetention& keep = {});
 
-// The day of the newest backup in the folder, read from the folder when it is there and from
-// the record otherwise; invalid when there is none.
-QDate NewestBackupFolderCopy(const QString& dataDir, const QString& folder);
+// The same for a dump of the server's database, read back with `tools` before it counts.
+DbResult<QString> CopyDumpToBackupFolder(const PgClientTools& tools, const QString& source,
+                                         const QString& folder, const QDate& day,
+                                         const BackupOptions& options = {},
+                                         const BackupRetention& keep = {});
+
+// The day of the newest backup of `kind` in the folder, read from the folder when it is there
+// and from the record otherwise; invalid when there is none.
+QDate NewestBackupFolderCopy(const QString& dataDir, const QString& folder,
+                             BackupKind kind = BackupKind::File);
 
 // The owner is reminded when the folder has no backup or only one older than this.
 constexpr int kBackupFolderMaxAgeDays = 7;

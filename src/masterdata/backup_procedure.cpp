@@ -10,11 +10,13 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "core/number_text.h"
 #include "data/database.h"
+#include "data/server_backup.h"
 #include "masterdata/backup_folder.h"
 #include "ui/message_box.h"
 
@@ -83,11 +85,14 @@ BackupOptions Stamped(BackupOptions options, const QDateTime& now) {
     return options;
 }
 
+// A dump (when `server` is set) is copied as it is; a database file as a checked copy.
 DbResult<QString> CopyToFolder(QWidget* parent, const QString& source, const QString& folder,
-                               const QDateTime& now) {
+                               const QDateTime& now, const ServerBackupTarget* server) {
     DbResult<QString> copied = DbResult<QString>::failure(QString());
     RunWithProgress(parent, kProgressFolder, [&](const BackupOptions& options) {
-        copied = CopyToBackupFolder(source, folder, now.date(), Stamped(options, now));
+        copied = server ? CopyDumpToBackupFolder(server->tools, source, folder, now.date(),
+                                                 Stamped(options, now))
+                        : CopyToBackupFolder(source, folder, now.date(), Stamped(options, now));
         return copied ? DbOk() : DbStatus::failure(copied.error());
     });
     if (copied) {
@@ -169,10 +174,12 @@ bool Backup(QWidget* parent) {
     // Taken once, so the files and the message name the same day.
     const QDate today = Today();
     const QString dir = Database::DataDir();
-    const QString target = dir + QLatin1Char('/') + BackupFileName(today);
+    const ServerBackupSource server = CurrentServerBackupSource();
+    const BackupKind kind = server.onServer() ? BackupKind::Dump : BackupKind::File;
+    const QString target = dir + QLatin1Char('/') + BackupFileName(today, kind);
     const QString folder = BackupFolder(dir);
     const QString folderTarget =
-        folder.isEmpty() ? QString() : QDir(folder).filePath(BackupFileName(today));
+        folder.isEmpty() ? QString() : QDir(folder).filePath(BackupFileName(today, kind));
     QStringList existing;
     for (const QString& path : {target, folderTarget}) {
         if (!path.isEmpty() && QFileInfo::exists(path)) {
@@ -187,10 +194,20 @@ bool Backup(QWidget* parent) {
     }
     const QString source = Database::FilePath();
     const QDateTime now = Now();
+    std::optional<ServerBackupTarget> dumped;
     const DbStatus copied = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
-        return CopyDatabaseFile(source, target, Stamped(options, now));
+        if (!server.onServer()) {
+            return CopyDatabaseFile(source, target, Stamped(options, now));
+        }
+        const DbResult<ServerBackupTarget> tools = ServerBackupTargetFor(server);
+        if (!tools) {
+            return DbStatus::failure(tools.error());
+        }
+        dumped = *tools;
+        return DumpServerDatabase(*tools, target, Stamped(options, now));
     });
-    if (folder.isEmpty()) {
+    // Without a dump there is nothing for the backup folder: the server itself is no file.
+    if (folder.isEmpty() || (server.onServer() && !copied)) {
         if (!copied) {
             Report(parent, kFailed + copied.error(), ui::MessageBox::Icon::Stop);
             return false;
@@ -200,7 +217,8 @@ bool Backup(QWidget* parent) {
     }
     // When the data folder could not take the copy, its disk may be failing: the database
     // itself goes to the backup folder then.
-    const DbResult<QString> outside = CopyToFolder(parent, copied ? target : source, folder, now);
+    const DbResult<QString> outside =
+        CopyToFolder(parent, copied ? target : source, folder, now, dumped ? &*dumped : nullptr);
     QString text;
     if (copied) {
         text = kDone + QDir::toNativeSeparators(target);
@@ -229,6 +247,7 @@ DayBackupRequest StartOfDayRequest() {
     request.dataDir = Database::DataDir();
     request.folder = BackupFolder(request.dataDir);
     request.now = Now();
+    request.server = CurrentServerBackupSource();
     return request;
 }
 
@@ -251,7 +270,7 @@ StartOfDay ReportStartOfDay(QWidget* parent, const DayBackupRequest& request,
                         FileSizeText(daily->space.total))
                    .arg(qRound(request.policy.minFreeShare * 100)),
                ui::MessageBox::Icon::Exclamation);
-    } else if (daily->made) {
+    } else if (daily->made && !request.server.onServer()) {
         // The copy passed the full check: the database was sound a moment ago.
         RecordGoodCheck(request.dataDir, today);
     }

@@ -58,7 +58,7 @@ QString FolderState(const QString& dataDir, const QString& folder) {
         return last.isValid() ? kAbsent + QLatin1Char('\n') + kLastCopy.arg(DateText(last))
                               : kAbsent;
     }
-    for (const BackupFile& file : ListBackups(folder)) {
+    for (const BackupFile& file : ListBackups(folder, CurrentBackupKind())) {
         if (!file.safetyCopy) {
             return kNewest.arg(BackupTakenText(file));
         }

@@ -23,7 +23,8 @@ constexpr int kRetryMs = 1000;
 std::unique_ptr<DatabaseCheck> DatabaseCheck::StartIfDue() {
     const QString dir = Database::DataDir();
     const QDate today = Today();
-    if (dir.isEmpty() || !QuickCheckDue(dir, today)) {
+    // A server checks its own pages; only a file of ours is checked here.
+    if (dir.isEmpty() || Database::FilePath().isEmpty() || !QuickCheckDue(dir, today)) {
         return nullptr;
     }
     return std::unique_ptr<DatabaseCheck>(new DatabaseCheck(dir, Database::FilePath(), today));

@@ -17,7 +17,8 @@ class DatabaseCheck : public QObject {
     Q_OBJECT
 
 public:
-    // Starts the check of the open database when it is due; null when it is not.
+    // Starts the check of the open database file when it is due; null when it is not, or when
+    // the database is on a server.
     static std::unique_ptr<DatabaseCheck> StartIfDue();
     ~DatabaseCheck() override;
 

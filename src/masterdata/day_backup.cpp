@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 #include "data/database.h"
 #include "masterdata/backup_folder.h"
@@ -13,22 +14,32 @@ bool Stopped(const BackupOptions& options) {
 }
 
 // A folder that is not there (a stick left at home) is passed over in silence.
-void CopyToFolder(const DayBackupRequest& request, const BackupOptions& options,
-                  DayBackupOutcome* outcome) {
+void CopyToFolder(const DayBackupRequest& request, const ServerBackupTarget* server,
+                  const BackupOptions& options, DayBackupOutcome* outcome) {
     const QDate today = request.now.date();
     const QString folder = request.folder;
+    const BackupKind kind = server ? BackupKind::Dump : BackupKind::File;
     if (!QFileInfo(folder).isDir() ||
-        QFileInfo::exists(QDir(folder).filePath(BackupFileName(today)))) {
+        QFileInfo::exists(QDir(folder).filePath(BackupFileName(today, kind)))) {
         return;
     }
     RemoveDrafts(folder);
-    const QString todays = request.dataDir + QLatin1Char('/') + BackupFileName(today);
-    const QString source = QFileInfo::exists(todays)
-                               ? todays
-                               : request.dataDir + QLatin1Char('/') + Database::FileName();
     BackupOptions stamped = options;
     stamped.written = request.now;
-    const DbResult<QString> copied = CopyToBackupFolder(source, folder, today, stamped);
+    const QString todays = request.dataDir + QLatin1Char('/') + BackupFileName(today, kind);
+    DbResult<QString> copied = DbResult<QString>::failure(QString());
+    if (server) {
+        // Only a dump that was made and checked goes there: the server itself is no file.
+        if (!QFileInfo::exists(todays)) {
+            return;
+        }
+        copied = CopyDumpToBackupFolder(server->tools, todays, folder, today, stamped);
+    } else {
+        const QString source = QFileInfo::exists(todays)
+                                   ? todays
+                                   : request.dataDir + QLatin1Char('/') + Database::FileName();
+        copied = CopyToBackupFolder(source, folder, today, stamped);
+    }
     outcome->folderCopied = bool(copied);
     if (!copied) {
         outcome->folderError = copied.error();
@@ -41,8 +52,19 @@ DayBackupOutcome MakeDayBackup(const DayBackupRequest& request, const BackupOpti
     DayBackupOutcome outcome;
     BackupOptions stamped = options;
     stamped.written = request.now;
-    outcome.daily = MakeDailyBackup(request.dataDir, request.now.date(), request.policy, stamped,
-                                    &outcome.damaged);
+    std::optional<ServerBackupTarget> server;
+    if (request.server.onServer()) {
+        const DbResult<ServerBackupTarget> target = ServerBackupTargetFor(request.server);
+        if (!target) {
+            outcome.daily = DbResult<DailyBackup>::failure(target.error());
+            return outcome;
+        }
+        server = *target;
+        outcome.daily = MakeDailyServerBackup(*server, request.now.date(), request.policy, stamped);
+    } else {
+        outcome.daily = MakeDailyBackup(request.dataDir, request.now.date(), request.policy,
+                                        stamped, &outcome.damaged);
+    }
     outcome.damaged = outcome.damaged && !outcome.daily;
     if (Stopped(options)) {
         outcome.stopped = true;
@@ -51,8 +73,9 @@ DayBackupOutcome MakeDayBackup(const DayBackupRequest& request, const BackupOpti
     if (outcome.damaged || request.folder.isEmpty()) {
         return outcome;
     }
-    CopyToFolder(request, options, &outcome);
+    CopyToFolder(request, server ? &*server : nullptr, options, &outcome);
     outcome.stopped = Stopped(options);
-    outcome.newestInFolder = NewestBackupFolderCopy(request.dataDir, request.folder);
+    outcome.newestInFolder = NewestBackupFolderCopy(request.dataDir, request.folder,
+                                                    server ? BackupKind::Dump : BackupKind::File);
     return outcome;
 }

@@ -14,6 +14,7 @@
 #include "core/clock.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/server_backup.h"
 #include "masterdata/backup_folder.h"
 #include "masterdata/backup_grid.h"
 #include "masterdata/backup_procedure.h"
@@ -41,12 +42,13 @@ const QString kRestoredDamaged =
 const QString kFailed = QStringLiteral("数据恢复失败：");
 const QString kFromFile = QStringLiteral("从文件恢复...");
 const QString kPickCaption = QStringLiteral("选择要恢复的备份文件");
-const QString kPickFilter = QStringLiteral("备份文件 (*.db);;所有文件 (*)");
+const QString kPickFilter = QStringLiteral("备份文件 (*%1);;所有文件 (*)");
 const QString kConfirmFile = QStringLiteral(
     "当前数据将被备份文件“%1”替换（恢复前会先另存一份），恢复后需要重新登录。是否恢复？");
 const QString kInUse = QStringLiteral("“%1”是正在使用的数据库，不能用来恢复。请选择备份文件。");
 const QString kFolderLine = QStringLiteral("备份文件夹：%1");
 const QString kFolderAbsent = QStringLiteral("备份文件夹：%1（现在找不到，其中的备份没有列出）");
+const QString kReopenFailed = QStringLiteral("无法重新打开数据库：%1");
 
 }  // namespace
 
@@ -86,10 +88,12 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void RestoreWindow::Form_Load() {
     const QString dir = Database::DataDir();
-    const QList<BackupFile> files = ListBackups(dir);
+    const BackupKind kind = CurrentBackupKind();
+    const QList<BackupFile> files = ListBackups(dir, kind);
     const QString folder = BackupFolder(dir);
     const bool folderThere = !folder.isEmpty() && QFileInfo(folder).isDir();
-    FillBackupGrid(grid1, folderThere ? MergeBackups(files, ListBackups(folder)) : files, dir);
+    FillBackupGrid(grid1, folderThere ? MergeBackups(files, ListBackups(folder, kind)) : files,
+                   dir);
     QString text = BackupSpaceText(SumBackups(files));
     if (!folder.isEmpty()) {
         text += QLatin1Char('\n') +
@@ -115,8 +119,9 @@ void RestoreWindow::Command1_Click() {
 void RestoreWindow::Command3_Click() {
     const QString dir = Database::DataDir();
     const QString folder = BackupFolder(dir);
-    const QString chosen = ui::FileDialog::openFileName(
-        this, kPickCaption, QFileInfo(folder).isDir() ? folder : dir, kPickFilter);
+    const QString chosen =
+        ui::FileDialog::openFileName(this, kPickCaption, QFileInfo(folder).isDir() ? folder : dir,
+                                     kPickFilter.arg(BackupExtension(CurrentBackupKind())));
     if (chosen.isEmpty()) {
         return;
     }
@@ -131,6 +136,10 @@ void RestoreWindow::Command3_Click() {
 
 void RestoreWindow::restoreFrom(const QString& chosen, const QString& question) {
     if (!ui::Confirm(this, question)) {
+        return;
+    }
+    if (CurrentBackupKind() == BackupKind::Dump) {
+        restoreOnServer(chosen);
         return;
     }
     const QString dir = Database::DataDir();
@@ -151,6 +160,37 @@ void RestoreWindow::restoreFrom(const QString& chosen, const QString& question) 
     }
     ui::Information(this, (plan->damaged.isEmpty() ? kRestored : kRestoredDamaged)
                               .arg(QDir::toNativeSeparators(plan->kept())));
+    logInAgain();
+}
+
+void RestoreWindow::restoreOnServer(const QString& chosen) {
+    const ServerBackupSource source = CurrentServerBackupSource();
+    const QDateTime stamp = Now();
+    // This program's own connection lets go first: a list still being read would hold the tables
+    // the restore replaces, and the restore would wait for itself.
+    Database::Close();
+    DbResult<QString> safety = DbResult<QString>::failure(QString());
+    RunWithProgress(this, kProgress, [&](const BackupOptions& options) {
+        const DbResult<ServerBackupTarget> target = ServerBackupTargetFor(source);
+        safety = target ? RestoreServerDatabase(*target, chosen, stamp, options)
+                        : DbResult<QString>::failure(target.error());
+        return DbOk();
+    });
+    const Database::OpenResult reopened = Database::OpenServer(source.uri, source.dataDir);
+    if (!safety) {
+        ui::Stop(this,
+                 kFailed + safety.error() +
+                     (reopened.ok ? QString()
+                                  : QStringLiteral("\n") + kReopenFailed.arg(reopened.message)));
+        if (reopened.ok) {
+            Form_Load();
+        }
+        return;
+    }
+    ui::Information(this, kRestored.arg(QDir::toNativeSeparators(*safety)));
+    if (!reopened.ok) {
+        ui::Stop(this, kReopenFailed.arg(reopened.message));
+    }
     logInAgain();
 }
 

@@ -13,7 +13,8 @@ class Grid;
 // backup folder, newest first, with the space they take in the data folder, and puts the chosen
 // one, or any file the operator picks, in place of the database in use after checking it. The
 // database in use is first copied under a name of its own (kept as it is when it is damaged);
-// after a restore everyone logs in again.
+// after a restore everyone logs in again. On a server the list holds its dumps, and a restore
+// waits until no other station is connected.
 class RestoreWindow : public QWidget {
     Q_OBJECT
 
@@ -38,6 +39,8 @@ public:
 private:
     // Asks `question`, then restores from `chosen`; stays open when anything fails.
     void restoreFrom(const QString& chosen, const QString& question);
+    // The same on a server: the database is closed while the dump is put back, then opened again.
+    void restoreOnServer(const QString& chosen);
     // Closes every window and shows the login again: the windows show data that is gone.
     void logInAgain();
 
