@@ -207,8 +207,12 @@ StartUp StartProgramOnServer(const QString& serverUri, const QString& dataDir,
                 return {};
         }
     }
+    // What a killed dump left, and the oldest safety dumps; then the day's dump in the
+    // background, as for the file (the file's check does not apply on the server).
+    RemoveDrafts(dataDir);
+    PruneSafetyCopies(dataDir, 5, BackupKind::Dump);
     StartUp started;
     started.login = ShowLogin();
-    // The day's backup and check read the file; a server's backup plugs in here once it has one.
+    started.work = std::make_unique<StartOfDayWork>(dataDir, backupOptions);
     return started;
 }

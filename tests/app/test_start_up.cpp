@@ -679,7 +679,12 @@ private Q_SLOTS:
                  qPrintable(Database::Location()));
         QCOMPARE(started.login->databaseLabel->toolTip(),
                  QStringLiteral("数据库：") + Database::Location());
-        QVERIFY(!started.work);
+        // The day's backup is a dump of the server's database in the data folder.
+        QVERIFY(started.work);
+        started.work->waitForBackup();
+        QVERIFY(QFileInfo::exists(db_->dir() + QLatin1Char('/') +
+                                  Today().toString(QStringLiteral("yyyy-MM-dd")) +
+                                  QStringLiteral(".dump")));
         // The seed the server's database got: the login offers its operator.
         QCOMPARE(started.login->Combo1->count(), 1);
         QCOMPARE(Bytes(db_->filePath()), file);
