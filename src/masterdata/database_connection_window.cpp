@@ -1,5 +1,6 @@
 #include "masterdata/database_connection_window.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include "data/database.h"
+#include "data/server_copy.h"
 #include "session/connection_settings.h"
 #include "ui/elided_text.h"
 #include "ui/heading_label.h"
@@ -43,6 +45,15 @@ const QString kNotConnected = QStringLiteral("连接失败：");
 const QString kStored = QStringLiteral("已保存。下次启动程序时将使用这个数据库服务器。");
 const QString kAskUseFile = QStringLiteral("下次启动程序时改用数据文件夹中的数据库文件吗？");
 const QString kUsingFile = QStringLiteral("已改回数据文件夹中的数据库文件，下次启动程序时生效。");
+const QString kCopy = QStringLiteral("迁移到服务器");
+const QString kAlreadyOnServer = QStringLiteral("现在使用的已经是数据库服务器，不需要迁移。");
+const QString kAskCopy = QStringLiteral(
+    "将把本机数据库中的全部数据复制到数据库服务器 %1 上的空数据库中，复制后核对行数和金额。"
+    "复制期间请不要在本程序中录入数据。\n是否继续？");
+const QString kCopying = QStringLiteral("正在复制 %1：%2 / %3 行");
+const QString kCopyFailed = QStringLiteral("迁移失败，服务器上没有留下任何数据：");
+const QString kAskSwitch = QStringLiteral(
+    "迁移完成，已核对 %1 个客户、%2 张维修单。\n是否在下次启动程序时改用这个数据库服务器？");
 
 constexpr int kBoxWidth = 260;
 constexpr int kPortWidth = 80;
@@ -92,11 +103,11 @@ DatabaseConnectionWindow::DatabaseConnectionWindow(QWidget* parent) : QWidget(pa
     Command3 = ui::Named(new QPushButton(kTest, this), QStringLiteral("Command3"));
     Command1 = ui::Named(new QPushButton(kSave, this), QStringLiteral("Command1"));
     Command4 = ui::Named(new QPushButton(kUseFile, this), QStringLiteral("Command4"));
+    Command5 = ui::Named(new QPushButton(kCopy, this), QStringLiteral("Command5"));
     Command2 = ui::Named(new QPushButton(kCancel, this), QStringLiteral("Command2"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    // A later entry that copies this shop onto the server belongs beside these.
-    for (QPushButton* button : {Command3, Command1, Command4, Command2}) {
+    for (QPushButton* button : {Command3, Command1, Command4, Command5, Command2}) {
         // Not a dialog: a button presses on Enter only when it has the focus.
         button->setAutoDefault(true);
         buttons->addWidget(button);
@@ -120,6 +131,7 @@ DatabaseConnectionWindow::DatabaseConnectionWindow(QWidget* parent) : QWidget(pa
     connect(Command2, &QPushButton::clicked, this, &DatabaseConnectionWindow::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &DatabaseConnectionWindow::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &DatabaseConnectionWindow::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &DatabaseConnectionWindow::Command5_Click);
     ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter walks the boxes; in the last one it tries the connection, which stores nothing.
     for (int row = 0; row < int(rows.size()); ++row) {
@@ -239,6 +251,47 @@ void DatabaseConnectionWindow::Command4_Click() {
     }
     showNextStart();
     ui::Information(this, kUsingFile);
+}
+
+void DatabaseConnectionWindow::Command5_Click() {
+    if (testing_ || !checkEntered()) {
+        return;
+    }
+    if (Database::Engine() != sql::Engine::Sqlite) {
+        ui::Stop(this, kAlreadyOnServer);
+        return;
+    }
+    if (!ui::Confirm(this, kAskCopy.arg(AddressText(entered())))) {
+        return;
+    }
+    const QString uri = ConnectionUri(entered(), PasswordFilePath(), Text5->text());
+    setTesting(true);
+    Command5->setEnabled(false);
+    // The copy reads this program's own connection, so it runs here; the window shows how far
+    // it is and stays painted, and takes no input meanwhile.
+    const CopyReport report = CopyShopToServer(uri, [this](const CopyProgress& step) {
+        Label3->setText(kCopying.arg(step.table).arg(step.copied).arg(step.total));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    Command5->setEnabled(true);
+    setTesting(false);
+    showNextStart();
+    if (!report.ok) {
+        ui::Stop(this, kCopyFailed + report.message);
+        return;
+    }
+    qint64 customers = 0;
+    qint64 orders = 0;
+    for (const CopiedTable& table : report.tables) {
+        if (table.table == QLatin1String("kh_table")) {
+            customers = table.serverRows;
+        } else if (table.table == QLatin1String("kh_wx_table")) {
+            orders = table.serverRows;
+        }
+    }
+    if (ui::Confirm(this, kAskSwitch.arg(customers).arg(orders))) {
+        Command1_Click();
+    }
 }
 
 void DatabaseConnectionWindow::Command2_Click() {

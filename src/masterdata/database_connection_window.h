@@ -30,12 +30,14 @@ public:
     QPushButton* Command2;  // cancel
     QPushButton* Command3;  // test the connection
     QPushButton* Command4;  // back to the data folder's file
+    QPushButton* Command5;  // copy this shop onto the server
 
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
+    void Command5_Click();
 
     // A connection test is under way.
     bool testing() const { return testing_; }

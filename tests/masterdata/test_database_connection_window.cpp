@@ -7,8 +7,10 @@
 #include <memory>
 
 #include "data/database.h"
+#include "data/pg_connection.h"
 #include "masterdata/database_connection_window.h"
 #include "session/connection_settings.h"
+#include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"
 #include "support/pg_server.h"
@@ -232,6 +234,39 @@ private Q_SLOTS:
         QVERIFY(window->Text1->text().isEmpty());
         QCOMPARE(window->Label3->text(), QStringLiteral("下次启动：数据文件夹中的数据库文件"));
         QVERIFY(!window->Command4->isEnabled());
+    }
+
+    // The shop of the data folder copied onto an empty database of the server, then used from
+    // the next start on.
+    void copiesTheShopOntoTheServer() {
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{C1}"), QStringLiteral("京A1"), QStringLiteral("张三")));
+        const QString empty = server_->createDatabase();
+        QVERIFY2(!empty.isEmpty(), qPrintable(server_->message()));
+        const ServerAddress server{server_->folder(), QStringLiteral("5432"), empty, QString()};
+        DatabaseConnectionWindow* window = Open();
+        Enter(window, server, QString());
+        {
+            MessageScript messages;
+            messages
+                .expect(QStringLiteral(
+                            "将把本机数据库中的全部数据复制到数据库服务器 %1 上的空数据库中，"
+                            "复制后核对行数和金额。复制期间请不要在本程序中录入数据。\n"
+                            "是否继续？")
+                            .arg(AddressText(server)))
+                .expect(QStringLiteral("迁移完成，已核对 1 个客户、0 张维修单。\n"
+                                       "是否在下次启动程序时改用这个数据库服务器？"))
+                .expect(QStringLiteral("已保存。下次启动程序时将使用这个数据库服务器。"));
+            QTest::mouseClick(window->Command5, Qt::LeftButton);
+            VERIFY_MESSAGES(messages);
+        }
+        QCOMPARE(StoredServer(db_->dir()), server);
+        PgConnection copied(server_->uri(empty));
+        const PgResult plates = copied.exec(QStringLiteral("select kh_cph from kh_table"));
+        QVERIFY2(plates.ok(), qPrintable(plates.error()));
+        QCOMPARE(plates.rows(), 1);
+        QCOMPARE(plates.row(0).text(0), QStringLiteral("京A1"));
+        QCOMPARE(Database::Engine(), sql::Engine::Sqlite);
     }
 
     // A window closed while its test still runs leaves nothing behind that could touch it.
