@@ -1,17 +1,12 @@
 #include "app/copy_command.h"
 
 #include <QLocale>
-#include <cstdio>
 
+#include "core/console.h"
 #include "data/database.h"
 #include "data/server_copy.h"
 
 namespace {
-
-void Say(FILE* stream, const QString& text) {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stream);
-    std::fflush(stream);
-}
 
 QString Number(qint64 value) {
     return QLocale(QLocale::Chinese, QLocale::China).toString(value);

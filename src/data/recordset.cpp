@@ -7,6 +7,7 @@
 
 #include "data/database.h"
 #include "data/recordset_impl.h"
+#include "data/sql_dialect.h"
 
 QVariant ToStoredValue(const QVariant& value) {
     switch (value.typeId()) {
@@ -215,16 +216,6 @@ void Recordset::SetField(const QString& name, const QVariant& value) {
     d_->pending[index] = ToStoredValue(value);
 }
 
-namespace {
-
-QString QuoteName(const QString& name) {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-}  // namespace
-
 bool Recordset::Update() {
     auto fail = [this](const QString& reason) {
         if (d_) {
@@ -254,18 +245,18 @@ bool Recordset::Update() {
     QStringList columns;
     QVariantList values;
     for (const auto& [index, value] : d_->pending) {
-        columns << QuoteName(d_->names[index]);
+        columns << sql::QuotedName(d_->names[index]);
         values << value;
     }
     QString text;
     if (d_->adding) {
         if (columns.isEmpty()) {
-            text = QStringLiteral("insert into %1 default values").arg(QuoteName(d_->table));
+            text = QStringLiteral("insert into %1 default values").arg(sql::QuotedName(d_->table));
         } else {
             QStringList marks;
             marks.fill(QStringLiteral("?"), columns.size());
             text = QStringLiteral("insert into %1 (%2) values (%3)")
-                       .arg(QuoteName(d_->table), columns.join(QLatin1Char(',')),
+                       .arg(sql::QuotedName(d_->table), columns.join(QLatin1Char(',')),
                             marks.join(QLatin1Char(',')));
         }
         if (Database::Engine() == sql::Engine::Postgres) {
@@ -274,7 +265,7 @@ bool Recordset::Update() {
         }
     } else {
         text = QStringLiteral("update %1 set %2=? where _rowid_ = ?")
-                   .arg(QuoteName(d_->table), columns.join(QStringLiteral("=?,")));
+                   .arg(sql::QuotedName(d_->table), columns.join(QStringLiteral("=?,")));
         values << d_->rowid;
     }
     Statement write;
@@ -287,9 +278,9 @@ bool Recordset::Update() {
         const qint64 newRowid = Statement::lastInsertRowid();
         Statement reread;
         std::vector<QVariant> row(d_->names.size());
-        if (reread.prepare(
-                QStringLiteral("select * from %1 where _rowid_ = ?").arg(QuoteName(d_->table)),
-                {newRowid}) &&
+        if (reread.prepare(QStringLiteral("select * from %1 where _rowid_ = ?")
+                               .arg(sql::QuotedName(d_->table)),
+                           {newRowid}) &&
             reread.step() == SQLITE_ROW) {
             for (int i = 0; i < int(row.size()); ++i) {
                 row[i] = reread.value(i);

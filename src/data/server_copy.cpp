@@ -25,11 +25,6 @@ struct Column {
     bool amount = false;  // REAL: copied as a number
 };
 
-QString Quoted(const QString& name) {
-    return QLatin1Char('"') + QString(name).replace(u'"', QStringLiteral("\"\"")) +
-           QLatin1Char('"');
-}
-
 // One value of the copy text format: backslash, tab, newline and carriage return escaped.
 void AppendText(QByteArray& out, const QByteArray& text) {
     for (const char c : text) {
@@ -172,7 +167,7 @@ private:
     // The file's values as the server stores them: a NULL as the column's default, an amount
     // held as text as the number SQLite's own sums read it as.
     static QString Selected(const Column& column) {
-        const QString name = Quoted(column.name);
+        const QString name = sql::QuotedName(column.name);
         return column.amount ? QStringLiteral("coalesce(cast(%1 as real), 0)").arg(name)
                              : QStringLiteral("coalesce(cast(%1 as text), '')").arg(name);
     }
@@ -184,10 +179,10 @@ private:
         QStringList notNumbers;
         for (const Column& column : columns) {
             selected << Selected(column);
-            names << Quoted(column.name);
+            names << sql::QuotedName(column.name);
             if (column.amount) {
                 notNumbers << QStringLiteral("(typeof(%1) not in ('real', 'integer'))")
-                                  .arg(Quoted(column.name));
+                                  .arg(sql::QuotedName(column.name));
             }
         }
         Statement count;
@@ -196,7 +191,7 @@ private:
                 ? QStringLiteral("0")
                 : QStringLiteral("coalesce(sum(%1), 0)").arg(notNumbers.join(QLatin1Char('+')));
         if (!count.prepare(
-                QStringLiteral("select count(*), %1 from %2").arg(texts, Quoted(table))) ||
+                QStringLiteral("select count(*), %1 from %2").arg(texts, sql::QuotedName(table))) ||
             count.step() != SQLITE_ROW) {
             error_ = QStringLiteral("无法读取数据表 %1：%2").arg(table, count.error());
             return false;
@@ -207,7 +202,7 @@ private:
 
         Statement rows;
         if (!rows.prepare(QStringLiteral("select %1 from %2 order by rowid")
-                              .arg(selected.join(QStringLiteral(", ")), Quoted(table)))) {
+                              .arg(selected.join(QStringLiteral(", ")), sql::QuotedName(table)))) {
             error_ = QStringLiteral("无法读取数据表 %1：%2").arg(table, rows.error());
             return false;
         }
@@ -242,7 +237,7 @@ private:
             return !chunk.isEmpty();
         };
         const DbStatus sent = server_.copyIn(
-            QStringLiteral("copy %1 (%2) from stdin").arg(Quoted(table), names.join(u',')),
+            QStringLiteral("copy %1 (%2) from stdin").arg(sql::QuotedName(table), names.join(u',')),
             produce);
         if (readFailed) {
             error_ = QStringLiteral("读取数据表 %1 时出错：%2").arg(table, rows.error());
@@ -256,7 +251,7 @@ private:
         // New rows continue the save order after the copied ones.
         return exec(QStringLiteral("select setval(pg_get_serial_sequence('%1', 'rowid'), "
                                    "coalesce(max(rowid), 0) + 1, false) from %2")
-                        .arg(table, Quoted(table)));
+                        .arg(table, sql::QuotedName(table)));
     }
 
     // Counts, amount sums and text lengths on both sides, for the check before commit.
@@ -266,7 +261,7 @@ private:
         QStringList fileLengths;
         QStringList serverLengths;
         for (const Column& column : columns) {
-            const QString name = Quoted(column.name);
+            const QString name = sql::QuotedName(column.name);
             if (column.amount) {
                 fileSums
                     << QStringLiteral("coalesce(sum(coalesce(cast(%1 as real), 0)), 0)").arg(name);
@@ -284,8 +279,9 @@ private:
             return parts.isEmpty() ? QStringLiteral("0") : parts.join(QLatin1Char('+'));
         };
         Statement file;
-        if (!file.prepare(QStringLiteral("select count(*), %1, %2 from %3")
-                              .arg(joined(fileSums), joined(fileLengths), Quoted(table))) ||
+        if (!file.prepare(
+                QStringLiteral("select count(*), %1, %2 from %3")
+                    .arg(joined(fileSums), joined(fileLengths), sql::QuotedName(table))) ||
             file.step() != SQLITE_ROW) {
             error_ = QStringLiteral("无法核对数据表 %1：%2").arg(table, file.error());
             return false;
@@ -294,10 +290,10 @@ private:
         file.number(1, &fileCents);
         copied.cents = Cents(fileCents);
         copied.characters = file.int64(2);
-        const PgResult server =
-            server_.exec(QStringLiteral("select count(*), cast(%1 as double precision), "
-                                        "cast(%2 as bigint) from %3")
-                             .arg(joined(serverSums), joined(serverLengths), Quoted(table)));
+        const PgResult server = server_.exec(
+            QStringLiteral("select count(*), cast(%1 as double precision), "
+                           "cast(%2 as bigint) from %3")
+                .arg(joined(serverSums), joined(serverLengths), sql::QuotedName(table)));
         if (!server.ok() || server.rows() != 1) {
             error_ = QStringLiteral("无法核对服务器上的数据表 %1：%2").arg(table, server.error());
             return false;

@@ -139,6 +139,11 @@ QString WithRowidColumn(const QString& statement) {
 
 }  // namespace
 
+QString QuotedName(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(u'"', QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
 QString NumberedPlaceholders(const QString& statement) {
     int number = 0;
     return RewriteCode(statement, [&number](const QString& code) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/console.h"
 #include "data/database.h"
 #include "import/audit.h"
 #include "import/customer_import.h"
@@ -21,10 +22,6 @@ const QString kRowAtFault = QStringLiteral("文件第 %1 行：%2");
 void Write(FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
-}
-
-void Say(FILE* stream, const QString& text) {
-    Write(stream, (text + QLatin1Char('\n')).toUtf8());
 }
 
 QString CsvField(const QString& text) {
