@@ -21,6 +21,9 @@ packages=(
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   python3
+  # The icon is rendered from its drawing at build time; the tests validate the desktop entry,
+  # the AppStream metadata and the manual page.
+  librsvg2-bin desktop-file-utils appstream man-db
   clang libclang-rt-14-dev
 )
 
