@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "ui/application_icon.h"
 #include "ui/fonts.h"
 
 void ApplyChineseLocale(QApplication& app) {
@@ -20,4 +21,5 @@ void ApplyChineseLocale(QApplication& app) {
         }
     }
     QApplication::setFont(ui::ScreenFont(QStringLiteral("宋体"), 10));
+    ui::ApplyApplicationIcon();
 }
