@@ -35,6 +35,9 @@ const QList<SchemaStep>& SchemaSteps() {
          {QStringLiteral("drop index kh_wx_table_dh"),
           QStringLiteral("create unique index kh_wx_table_dh on kh_wx_table (kh_wx_dh)")},
          DuplicatedOrderNumbersQuery()},
+        // A plate is found however its letters were typed (`upper(kh_cph) = ?`). Without this
+        // index every order save and every new customer read the whole customer table.
+        {5, {QStringLiteral("create index kh_table_cph_upper on kh_table (upper(kh_cph))")}},
     };
     return steps;
 }

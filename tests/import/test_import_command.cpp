@@ -212,6 +212,15 @@ private Q_SLOTS:
             << QStringList{"--import", "x.csv", "--colour"} << 2 << "colour";
         QTest::newRow("stray argument")
             << QStringList{"--import", "x.csv", "y.csv"} << 2 << "y.csv";
+        // Without an action the program would open its window: a mistake is told without one.
+        QTest::newRow("unknown option alone")
+            << QStringList{"--colour"} << 1 << "未知的选项：--colour";
+        QTest::newRow("option without its value")
+            << QStringList{"--data-dir"} << 1 << "选项 --data-dir 后面缺少值";
+        QTest::newRow("stray argument alone")
+            << QStringList{"shop.db"} << 1 << "多余的参数：shop.db";
+        QTest::newRow("the toolkit's options are accepted")
+            << QStringList{"-platform", "xcb", "-style=fusion", "--version"} << 0 << "ruvaso 2.";
     }
     void usageAndHelpNeedNoDisplay() {
         QFETCH(QStringList, arguments);

@@ -1,0 +1,217 @@
+#include "app/command_line.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <cstdio>
+
+#include "app/copy_command.h"
+#include "data/database.h"
+#include "import/import_command.h"
+#include "session/connection_settings.h"
+#include "version.h"
+
+namespace {
+
+const QString kDescription = QStringLiteral(
+    "Ruvaso汽车维修保养客户管理系统\n\n"
+    "--import 的退出状态：\n"
+    "  0  已导入（--dry-run：已写出读到的行）\n"
+    "  1  审核未通过，或数据库拒绝、导入失败，没有导入任何数据\n"
+    "  2  用法错误，或文件无法读取\n\n"
+    "--copy-to 的退出状态：\n"
+    "  0  已复制并核对\n"
+    "  1  数据库文件或服务器拒绝、复制或核对失败，服务器上没有留下任何数据\n"
+    "  2  用法错误\n\n"
+    "其他用法错误（如未知的选项）的退出状态为 1。");
+
+// The toolkit's options that take a value, and those that do not. Each may be written with one
+// or two dashes, and a value also after "=".
+const QStringList kToolkitValueOptions = {QStringLiteral("platform"),
+                                          QStringLiteral("platformpluginpath"),
+                                          QStringLiteral("platformtheme"),
+                                          QStringLiteral("plugin"),
+                                          QStringLiteral("qwindowgeometry"),
+                                          QStringLiteral("qwindowicon"),
+                                          QStringLiteral("qwindowtitle"),
+                                          QStringLiteral("session"),
+                                          QStringLiteral("display"),
+                                          QStringLiteral("geometry"),
+                                          QStringLiteral("style"),
+                                          QStringLiteral("stylesheet"),
+                                          QStringLiteral("name"),
+                                          QStringLiteral("title"),
+                                          QStringLiteral("visual")};
+const QStringList kToolkitFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                   QStringLiteral("nograb"), QStringLiteral("dograb")};
+
+// The bare name of an argument written "-name", "--name" or "-name=value"; empty otherwise.
+QString OptionName(const QString& argument) {
+    if (!argument.startsWith(QLatin1Char('-'))) {
+        return {};
+    }
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    return name.left(name.indexOf(QLatin1Char('=')));
+}
+
+int UsageError(const QString& text, int status) {
+    std::fputs(qPrintable(text + QStringLiteral("\n请用 --help 查看用法。\n")), stderr);
+    return status;
+}
+
+}  // namespace
+
+Options::Options()
+    : dataDir(QStringLiteral("data-dir"),
+              QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
+              QStringLiteral("DIR")),
+      database(
+          QStringLiteral("database"),
+          QStringLiteral("使用数据库服务器上的数据库，URL 为 libpq 连接地址，如 "
+                         "postgresql://用户@主机:端口/数据库名，Unix 套接字用 "
+                         "postgresql:///数据库名?host=/套接字文件夹。不给出时使用“数据库连接”中"
+                         "保存的服务器，没有保存时使用数据文件夹中的数据库文件；给出空值时使用"
+                         "数据文件夹中的数据库文件"),
+          QStringLiteral("URL")),
+      allowNetworkFolder(
+          QStringLiteral("allow-network-folder"),
+          QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）")),
+      import(QStringLiteral("import"),
+             QStringLiteral("不打开窗口，读取表格文件 FILE，审核后导入数据库，"
+                            "与“数据导入”窗口的规则相同"),
+             QStringLiteral("FILE")),
+      dryRun(QStringLiteral("dry-run"),
+             QStringLiteral("与 --import 同用：只把读到的行（不含表头）以 UTF-8 CSV 写到标准输出，"
+                            "不导入任何数据")),
+      copyTo(QStringLiteral("copy-to"),
+             QStringLiteral(
+                 "不打开窗口，把数据文件夹中的数据库完整复制到 PostgreSQL 服务器上的空数据库 "
+                 "URL（如 postgresql://user@host/dbname），复制后核对行数和金额"),
+             QStringLiteral("URL")),
+      exitWhenShown(QStringLiteral("exit-when-shown")) {
+    exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
+}
+
+void Describe(QCommandLineParser& parser, Options& options) {
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(options.dataDir);
+    parser.addOption(options.database);
+    parser.addOption(options.allowNetworkFolder);
+    parser.addOption(options.import);
+    parser.addOption(options.dryRun);
+    parser.addOption(options.copyTo);
+    parser.addOption(options.exitWhenShown);
+}
+
+QStringList WithoutToolkitArguments(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const QString name = i == 0 ? QString() : OptionName(argument);
+        if (kToolkitFlags.contains(name) && !argument.contains(QLatin1Char('='))) {
+            continue;
+        }
+        if (kToolkitValueOptions.contains(name)) {
+            if (!argument.contains(QLatin1Char('='))) {
+                ++i;  // its value follows
+            }
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
+
+bool WantsCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    Options options;
+    Describe(parser, options);
+    if (!parser.parse(WithoutToolkitArguments(arguments))) {
+        return true;
+    }
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+           parser.isSet(QStringLiteral("version")) || parser.isSet(options.import) ||
+           parser.isSet(options.dryRun) || parser.isSet(options.copyTo) ||
+           !parser.positionalArguments().isEmpty();
+}
+
+int UsageErrorStatus(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1)) {
+        const QString name = OptionName(argument);
+        if (name == QLatin1String("import") || name == QLatin1String("dry-run") ||
+            name == QLatin1String("copy-to")) {
+            return kImportBadRequest;
+        }
+    }
+    return 1;
+}
+
+QString UsageProblem(const QCommandLineParser& parser) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        QStringList written;
+        for (const QString& name : unknown) {
+            written << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        }
+        return QStringLiteral("未知的选项：") + written.join(QStringLiteral("、"));
+    }
+    // The parser's other complaints name the option between quotes.
+    const QString text = parser.errorText();
+    const QRegularExpressionMatch quoted =
+        QRegularExpression(QStringLiteral("'([^']*)'")).match(text);
+    if (quoted.hasMatch() && text.startsWith(QLatin1String("Missing value"))) {
+        return QStringLiteral("选项 %1 后面缺少值。").arg(quoted.captured(1));
+    }
+    if (quoted.hasMatch() && text.startsWith(QLatin1String("Unexpected value"))) {
+        return QStringLiteral("选项 %1 不带值。").arg(quoted.captured(1));
+    }
+    return text;
+}
+
+QString ChosenServer(const QCommandLineParser& parser, const Options& options,
+                     const QString& folder) {
+    return parser.isSet(options.database) ? parser.value(options.database)
+                                          : StoredServerUri(folder);
+}
+
+int RunCommandLine(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ruvaso"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RUVASO_VERSION));
+    QCommandLineParser parser;
+    Options options;
+    Describe(parser, options);
+    const QStringList arguments = WithoutToolkitArguments(QCoreApplication::arguments());
+    const int usageStatus = UsageErrorStatus(arguments);
+    if (!parser.parse(arguments)) {
+        return UsageError(UsageProblem(parser), usageStatus);
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        parser.showHelp(0);
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        parser.showVersion();
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return UsageError(
+            QStringLiteral("多余的参数：") + parser.positionalArguments().join(QLatin1Char(' ')),
+            usageStatus);
+    }
+    Database::SetNetworkFolderAllowed(parser.isSet(options.allowNetworkFolder));
+    const QString folder =
+        parser.isSet(options.dataDir) ? parser.value(options.dataDir) : Database::DefaultDataDir();
+    if (parser.isSet(options.copyTo)) {
+        if (parser.isSet(options.import) || parser.isSet(options.dryRun)) {
+            return UsageError(QStringLiteral("--copy-to 不能与 --import 同用。"),
+                              kImportBadRequest);
+        }
+        return RunCopyCommand(folder, parser.value(options.copyTo));
+    }
+    if (!parser.isSet(options.import)) {
+        return UsageError(QStringLiteral("--dry-run 只能与 --import 同用。"), kImportBadRequest);
+    }
+    // The import goes into the database the program would open, never into another one.
+    return RunImportCommand(parser.value(options.import), folder, parser.isSet(options.dryRun),
+                            ChosenServer(parser, options, folder));
+}
