@@ -2,18 +2,24 @@
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TEST_BUILD_DIR ?= build-test
+PACKAGE_BUILD_DIR ?= build-package
 ARGS ?=
 
-.PHONY: deps build run test bench format format-check clean
+.PHONY: deps configure build run test bench package package-check format format-check clean
 
 deps:
 	scripts/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUVASO_BUILD_TESTS=OFF
+
+# Everything: the program, the benchmarks and the developer tools.
+build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-run: build
+# Only the program, so the first window comes up in the time the program alone takes to build.
+run: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target ruvaso
 	$(BUILD_DIR)/ruvaso $(ARGS)
 
 test: deps
@@ -23,6 +29,21 @@ test: deps
 
 bench: build
 	scripts/run-bench.sh $(BUILD_DIR)
+
+# The Debian package, built as Debian builds its own: optimised, hardened, without tests,
+# benchmarks or tools.
+package: deps
+	DEB_BUILD_MAINT_OPTIONS=hardening=+all CXXFLAGS="$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B $(PACKAGE_BUILD_DIR) -DCMAKE_BUILD_TYPE=None -DRUVASO_BUILD_TESTS=OFF \
+		-DRUVASO_BUILD_BENCH=OFF -DRUVASO_BUILD_TOOLS=OFF
+	cmake --build $(PACKAGE_BUILD_DIR) -j$(JOBS)
+	cd $(PACKAGE_BUILD_DIR) && cpack
+	@ls $(PACKAGE_BUILD_DIR)/ruvaso_*.deb
+
+# Lints the package, installs it into a throw-away root and runs it there without a display.
+package-check: package
+	scripts/check-package.sh $(PACKAGE_BUILD_DIR)
 
 SOURCES_TO_FORMAT = find src tests bench tools -name '*.cpp' -o -name '*.h'
 
@@ -34,4 +55,4 @@ format-check:
 	$(SOURCES_TO_FORMAT) | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(PACKAGE_BUILD_DIR)

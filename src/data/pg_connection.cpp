@@ -121,6 +121,24 @@ pg_result* NextResult(pg_conn* conn) {
     return result;
 }
 
+// Reads what the server has already sent of a statement that is being closed, up to a few rows.
+// True when that reaches its end: most statements closed early (a lookup with `limit 1`) have
+// sent everything by the time their row is read, and need no cancel.
+bool EndedWithoutWaiting(pg_conn* conn) {
+    constexpr int kRowsWorthReading = 64;
+    for (int read = 0; read <= kRowsWorthReading; ++read) {
+        if (PQconsumeInput(conn) == 0 || PQisBusy(conn) != 0) {
+            return false;
+        }
+        pg_result* result = NextResult(conn);
+        if (!result) {
+            return true;
+        }
+        PQclear(result);
+    }
+    return false;
+}
+
 QString CopyRefused() {
     return QStringLiteral("不支持复制语句");
 }
@@ -248,8 +266,9 @@ PgResult PgQuery::takeRow() {
 
 void PgQuery::finish(bool cancel) {
     pg_conn* conn = connection_->conn_;
-    if (cancel && PQstatus(conn) == CONNECTION_OK) {
-        // Without this the server would send every remaining row, only to be thrown away.
+    // A cancel costs the server a connection of its own, so it is sent only for rows still to
+    // come; without it the server would send every one of them, only to be thrown away.
+    if (cancel && PQstatus(conn) == CONNECTION_OK && !EndedWithoutWaiting(conn)) {
         if (PGcancel* handle = PQgetCancel(conn)) {
             char reason[256];
             PQcancel(handle, reason, int(sizeof reason));
