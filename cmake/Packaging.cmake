@@ -32,16 +32,17 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-wqy-microhei, fonts-a
 # translations.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "postgresql-client, qt6-translations-l10n, cups")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "car repair and maintenance shop management")
+# CPack takes the synopsis from the summary and indents the extended text itself; an empty line
+# becomes Debian's paragraph separator.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "car repair and maintenance shop management
- Ruvaso keeps one record per vehicle for a car repair and maintenance shop,
- reminds the staff whom to call for a follow-up and records each call,
- records repair orders with priced lines and prints the customer's slip,
- totals the business by date, item and technician in printable reports,
- imports customers from spreadsheets, and keeps the price list,
- technicians, operators and daily backups.
- .
- The shop's data lives in one SQLite file in the user's data folder, or on
- a PostgreSQL server shared by several workstations. The screens are in
- Simplified Chinese.")
+    "Ruvaso keeps one record per vehicle for a car repair and maintenance shop,
+reminds the staff whom to call for a follow-up and records each call,
+records repair orders with priced lines and prints the customer's slip,
+totals the business by date, item and technician in printable reports,
+imports customers from spreadsheets, and keeps the price list,
+technicians, operators and daily backups.
+
+The shop's data lives in one SQLite file in the user's data folder, or on
+a PostgreSQL server shared by several workstations. The screens are in
+Simplified Chinese.")
 include(CPack)
