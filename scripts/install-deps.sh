@@ -21,14 +21,11 @@ packages=(
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   python3
-<<<<<<< Updated upstream
   # The icon is rendered from its drawing at build time; the tests validate the desktop entry,
   # the AppStream metadata and the manual page.
   librsvg2-bin desktop-file-utils appstream man-db
-=======
   # The Debian package: its library dependencies, its lint, and the file types CPack asks about.
   dpkg-dev lintian file
->>>>>>> Stashed changes
   clang libclang-rt-14-dev
 )
 
