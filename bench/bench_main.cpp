@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption only(
         QStringLiteral("only"),
         QStringLiteral("run one group of figures: walks, orders, system, import, reports, "
-                       "report-pages, startup, server"),
+                       "report-pages, startup, server, space"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -324,6 +324,10 @@ int main(int argc, char** argv) {
     }
     if (parser.value(only) == QStringLiteral("reports")) {
         BenchReports(root.path(), parser.value(sqlite3));
+        return 0;
+    }
+    if (parser.value(only) == QStringLiteral("space")) {
+        BenchSpace(root.path(), 10000, 50000);
         return 0;
     }
     if (parser.value(only) == QStringLiteral("server")) {

@@ -244,9 +244,51 @@ void BenchOpen(const QString& root) {
 
 }  // namespace
 
+// How much room a shop and its backups take: the database of a shop of `customers` customers,
+// `orders` orders and as many recorded calls, its daily backup, and the backup folder when it is
+// full (the 23 backups kept plus the database itself).
+void BenchSpace(const QString& root, int customers, int orders) {
+    const QString dir = MakeShop(root, customers, orders);
+    OpenShop(dir);
+    {
+        Transaction transaction;
+        Exec(QStringLiteral(
+                 "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) "
+                 "insert into kh_tele_table select printf('{%08X-0000-4000-8000-%012X}', i, i), "
+                 "kh_cph, kh_czname, '已提醒车主按时保养，车主说下周来店', '', "
+                 "date('2020-01-01', '+' || (i % 2500) || ' days'), "
+                 "date('2020-01-01', '+' || (i % 2500) || ' days'), '管理员' "
+                 "from n join kh_table on kh_table._rowid_ = 1 + i % ?"),
+             {orders, customers});
+        if (!transaction.commit()) {
+            qFatal("cannot record the calls");
+        }
+    }
+    RunSql(QStringLiteral("pragma wal_checkpoint(truncate)")).Close();
+    const QString file = Database::FilePath();
+    const QString copy = dir + QStringLiteral("/2026-12-06.db");
+    if (!CopyDatabaseFile(file, copy, BackupOptions{})) {
+        qFatal("the backup failed");
+    }
+    const double database = QFileInfo(file).size() / 1e6;
+    const double backup = QFileInfo(copy).size() / 1e6;
+    PrintRow(QStringLiteral("(s5) database of %1 customers, %2 orders, %2 calls")
+                 .arg(customers)
+                 .arg(orders),
+             QStringLiteral("%1 MB").arg(database, 0, 'f', 1),
+             QStringLiteral("its daily backup %1 MB; folder with 23 backups %2 MB")
+                 .arg(backup, 0, 'f', 1)
+                 .arg(database + 23 * backup, 0, 'f', 0));
+    Database::Close();
+    if (!qEnvironmentVariableIsSet("RUVASO_BENCH_KEEP")) {
+        QDir(dir).removeRecursively();
+    }
+}
+
 void BenchSystem(const QString& root, const QString& sqlite3, double backupGigabytes) {
     BenchOpen(root);
     BenchPriceListOpen(root, sqlite3);
     BenchPriceListSave(root);
     BenchBackup(root, sqlite3, backupGigabytes);
+    BenchSpace(root, 10000, 50000);
 }
