@@ -1,7 +1,9 @@
 #include "ui/message_box.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <utility>
 
 namespace ui {
@@ -57,6 +59,13 @@ MessageBox::Answer ShowBox(QWidget* parent, const MessageBox::Message& message,
                     parent);
     // Plain text: a message quoting the operator's input must show it as typed.
     box.setTextFormat(Qt::PlainText);
+    // A short message ("修改成功！") would make a box narrower than the window manager's title
+    // bar needs for the title beside its buttons; an empty row keeps the title readable.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(MessageBox::kMinimumWidth, 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     const MessageBox::Answer escape = MessageBox::escapeAnswer(message.buttons);
     QList<std::pair<QPushButton*, MessageBox::Answer>> made;
     QPushButton* defaultButton = nullptr;

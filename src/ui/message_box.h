@@ -34,6 +34,10 @@ public:
     // that was installed before, so that scripts can nest.
     static Handler setScriptHandler(Handler handler);
 
+    // The narrowest a box is, in pixels, so that its title stays readable in a title bar
+    // beside the window manager's buttons however short the message.
+    static constexpr int kMinimumWidth = 260;
+
     // What Escape means for these buttons.
     static Answer escapeAnswer(Buttons buttons);
     static bool offers(Buttons buttons, Answer answer);
