@@ -37,7 +37,7 @@ for script in preinst postinst prerm postrm; do
 done
 
 echo "== lintian"
-lintian --fail-on error --info --no-tag-display-limit "$deb" || fail "lintian reports errors"
+lintian --fail-on error --info --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 expected=(
   usr/bin/ruvaso
