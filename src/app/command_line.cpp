@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/copy_command.h"
+#include "app/qt_translations.h"
 #include "data/database.h"
 #include "import/import_command.h"
 #include "session/connection_settings.h"
@@ -61,7 +62,12 @@ int UsageError(const QString& text, int status) {
 }  // namespace
 
 Options::Options()
-    : dataDir(QStringLiteral("data-dir"),
+    : help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+           QStringLiteral("显示本帮助并退出。")),
+      helpAll(QStringLiteral("help-all")),
+      version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+              QStringLiteral("显示版本并退出。")),
+      dataDir(QStringLiteral("data-dir"),
               QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
               QStringLiteral("DIR")),
       database(
@@ -88,13 +94,15 @@ Options::Options()
                  "URL（如 postgresql://user@host/dbname），复制后核对行数和金额"),
              QStringLiteral("URL")),
       exitWhenShown(QStringLiteral("exit-when-shown")) {
+    helpAll.setFlags(QCommandLineOption::HiddenFromHelp);
     exitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
 }
 
 void Describe(QCommandLineParser& parser, Options& options) {
     parser.setApplicationDescription(kDescription);
-    parser.addHelpOption();
-    parser.addVersionOption();
+    parser.addOption(options.help);
+    parser.addOption(options.helpAll);
+    parser.addOption(options.version);
     parser.addOption(options.dataDir);
     parser.addOption(options.database);
     parser.addOption(options.allowNetworkFolder);
@@ -130,8 +138,8 @@ bool WantsCommandLine(const QStringList& arguments) {
     if (!parser.parse(WithoutToolkitArguments(arguments))) {
         return true;
     }
-    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
-           parser.isSet(QStringLiteral("version")) || parser.isSet(options.import) ||
+    return parser.isSet(options.help) || parser.isSet(options.helpAll) ||
+           parser.isSet(options.version) || parser.isSet(options.import) ||
            parser.isSet(options.dryRun) || parser.isSet(options.copyTo) ||
            !parser.positionalArguments().isEmpty();
 }
@@ -187,10 +195,14 @@ int RunCommandLine(int argc, char** argv) {
     if (!parser.parse(arguments)) {
         return UsageError(UsageProblem(parser), usageStatus);
     }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+    if (parser.isSet(options.help) || parser.isSet(options.helpAll)) {
+        // Qt's headings of the help in Chinese. Only here: the parser's complaints above are
+        // read in its own English by UsageProblem, and the locale stays C so that the numbers
+        // an action prints read the same on every machine.
+        InstallQtChineseTranslations();
         parser.showHelp(0);
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    if (parser.isSet(options.version)) {
         parser.showVersion();
     }
     if (!parser.positionalArguments().isEmpty()) {

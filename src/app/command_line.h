@@ -8,6 +8,10 @@
 // start.
 struct Options {
     Options();
+    // Our own, so that their descriptions are in Chinese whether or not Qt's catalogue is.
+    QCommandLineOption help;
+    QCommandLineOption helpAll;  // the same help; kept for those who know Qt's option
+    QCommandLineOption version;
     QCommandLineOption dataDir;
     QCommandLineOption database;
     QCommandLineOption allowNetworkFolder;

@@ -205,6 +205,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("output");
         QTest::newRow("help") << QStringList{"--help"} << 0 << "2  用法错误，或文件无法读取";
+        // Qt's own headings of the help come from its Chinese catalogue, installed with the
+        // program's dependencies.
+        QTest::newRow("help headings in Chinese") << QStringList{"--help"} << 0 << "选项：";
+        QTest::newRow("short help, its own line in Chinese")
+            << QStringList{"-h"} << 0 << "-h, --help              显示本帮助并退出。";
         QTest::newRow("version") << QStringList{"--version"} << 0 << "ruvaso";
         QTest::newRow("dry run alone") << QStringList{"--dry-run"} << 2 << "--dry-run";
         QTest::newRow("import without a file") << QStringList{"--import"} << 2 << "import";
