@@ -6,6 +6,7 @@
 
 #include "app/copy_command.h"
 #include "app/qt_translations.h"
+#include "core/terminal_text.h"
 #include "data/database.h"
 #include "import/import_command.h"
 #include "session/connection_settings.h"
@@ -54,6 +55,12 @@ QString OptionName(const QString& argument) {
     return name.left(name.indexOf(QLatin1Char('=')));
 }
 
+// An option's description broken into lines that a terminal of 80 columns shows whole beside
+// the option names: Qt's help counts a Chinese character as one column, a terminal gives it two.
+QString ForHelp(const QString& text) {
+    return WrapToTerminalColumns(text, 50);
+}
+
 int UsageError(const QString& text, int status) {
     std::fputs(qPrintable(text + QStringLiteral("\n请用 --help 查看用法。\n")), stderr);
     return status;
@@ -63,35 +70,35 @@ int UsageError(const QString& text, int status) {
 
 Options::Options()
     : help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-           QStringLiteral("显示本帮助并退出。")),
+           ForHelp(QStringLiteral("显示本帮助并退出。"))),
       helpAll(QStringLiteral("help-all")),
       version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
-              QStringLiteral("显示版本并退出。")),
+              ForHelp(QStringLiteral("显示版本并退出。"))),
       dataDir(QStringLiteral("data-dir"),
-              QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir()),
+              ForHelp(QStringLiteral("数据文件夹（默认 %1）").arg(Database::DefaultDataDir())),
               QStringLiteral("DIR")),
-      database(
-          QStringLiteral("database"),
-          QStringLiteral("使用数据库服务器上的数据库，URL 为 libpq 连接地址，如 "
-                         "postgresql://用户@主机:端口/数据库名，Unix 套接字用 "
-                         "postgresql:///数据库名?host=/套接字文件夹。不给出时使用“数据库连接”中"
-                         "保存的服务器，没有保存时使用数据文件夹中的数据库文件；给出空值时使用"
-                         "数据文件夹中的数据库文件"),
-          QStringLiteral("URL")),
-      allowNetworkFolder(
-          QStringLiteral("allow-network-folder"),
-          QStringLiteral("数据文件夹在网络文件系统上时也打开它（只在确知该文件夹只由本机使用时）")),
+      database(QStringLiteral("database"),
+               ForHelp(QStringLiteral(
+                   "使用数据库服务器上的数据库，URL 为 libpq 连接地址，如 "
+                   "postgresql://用户@主机:端口/数据库名，Unix 套接字用 "
+                   "postgresql:///数据库名?host=/套接字文件夹。不给出时使用“数据库连接”中"
+                   "保存的服务器，没有保存时使用数据文件夹中的数据库文件；给出空值时使用"
+                   "数据文件夹中的数据库文件")),
+               QStringLiteral("URL")),
+      allowNetworkFolder(QStringLiteral("allow-network-folder"),
+                         ForHelp(QStringLiteral("数据文件夹在网络文件系统上时也打开它"
+                                                "（只在确知该文件夹只由本机使用时）"))),
       import(QStringLiteral("import"),
-             QStringLiteral("不打开窗口，读取表格文件 FILE，审核后导入数据库，"
-                            "与“数据导入”窗口的规则相同"),
+             ForHelp(QStringLiteral("不打开窗口，读取表格文件 FILE，审核后导入数据库，"
+                                    "与“数据导入”窗口的规则相同")),
              QStringLiteral("FILE")),
       dryRun(QStringLiteral("dry-run"),
-             QStringLiteral("与 --import 同用：只把读到的行（不含表头）以 UTF-8 CSV 写到标准输出，"
-                            "不导入任何数据")),
+             ForHelp(QStringLiteral("与 --import 同用：只把读到的行（不含表头）以 UTF-8 CSV "
+                                    "写到标准输出，不导入任何数据"))),
       copyTo(QStringLiteral("copy-to"),
-             QStringLiteral(
+             ForHelp(QStringLiteral(
                  "不打开窗口，把数据文件夹中的数据库完整复制到 PostgreSQL 服务器上的空数据库 "
-                 "URL（如 postgresql://user@host/dbname），复制后核对行数和金额"),
+                 "URL（如 postgresql://user@host/dbname），复制后核对行数和金额")),
              QStringLiteral("URL")),
       exitWhenShown(QStringLiteral("exit-when-shown")) {
     helpAll.setFlags(QCommandLineOption::HiddenFromHelp);

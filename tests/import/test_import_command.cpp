@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "core/terminal_text.h"
 #include "data/database.h"
 #include "data/pg_connection.h"
 #include "session/connection_settings.h"
@@ -234,6 +235,22 @@ private Q_SLOTS:
         const Run run = Ruvaso(arguments);
         QCOMPARE(run.status, status);
         QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+    }
+
+    // Qt wraps the help counting a Chinese character as one column; a terminal gives it two.
+    void helpFitsAnEightyColumnTerminal() {
+        const Run run = Ruvaso({QStringLiteral("--help")});
+        QCOMPARE(run.status, 0);
+        for (const QString& line : run.out.split(QLatin1Char('\n'))) {
+            int columns = 0;
+            for (const QChar c : line) {
+                columns += TerminalColumns(c);
+            }
+            // The data folder's default, a path of the machine, may make its line longer.
+            if (!line.contains(QLatin1String("--data-dir"))) {
+                QVERIFY2(columns <= 80, qPrintable(line));
+            }
+        }
     }
 };
 
