@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     StartUp started =
         server.isEmpty() ? StartProgram(folder) : StartProgramOnServer(server, folder);
     if (!started.login) {
-        return 1;
+        return started.handedOver ? 0 : 1;
     }
     if (parser.isSet(options.exitWhenShown)) {
         started.login->installEventFilter(new QuitAfterFirstPaint(started.login));

@@ -169,6 +169,10 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions)
     }
     if (!opened.ok) {
         if (!opened.damaged) {
+            if (opened.inUse && ShowRunningInstance(dataDir)) {
+                started.handedOver = true;
+                return started;
+            }
             ui::MessageBox::show(nullptr, kTitle, opened.message, ui::MessageBox::Icon::Stop,
                                  ui::MessageBox::Buttons::Ok);
             return started;
@@ -187,6 +191,7 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions)
     // A folder that cannot be written can keep neither a backup nor the day of a check.
     if (!opened.readOnly) {
         started.work = std::make_unique<StartOfDayWork>(dataDir, backupOptions);
+        started.listener = std::make_unique<RunningInstanceListener>(dataDir);
     }
     return started;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+#include "app/running_instance.h"
 #include "data/backup.h"
 
 class BackgroundBackup;
@@ -47,6 +48,11 @@ struct StartUp {
     LoginWindow* login = nullptr;  // shown; null when the program should end
     // Null when the database can only be read.
     std::unique_ptr<StartOfDayWork> work;
+    // Brings this program forward when the folder is started again; null on a server or a
+    // folder that can only be read, which this program does not hold alone.
+    std::unique_ptr<RunningInstanceListener> listener;
+    // The folder's program was already running and has come to the front: this one just ends.
+    bool handedOver = false;
 };
 StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions = {});
 // The interactive start on the shop's database on a server (`serverUri`, a libpq connection
