@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "app/login_window.h"
+#include "core/clock.h"
 #include "data/backup.h"
 #include "data/database.h"
 #include "masterdata/background_backup.h"
@@ -37,6 +38,8 @@ const QString kUseFileInstead = QStringLiteral(
     "注意：在本机数据库文件中保存的资料不会出现在数据库服务器上。选“否”退出程序。");
 // A report waits while another modal window is up or a copy holds the input.
 constexpr int kReportRetryMs = 250;
+// How often a running program looks whether a new day has begun.
+constexpr int kNextDayLookMs = 5 * 60 * 1000;
 
 LoginWindow* ShowLogin() {
     auto* login = new LoginWindow;
@@ -122,10 +125,30 @@ bool OfferRecovery(const QString& dataDir, const QString& problem, bool database
 }
 
 StartOfDayWork::StartOfDayWork(const QString& dataDir, const BackupOptions& backupOptions)
-    : dataDir_(dataDir),
-      backup_(
-          std::make_unique<BackgroundBackup>(database_modu::StartOfDayRequest(), backupOptions)) {
+    : dataDir_(dataDir), backupOptions_(backupOptions) {
+    startDay();
+    nextDay_.setInterval(kNextDayLookMs);
+    connect(&nextDay_, &QTimer::timeout, this, &StartOfDayWork::startNextDayIfDue);
+    nextDay_.start();
+}
+
+void StartOfDayWork::startDay() {
+    day_ = Today();
+    backupDone_ = false;
+    check_.reset();
+    backup_ =
+        std::make_unique<BackgroundBackup>(database_modu::StartOfDayRequest(), backupOptions_);
     connect(backup_.get(), &BackgroundBackup::finished, this, &StartOfDayWork::report);
+}
+
+void StartOfDayWork::startNextDayIfDue() {
+    // A modal window may be a restore, which must not meet a backup; a busy cursor is work the
+    // operator waits for.
+    if (Today() <= day_ || !backupDone_ || (check_ && !check_->isFinished()) ||
+        QApplication::activeModalWidget() || QGuiApplication::overrideCursor()) {
+        return;
+    }
+    startDay();
 }
 
 StartOfDayWork::~StartOfDayWork() = default;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 #include "app/running_instance.h"
@@ -14,12 +16,19 @@ class LoginWindow;
 // What a start leaves running while the shop works: the day's backup on a connection of its
 // own, then the day's check of the database when it is still due. What they find is told on the
 // GUI thread once no other modal window is up; destroying the object stops what still runs.
+// A program left running overnight does the same for each new day, a few minutes after
+// midnight, so a shop that never closes it still has a backup of every day.
 class StartOfDayWork : public QObject {
     Q_OBJECT
 
 public:
     StartOfDayWork(const QString& dataDir, const BackupOptions& backupOptions);
     ~StartOfDayWork() override;
+
+    // Starts the new day's backup (and check) once the clock has passed into a day after the
+    // last one's, that day's work has ended and no modal window is up; otherwise does nothing.
+    // A timer calls it every few minutes.
+    void startNextDayIfDue();
 
     // The backup has ended and everything it had to say has been said.
     bool backupDone() const { return backupDone_; }
@@ -32,9 +41,13 @@ Q_SIGNALS:
     void backupReported();
 
 private:
+    void startDay();
     void report();
 
     QString dataDir_;
+    BackupOptions backupOptions_;
+    QDate day_;
+    QTimer nextDay_;
     std::unique_ptr<BackgroundBackup> backup_;
     std::unique_ptr<DatabaseCheck> check_;
     bool backupDone_ = false;

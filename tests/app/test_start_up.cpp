@@ -646,6 +646,30 @@ private Q_SLOTS:
         QCOMPARE(LastGoodCheck(db_->dir()), Today().addDays(-1));
     }
 
+    // A program left running overnight backs up each new day after midnight, as a start would,
+    // and only once a day.
+    void runningOvernightBacksUpTheNewDay() {
+        const QDate day(2026, 3, 9);
+        StartUp started;
+        startOn(day, &started);
+        QVERIFY(QFileInfo::exists(file(BackupFileName(day))));
+        BackgroundBackup* const first = started.work->backup();
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C9}", QStringLiteral("京A99999"), "李四"));
+        started.work->startNextDayIfDue();
+        QCOMPARE(started.work->backup(), first);
+
+        SetClock(QDateTime(day.addDays(1), QTime(0, 5)));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (started.work->startNextDayIfDue(), started.work->backup() != first), 20000);
+        BackgroundBackup* const second = started.work->backup();
+        started.work->waitForBackup();
+        QCOMPARE(CustomersIn(file(BackupFileName(day.addDays(1)))), Customers());
+        QCOMPARE(CustomersIn(file(BackupFileName(day))), Customers() - 1);
+        started.work->startNextDayIfDue();
+        QCOMPARE(started.work->backup(), second);
+    }
+
     void backgroundCheckRunsOnceADay() {
         std::unique_ptr<DatabaseCheck> check = DatabaseCheck::StartIfDue();
         QVERIFY(check);
