@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace {
@@ -30,7 +31,16 @@ QString RunningInstanceName(const QString& dataDir) {
         folder.exists() ? folder.canonicalFilePath() : QDir::cleanPath(folder.absoluteFilePath());
     const QByteArray hash =
         QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(20);
-    return QStringLiteral("ruvaso-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+    // In the user's own runtime folder rather than the shared /tmp, where another user could
+    // take the name first and a cleaner may remove an old socket.
+    QString folderOfSockets = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folderOfSockets.isEmpty()) {
+        folderOfSockets = QDir::tempPath();
+    }
+    return QStringLiteral("%1/ruvaso-%2-%3")
+        .arg(folderOfSockets)
+        .arg(::getuid())
+        .arg(QString::fromLatin1(hash));
 }
 
 bool ShowRunningInstance(const QString& dataDir, int timeoutMs) {

@@ -11,8 +11,8 @@ class QLocalServer;
 // ends, as staff who start the program again from the menu expect, instead of only being told
 // that the folder is in use.
 
-// The local socket's name for `dataDir`: the same for every spelling of the folder, different for
-// every folder and every user.
+// The local socket's path for `dataDir`, in the user's runtime folder: the same for every
+// spelling of the folder, different for every folder and every user.
 QString RunningInstanceName(const QString& dataDir);
 
 // Asks the program running on `dataDir` to show itself; true when it answered within

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -27,6 +28,10 @@ void TestRunningInstance::namesFollowTheFolder() {
     QVERIFY(
         QFile::link(root.filePath(QStringLiteral("shop")), root.filePath(QStringLiteral("link"))));
     const QString name = RunningInstanceName(root.filePath(QStringLiteral("shop")));
+    // Not in the shared /tmp, where another user could take the name first.
+    QVERIFY2(name.startsWith(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                             QLatin1Char('/')),
+             qPrintable(name));
     QCOMPARE(RunningInstanceName(root.filePath(QStringLiteral("shop/"))), name);
     QCOMPARE(RunningInstanceName(root.filePath(QStringLiteral("shop/sub/.."))), name);
     QCOMPARE(RunningInstanceName(root.filePath(QStringLiteral("link"))), name);
