@@ -5,11 +5,12 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QWidget>
+
+#include "core/folder_path.h"
 
 namespace {
 
@@ -26,11 +27,10 @@ void Restore(QWidget* window) {
 }  // namespace
 
 QString RunningInstanceName(const QString& dataDir) {
-    const QFileInfo folder(dataDir);
-    const QString path =
-        folder.exists() ? folder.canonicalFilePath() : QDir::cleanPath(folder.absoluteFilePath());
     const QByteArray hash =
-        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(20);
+        QCryptographicHash::hash(CleanFolderPath(dataDir).toUtf8(), QCryptographicHash::Sha256)
+            .toHex()
+            .left(20);
     // In the user's own runtime folder rather than the shared /tmp, where another user could
     // take the name first and a cleaner may remove an old socket.
     QString folderOfSockets = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -98,6 +98,7 @@ void RunningInstanceListener::answer() {
 }
 
 void BringWindowsToFront() {
+    const auto area = [](const QWidget* w) { return qint64(w->width()) * w->height(); };
     QWidget* front = QApplication::activeModalWidget();
     QWidget* largest = nullptr;
     const QWidgetList windows = QApplication::topLevelWidgets();
@@ -107,7 +108,6 @@ void BringWindowsToFront() {
             continue;
         }
         Restore(window);
-        const auto area = [](const QWidget* w) { return qint64(w->width()) * w->height(); };
         if (largest == nullptr || area(window) > area(largest)) {
             largest = window;
         }

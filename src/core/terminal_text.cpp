@@ -16,14 +16,6 @@ bool OpensPhrase(QChar c) {
     return QStringLiteral("（【「『“‘《〈").contains(c);
 }
 
-int Columns(const QString& text) {
-    int columns = 0;
-    for (const QChar c : text) {
-        columns += TerminalColumns(c);
-    }
-    return columns;
-}
-
 // The pieces a line may break between, with whether a space came before each.
 struct Piece {
     QString text;
@@ -83,13 +75,21 @@ int TerminalColumns(QChar c) {
     return wide ? 2 : 1;
 }
 
+int TerminalColumns(const QString& text) {
+    int columns = 0;
+    for (const QChar c : text) {
+        columns += TerminalColumns(c);
+    }
+    return columns;
+}
+
 QString WrapToTerminalColumns(const QString& text, int columns) {
     QStringList lines;
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
         QString line;
         int used = 0;
         for (const Piece& piece : Pieces(paragraph)) {
-            const int width = Columns(piece.text);
+            const int width = TerminalColumns(piece.text);
             const int space = piece.spaceBefore && used > 0 ? 1 : 0;
             if (used > 0 && used + space + width > columns) {
                 lines << line;
