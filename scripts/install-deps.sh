@@ -27,6 +27,12 @@ packages=(
   # The Debian package: its library dependencies, its lint, and the file types CPack asks about.
   dpkg-dev lintian file
   clang libclang-rt-14-dev
+  # Compressed backups; the fast XML parser of the workbook readers.
+  libzstd-dev libexpat1-dev
+  # The Windows build: the cross compiler, the setup program's maker, Wine to run both, and a
+  # display with a window manager for the smoke test of the real window.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools ninja-build nsis wine wine64
+  xvfb openbox xdotool imagemagick
 )
 
 missing=()
