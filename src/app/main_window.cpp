@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
@@ -44,6 +45,11 @@ const QString kSelectRecord = QStringLiteral("请选中相应记录！");
 const QString kEmptySearch = QStringLiteral("请填写查找内容！");
 const QString kConfirmDelete = QStringLiteral("是否删除信息？");
 const QString kDeleted = QStringLiteral("删除成功！");
+const QString kOverdueNotice = QStringLiteral("另有 %1 位客户逾期未回访");
+const QString kOverdueTip =
+    QStringLiteral("提醒日期已过、此后还没有打过电话的客户。单击列出他们，逾期最久的在前。");
+// How often the window looks whether the day has changed under a program left running.
+constexpr int kDayCheckMs = 60 * 1000;
 
 struct ListColumn {
     const char* heading;
@@ -88,6 +94,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Label3, &ui::LinkLabel::clicked, this, &MainWindow::Label3_Click);
     connect(Label2, &ui::LinkLabel::clicked, this, &MainWindow::Label2_Click);
     connect(Label16, &ui::LinkLabel::clicked, this, &MainWindow::Label16_Click);
+    connect(overdueLink, &ui::LinkLabel::clicked, this, &MainWindow::overdueLink_Click);
+    auto* dayCheck = new QTimer(this);
+    connect(dayCheck, &QTimer::timeout, this, &MainWindow::checkNewDay);
+    dayCheck->start(kDayCheckMs);
     connect(kh_dhjl, &QAction::triggered, this, &MainWindow::kh_dhjl_Click);
     connect(kh_mana, &QAction::triggered, this, &MainWindow::kh_mana_Click);
     connect(kh_dele, &QAction::triggered, this, &MainWindow::kh_dele_Click);
@@ -148,6 +158,19 @@ void MainWindow::buildControls() {
     heading.setPointSizeF(heading.pointSizeF() * 1.2);
     Label6->setFont(heading);
 
+    overdueLink = Named(new ui::LinkLabel(QString(), this), "overdueLink");
+    overdueLink->setToolTip(kOverdueTip);
+    QPalette warning = overdueLink->palette();
+    warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    overdueLink->setPalette(warning);
+    overdueLink->setFont(heading);
+    overdueLink->hide();
+    auto* headingRow = new QHBoxLayout;
+    headingRow->addWidget(Label6);
+    headingRow->addSpacing(24);
+    headingRow->addWidget(overdueLink);
+    headingRow->addStretch();
+
     Label7 = Named(new QLabel(QStringLiteral("提醒日期"), this), "Label7");
     DTPicker1 = Named(new ui::DatePicker(this), "DTPicker1");
     Label8 = Named(new QLabel(QStringLiteral("至"), this), "Label8");
@@ -186,7 +209,7 @@ void MainWindow::buildControls() {
     frameLayout->addWidget(grid1);
 
     auto* listSide = new QVBoxLayout;
-    listSide->addWidget(Label6);
+    listSide->addLayout(headingRow);
     listSide->addLayout(filters);
     listSide->addWidget(frame, 1);
 
@@ -201,7 +224,8 @@ void MainWindow::buildControls() {
     picLOAD = Named(new ui::BusyIndicator(this), "picLOAD");
 
     setTabOrder(Text1, grid1);
-    setTabOrder(grid1, Label1);
+    setTabOrder(grid1, overdueLink);
+    setTabOrder(overdueLink, Label1);
 }
 
 void MainWindow::buildMenus() {
@@ -261,6 +285,7 @@ void MainWindow::Form_Load() {
     DTPicker1->setValue(today);
     DTPicker2->setValue(today);
     Label5->setText(TodayLine(today));
+    shownDay_ = today;
     setUpGrid();
     for (ReminderMode mode : {ReminderMode::All, ReminderMode::Called, ReminderMode::NotCalled}) {
         Combo1->addItem(ReminderModeText(mode));
@@ -290,18 +315,63 @@ void MainWindow::ReloadReminderList() {
         return;
     }
     ui::BusyGuard busy(picLOAD);
+    listing_ = Listing::Reminders;
     listedSearch_.clear();
     fillList(OpenReminderList(*mode, DTPicker1->value(), DTPicker2->value()));
+    updateOverdueNotice();
+}
+
+void MainWindow::updateOverdueNotice() {
+    // Customers due within the listed days are in the list already; "另有" counts the others.
+    const DbResult<qint64> overdue = CountOverdue(std::min(DTPicker1->value(), Today()));
+    // A count that cannot be read hides the notice; the list's own read says what went wrong.
+    const qint64 count = overdue ? *overdue : 0;
+    overdueLink->setText(kOverdueNotice.arg(count));
+    overdueLink->setVisible(count > 0);
+}
+
+void MainWindow::overdueLink_Click() {
+    ui::BusyGuard busy(picLOAD);
+    listing_ = Listing::Overdue;
+    listedSearch_.clear();
+    fillList(OpenOverdueList(Today()));
+    updateOverdueNotice();
+    grid1->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::checkNewDay() {
+    const QDate today = Today();
+    if (today == shownDay_) {
+        return;
+    }
+    shownDay_ = today;
+    Label5->setText(TodayLine(today));
+    if (listing_ == Listing::Overdue) {
+        refreshList();
+    } else {
+        updateOverdueNotice();
+    }
 }
 
 void MainWindow::refreshList() {
     const QString key = SelectedRow > 0 && SelectedRow < grid1->rows() ? selectedKey() : QString();
     const int column = std::max(1, grid1->currentCol());
-    if (listedSearch_.isEmpty()) {
-        ReloadReminderList();
-    } else {
-        ui::BusyGuard busy(picLOAD);
-        fillList(SearchCustomers(listedSearch_));
+    switch (listing_) {
+        case Listing::Reminders:
+            ReloadReminderList();
+            break;
+        case Listing::Search: {
+            ui::BusyGuard busy(picLOAD);
+            fillList(SearchCustomers(listedSearch_));
+            updateOverdueNotice();
+            break;
+        }
+        case Listing::Overdue: {
+            ui::BusyGuard busy(picLOAD);
+            fillList(OpenOverdueList(Today()));
+            updateOverdueNotice();
+            break;
+        }
     }
     SelectedRow = 0;
     for (int row = 1; !key.isEmpty() && row < grid1->rows(); ++row) {
@@ -317,12 +387,13 @@ void MainWindow::Text1_KeyDown(int key) {
     if (key != Qt::Key_Return && key != Qt::Key_Enter) {
         return;
     }
-    if (Text1->text().isEmpty()) {
-        grid1->setRows(1);
+    // An empty search says so and leaves the list as it was: the customers due today stay.
+    if (Text1->text().trimmed().isEmpty()) {
         ui::Stop(this, kEmptySearch);
         return;
     }
     ui::BusyGuard busy(picLOAD);
+    listing_ = Listing::Search;
     listedSearch_ = Text1->text();
     fillList(SearchCustomers(listedSearch_));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QWidget>
 #include <optional>
 
@@ -50,6 +51,10 @@ public:
     ui::LinkLabel* Label2;
     ui::LinkLabel* Label16;
 
+    // "另有 N 位客户逾期未回访": shown while customers due before the listed days wait for a call;
+    // a click lists them, longest overdue first.
+    ui::LinkLabel* overdueLink;
+
     QMenu* sys;
     QAction* kh_dhjl;
     QAction* kh_mana;
@@ -82,6 +87,9 @@ public:
     void kh_dele_Click();
     void kh_wxjl_Click();
     void kh_tele_Click();
+    void overdueLink_Click();
+    // Once the clock has moved into another day: the date line and the overdue notice follow.
+    void checkNewDay();
 
 private:
     void buildControls();
@@ -98,6 +106,13 @@ private:
     // the customer has been deleted meanwhile.
     std::optional<Customer> selectedCustomer();
 
-    // What the list shows: the search for this text, or, when it is empty, the filter.
+    // Counts the customers overdue before the listed days and shows or hides the notice.
+    void updateOverdueNotice();
+
+    enum class Listing { Reminders, Search, Overdue };
+    // What the list shows: the filter, the search for listedSearch_, or the overdue customers.
+    Listing listing_ = Listing::Reminders;
     QString listedSearch_;
+    // The day the date line and the overdue notice were last worked out for.
+    QDate shownDay_;
 };

@@ -1,6 +1,7 @@
 #include "app/reminder_list.h"
 
 #include "core/date_text.h"
+#include "customers/plate_text.h"
 #include "data/run_sql.h"
 
 QString ReminderModeText(ReminderMode mode) {
@@ -53,10 +54,16 @@ ListQuery ReminderListQuery(ReminderMode mode, const QDate& from, const QDate& t
 }
 
 ListQuery SearchQuery(const QString& text) {
+    // A plate and a telephone are found however they were typed, on either side; a name as typed.
+    const QString plate = NormalizedPlate(text);
+    const QString telephone = TelephoneDigits(text);
     const QString pattern = ContainsPattern(text);
-    return {ListSelect() + QStringLiteral("where kh_cph like ? escape '\\' or kh_czname "
-                                          "like ? escape '\\' or kh_tele like ? escape '\\'"),
-            {pattern, pattern, pattern}};
+    return {ListSelect() + QStringLiteral("where %1 like ? escape '\\' or kh_czname like ? "
+                                          "escape '\\' or %2 like ? escape '\\'")
+                               .arg(PlateKeySql(QStringLiteral("kh_cph")),
+                                    TelephoneDigitsSql(QStringLiteral("kh_tele"))),
+            {plate.isEmpty() ? pattern : ContainsPattern(plate), pattern,
+             telephone.isEmpty() ? pattern : ContainsPattern(telephone)}};
 }
 
 Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to) {
@@ -67,4 +74,30 @@ Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to
 Recordset SearchCustomers(const QString& text) {
     const ListQuery query = SearchQuery(text);
     return RunSql(query.text, query.params);
+}
+
+namespace {
+
+const QString kOverdue = QStringLiteral("where kh_txdate < ? and kh_txdate <> '' and ") + kCalled +
+                         QStringLiteral(" = '0'");
+
+}  // namespace
+
+ListQuery OverdueListQuery(const QDate& day) {
+    return {ListSelect() + kOverdue + QStringLiteral(" order by kh_txdate, kh_cph"),
+            {DateText(day)}};
+}
+
+Recordset OpenOverdueList(const QDate& day) {
+    const ListQuery query = OverdueListQuery(day);
+    return RunSql(query.text, query.params);
+}
+
+DbResult<qint64> CountOverdue(const QDate& day) {
+    const DbResult<QStringList> count =
+        ColumnTexts(QStringLiteral("select count(*) from kh_table ") + kOverdue, {DateText(day)});
+    if (!count) {
+        return DbResult<qint64>::failure(count.error());
+    }
+    return count->value(0).toLongLong();
 }

@@ -5,6 +5,7 @@
 #include <QVariantList>
 #include <optional>
 
+#include "data/db_result.h"
 #include "data/recordset.h"
 
 // The display modes of the main window's list, in list order.
@@ -31,3 +32,10 @@ ListQuery SearchQuery(const QString& text);
 // Customers whose plate, owner's name or telephone contains `text`, taken literally; the rows
 // as for the reminder list.
 Recordset SearchCustomers(const QString& text);
+
+// Customers due before `day` who were not called since they became due (CountsAsCalled), the
+// longest overdue first; the rows as for the reminder list.
+ListQuery OverdueListQuery(const QDate& day);
+Recordset OpenOverdueList(const QDate& day);
+// How many customers OpenOverdueList(day) lists.
+DbResult<qint64> CountOverdue(const QDate& day);

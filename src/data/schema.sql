@@ -21,7 +21,7 @@ CREATE TABLE kh_table (
     kh_sfdgdh TEXT NOT NULL DEFAULT '0'
 );
 CREATE INDEX kh_table_cph ON kh_table (kh_cph);
-CREATE INDEX kh_table_cph_upper ON kh_table (upper(kh_cph));
+CREATE INDEX kh_table_cph_key ON kh_table (replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(upper(kh_cph), ' ', ''), '　', ''), '·', ''), '•', ''), '・', ''), '‧', ''), '･', ''), '-', ''), '‐', ''), '–', ''), '—', ''), '.', ''));
 CREATE INDEX kh_table_txdate ON kh_table (kh_txdate);
 CREATE INDEX kh_table_djdate ON kh_table (kh_djdate);
 

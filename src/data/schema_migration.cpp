@@ -38,6 +38,16 @@ const QList<SchemaStep>& SchemaSteps() {
         // A plate is found however its letters were typed (`upper(kh_cph) = ?`). Without this
         // index every order save and every new customer read the whole customer table.
         {5, {QStringLiteral("create index kh_table_cph_upper on kh_table (upper(kh_cph))")}},
+        // A plate is also found however it was spaced or dotted ("浙A·D12345" is "浙AD12345"):
+        // the index holds each plate in upper case without the separators people type. It
+        // replaces the upper-case index, which it covers.
+        {6,
+         {QStringLiteral("drop index kh_table_cph_upper"),
+          QStringLiteral(
+              "create index kh_table_cph_key on kh_table "
+              "(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace("
+              "replace(replace(upper(kh_cph), ' ', ''), '　', ''), '·', ''), '•', ''), '・', ''), "
+              "'‧', ''), '･', ''), '-', ''), '‐', ''), '–', ''), '—', ''), '.', ''))")}},
     };
     return steps;
 }

@@ -64,15 +64,16 @@ QString Placeholders(const QString& one, qsizetype count) {
     return all.join(QStringLiteral(", "));
 }
 
-// Which of the batch's plates are stored already.
+// Which of the batch's plates are stored already, however the stored ones were typed.
 DbResult<QSet<QString>> StoredPlates(const std::vector<Pending>& batch) {
     QVariantList plates;
     for (const Pending& p : batch) {
         plates << p.customer.plate;
     }
+    const QString key = PlateKeySql(QStringLiteral("kh_cph"));
     const DbResult<QStringList> stored =
-        ColumnTexts(QStringLiteral("select kh_cph from kh_table where kh_cph in (%1)")
-                        .arg(Placeholders(QStringLiteral("?"), plates.size())),
+        ColumnTexts(QStringLiteral("select %1 from kh_table where %1 in (%2)")
+                        .arg(key, Placeholders(QStringLiteral("?"), plates.size())),
                     plates);
     if (!stored) {
         return DbResult<QSet<QString>>::failure(stored.error());
@@ -219,6 +220,8 @@ QString ImportSummaryText(const ImportResult& result) {
 QString ExportSkippedRows(const std::vector<SkippedRow>& rows, const QString& path) {
     Report report;
     report.title = QStringLiteral("跳过的行");
+    // Customers to put right and read in again.
+    report.sheetName = QStringLiteral("客户");
     report.columns.append({QStringLiteral("行号"), 48, false});
     for (const QString& heading : SheetHeadings()) {
         report.columns.append({heading, 90, false});

@@ -11,12 +11,14 @@
 #include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
+#include "core/data_changes.h"
 #include "core/date_text.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
 #include "support/database_fixture.h"
+#include "support/keyboard.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/text_fit.h"
@@ -196,8 +198,9 @@ private Q_SLOTS:
         QTest::keyClick(main.Text1, Qt::Key_Return);
         QStringList listed = ListedPlates(main);
         listed.sort();
-        QCOMPARE(listed, (QStringList{QStringLiteral("京A00000"), QStringLiteral("京A13000"),
-                                      QStringLiteral("京A99999")}));
+        // "京A1-3" is the plate "京A13" with a dash typed in it.
+        QCOMPARE(listed, (QStringList{QStringLiteral("京A00000"), QStringLiteral("京A1-3"),
+                                      QStringLiteral("京A13000"), QStringLiteral("京A99999")}));
         QCOMPARE(main.DTPicker1->value(), from);
         QCOMPARE(main.Combo1->currentIndex(), 2);
 
@@ -211,13 +214,104 @@ private Q_SLOTS:
         main.Text1_KeyDown(Qt::Key_Return);
         QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A'5%")});
 
-        main.Text1->clear();
-        MessageScript messages;
-        messages.expect(QStringLiteral("系统提示"), QStringLiteral("请填写查找内容！"),
-                        MessageScript::Icon::Stop);
-        main.Text1_KeyDown(Qt::Key_Return);
-        VERIFY_MESSAGES(messages);
-        QCOMPARE(main.grid1->rows(), 1);
+        // An empty search says so and leaves the list as it was.
+        const QStringList before = ListedPlates(main);
+        for (const QString& empty : {QString(), QStringLiteral("   ")}) {
+            main.Text1->setText(empty);
+            MessageScript messages;
+            messages.expect(QStringLiteral("系统提示"), QStringLiteral("请填写查找内容！"),
+                            MessageScript::Icon::Stop);
+            QTest::keyClick(main.Text1, Qt::Key_Return);
+            VERIFY_MESSAGES(messages);
+            QCOMPARE(ListedPlates(main), before);
+        }
+    }
+
+    // Plates and telephones are found in the list however they are typed.
+    void searchFindsPlatesAndPhonesHoweverTyped_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("as printed") << QStringLiteral("浙AD12345");
+        QTest::newRow("dotted") << QStringLiteral("浙A·D12345");
+        QTest::newRow("spaced, lower case") << QStringLiteral("浙a d12345");
+        QTest::newRow("full width") << QStringLiteral("ｄ１２３４５");
+        QTest::newRow("phone spaced") << QStringLiteral("138 0013 8000");
+        QTest::newRow("phone with +86") << QStringLiteral("+86-13800138000");
+    }
+    void searchFindsPlatesAndPhonesHoweverTyped() {
+        QFETCH(QString, typed);
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("浙AD12345"), QStringLiteral("甲"),
+                    QStringLiteral("+86 138-0013-8000"), QDate(2020, 1, 1));
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("浙AD54321"), QStringLiteral("乙"),
+                    QStringLiteral("13900000000"), QDate(2020, 1, 1));
+        MainWindow main;
+        TypeText(main.Text1, typed);
+        QTest::keyClick(main.Text1, Qt::Key_Return);
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("浙AD12345")});
+    }
+
+    // Customers whose reminder date has passed and who were not called since are never out of
+    // sight: the window counts them beside the list, and one click lists them, longest overdue
+    // first, with the same actions. The count follows the clock from day to day.
+    void overdueCustomersAreCountedAndListed() {
+        const QDate monday(2027, 3, 1);
+        SetClock(QDateTime(monday, QTime(9, 0)));
+        AddCustomer(QStringLiteral("{1}"), QStringLiteral("京A1"), QStringLiteral("甲"), {},
+                    monday.addDays(-10));
+        AddCustomer(QStringLiteral("{2}"), QStringLiteral("京A2"), QStringLiteral("乙"), {},
+                    monday.addDays(-2));
+        AddCustomer(QStringLiteral("{3}"), QStringLiteral("京A3"), QStringLiteral("丙"), {},
+                    monday.addDays(-1), QStringLiteral("1"));
+        AddCustomer(QStringLiteral("{4}"), QStringLiteral("京A4"), QStringLiteral("丁"), {},
+                    monday);
+        MainWindow main;
+        main.show();
+        QCOMPARE(ListedPlates(main), QStringList{QStringLiteral("京A4")});
+        QVERIFY(main.overdueLink->isVisible());
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("另有 2 位客户逾期未回访"));
+
+        // A range that starts earlier lists some of them already: "另有" counts the others.
+        main.DTPicker1->setDate(monday.addDays(-2));
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("另有 1 位客户逾期未回访"));
+        main.DTPicker1->setDate(monday);
+
+        // The next morning Monday's customer, not called, is overdue too.
+        SetClock(QDateTime(monday.addDays(1), QTime(8, 0)));
+        main.checkNewDay();
+        QCOMPARE(main.Label5->text(), TodayLine(monday.addDays(1)));
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("另有 2 位客户逾期未回访"));
+        main.DTPicker1->setDate(monday.addDays(1));
+        main.DTPicker2->setDate(monday.addDays(1));
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("另有 3 位客户逾期未回访"));
+
+        QTest::mouseClick(main.overdueLink, Qt::LeftButton);
+        QCOMPARE(ListedPlates(main), (QStringList{QStringLiteral("京A1"), QStringLiteral("京A2"),
+                                                  QStringLiteral("京A4")}));
+        // The same actions: the call record opens on the selected overdue customer.
+        main.grid1->setCurrentCell(2, 3);
+        ScopedModalDriver driver([](QWidget* window) {
+            auto* call = qobject_cast<CallRecordWindow*>(window);
+            QVERIFY(call);
+            QCOMPARE(call->Text1->text(), QStringLiteral("乙"));
+        });
+        main.grid1_DblClick();
+
+        // Once called, a customer leaves the overdue list at its next refresh.
+        TestDatabase::exec(
+            QStringLiteral("update kh_table set kh_sfdgdh = '1' where kh_cph = '京A2'"));
+        TestDatabase::exec(QStringLiteral("insert into kh_tele_table (kh_tele_code, kh_tele_cph, "
+                                          "kh_tele_date) values ('{CALL}', '京A2', ?)"),
+                           {DateText(monday.addDays(1))});
+        DataChanges::customersChanged();
+        QCOMPARE(ListedPlates(main), (QStringList{QStringLiteral("京A1"), QStringLiteral("京A4")}));
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("另有 2 位客户逾期未回访"));
+
+        // Nobody overdue: no notice.
+        TestDatabase::exec(QStringLiteral("update kh_table set kh_txdate = ?"),
+                           {DateText(monday.addDays(5))});
+        main.Combo1->setCurrentIndex(0);
+        main.Combo1_Click();
+        QVERIFY(main.overdueLink->isHidden());
+        SetClock(QDateTime());
     }
 
     // Long names, numbers and models of customers due today show whole in the list.

@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "app/reminder_list.h"
+#include "core/date_text.h"
 #include "followup/call_record.h"
 #include "support/database_fixture.h"
 #include "support/rule_test.h"
@@ -151,6 +152,83 @@ private Q_SLOTS:
         Add("{3}", "京B3", QDate(2026, 1, 1), "0", "O'Neil");
         Add("{4}", "京C4", QDate(2026, 1, 1), "0", "a\\b", "13912345678");
         QCOMPARE(Plates(SearchCustomers(text)), plates);
+    }
+
+    // Plates and telephones are found however either side was typed: the stored plates include
+    // some stored before separators were left out, and telephones are stored as people wrote them.
+    void searchFindsPlatesAndTelephonesHoweverTyped_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("plates");
+        QTest::newRow("plate as printed") << "浙AD12345" << QStringList{"浙A·D12345", "浙AD12345x"};
+        QTest::newRow("plate with a dot")
+            << "浙A·D12345" << QStringList{"浙A·D12345", "浙AD12345x"};
+        QTest::newRow("plate with a space") << "A D123" << QStringList{"浙A·D12345", "浙AD12345x"};
+        QTest::newRow("lower case") << "5b678" << QStringList{"苏E5B678"};
+        QTest::newRow("upper case") << "5B678" << QStringList{"苏E5B678"};
+        QTest::newRow("full width") << "ｅ５" << QStringList{"苏E5B678"};
+        QTest::newRow("digits of a phone")
+            << "13800001111" << QStringList{"浙AD12345x", "苏E5B678"};
+        QTest::newRow("phone spaced") << "138 0000 1111" << QStringList{"浙AD12345x", "苏E5B678"};
+        QTest::newRow("phone with +86")
+            << "+86 138-0000-1111" << QStringList{"浙AD12345x", "苏E5B678"};
+        QTest::newRow("phone part") << "0000-11" << QStringList{"浙AD12345x", "苏E5B678"};
+        QTest::newRow("landline") << "057188881234" << QStringList{"浙A·D12345"};
+        QTest::newRow("name as typed") << "王 五" << QStringList{"粤B1"};
+        QTest::newRow("name not spaced") << "王五" << QStringList{};
+    }
+    void searchFindsPlatesAndTelephonesHoweverTyped() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, plates);
+        // Written as an older version stored them, past today's normalising.
+        auto addStored = [](const QString& key, const QString& plate, const QString& owner,
+                            const QString& phone) {
+            TestDatabase::exec(QStringLiteral("insert into kh_table (kh_code, kh_cph, kh_czname, "
+                                              "kh_tele, kh_txdate) values (?, ?, ?, ?, "
+                                              "'2026-01-01')"),
+                               {key, plate, owner, phone});
+        };
+        addStored("{1}", "浙A·D12345", "张三", "(0571) 8888-1234");
+        addStored("{2}", "浙AD12345x", "李四", "+86 138 0000 1111");
+        addStored("{3}", "苏E5B678", "赵六", "13800001111");
+        addStored("{4}", "粤B1", "王 五", "010");
+        plates.sort();
+        QCOMPARE(Plates(SearchCustomers(text)), plates);
+    }
+
+    // Customers due before a day who were not called since: the clock moves on day by day, and
+    // a call takes a customer off until the next reminder date it set has passed.
+    void overdueCustomersOverSeveralDays() {
+        const QDate monday(2027, 3, 1);
+        Add("{1}", "京A1", monday.addDays(-30), "0");
+        Add("{2}", "京A2", monday, "0");
+        Add("{3}", "京A3", monday.addDays(1), "0");
+        Add("{4}", "京A4", monday.addDays(-3), "1");
+        TestDatabase::exec(QStringLiteral("insert into kh_tele_table (kh_tele_code, kh_tele_cph, "
+                                          "kh_tele_date) values ('{T4}', '京A4', ?)"),
+                           {DateText(monday.addDays(-3))});
+        Add("{5}", "京A5", QDate(), "0");
+        auto overdue = [](const QDate& day) {
+            QStringList plates;
+            for (Recordset rs = OpenOverdueList(day); !rs.Eof(); rs.MoveNext()) {
+                plates << rs.Text(QStringLiteral("kh_cph"));
+            }
+            const DbResult<qint64> count = CountOverdue(day);
+            [&] { QVERIFY(count && *count == plates.size()); }();
+            return plates;
+        };
+        QCOMPARE(overdue(monday), QStringList{"京A1"});
+        QCOMPARE(overdue(monday.addDays(1)), (QStringList{"京A1", "京A2"}));
+        // Oldest first.
+        QCOMPARE(overdue(monday.addDays(2)), (QStringList{"京A1", "京A2", "京A3"}));
+
+        CallRecord record;
+        record.customerKey = QStringLiteral("{2}");
+        record.plate = QStringLiteral("京A2");
+        record.callDate = monday.addDays(2);
+        record.nextReminder = monday.addDays(9);
+        QCOMPARE(*SaveCall(record), CallSave::Saved);
+        QCOMPARE(overdue(monday.addDays(2)), (QStringList{"京A1", "京A3"}));
+        QCOMPARE(overdue(monday.addDays(10)), (QStringList{"京A1", "京A3", "京A2"}));
     }
 };
 

@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "customers/customer_store.h"
+#include "customers/plate_text.h"
 #include "support/database_fixture.h"
 #include "support/other_station.h"
 #include "support/rule_test.h"
@@ -94,7 +95,9 @@ private Q_SLOTS:
             << QStringLiteral(" 苏E88A66\t") << QStringLiteral("苏E88A66");
         QTest::newRow("as printed") << QStringLiteral("苏E88A66") << QStringLiteral("苏E88A66");
         QTest::newRow("other characters kept")
-            << QStringLiteral("使·12345领") << QStringLiteral("使·12345领");
+            << QStringLiteral("使12345领") << QStringLiteral("使12345领");
+        QTest::newRow("separators left out")
+            << QStringLiteral("浙a·D 123-45") << QStringLiteral("浙AD12345");
     }
     void platesAreStoredAsPrinted() {
         QFETCH(QString, typed);
@@ -119,6 +122,45 @@ private Q_SLOTS:
                      QStringLiteral("{NEW}"), QStringLiteral("苏E88A66"), QStringLiteral("乙"))),
                  CustomerAdd::PlateTaken);
         QCOMPARE(Count(), 1);
+    }
+
+    // A plate stored with a separator by an older version is found however it is typed now, is
+    // not stored a second time, and keeps its stored spelling.
+    void aPlateStoredWithSeparatorsIsFoundAndKept_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("as printed") << QStringLiteral("浙AD12345");
+        QTest::newRow("as stored") << QStringLiteral("浙A·D12345");
+        QTest::newRow("spaced") << QStringLiteral("浙A D12345");
+        QTest::newRow("dashed, lower case") << QStringLiteral("浙a-d12345");
+    }
+    void aPlateStoredWithSeparatorsIsFoundAndKept() {
+        QFETCH(QString, typed);
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            QStringLiteral("{OLD}"), QStringLiteral("浙a·D12345"), QStringLiteral("甲")));
+        const auto found = FindCustomerByPlate(typed);
+        QVERIFY(found && *found);
+        QCOMPARE((*found)->plate, QStringLiteral("浙a·D12345"));
+        QCOMPARE(*AddCustomer(TestDatabase::sampleCustomer(QStringLiteral("{NEW}"), typed,
+                                                           QStringLiteral("乙"))),
+                 CustomerAdd::PlateTaken);
+        QCOMPARE(Count(), 1);
+    }
+
+    // The lookup of a plate reads the index of normalised plates, not the whole table.
+    void aPlateIsFoundThroughItsIndex() {
+        const QString query = QStringLiteral("select * from kh_table where ") + PlateMatches();
+        const QVariantList plates = {QStringLiteral("浙AD12345"), QStringLiteral("浙AD12345")};
+        if (TestDatabase::onServer()) {
+            // A table this small is read whole by choice; forbidding that shows what could be used.
+            TestDatabase::exec(QStringLiteral("set enable_seqscan = off"));
+            const QString plan = TestDatabase::rowsText(QStringLiteral("explain ") + query, plates);
+            QVERIFY2(plan.contains(QStringLiteral("kh_table_cph_key")), qPrintable(plan));
+            return;
+        }
+        const QString plan =
+            TestDatabase::rowsText(QStringLiteral("explain query plan ") + query, plates);
+        QVERIFY2(plan.contains(QStringLiteral("kh_table_cph_key")), qPrintable(plan));
+        QVERIFY2(!plan.contains(QStringLiteral("SCAN")), qPrintable(plan));
     }
 
     // Only the editable fields change; an empty sex keeps the stored one.

@@ -144,6 +144,20 @@ private Q_SLOTS:
                  QVariant("先生"));
     }
 
+    // Separators people type in a plate make no new plate either, against customers stored
+    // with or without them, and a plate is stored without them.
+    void separatorsDoNotMakeANewPlate() {
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer("{1}", "浙AD12345", "老客户"));
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer("{2}", "浙a·B12345", "旧写法"));
+        const ImportResult result =
+            ImportSheet({Row("浙A·D12345", "甲", "先生"), Row("浙A B12345", "乙", "先生"),
+                         Row("浙A-C12345", "丙", "女士"), Row("浙AC 12345", "丁", "女士")});
+        QCOMPARE(Summary(result), QStringLiteral("1 stored, 0 without plate or owner, "
+                                                 "2 already stored, 1 repeated"));
+        QCOMPARE(TestDatabase::scalar("select kh_czname from kh_table where kh_cph='浙AC12345'"),
+                 QVariant("丙"));
+    }
+
     // Stored and repeated plates are found wherever they stand in a long sheet.
     void platesAreCheckedAcrossALongSheet() {
         TestDatabase::addCustomer(TestDatabase::sampleCustomer("{70}", "京G70", "老客户"));
