@@ -3,7 +3,8 @@
 #include "data/run_sql.h"
 
 DbResult<QStringList> RepairItemNames() {
-    return ColumnTexts(QStringLiteral("select xm_name from xm_table order by rowid"));
+    return ColumnTexts(
+        QStringLiteral("select xm_name from xm_table where xm_name <> '' order by rowid"));
 }
 
 DbResult<std::optional<double>> RepairItemPrice(const QString& name) {

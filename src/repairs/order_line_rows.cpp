@@ -50,8 +50,8 @@ QGridLayout* OrderLineRows::build(QWidget* parent) {
         grid->addWidget(numberLabel, i + 1, 0);
         const std::array<QWidget*, 5> fields = line(i);
         for (int col = 0; col < int(fields.size()); ++col) {
-            // Screen readers name each box by its column and line: "数量 03".
-            fields[col]->setAccessibleName(kHeadings[col] + QLatin1Char(' ') + number);
+            // Screen readers tell each box by its column and line: "数量 03".
+            ui::SetAccessibleCaption(fields[col], kHeadings[col] + QLatin1Char(' ') + number);
             grid->addWidget(fields[col], i + 1, col + 1);
         }
     }

@@ -1,6 +1,7 @@
 #include "ui/key_controls.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPointer>
@@ -11,10 +12,58 @@
 
 namespace ui {
 
+namespace {
+
+// Keeps a window's Escape shortcut from firing while a pop-up is open: the key is claimed
+// before any widget sees it, so it reaches the pop-up as a plain key press and closes only the
+// pop-up. Left to the widgets, a list's pop-up may already be gone by the time the shortcut is
+// looked up, and the window would close under it.
+class PopupEscapeGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride &&
+            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel) &&
+            QApplication::activePopupWidget() != nullptr) {
+            event->accept();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void GuardPopupsFromEscape() {
+    static QPointer<PopupEscapeGuard> guard;
+    if (guard == nullptr && qApp != nullptr) {
+        guard = new PopupEscapeGuard(qApp);
+        qApp->installEventFilter(guard);
+    }
+}
+
+}  // namespace
+
+bool CloseOpenPopup() {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup == nullptr) {
+        return false;
+    }
+    popup->close();
+    return true;
+}
+
 void CloseOnEscape(QWidget* window, std::function<void()> close) {
+    GuardPopupsFromEscape();
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     escape->setContext(Qt::WindowShortcut);
-    QObject::connect(escape, &QShortcut::activated, window, std::move(close));
+    // An open list, calendar or completion list takes the Escape meant for it; only the next
+    // one is the window's.
+    QObject::connect(escape, &QShortcut::activated, window, [close = std::move(close)] {
+        if (!CloseOpenPopup()) {
+            close();
+        }
+    });
 }
 
 bool IsEnterKey(int key) {

@@ -10,8 +10,11 @@ namespace ui {
 // Enter on the main keyboard or on the keypad.
 bool IsEnterKey(int key);
 
-// Escape anywhere in `window` does what its close or cancel button does (which may ask first).
+// Escape anywhere in `window` does what its close or cancel button does (which may ask first);
+// while a pop-up is open (a list, a calendar, completions), it closes only the pop-up.
 void CloseOnEscape(QWidget* window, std::function<void()> close);
+// Closes the open pop-up, if there is one; true when there was.
+bool CloseOpenPopup();
 
 // Entry windows walk their fields with Enter and choose what a field selects when it gains the
 // focus, so their controls report every key before acting on it, and their focus changes.

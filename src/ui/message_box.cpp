@@ -49,6 +49,10 @@ QList<ButtonSpec> ButtonSpecs(MessageBox::Buttons buttons) {
                     {A::Cancel, u"取消", QMessageBox::RejectRole}};
         case MessageBox::Buttons::YesNo:
             return {{A::Yes, u"是", QMessageBox::YesRole}, {A::No, u"否", QMessageBox::NoRole}};
+        case MessageBox::Buttons::YesNoCancel:
+            return {{A::Yes, u"是", QMessageBox::YesRole},
+                    {A::No, u"否", QMessageBox::NoRole},
+                    {A::Cancel, u"取消", QMessageBox::RejectRole}};
     }
     return {};
 }
@@ -91,6 +95,7 @@ MessageBox::Answer ShowBox(QWidget* parent, const MessageBox::Message& message,
 MessageBox::Answer MessageBox::escapeAnswer(Buttons buttons) {
     switch (buttons) {
         case Buttons::OkCancel:
+        case Buttons::YesNoCancel:
             return Answer::Cancel;
         case Buttons::YesNo:
             return Answer::No;
@@ -108,6 +113,8 @@ bool MessageBox::offers(Buttons buttons, Answer answer) {
             return answer == Answer::Ok || answer == Answer::Cancel;
         case Buttons::YesNo:
             return answer == Answer::Yes || answer == Answer::No;
+        case Buttons::YesNoCancel:
+            return answer == Answer::Yes || answer == Answer::No || answer == Answer::Cancel;
     }
     return false;
 }
@@ -146,6 +153,11 @@ bool Confirm(QWidget* parent, const QString& text) {
     return MessageBox::show(parent, kSystemTitle, text, MessageBox::Icon::Question,
                             MessageBox::Buttons::OkCancel,
                             MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
+}
+
+MessageBox::Answer AskYesNoCancel(QWidget* parent, const QString& text) {
+    return MessageBox::show(parent, kSystemTitle, text, MessageBox::Icon::Question,
+                            MessageBox::Buttons::YesNoCancel, MessageBox::Answer::Yes);
 }
 
 void ShowDatabaseError(QWidget* parent, const QString& reason) {

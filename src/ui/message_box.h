@@ -12,7 +12,7 @@ namespace ui {
 class MessageBox {
 public:
     enum class Icon { Stop, Information, Question, Exclamation, None };
-    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
     struct Message {
@@ -50,6 +50,9 @@ void Exclamation(QWidget* parent, const QString& text);
 
 // A question with OK and Cancel; only OK goes on.
 bool Confirm(QWidget* parent, const QString& text);
+
+// A question with Yes, No and Cancel (also Escape), Yes the default: "save before closing?".
+MessageBox::Answer AskYesNoCancel(QWidget* parent, const QString& text);
 
 // The one message for a statement that failed: "数据库操作失败：" and the reason it gave.
 void ShowDatabaseError(QWidget* parent, const QString& reason);

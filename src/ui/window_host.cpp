@@ -50,6 +50,15 @@ void ShowInFront(QWidget* window) {
     window->activateWindow();
 }
 
+void ReturnFocus(QWidget* opener, QWidget* focused) {
+    if (opener->isMinimized())
+        opener->showNormal();
+    opener->raise();
+    opener->activateWindow();
+    if (focused && focused->window() == opener && focused->isVisible() && focused->isEnabled())
+        focused->setFocus(Qt::ActiveWindowFocusReason);
+}
+
 }  // namespace
 
 void WindowHost::adopt(QWidget* window) {
@@ -85,6 +94,10 @@ void WindowHost::show(QWidget* window, Mode mode) {
     }
 
     QPointer<QWidget> guard(window);
+    // Where the operator was before: the window and its control get the keyboard back, so the
+    // typing that follows goes where it went before the modal window opened.
+    const QPointer<QWidget> opener = LikelyOpener(window);
+    const QPointer<QWidget> focused = opener ? opener->focusWidget() : nullptr;
     window->setWindowModality(Qt::ApplicationModal);
     ShowInFront(window);
 
@@ -103,6 +116,9 @@ void WindowHost::show(QWidget* window, Mode mode) {
     // A window that was only hidden may be shown again later, then without modality.
     if (guard && !guard->isVisible())
         guard->setWindowModality(Qt::NonModal);
+    if (opener && opener->isVisible() && !(guard && guard->isVisible())) {
+        ReturnFocus(opener, focused);
+    }
 }
 
 WindowHost::ModalDriver WindowHost::setModalDriver(ModalDriver driver) {

@@ -1,4 +1,5 @@
 #include <sqlite3.h>
+#include <QAccessible>
 
 #include <QApplication>
 #include <QFile>
@@ -344,12 +345,38 @@ private Q_SLOTS:
     }
 
     // The plate is looked up however it is typed, and shown as the customer's record holds it.
+    void plateTypedInLowerCaseFindsTheCustomer_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("full-width lower case") << QStringLiteral(" 京ａ12345");
+        QTest::newRow("dotted") << QStringLiteral("京A·12345");
+        QTest::newRow("spaced") << QStringLiteral("京A 12 345");
+        QTest::newRow("dashed") << QStringLiteral("京a-12345");
+    }
     void plateTypedInLowerCaseFindsTheCustomer() {
+        QFETCH(QString, typed);
         OrderEntryWindow* w = OpenOrderWindow();
-        w->Text4->setText(QStringLiteral(" 京ａ12345"));
+        w->Text4->setText(typed);
         Enter(w->Text4);
         QCOMPARE(w->Text4->text(), kPlate);
         QCOMPARE(w->Text5->text(), QStringLiteral("张三"));
+    }
+
+    // A screen reader reads each item list's chosen item as its name, and the list's column and
+    // line as its description; the text boxes are named by theirs. An item stored without a name
+    // (added to the price list but never named) is not offered.
+    void itemListsSayTheirChosenItem() {
+        TestDatabase::exec(QStringLiteral("insert into xm_table values ('{I0}', '', 0)"));
+        OrderEntryWindow* w = OpenOrderWindow();
+        QCOMPARE(Items(w->Combo1[2]),
+                 QStringList({QString(), QStringLiteral("更换机油"), QStringLiteral("机滤")}));
+        w->Combo1[2]->setCurrentIndex(2);
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w->Combo1[2]);
+        QVERIFY(list);
+        QCOMPARE(list->text(QAccessible::Name), QStringLiteral("机滤"));
+        QCOMPARE(list->text(QAccessible::Description), QStringLiteral("项目名称 03"));
+        QAccessibleInterface* quantity = QAccessible::queryAccessibleInterface(w->Text1[2]);
+        QVERIFY(quantity);
+        QCOMPARE(quantity->text(QAccessible::Name), QStringLiteral("数量 03"));
     }
 
     // Escape cancels the order; with lines typed it asks first, and No keeps everything.

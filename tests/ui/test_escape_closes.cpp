@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <functional>
 
@@ -6,6 +8,7 @@
 #include "customers/customer_edit_window.h"
 #include "customers/customer_entry_window.h"
 #include "customers/customer_store.h"
+#include "followup/call_record_window.h"
 #include "import/import_help_window.h"
 #include "masterdata/backup_window.h"
 #include "masterdata/master_list_window.h"
@@ -13,11 +16,13 @@
 #include "masterdata/password_change_window.h"
 #include "masterdata/plate_prefix_window.h"
 #include "masterdata/restore_window.h"
+#include "repairs/order_entry_window.h"
 #include "repairs/order_lines_window.h"
 #include "repairs/repair_history_window.h"
 #include "reports/statistics_window.h"
 #include "support/message_script.h"
 #include "support/window_test.h"
+#include "ui/date_picker.h"
 #include "ui/window_host.h"
 
 using ui::WindowHost;
@@ -25,6 +30,29 @@ using ui::WindowHost;
 namespace {
 
 using Factory = std::function<QWidget*()>;
+// Opens a pop-up in the window (a list, a calendar, a completion list).
+using PopupOpener = std::function<void(QWidget*)>;
+
+void OpenList(QComboBox* combo) {
+    combo->setFocus(Qt::OtherFocusReason);
+    combo->showPopup();
+}
+
+void OpenCalendar(ui::DatePicker* picker) {
+    picker->setFocus(Qt::OtherFocusReason);
+    // The drop-down arrow at the box's right end.
+    QTest::mouseClick(picker, Qt::LeftButton, {},
+                      QPoint(picker->width() - 6, picker->height() / 2));
+}
+
+// The key goes where a keyboard's would: to the open pop-up's focus, or else the window's.
+void PressEscape() {
+    QWidget* popup = QApplication::activePopupWidget();
+    QWidget* target =
+        popup ? (popup->focusWidget() ? popup->focusWidget() : popup) : QApplication::focusWidget();
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key_Escape);
+}
 
 template <class W>
 W* Open(W* window) {
@@ -78,6 +106,57 @@ private slots:
         QWidget* target = window->focusWidget() != nullptr ? window->focusWidget() : window;
         QTest::keyClick(target, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
+    }
+
+    // Escape with a pop-up open closes only the pop-up; the next Escape is the window's.
+    void escapeClosesOnlyTheOpenPopup_data() {
+        QTest::addColumn<Factory>("make");
+        QTest::addColumn<PopupOpener>("open");
+        QTest::newRow("login, user list")
+            << Factory([] { return WindowHost::instance<LoginWindow>(); })
+            << PopupOpener([](QWidget* w) { OpenList(static_cast<LoginWindow*>(w)->Combo1); });
+        QTest::newRow("call record, phrase list")
+            << Factory([] { return WindowHost::instance<CallRecordWindow>(); })
+            << PopupOpener([](QWidget* w) { OpenList(static_cast<CallRecordWindow*>(w)->Combo1); });
+        QTest::newRow("call record, calendar")
+            << Factory([] { return WindowHost::instance<CallRecordWindow>(); })
+            << PopupOpener(
+                   [](QWidget* w) { OpenCalendar(static_cast<CallRecordWindow*>(w)->DTPicker1); });
+        QTest::newRow("item statistics, item list") << Factory([] {
+            return WindowHost::instanceNamed<StatisticsWindow>(QStringLiteral("Form20"),
+                                                               StatisticsKind::ItemDetail);
+        }) << PopupOpener([](QWidget* w) { OpenList(static_cast<StatisticsWindow*>(w)->Combo1); });
+        QTest::newRow("item statistics, calendar") << Factory([] {
+            return WindowHost::instanceNamed<StatisticsWindow>(QStringLiteral("Form20"),
+                                                               StatisticsKind::ItemDetail);
+        }) << PopupOpener([](QWidget* w) {
+            OpenCalendar(static_cast<StatisticsWindow*>(w)->DTPicker1);
+        });
+        QTest::newRow("order entry, item list")
+            << Factory([] { return WindowHost::instance<OrderEntryWindow>(); })
+            << PopupOpener(
+                   [](QWidget* w) { OpenList(static_cast<OrderEntryWindow*>(w)->Combo1[0]); });
+        QTest::newRow("customer entry, calendar")
+            << Factory([] { return WindowHost::instance<CustomerEntryWindow>(); })
+            << PopupOpener([](QWidget* w) {
+                   OpenCalendar(static_cast<CustomerEntryWindow*>(w)->DTPicker1);
+               });
+    }
+    void escapeClosesOnlyTheOpenPopup() {
+        QFETCH(Factory, make);
+        QFETCH(PopupOpener, open);
+        TestDatabase::exec(QStringLiteral("insert into xm_table values ('{I1}', '更换机油', 120)"));
+        TestDatabase::exec(QStringLiteral("insert into tele_nr values ('保养到期提醒')"));
+        QWidget* window = Open(make());
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        open(window);
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        PressEscape();
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        QVERIFY2(window->isVisible(), "the window stays");
+        QVERIFY(QApplication::activeWindow() == window);
+        PressEscape();
+        QVERIFY2(!window->isVisible(), "the second Escape is the window's");
     }
 
     void customerEntryAsksBeforeTypedDataIsLost() {

@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 #include "support/modal_driver.h"
 #include "ui/window_host.h"
@@ -53,6 +55,8 @@ private slots:
     void nestedModalWithDriver();
     void modalLoopEndsWhenWindowGoes_data();
     void modalLoopEndsWhenWindowGoes();
+    void keyboardReturnsToTheOpener_data();
+    void keyboardReturnsToTheOpener();
 };
 
 void TestWindowHost::cleanup() {
@@ -150,6 +154,46 @@ void TestWindowHost::modalLoopEndsWhenWindowGoes() {
         // A hidden window shown again later is no longer modal.
         QCOMPARE(window->windowModality(), Qt::NonModal);
     }
+}
+
+void TestWindowHost::keyboardReturnsToTheOpener_data() {
+    QTest::addColumn<bool>("driven");
+    QTest::newRow("own event loop") << false;
+    QTest::newRow("test driver") << true;
+}
+
+// Once a modal window is gone, the window that opened it is active again and the control that
+// had the keyboard has it again, so typing goes on where it was.
+void TestWindowHost::keyboardReturnsToTheOpener() {
+    QFETCH(bool, driven);
+    auto* opener = WindowHost::instance<OuterWindow>();
+    auto* box = new QLineEdit(opener);
+    box->setObjectName(QStringLiteral("Text1"));
+    box->move(0, 40);
+    WindowHost::show(opener, WindowHost::Mode::Modeless);
+    QVERIFY(QTest::qWaitForWindowActive(opener));
+    box->setFocus();
+    QCOMPARE(QApplication::focusWidget(), box);
+
+    QPointer<PlainWindow> modal = WindowHost::instance<PlainWindow>();
+    auto* field = new QLineEdit(modal);
+    std::unique_ptr<ScopedModalDriver> driver;
+    if (driven) {
+        driver = std::make_unique<ScopedModalDriver>([&](QWidget* window) {
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            field->setFocus();
+        });
+    } else {
+        QTimer::singleShot(50, modal, [&] {
+            field->setFocus();
+            modal->close();
+        });
+    }
+    WindowHost::show(modal, WindowHost::Mode::Modal);
+    QTRY_COMPARE(QApplication::activeWindow(), opener);
+    QCOMPARE(QApplication::focusWidget(), box);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+    QCOMPARE(box->text(), QStringLiteral("abc"));
 }
 
 QTEST_MAIN(TestWindowHost)
