@@ -14,6 +14,7 @@
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile.h"
 #include "masterdata/shop_profile_window.h"
+#include "session/last_operator.h"
 #include "ui/elided_text.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
@@ -126,8 +127,15 @@ void LoginWindow::Form_Load() {
         return;
     }
     Combo1->addItems(*names);
-    Combo1->setCurrentIndex(-1);
-    Combo1->setEditText(QString());
+    // The operator who logged in last on this shop's data most likely logs in again: their name
+    // is offered and the cursor waits in the password box.
+    const int last = int(names->indexOf(LastOperator(Database::DataDir())));
+    Combo1->setCurrentIndex(last);
+    if (last < 0) {
+        Combo1->setEditText(QString());
+    } else {
+        Text1->setFocus(Qt::OtherFocusReason);
+    }
     // The hint only helps while the seed password still opens an account.
     const DbResult<bool> seedPassword = SomeOperatorHasPassword(Database::DefaultPassword());
     Label1->setVisible(!seedPassword || *seedPassword);
@@ -189,6 +197,7 @@ void LoginWindow::Command1_Click() {
         askForShopName();
     }
 
+    RememberLastOperator(Database::DataDir(), name);
     auto* main = new MainWindow;
     main->setOperatorName(name);
     ui::PlaceWindow(main, nullptr);

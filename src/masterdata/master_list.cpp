@@ -140,6 +140,11 @@ std::optional<double> AmountValue(const QString& text) {
     return value;
 }
 
+bool ChangedHere(const MasterTable& list, const MasterRow& row) {
+    return !row.loaded || row.name != row.loaded->name ||
+           (list.hasAmount() && !SameAmount(row.amount, row.loaded->amount));
+}
+
 DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterRow>& rows) {
     using Result = DbResult<MasterSave>;
     QList<double> amounts;
@@ -157,10 +162,6 @@ DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterR
     if (!transaction.isActive()) {
         return Result::failure(transaction.error());
     }
-    const auto changedHere = [&](const MasterRow& row) {
-        return !row.loaded || row.name != row.loaded->name ||
-               (list.hasAmount() && !SameAmount(row.amount, row.loaded->amount));
-    };
     const QString set =
         list.hasAmount() ? QStringLiteral("update %1 set %2 = ?, %3 = ? where %4 = ?")
                                .arg(list.table, list.nameColumn, list.amountColumn, list.keyColumn)
@@ -176,7 +177,7 @@ DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterR
     MasterSave outcome;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const MasterRow& row = rows[i];
-        if (!changedHere(row)) {
+        if (!ChangedHere(list, row)) {
             continue;
         }
         QVariantList params = list.hasAmount() ? QVariantList{row.name, amounts[i], row.key}

@@ -93,6 +93,8 @@ struct MasterSave {
 // Whether two amount texts stand for the same amount ("120", "120.00"); texts that are no
 // number are compared as they are.
 bool SameAmount(const QString& a, const QString& b);
+// Whether the row holds something other than what it held when read: what a save writes.
+bool ChangedHere(const MasterTable& list, const MasterRow& row);
 
 // Writes each changed row's name (and amount) to the record with its key, all rows in one
 // transaction. A row changed here whose record was changed or deleted by another station since

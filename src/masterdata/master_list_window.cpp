@@ -1,6 +1,7 @@
 #include "masterdata/master_list_window.h"
 
 #include <QAbstractItemDelegate>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -30,6 +31,8 @@ const QString kChangedElsewhere =
 const QString kDeletedElsewhere =
     QStringLiteral("%1“%2”已被其他工作站删除，已从列表中移去，请核对后重新保存");
 const QString kRowName = QStringLiteral("第%1行");
+// %1 the title of the window.
+const QString kSaveBeforeClosing = QStringLiteral("%1中有尚未保存的修改，是否保存？");
 
 const QString kItemsTitle = QStringLiteral("维修项目管理");
 const QString kItemName = QStringLiteral("项目名称");
@@ -229,9 +232,17 @@ void MasterListWindow::commitTyping() {
 void MasterListWindow::Command4_Click() {
     commitTyping();
     if (!ui::Confirm(this, kConfirmSave)) {
+        closeAnswered_ = true;
         close();
         return;
     }
+    if (save()) {
+        closeAnswered_ = true;
+        close();
+    }
+}
+
+bool MasterListWindow::save() {
     QList<MasterRow> rows;
     rows.reserve(grid1->rows() - 1);
     const bool amounts = form_.list->hasAmount();
@@ -242,20 +253,55 @@ void MasterListWindow::Command4_Click() {
     const DbResult<MasterSave> saved = SaveMasterRows(*form_.list, rows);
     if (!saved) {
         ui::ShowDatabaseError(this, saved.error());
-        return;
+        return false;
     }
     if (saved->badAmountRow > 0) {
         ui::Stop(this, kAmountNotNumber.arg(saved->badAmountRow));
         grid1->setCurrentCell(saved->badAmountRow, 2);
         grid1->setFocus(Qt::OtherFocusReason);
-        return;
+        return false;
     }
     if (!saved->conflicts.isEmpty()) {
         showConflicts(rows, saved->conflicts);
-        return;
+        return false;
     }
     ui::Information(this, kSaved);
-    close();
+    return true;
+}
+
+bool MasterListWindow::hasUnsavedEdits() {
+    commitTyping();
+    const bool amounts = form_.list->hasAmount();
+    for (int row = 1; row < grid1->rows() && row - 1 < loaded_.size(); ++row) {
+        const MasterRow held{grid1->cellText(row, 0), grid1->cellText(row, 1),
+                             amounts ? grid1->cellText(row, 2) : QString(), loaded_.at(row - 1)};
+        if (ChangedHere(*form_.list, held)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MasterListWindow::closeEvent(QCloseEvent* event) {
+    if (closeAnswered_ || !hasUnsavedEdits()) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    switch (ui::AskYesNoCancel(this, kSaveBeforeClosing.arg(form_.title))) {
+        case ui::MessageBox::Answer::Yes:
+            if (!save()) {
+                event->ignore();
+                return;
+            }
+            break;
+        case ui::MessageBox::Answer::No:
+            break;
+        default:
+            event->ignore();
+            return;
+    }
+    closeAnswered_ = true;
+    QWidget::closeEvent(event);
 }
 
 void MasterListWindow::showConflicts(const QList<MasterRow>& rows,

@@ -58,8 +58,16 @@ public:
     void Command5_Click();
     void grid1_CurrentCellChanged(int row, int col);
 
+protected:
+    // Closing with typed changes not yet saved asks whether to save them first.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void setEditable(bool editable);
+    // Whether some row holds a name or amount other than the one read or stored.
+    bool hasUnsavedEdits();
+    // Writes every row back; true once stored (and said so).
+    bool save();
     // Ends typing in a cell, so what was typed is in the grid before it is read.
     void commitTyping();
     int dataColumns() const;
@@ -71,4 +79,6 @@ private:
     int selectedRow_ = 0;
     // Each data row's name and amount as read or stored by this window; entry i is row i + 1.
     LoadedRows loaded_;
+    // The operator already chose to close without (or after) saving.
+    bool closeAnswered_ = false;
 };

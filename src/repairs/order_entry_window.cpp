@@ -406,6 +406,7 @@ Slip OrderEntryWindow::slip() const {
     slip.operatorName = CurrentOperator();
     slip.technician = Combo2->currentText();
     slip.total = SlipNumber(Text9->text());
+    slip.nextReminder = DateText(DTPicker1->value());
     for (int i = 0; i < kLines; ++i) {
         slip.lines[i] = {Combo1[i]->currentText(), Text[i]->text(), SlipNumber(Text1[i]->text()),
                          SlipNumber(Text2[i]->text()), SlipNumber(Text3[i]->text())};

@@ -55,6 +55,7 @@ Slip SlipForOrder(const Order& order, const QString& total) {
     slip.operatorName = order.operatorName;
     slip.technician = order.technician;
     slip.total = SlipNumber(total);
+    slip.nextReminder = DateText(order.nextReminder);
     for (int i = 0; i < Slip::kLineCount && i < order.lines.size(); ++i) {
         const OrderLine& line = order.lines[i];
         slip.lines[i] = {line.item, line.description, FormatAmount(line.quantity, kNumberFormat),

@@ -33,6 +33,7 @@ struct Slip {
     QString operatorName;
     QString technician;
     QString total;
+    QString nextReminder;  // the date the next service is due, as the order sets it
     std::array<SlipLine, kLineCount> lines;
 };
 

@@ -5,6 +5,7 @@
 #include <QPageLayout>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPen>
 #include <QPrinter>
 #include <QStringList>
 #include <algorithm>
@@ -44,6 +45,16 @@ constexpr double kTotalTop = 4930;
 constexpr double kSignatureTop = 6150;
 constexpr double kSignatureLeft = 6300;
 constexpr double kHeadingRoom = 1300;
+// The signature line starts after its heading and rests under the heading's text.
+constexpr double kSignatureLineLeft = kSignatureLeft + 1250;
+constexpr double kSignatureLineDrop = 330;
+// The next service date stands on the total's line, in the description's column.
+constexpr double kNextServiceLeft = 3060;
+constexpr double kNextServiceIndent = 1700;
+constexpr double kNextServiceRight = 6400;
+// Of the height a taller page adds, the lines take this share; the rest goes above the footer.
+constexpr double kLinesShareOfExtra = 0.5;
+constexpr double kMostStretch = 2.0;
 
 struct Column {
     const char16_t* heading;
@@ -114,9 +125,52 @@ void AddField(QList<SlipText>& texts, int column, double top, const QString& hea
           << Text(value, role, left + kValueIndent, top, next - kFieldGap - left - kValueIndent);
 }
 
+// Where the parts below the headings move on a slip laid out taller than its own height.
+struct Stretch {
+    double linePitch = kLinePitch;
+    double belowLines = 0;  // added to the total's top
+    double belowTotal = 0;  // added to the footer's and the signature's top
+};
+
+Stretch StretchFor(double height) {
+    const double extra =
+        std::clamp(height, kSlipHeightTwips, kSlipHeightTwips * kMostStretch) - kSlipHeightTwips;
+    Stretch stretch;
+    const double forLines = extra * kLinesShareOfExtra;
+    stretch.linePitch = kLinePitch + forLines / Slip::kLineCount;
+    stretch.belowLines = forLines;
+    stretch.belowTotal = extra;
+    return stretch;
+}
+
+// The lines up to the last one that holds anything.
+int FilledLines(const Slip& slip) {
+    for (int row = Slip::kLineCount; row > 0; --row) {
+        const SlipLine& line = slip.lines[row - 1];
+        if (!(line.item + line.description + line.quantity + line.unitPrice + line.amount)
+                 .trimmed()
+                 .isEmpty()) {
+            return row;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
-QList<SlipText> SlipTexts(const Slip& slip) {
+QLineF SlipSignatureLine(double height) {
+    const double top = kSignatureTop + StretchFor(height).belowTotal + kSignatureLineDrop;
+    return QLineF(kSignatureLineLeft, top, kRight, top);
+}
+
+double SlipLayoutHeight(const QRectF& slipRect) {
+    return slipRect.width() > 0 ? kSlipWidthTwips * slipRect.height() / slipRect.width()
+                                : kSlipHeightTwips;
+}
+
+QList<SlipText> SlipTexts(const Slip& slip, double height) {
+    const Stretch stretch = StretchFor(height);
+    const int filled = FilledLines(slip);
     QList<SlipText> texts;
     texts << Text(slip.title, QStringLiteral("标题"), 0, kTitleTop, kSlipWidthTwips,
                   SlipAlign::Centre, kTitleSize)
@@ -142,8 +196,9 @@ QList<SlipText> SlipTexts(const Slip& slip) {
     }
     for (int row = 0; row < Slip::kLineCount; ++row) {
         const QString number = RowNumber(row);
-        const double top = kFirstLineTop + row * kLinePitch;
-        texts << Text(number, QString(), kLeft, top, kRowNumberRoom);
+        const double top = kFirstLineTop + row * stretch.linePitch;
+        // A numbered row nobody filled in would invite writing on the slip after it was signed.
+        texts << Text(row < filled ? number : QString(), QString(), kLeft, top, kRowNumberRoom);
         for (int col = 0; col < static_cast<int>(std::size(kColumns)); ++col) {
             const Column& column = kColumns[col];
             texts << Text(LineField(slip.lines[row], col),
@@ -153,17 +208,25 @@ QList<SlipText> SlipTexts(const Slip& slip) {
     }
 
     const Column& amounts = kColumns[std::size(kColumns) - 1];
-    texts << Heading(QStringLiteral("[合  计]"), kColumns[0].left, kTotalTop)
-          << Text(slip.total, QStringLiteral("合计"), kColumns[2].left, kTotalTop,
+    const double totalTop = kTotalTop + stretch.belowLines;
+    texts << Heading(QStringLiteral("[合  计]"), kColumns[0].left, totalTop)
+          << Heading(QStringLiteral("[下次保养日期]"), kNextServiceLeft, totalTop, SlipAlign::Left,
+                     kNextServiceIndent)
+          << Text(slip.nextReminder, QStringLiteral("下次保养日期"),
+                  kNextServiceLeft + kNextServiceIndent, totalTop,
+                  kNextServiceRight - kNextServiceLeft - kNextServiceIndent)
+          << Text(slip.total, QStringLiteral("合计"), kColumns[2].left, totalTop,
                   amounts.right - kColumns[2].left, SlipAlign::Right);
 
-    AddField(texts, 0, kFooterTop, QStringLiteral("[维修时间]"), slip.dateTime,
+    const double footerTop = kFooterTop + stretch.belowTotal;
+    AddField(texts, 0, footerTop, QStringLiteral("[维修时间]"), slip.dateTime,
              QStringLiteral("维修时间"));
-    AddField(texts, 1, kFooterTop, QStringLiteral("[维修技师]"), slip.technician,
+    AddField(texts, 1, footerTop, QStringLiteral("[维修技师]"), slip.technician,
              QStringLiteral("维修技师"));
-    AddField(texts, 2, kFooterTop, QStringLiteral("[操作人]"), slip.operatorName,
+    AddField(texts, 2, footerTop, QStringLiteral("[操作人]"), slip.operatorName,
              QStringLiteral("操作人"));
-    texts << Heading(QStringLiteral("客户签字："), kSignatureLeft, kSignatureTop);
+    texts << Heading(QStringLiteral("客户签字："), kSignatureLeft,
+                     kSignatureTop + stretch.belowTotal);
     return texts;
 }
 
@@ -191,11 +254,22 @@ QRectF FitSlip(const QRectF& area, double maxScale) {
     return QRectF(area.topLeft(), QSizeF(kSlipWidthTwips * scale, kSlipHeightTwips * scale));
 }
 
+QRectF FitSlipToPage(const QRectF& area, double maxScale) {
+    const QRectF own = FitSlip(area, maxScale);
+    if (own.isEmpty()) {
+        return own;
+    }
+    const double scale = own.width() / kSlipWidthTwips;
+    const double height = std::min(area.height(), kSlipHeightTwips * kMostStretch * scale);
+    return QRectF(own.topLeft(), QSizeF(own.width(), std::max(height, own.height())));
+}
+
 QRectF SlipTextRect(const SlipText& text, const QRectF& slipRect) {
-    const double sx = slipRect.width() / kSlipWidthTwips;
-    const double sy = slipRect.height() / kSlipHeightTwips;
-    return QRectF(slipRect.left() + text.box.left() * sx, slipRect.top() + text.box.top() * sy,
-                  text.box.width() * sx, text.box.height() * sy);
+    // The same scale both ways: a taller slip is laid out taller, never stretched.
+    const double scale = slipRect.width() / kSlipWidthTwips;
+    return QRectF(slipRect.left() + text.box.left() * scale,
+                  slipRect.top() + text.box.top() * scale, text.box.width() * scale,
+                  text.box.height() * scale);
 }
 
 void PaintSlip(QPainter& painter, const Slip& slip, const QRectF& slipRect) {
@@ -205,12 +279,16 @@ void PaintSlip(QPainter& painter, const Slip& slip, const QRectF& slipRect) {
     }
     // Fonts are sized in points of the device, so the text is laid out by the device itself
     // rather than stretched by a transformation.
-    const double scale = slipRect.height() / kSlipHeightTwips;
+    const double scale = slipRect.width() / kSlipWidthTwips;
     const double pointsPerUnit = 72.0 / device->logicalDpiY();
+    const double height = SlipLayoutHeight(slipRect);
 
     painter.save();
-    painter.setPen(Qt::black);
-    for (const SlipText& text : SlipTexts(slip)) {
+    painter.setPen(QPen(Qt::black, std::max(1.0, 15 * scale)));
+    const QLineF signature = SlipSignatureLine(height);
+    painter.drawLine(QLineF(slipRect.topLeft() + signature.p1() * scale,
+                            slipRect.topLeft() + signature.p2() * scale));
+    for (const SlipText& text : SlipTexts(slip, height)) {
         if (text.text.isEmpty()) {
             continue;
         }
@@ -253,6 +331,6 @@ bool PrintSlip(const Slip& slip, QPrinter& printer) {
     // The painter's origin is the printable area's corner unless the printer prints the full page.
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
     const QRectF area = printer.fullPage() ? page : QRectF(QPointF(0, 0), page.size());
-    PaintSlip(painter, slip, FitSlip(area, printer.resolution() / kTwipsPerInch));
+    PaintSlip(painter, slip, FitSlipToPage(area, printer.resolution() / kTwipsPerInch));
     return painter.end() && printer.printerState() != QPrinter::Error;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLineF>
 #include <QList>
 #include <QRectF>
 #include <QString>
@@ -34,8 +35,16 @@ struct SlipText {
 };
 
 // Every text the slip shows, headings and values, in reading order. The count and order never
-// change, so a value's place in the list identifies it; an empty value has an empty text.
-QList<SlipText> SlipTexts(const Slip& slip);
+// change, so a value's place in the list identifies it; an empty value has an empty text, and so
+// has the number of a line below the last one filled in. Laid out `height` twips high (at least
+// kSlipHeightTwips): a taller page gives the lines and the space above the signature more room.
+QList<SlipText> SlipTexts(const Slip& slip, double height = kSlipHeightTwips);
+
+// The line the customer signs on, after "客户签字：", in twips.
+QLineF SlipSignatureLine(double height = kSlipHeightTwips);
+
+// How high, in twips, the slip filling `slipRect` is laid out.
+double SlipLayoutHeight(const QRectF& slipRect);
 
 // The face the slip is drawn with: a Song face when installed, a plain Hei face otherwise.
 // Both map their glyphs back to the characters drawn, so a printed PDF reads true.
@@ -44,6 +53,9 @@ QString SlipFontFamily();
 // The rectangle a slip drawn into `area` fills: as large as fits with its proportions kept, but
 // at most `maxScale` device units per twip, at the area's top-left corner.
 QRectF FitSlip(const QRectF& area, double maxScale);
+// The same on paper: as wide, and as tall as the page allows, up to twice the slip's own height,
+// so a slip on A4 uses its page instead of the top half of it.
+QRectF FitSlipToPage(const QRectF& area, double maxScale);
 
 // Where a text of the slip lies on the device when the slip fills `slipRect`.
 QRectF SlipTextRect(const SlipText& text, const QRectF& slipRect);

@@ -108,7 +108,12 @@ ExportOutcome StreamWorkbook(const Report& report, const QString& path, SheetHea
     properties.title = const_cast<char*>(title.constData());
     workbook_set_properties(workbook, &properties);
 
-    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
+    const QByteArray sheetName =
+        WorksheetName(report.sheetName.isEmpty() ? report.title : report.sheetName).toUtf8();
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, sheetName.constData());
+    if (!sheet) {
+        sheet = workbook_add_worksheet(workbook, nullptr);
+    }
     lxw_format* heading = workbook_add_format(workbook);
     format_set_bold(heading);
     format_set_align(heading, LXW_ALIGN_CENTER);

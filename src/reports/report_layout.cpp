@@ -66,6 +66,26 @@ QStringList Fitted(QStringList cells, qsizetype count) {
 
 }  // namespace
 
+QString WorksheetName(const QString& wanted) {
+    // A workbook refuses these in a sheet's name, and a name longer than 31 characters.
+    static const QString refused = QStringLiteral("[]:*?/\\");
+    QString name;
+    for (const QChar c : wanted.trimmed()) {
+        if (!refused.contains(c) && c.isPrint()) {
+            name += c;
+        }
+    }
+    // An apostrophe may not open or close the name.
+    while (name.startsWith(QLatin1Char('\''))) {
+        name.remove(0, 1);
+    }
+    name.truncate(31);
+    while (name.endsWith(QLatin1Char('\''))) {
+        name.chop(1);
+    }
+    return name.isEmpty() ? QStringLiteral("报表") : name;
+}
+
 QString ReportTitle(const QString& shopName, const QString& suffix) {
     return shopName + suffix;
 }
@@ -91,6 +111,7 @@ Report StatisticsReport(const StatisticsDescription& description, const QString&
                         const QList<int>& widths) {
     Report report;
     report.title = ReportTitle(shopName, description.reportSuffix);
+    report.sheetName = description.reportSuffix;
     const int count = int(description.columns.size());
     for (int c = 1; c < count; ++c) {
         const StatisticsColumn& column = description.columns[c];

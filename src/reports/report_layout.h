@@ -36,6 +36,8 @@ std::shared_ptr<const ReportRows> NoReportRows();
 
 struct Report {
     QString title;
+    // The name of an exported workbook's sheet: the report's own name, without the shop's.
+    QString sheetName;
     QString range;  // the line under the title; empty: none
     QList<ReportColumn> columns;
     std::shared_ptr<const ReportRows> rows = NoReportRows();  // never null
@@ -49,6 +51,9 @@ struct Report {
 
 // The width a list gives a column whose width it leaves to the grid.
 inline constexpr int kDefaultColumnWidth = 64;
+
+// A sheet name a workbook accepts: at most 31 characters, none of []:*?/\, not empty.
+QString WorksheetName(const QString& wanted);
 
 // The shop's name directly followed by the report's name, with nothing between them.
 QString ReportTitle(const QString& shopName, const QString& suffix);

@@ -1,15 +1,20 @@
+#include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 #include "app/current_operator.h"
 #include "app/localization.h"
@@ -306,10 +311,69 @@ private Q_SLOTS:
         QVERIFY(IsPasswordHash(StoredPassword(2)));
     }
 
+    // The operator who logged in last on this data folder is offered again, with the cursor in
+    // the password box; another data folder remembers its own.
+    void remembersTheLastOperatorOfTheFolder() {
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table values ('王五', ''), ('赵六', '')"));
+        {
+            LoginWindow first;
+            QCOMPARE(first.Combo1->currentText(), QString());
+            first.Combo1->setEditText(QStringLiteral("赵六"));
+            first.Command1->click();
+            MainWindow* main = OpenMainWindow();
+            QVERIFY(main);
+            delete main;
+        }
+        auto* login = new LoginWindow;
+        login->show();
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        QCOMPARE(login->Combo1->currentText(), QStringLiteral("赵六"));
+        QCOMPARE(QApplication::focusWidget(), login->Text1);
+        QTest::keyClick(login->Text1, Qt::Key_Return);
+        MainWindow* main = OpenMainWindow();
+        QVERIFY(main);
+        QCOMPARE(main->Label13->text(), QStringLiteral("赵六"));
+        delete main;
+
+        // A name no longer among the operators is not offered.
+        TestDatabase::exec(QStringLiteral("delete from user_table where user_name = '赵六'"));
+        LoginWindow again;
+        QCOMPARE(again.Combo1->currentText(), QString());
+    }
+
+    // What Qt itself shows speaks Chinese whatever the system's language (the tests run under
+    // LANG=C.UTF-8): buttons, a text box's own menu, the calendar, the file dialog.
     void qtDialogsSpeakChinese() {
+        QCOMPARE(qgetenv("LANG"), QByteArray("C.UTF-8"));
         QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
         QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+
+        QLineEdit edit;
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                texts << action->text();
+            }
+        }
+        for (const char* expected : {"撤", "重做", "剪切", "复制", "粘贴", "删除", "全选"}) {
+            QVERIFY2(texts.join(QLatin1Char(' ')).contains(QString::fromUtf8(expected)),
+                     qPrintable(texts.join(QLatin1Char(' '))));
+        }
+
+        QCalendarWidget calendar;
+        QCOMPARE(calendar.locale().monthName(1), QStringLiteral("一月"));
+
+        QFileDialog dialog(nullptr, QString(), QDir::tempPath());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+        QVERIFY2(buttons->button(QDialogButtonBox::Open)->text().contains(QStringLiteral("打开")),
+                 qPrintable(buttons->button(QDialogButtonBox::Open)->text()));
     }
 
     void closingBeforeLoginEndsTheProgram() {

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/current_operator.h"
+#include "app/main_window.h"
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "import/import_window.h"
@@ -237,6 +239,34 @@ private Q_SLOTS:
         const XlsxRows read = ReadXlsxRows(chosen + QStringLiteral(".xlsx"));
         QVERIFY2(read.ok, qPrintable(read.error));
         QCOMPARE(read.rows.size(), 3);
+        QCOMPARE(read.sheetName, QStringLiteral("客户"));
+    }
+
+    // The main window's list shows the customers an import stored as soon as it is done, as
+    // after any other save: those with no reminder date are due today.
+    void theMainListShowsImportedCustomers() {
+        SetCurrentOperator(QStringLiteral("小李"));
+        auto* main = new MainWindow;
+        main->show();
+        const int listedBefore = main->grid1->rows() - 1;
+        ImportWindow* window = Open();
+        Load(window, Data(QStringLiteral("import_customers.xlsx")));
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"), kAudited, MessageScript::Icon::Information);
+        window->menusjsh->trigger();
+        messages.expect(QStringLiteral("系统提示"),
+                        QStringLiteral("导入成功！\n导入 6 条客户记录，跳过 2 条：车牌号或车主姓名"
+                                       "为空 1 条，与表中前面的行车牌号重复 1 条。"),
+                        MessageScript::Icon::Information);
+        window->mnuExportToExcel->trigger();
+        VERIFY_MESSAGES(messages);
+        const int dueToday =
+            TestDatabase::scalar(
+                QStringLiteral("select count(*) from kh_table where kh_txdate = ?"),
+                {DateText(Today())})
+                .toInt();
+        QVERIFY(dueToday > 0);
+        QCOMPARE(main->grid1->rows() - 1, listedBefore + dueToday);
     }
 
     void headingRowOnlyStoresNothing() {

@@ -361,6 +361,70 @@ private Q_SLOTS:
         QCOMPARE(Stored(false), before);
     }
 
+    // Closing with typed prices not yet saved asks first, however the window is closed: Yes
+    // saves them, No leaves them, Cancel keeps the window as typed. Nothing typed: no question,
+    // also after "添加" (its empty record is stored already).
+    void closingWithUnsavedEditsAsks_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("stored");
+        const QStringList before{"{I1}|更换机油|120", "{I2}|补胎|35.5", "{I3}|补胎|0"};
+        const QStringList saved{"{I1}|更换机油|150", "{I2}|补胎|35.5", "{I3}|补胎|0"};
+        const int yes = int(MessageScript::Answer::Yes);
+        const int no = int(MessageScript::Answer::No);
+        const int cancel = int(MessageScript::Answer::Cancel);
+        QTest::newRow("close button, yes") << "button" << yes << saved;
+        QTest::newRow("close button, no") << "button" << no << before;
+        QTest::newRow("close button, cancel") << "button" << cancel << before;
+        QTest::newRow("escape, yes") << "escape" << yes << saved;
+        QTest::newRow("escape, cancel") << "escape" << cancel << before;
+        QTest::newRow("title bar, no") << "window" << no << before;
+        QTest::newRow("nothing typed") << "nothing" << -1 << before;
+    }
+    void closingWithUnsavedEditsAsks() {
+        QFETCH(QString, how);
+        QFETCH(int, answer);
+        QFETCH(QStringList, stored);
+        MasterListWindow* window = Open(false);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QPointer<MasterListWindow> open(window);
+        if (how == QLatin1String("nothing")) {
+            window->Command1->click();
+        } else {
+            window->Command2->click();
+            TypeInCell(window->grid1, 1, 2, QStringLiteral("150"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            // The cell takes what was typed once the key has been handled.
+            QTRY_COMPARE(QApplication::focusWidget(), window->grid1);
+        }
+        MessageScript messages;
+        if (answer >= 0) {
+            messages.expect(QStringLiteral("系统提示"),
+                            QStringLiteral("维修项目管理中有尚未保存的修改，是否保存？"),
+                            MessageScript::Icon::Question, MessageScript::Answer(answer));
+        }
+        if (answer == int(MessageScript::Answer::Yes)) {
+            messages.expect(QStringLiteral("保存成功！"));
+        }
+        if (how == QLatin1String("escape")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        } else if (how == QLatin1String("window")) {
+            window->close();
+        } else {
+            window->Command5->click();
+        }
+        VERIFY_MESSAGES(messages);
+        const bool stays = answer == int(MessageScript::Answer::Cancel);
+        QCOMPARE(open && open->isVisible(), stays);
+        if (how == QLatin1String("nothing")) {
+            stored << Stored(false).last();
+        }
+        QCOMPARE(Stored(false), stored);
+        if (stays) {
+            QCOMPARE(window->grid1->cellText(1, 2), QStringLiteral("150"));
+        }
+    }
+
     // An amount that is not a number refuses the whole save, names its row and keeps the
     // window as typed; an empty amount counts as 0.
     void anAmountThatIsNoNumberRefusesTheSave() {

@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,7 @@ Slip SampleSlip() {
     slip.operatorName = QStringLiteral("齐鸣");
     slip.technician = QStringLiteral("黄长风");
     slip.total = QStringLiteral("1235140.89");
+    slip.nextReminder = QStringLiteral("2027-03-06");
     slip.lines[0] = {QStringLiteral("车门钣金"), QStringLiteral("更换左前车门 见附页"),
                      QStringLiteral("2.00"), QStringLiteral("35.50"), QStringLiteral("71.00")};
     slip.lines[1] = {QStringLiteral("更换机油"), QStringLiteral("食用级润滑"),
@@ -84,7 +87,7 @@ const PdfWord* FindWord(const PdfPage& page, const QString& text) {
 // The word printed for the slip's value of `role`: its text on its own line.
 const PdfWord* WordFor(const PdfPage& page, const Slip& slip, const QString& role,
                        const QRectF& slipRect) {
-    for (const SlipText& text : SlipTexts(slip)) {
+    for (const SlipText& text : SlipTexts(slip, SlipLayoutHeight(slipRect))) {
         if (text.role != role) {
             continue;
         }
@@ -167,17 +170,11 @@ private Q_SLOTS:
         }
 
         // Headings stand where the layout puts them, at its own size or scaled to fit the
-        // printable area with the proportions kept.
-        const double scale = std::min(
-            {1.0 / 20, printable.width() / kSlipWidthTwips, printable.height() / kSlipHeightTwips});
-        const SlipText* amounts = nullptr;
-        const QList<SlipText> texts = SlipTexts(slip);
-        for (const SlipText& text : texts) {
-            if (text.text == QStringLiteral("[金  额]")) {
-                amounts = &text;
-            }
-        }
-        QVERIFY(amounts);
+        // printable area with the proportions kept, laid out as tall as the page allows.
+        const QRectF slipRect = FitSlipToPage(printable, 1.0 / 20);
+        const double scale = slipRect.width() / kSlipWidthTwips;
+        QVERIFY(scale <= 1.0 / 20 + 1e-9);
+        const QList<SlipText> texts = SlipTexts(slip, SlipLayoutHeight(slipRect));
         for (const auto& [heading, left] : {std::pair{QStringLiteral("[单号]"), 360.0},
                                             std::pair{QStringLiteral("[客户姓名]"), 7250.0},
                                             std::pair{QStringLiteral("[维修时间]"), 360.0}}) {
@@ -185,12 +182,75 @@ private Q_SLOTS:
             QVERIFY2(word, qPrintable(heading));
             QVERIFY2(qAbs(word->box.left() - (printable.left() + left * scale)) < 1.5,
                      qPrintable(QStringLiteral("%1 at %2").arg(heading).arg(word->box.left())));
+            const auto laidOut = std::find_if(texts.begin(), texts.end(),
+                                              [&](const SlipText& t) { return t.text == heading; });
+            QVERIFY(laidOut != texts.end());
+            QVERIFY2(qAbs(word->box.top() - SlipTextRect(*laidOut, slipRect).top()) < 4,
+                     qPrintable(QStringLiteral("%1 top at %2").arg(heading).arg(word->box.top())));
         }
-        const PdfWord* first = FindWord(page, QStringLiteral("[单号]"));
-        const PdfWord* last = FindWord(page, QStringLiteral("[维修时间]"));
-        QVERIFY(first && last);
-        QVERIFY2(qAbs((last->box.top() - first->box.top()) - (5400 - 1060) * scale) < 1.5,
-                 "rows keep their distances");
+    }
+
+    // A slip is one page whatever its paper: on A4 it is laid out over the page, so the lines,
+    // the footer and the signature are not crowded into its top half; on A5 it keeps its own
+    // layout. The signature has its line, and rows nobody filled in carry no number.
+    void usesItsPaperAndOnlyNumbersFilledLines_data() {
+        QTest::addColumn<SlipPaper>("paper");
+        QTest::addColumn<double>("lowestFooter");  // as a share of the page's height
+        QTest::newRow("A4") << SlipPaper::A4 << 0.6;
+        QTest::newRow("A5 landscape") << SlipPaper::A5Landscape << 0.65;
+    }
+    void usesItsPaperAndOnlyNumbersFilledLines() {
+        QFETCH(SlipPaper, paper);
+        QFETCH(double, lowestFooter);
+        Slip slip = SampleSlip();
+        slip.lines[5] = {};
+        const QString path = dir_.filePath(QStringLiteral("lines.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        SetSlipPage(printer, paper);
+        QVERIFY(PrintSlip(slip, printer));
+        const PdfText pdf = ReadPdfText(path);
+        QVERIFY2(pdf.ok, qPrintable(pdf.error));
+        const PdfPage& page = pdf.pages.first();
+        const QStringList words = pdf.words();
+        for (const char* number : {"01", "02", "03", "04", "05"}) {
+            QVERIFY2(words.contains(QString::fromUtf8(number)), number);
+        }
+        QVERIFY(!words.contains(QStringLiteral("06")));
+        QVERIFY(!words.contains(QStringLiteral("07")));
+        QVERIFY(words.contains(QStringLiteral("[下次保养日期]")));
+        QVERIFY(words.contains(QStringLiteral("2027-03-06")));
+        const PdfWord* footer = FindWord(page, QStringLiteral("[维修时间]"));
+        const PdfWord* signature = FindWord(page, QStringLiteral("客户签字："));
+        QVERIFY(footer && signature);
+        QVERIFY2(footer->box.top() > lowestFooter * page.size.height(),
+                 qPrintable(QString::number(footer->box.top())));
+        QVERIFY(signature->box.bottom() < page.size.height());
+
+        // The signature line: drawn after its heading, level with it, to the slip's right edge.
+        QImage image(QSize(1077, 725 * 2), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        const QRectF slipRect(0, 0, 1077, 725 * 1.5);
+        {
+            QPainter painter(&image);
+            PaintSlip(painter, slip, slipRect);
+        }
+        const double scale = slipRect.width() / kSlipWidthTwips;
+        const QLineF line = SlipSignatureLine(SlipLayoutHeight(slipRect));
+        const QPoint middle = (line.center() * scale).toPoint();
+        int darkest = 255;
+        for (int dy = -2; dy <= 2; ++dy) {
+            darkest = std::min(darkest, qGray(image.pixel(middle + QPoint(0, dy))));
+        }
+        QVERIFY2(darkest < 128,
+                 qPrintable(QStringLiteral("%1,%2").arg(middle.x()).arg(middle.y())));
+        const QList<SlipText> texts = SlipTexts(slip);
+        const auto heading = std::find_if(texts.begin(), texts.end(), [](const SlipText& t) {
+            return t.text == QStringLiteral("客户签字：");
+        });
+        QVERIFY(heading != texts.end());
+        QVERIFY(line.p1().x() > heading->box.left());
     }
 
     // The slip fills the width of the chosen paper at its own size; each field reads back, and
@@ -244,6 +304,8 @@ private Q_SLOTS:
                                  "黄长风",
                                  "[操作人]",
                                  "齐鸣",
+                                 "[下次保养日期]",
+                                 "2027-03-06",
                                  "客户签字："}) {
             QVERIFY2(words.contains(QString::fromUtf8(text)), text);
         }
@@ -257,7 +319,9 @@ private Q_SLOTS:
 
         // Each numeric column ends at one right edge: with two decimals everywhere, the points
         // stand under each other.
-        const QRectF slipRect(margin, margin, kSlipWidthTwips / 20, kSlipHeightTwips / 20);
+        const QRectF slipRect = FitSlipToPage(
+            QRectF(margin, margin, pageSize.width() - 2 * margin, pageSize.height() - 2 * margin),
+            1.0 / 20);
         for (const QString& column :
              {QStringLiteral("数量"), QStringLiteral("单价"), QStringLiteral("金额")}) {
             QList<double> rights;

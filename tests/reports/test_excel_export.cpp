@@ -43,6 +43,8 @@ private Q_SLOTS:
         const XlsxRows book = ReadXlsxRows(path);
         QVERIFY2(book.ok, qPrintable(book.error));
         QCOMPARE(book.rows.size(), 5);
+        // The sheet is named by the report, not "Sheet1".
+        QCOMPARE(book.sheetName, QStringLiteral("营业统计报表"));
         QCOMPARE(book.rows[0][0], QVariant(QStringLiteral("蓝天营业统计报表")));
         QCOMPARE(book.rows[1].size(), 9);
         QCOMPARE(book.rows[1][0], QVariant(QStringLiteral("日期")));

@@ -81,6 +81,25 @@ private Q_SLOTS:
                  QStringLiteral("制表人:[  ]         打印时间:[2026-12-06 14:05:09]"));
     }
 
+    void worksheetNamesAWorkbookAccepts_data() {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("report") << "营业统计报表"
+                                << "营业统计报表";
+        QTest::newRow("refused characters") << "a[b]:c*d?e/f\\g"
+                                            << "abcdefg";
+        QTest::newRow("too long") << QString(40, QChar(u'表')) << QString(31, QChar(u'表'));
+        QTest::newRow("quotes at the ends") << "'客户'"
+                                            << "客户";
+        QTest::newRow("nothing left") << "[]"
+                                      << "报表";
+    }
+    void worksheetNamesAWorkbookAccepts() {
+        QFETCH(QString, wanted);
+        QFETCH(QString, name);
+        QCOMPARE(WorksheetName(wanted), name);
+    }
+
     void rowsOfAReport() {
         const Report report = TurnoverReport(2);
         // The hidden key column is left out; the others keep the list's widths.

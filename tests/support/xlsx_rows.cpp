@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 namespace {
@@ -41,7 +42,8 @@ for row in sheet.iter("{%s}row" % ns["m"]):
         else:
             v = c.find("m:v", ns)
             cells[col] = None if v is None else ["n", float(v.text)]
-json.dump(rows, sys.stdout, ensure_ascii=False)
+name = ET.fromstring(book.read("xl/workbook.xml")).find("m:sheets/m:sheet", ns).get("name")
+json.dump({"sheet": name, "rows": rows}, sys.stdout, ensure_ascii=False)
 )py";
 
 }  // namespace
@@ -57,7 +59,9 @@ XlsxRows ReadXlsxRows(const QString& path) {
                        QLatin1Char(' ') + QString::fromUtf8(python.readAllStandardError());
         return result;
     }
-    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    result.sheetName = book.value(QStringLiteral("sheet")).toString();
+    const QJsonArray rows = book.value(QStringLiteral("rows")).toArray();
     for (const QJsonValue& row : rows) {
         QList<QVariant> cells;
         for (const QJsonValue& cell : row.toArray()) {

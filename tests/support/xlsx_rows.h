@@ -10,6 +10,7 @@
 struct XlsxRows {
     bool ok = false;
     QString error;
+    QString sheetName;  // as the workbook names its first sheet
     QList<QList<QVariant>> rows;
 };
 
