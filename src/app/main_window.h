@@ -49,6 +49,8 @@ public:
     ui::LinkLabel* Label3;
     ui::LinkLabel* Label2;
     ui::LinkLabel* Label16;
+    // Shown while the database server is out of reach.
+    QLabel* connectionNotice;
 
     QMenu* sys;
     QAction* kh_dhjl;

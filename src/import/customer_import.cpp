@@ -8,6 +8,7 @@
 #include "core/date_text.h"
 #include "customers/customer.h"
 #include "customers/plate_text.h"
+#include "data/database.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -29,6 +30,8 @@ const QString kRowValues = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, '0')");
 const QString kNoPlateOrOwnerReason = QStringLiteral("车牌号或车主姓名为空");
 const QString kPlateStoredReason = QStringLiteral("车牌号已在数据库中");
 const QString kRepeatedReason = QStringLiteral("与表中前面的行车牌号重复");
+const QString kDamageSeen =
+    QStringLiteral("数据库文件已损坏，没有导入任何数据。请先在“数据恢复”中从检查无误的备份恢复。");
 
 // A row with no text at all is a gap in the sheet, not a customer left out.
 bool IsEmptyRow(const SheetRow& row) {
@@ -132,6 +135,23 @@ std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& res
     return std::nullopt;
 }
 
+// Whether the open file is known damaged, after looking over all of it: a damaged page that the
+// import's own look-ups never touch would still take new rows. A server looks after its own pages.
+bool FileDamaged() {
+    if (Database::DamageSeen()) {
+        return true;
+    }
+    if (Database::Engine() != sql::Engine::Sqlite) {
+        return false;
+    }
+    Recordset check = RunSql(QStringLiteral("pragma quick_check"));
+    if (!check.isNull() && !check.Eof() && check.Text(0) != QLatin1String("ok")) {
+        Database::NoteDamage(check.Text(0));
+    }
+    check.Close();
+    return Database::DamageSeen();
+}
+
 }  // namespace
 
 ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
@@ -146,6 +166,9 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
         }
     }
 
+    if (FileDamaged()) {
+        return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
+    }
     Transaction transaction;
     if (!transaction.isActive()) {
         return Stopped(ImportResult::Outcome::Failed, 0, transaction.error());
@@ -181,6 +204,11 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     }
     if (std::optional<ImportResult> failed = Flush(batch, result, rows)) {
         return *failed;
+    }
+    // A damaged page met by any read of this run (the batches' look-ups among them) means the
+    // file must not take more rows: they would go into pages nobody can trust.
+    if (Database::DamageSeen()) {
+        return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
     }
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Stopped(ImportResult::Outcome::Failed, 0, committed.error());
