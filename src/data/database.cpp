@@ -728,6 +728,20 @@ bool Database::DamageSeen() {
     return g_damageSeen;
 }
 
+bool Database::CheckForDamage() {
+    if (g_damageSeen || g_server || !g_handle) {
+        return g_damageSeen;
+    }
+    QStringList findings;
+    const int rc = Query(g_handle, "pragma quick_check", &findings);
+    if (IsDamageCode(rc)) {
+        NoteDamage(DescribeEngineError(g_handle));
+    } else if (rc == SQLITE_OK && findings.value(0) != QLatin1String("ok")) {
+        NoteDamage(DescribeEngineError(SQLITE_CORRUPT, 0, findings.value(0)));
+    }
+    return g_damageSeen;
+}
+
 void Database::SetDamageHook(std::function<void(const QString&)> hook) {
     g_damageHook = std::move(hook);
 }

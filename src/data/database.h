@@ -92,6 +92,9 @@ public:
     // the shell sets to offer a recovery from a checked backup.
     static void NoteDamage(const QString& reason);
     static bool DamageSeen();
+    // Looks the whole open file over (the engine's quick check) unless damage was seen already;
+    // whether it is damaged. A server looks after its own pages: false there.
+    static bool CheckForDamage();
     static void SetDamageHook(std::function<void(const QString& reason)> hook);
 
     // Called on the first pause of a wait for another writer (true) and when the statement

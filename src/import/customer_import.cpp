@@ -135,23 +135,6 @@ std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& res
     return std::nullopt;
 }
 
-// Whether the open file is known damaged, after looking over all of it: a damaged page that the
-// import's own look-ups never touch would still take new rows. A server looks after its own pages.
-bool FileDamaged() {
-    if (Database::DamageSeen()) {
-        return true;
-    }
-    if (Database::Engine() != sql::Engine::Sqlite) {
-        return false;
-    }
-    Recordset check = RunSql(QStringLiteral("pragma quick_check"));
-    if (!check.isNull() && !check.Eof() && check.Text(0) != QLatin1String("ok")) {
-        Database::NoteDamage(check.Text(0));
-    }
-    check.Close();
-    return Database::DamageSeen();
-}
-
 }  // namespace
 
 ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
@@ -166,7 +149,9 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
         }
     }
 
-    if (FileDamaged()) {
+    // The whole file is looked over first: a damaged page that the import's own look-ups never
+    // touch would still take new rows.
+    if (Database::CheckForDamage()) {
         return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
     }
     Transaction transaction;
