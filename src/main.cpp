@@ -28,6 +28,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    HideDatabasePassword(argc, argv);
     {
         // Decided before any application object exists: the interactive start needs a display,
         // the command line must not.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <cstdio>
+#include <cstring>
 
 #include "app/copy_command.h"
 #include "app/qt_translations.h"
@@ -83,7 +84,9 @@ Options::Options()
                    "postgresql://用户@主机:端口/数据库名，Unix 套接字用 "
                    "postgresql:///数据库名?host=/套接字文件夹。不给出时使用“数据库连接”中"
                    "保存的服务器，没有保存时使用数据文件夹中的数据库文件；给出空值时使用"
-                   "数据文件夹中的数据库文件")),
+                   "数据文件夹中的数据库文件。注意：URL 中的密码在程序启动时可被本机其他用户"
+                   "从进程列表中看到，请把密码保存在“数据库连接”的密码文件中，或用环境变量 "
+                   "PGPASSWORD 给出")),
                QStringLiteral("URL")),
       allowNetworkFolder(QStringLiteral("allow-network-folder"),
                          ForHelp(QStringLiteral("数据文件夹在网络文件系统上时也打开它"
@@ -182,6 +185,65 @@ QString UsageProblem(const QCommandLineParser& parser) {
         return QStringLiteral("选项 %1 不带值。").arg(quoted.captured(1));
     }
     return text;
+}
+
+QByteArray WithoutPassword(const QByteArray& uri, QByteArray* password) {
+    static const QRegularExpression inUri(
+        QStringLiteral(R"(^(postgres(?:ql)?://[^:/@?]*):([^@/?]*)@)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression inKeywords(
+        QStringLiteral(R"((^|\s)password\s*=\s*('(?:[^'\\]|\\.)*'|\S*))"));
+    static const QRegularExpression inQuery(QStringLiteral(R"([?&]password=([^&]*))"));
+    QString text = QString::fromUtf8(uri);
+    if (const QRegularExpressionMatch m = inUri.match(text); m.hasMatch()) {
+        *password = QByteArray::fromPercentEncoding(m.captured(2).toUtf8());
+        text.replace(m.capturedStart(), m.capturedLength(), m.captured(1) + QLatin1Char('@'));
+    } else if (const QRegularExpressionMatch q = inQuery.match(text); q.hasMatch()) {
+        *password = QByteArray::fromPercentEncoding(q.captured(1).toUtf8());
+        // "?password=x&host=h" keeps "?host=h"; "&password=x" goes whole.
+        const bool first = text.at(q.capturedStart()) == QLatin1Char('?');
+        const qsizetype end = q.capturedEnd();
+        const bool more = end < text.size() && text.at(end) == QLatin1Char('&');
+        text.remove(q.capturedStart() + (first ? 1 : 0),
+                    q.capturedLength() - (first ? 1 : 0) + (first && more ? 1 : 0));
+    } else if (const QRegularExpressionMatch k = inKeywords.match(text); k.hasMatch()) {
+        QString value = k.captured(2);
+        if (value.startsWith(QLatin1Char('\''))) {
+            value =
+                value.mid(1, value.size() - 2).replace(QStringLiteral("\\'"), QStringLiteral("'"));
+        }
+        *password = value.toUtf8();
+        text.remove(k.capturedStart(), k.capturedLength());
+    } else {
+        return uri;
+    }
+    return text.toUtf8();
+}
+
+void HideDatabasePassword(int argc, char** argv) {
+    const QByteArray option = "--database";
+    for (int i = 1; i < argc; ++i) {
+        QByteArray argument(argv[i]);
+        char* value = nullptr;
+        if (argument == option && i + 1 < argc) {
+            value = argv[++i];
+        } else if (argument.startsWith(option + '=')) {
+            value = argv[i] + option.size() + 1;
+        }
+        if (!value) {
+            continue;
+        }
+        QByteArray password;
+        const QByteArray kept = WithoutPassword(QByteArray(value), &password);
+        if (password.isEmpty()) {
+            continue;
+        }
+        qputenv("PGPASSWORD", password);
+        // Shorter than before: written over the old text, the rest blanked.
+        const size_t length = std::strlen(value);
+        std::memset(value, 0, length);
+        std::memcpy(value, kept.constData(), size_t(kept.size()));
+    }
 }
 
 QString ChosenServer(const QCommandLineParser& parser, const Options& options,

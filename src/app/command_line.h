@@ -33,6 +33,15 @@ QStringList WithoutToolkitArguments(const QStringList& arguments);
 // there without a display.
 bool WantsCommandLine(const QStringList& arguments);
 
+// A server URL given with --database may carry a password, which every user of the computer
+// can read in the process list. This takes it out of the argument's own memory (what the
+// process list shows, where the system reads it from there) and hands it to the client library
+// in the environment as PGPASSWORD instead. Call it first thing in main.
+void HideDatabasePassword(int argc, char** argv);
+// `uri` without its password, and the password (decoded) in `password`; `uri` itself when it
+// holds none.
+QByteArray WithoutPassword(const QByteArray& uri, QByteArray* password);
+
 // The server whose database the program opens, or empty for the folder's file. The command
 // line wins over the connection stored by "数据库连接"; an empty URL there means the file.
 QString ChosenServer(const QCommandLineParser& parser, const Options& options,

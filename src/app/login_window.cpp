@@ -170,10 +170,20 @@ void LoginWindow::Command1_Click() {
         Combo1->setFocus(Qt::OtherFocusReason);
         return;
     }
+    if (const int wait = throttle_.secondsToWait(name); wait > 0) {
+        ui::Stop(this, LoginThrottle::WaitText(wait));
+        Text1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     const DbResult<Login> login = CheckLogin(name, Text1->text());
     if (!login) {
         ui::ShowDatabaseError(this, login.error());
         return;
+    }
+    if (*login != Login::Accepted) {
+        throttle_.failed(name);
+    } else {
+        throttle_.succeeded(name);
     }
     if (*login == Login::UnknownOperator) {
         ui::Stop(this, kUnknownOperator);

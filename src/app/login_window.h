@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "app/operators.h"
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -40,4 +42,6 @@ private:
     // At the first login of a new shop, asks for the shop's name while it has none; the operator
     // may put it off.
     void askForShopName();
+
+    LoginThrottle throttle_;
 };

@@ -65,6 +65,9 @@ const ListColumn kColumns[] = {
     {"车型", 20, "kh_cx"}};
 constexpr int kColumnCount = int(std::size(kColumns));
 
+const QString kServerLost = QStringLiteral(
+    "与数据库服务器的连接已中断，程序正在后台重新连接；连接恢复前，列表中的内容可能不是最新的。");
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -90,6 +93,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
     connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyDown(Qt::Key_Return); });
     connect(DataChanges::instance(), &DataChanges::customers, this, &MainWindow::refreshList);
+    connect(DataChanges::instance(), &DataChanges::serverLost, connectionNotice, &QLabel::show);
+    connect(DataChanges::instance(), &DataChanges::serverBack, connectionNotice, &QLabel::hide);
     connect(Label1, &ui::LinkLabel::clicked, this, &MainWindow::Label1_Click);
     connect(Label3, &ui::LinkLabel::clicked, this, &MainWindow::Label3_Click);
     connect(Label2, &ui::LinkLabel::clicked, this, &MainWindow::Label2_Click);
@@ -208,8 +213,14 @@ void MainWindow::buildControls() {
     frameLayout->setContentsMargins(0, 0, 0, 0);
     frameLayout->addWidget(grid1);
 
+    connectionNotice = Named(new QLabel(kServerLost, this), "connectionNotice");
+    connectionNotice->setStyleSheet(QStringLiteral("color: #c00000;"));
+    connectionNotice->setWordWrap(true);
+    connectionNotice->hide();
+
     auto* listSide = new QVBoxLayout;
     listSide->addLayout(headingRow);
+    listSide->addWidget(connectionNotice);
     listSide->addLayout(filters);
     listSide->addWidget(frame, 1);
 

@@ -50,6 +50,8 @@ public:
     ui::LinkLabel* Label3;
     ui::LinkLabel* Label2;
     ui::LinkLabel* Label16;
+    // Shown while the database server is out of reach.
+    QLabel* connectionNotice;
 
     // "另有 N 位客户逾期未回访": shown while customers due before the listed days wait for a call;
     // a click lists them, longest overdue first.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/clock.h"
+#include "data/database.h"
 #include "data/password.h"
 #include "data/run_sql.h"
 
@@ -47,6 +49,49 @@ DbResult<Login> CheckLogin(const QString& name, const QString& password) {
     return Login::Accepted;
 }
 
+QString NewPasswordProblem(const QString& password) {
+    if (password.size() < kMinimumPasswordLength) {
+        return QStringLiteral("密码至少要有 %1 个字符，请重新输入！").arg(kMinimumPasswordLength);
+    }
+    if (password == Database::DefaultPassword()) {
+        return QStringLiteral("不能使用系统默认密码，请换一个密码！");
+    }
+    return {};
+}
+
+QString SamePasswordText() {
+    return QStringLiteral("新密码不能与原密码相同！");
+}
+
+int LoginThrottle::secondsToWait(const QString& name) const {
+    const auto found = failures_.constFind(name);
+    if (found == failures_.constEnd() || found->count == 0) {
+        return 0;
+    }
+    int pause = kFirstPauseSeconds;
+    for (int i = 1; i < found->count && pause < kLongestPauseSeconds; ++i) {
+        pause *= 2;
+    }
+    pause = std::min(pause, kLongestPauseSeconds);
+    const qint64 waited = found->last.secsTo(Now());
+    // A clock set back counts as no time waited, never as the pause served.
+    return int(std::max<qint64>(0, pause - std::max<qint64>(0, waited)));
+}
+
+void LoginThrottle::failed(const QString& name) {
+    Failures& failures = failures_[name];
+    ++failures.count;
+    failures.last = Now();
+}
+
+void LoginThrottle::succeeded(const QString& name) {
+    failures_.remove(name);
+}
+
+QString LoginThrottle::WaitText(int seconds) {
+    return QStringLiteral("登录失败次数过多，请 %1 秒后再试。").arg(seconds);
+}
+
 DbResult<OperatorAdd> AddOperator(const QString& name, const QString& password,
                                   const QString& confirmation) {
     using Result = DbResult<OperatorAdd>;
@@ -70,6 +115,9 @@ DbResult<OperatorAdd> AddOperator(const QString& name, const QString& password,
     }
     if (password != confirmation) {
         return OperatorAdd::Mismatch;
+    }
+    if (!NewPasswordProblem(password).isEmpty()) {
+        return OperatorAdd::Refused;
     }
     const QString hash = HashPassword(password);
     if (hash.isEmpty()) {
@@ -106,6 +154,12 @@ DbResult<PasswordChange> ChangePassword(const QString& name, const QString& pass
     }
     if (password != confirmation) {
         return PasswordChange::Mismatch;
+    }
+    if (!NewPasswordProblem(password).isEmpty()) {
+        return PasswordChange::Refused;
+    }
+    if (CheckPassword(user.Text(QStringLiteral("user_pass")), password) != PasswordCheck::NoMatch) {
+        return PasswordChange::SameAsBefore;
     }
     const QString hash = HashPassword(password);
     if (hash.isEmpty()) {

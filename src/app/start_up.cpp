@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
+#include <memory>
 
 #include "app/login_window.h"
 #include "core/clock.h"
@@ -88,7 +89,34 @@ void ReportDuplicatedOrderNumbers(const QString& dataDir) {
     SetOrderNumbersChecked(dataDir);
 }
 
+// Offers the recovery once the event loop is free of modal windows: the read that met the damage
+// is still in the middle of its work, and says its own error first.
+void OfferRecoveryWhenFree(const QString& dataDir, const QString& problem) {
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(kReportRetryMs, qApp,
+                           [dataDir, problem] { OfferRecoveryWhenFree(dataDir, problem); });
+        return;
+    }
+    // The folder may have changed since (a restore reopened it, another folder was chosen).
+    if (Database::DamageSeen() && QDir(Database::DataDir()) == QDir(dataDir)) {
+        OfferRecovery(dataDir, problem, true);
+    }
+}
+
 }  // namespace
+
+void WatchForDamage(const QString& dataDir) {
+    // Once per opened file: a shop that chose to work on sees each failed read's own message,
+    // not the offer again.
+    auto offered = std::make_shared<bool>(false);
+    Database::SetDamageHook([dataDir, offered](const QString& reason) {
+        if (*offered || !qApp) {
+            return;
+        }
+        *offered = true;
+        QTimer::singleShot(0, qApp, [dataDir, reason] { OfferRecoveryWhenFree(dataDir, reason); });
+    });
+}
 
 bool OfferRecovery(const QString& dataDir, const QString& problem, bool databaseOpen) {
     Recovery recovery;
@@ -208,6 +236,7 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions)
         ui::MessageBox::show(nullptr, kTitle, kReadOnly.arg(opened.message),
                              ui::MessageBox::Icon::Exclamation, ui::MessageBox::Buttons::Ok);
     }
+    WatchForDamage(dataDir);
     ReportDuplicatedOrderNumbers(dataDir);
 
     started.login = ShowLogin();

@@ -75,6 +75,9 @@ StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions 
 // are no drafts, safety copies or file checks to look after on a server.
 StartUp StartProgramOnServer(const QString& serverUri, const QString& dataDir,
                              const BackupOptions& backupOptions = {});
+// From now on, a damaged page that any read of the open file meets (a list, a save, a search)
+// is told with the same offer of a checked backup as at start, once for the file.
+void WatchForDamage(const QString& dataDir);
 // Offers to put a checked backup in place of the damaged database of `dataDir`; says so when
 // there is none. Returns whether a backup is in place and the database open.
 bool OfferRecovery(const QString& dataDir, const QString& problem, bool databaseOpen);

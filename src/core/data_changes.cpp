@@ -21,6 +21,14 @@ DataChanges* DataChanges::instance() {
                                  Q_EMIT made->order(topic.mid(kOrder.size()));
                              }
                          });
+        QObject::connect(ServerNotices::instance(), &ServerNotices::connectionLost, made,
+                         &DataChanges::serverLost);
+        QObject::connect(ServerNotices::instance(), &ServerNotices::connectionRestored, made,
+                         [made] {
+                             Q_EMIT made->serverBack();
+                             Q_EMIT made->customers();
+                             Q_EMIT made->order(QString());
+                         });
         return made;
     }();
     return changes;

@@ -18,8 +18,13 @@ public:
 Q_SIGNALS:
     // Customers were added, edited, imported, called or given a new reminder date.
     void customers();
-    // An order of the vehicle with this plate was saved.
+    // An order of the vehicle with this plate was saved; an empty plate: orders of any vehicle
+    // may have changed.
     void order(const QString& plate);
+    // The database server went away under this station, and came back: in between, the lists
+    // may have gone stale, so everything that listens above is said again on return.
+    void serverLost();
+    void serverBack();
 
 private:
     DataChanges() = default;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/field_limits.h"
 #include "ui/date_picker.h"
 #include "ui/heading_label.h"
 #include "ui/message_box.h"
@@ -43,9 +44,12 @@ CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
     Label11 = ui::HeadingLabel(this, captions.heading, QStringLiteral("Label11"), 16);
     Label12 = Named(new QLabel(captions.note, this), QStringLiteral("Label12"));
 
+    constexpr TextField kFields[] = {TextField::Plate, TextField::Owner, TextField::Telephone,
+                                     TextField::Identity, TextField::Model};
     for (int i = 0; i < int(Text.size()); ++i) {
         Text[i] = Named(new ui::TextBox(this), QStringLiteral("Text(%1)").arg(i));
         Text[i]->setMinimumWidth(kFieldWidth);
+        Text[i]->setMaxLength(FieldLimit(kFields[i]));
     }
     Option1 = Named(new ui::OptionButton(kMale, this), QStringLiteral("Option1"));
     Option2 = Named(new ui::OptionButton(kFemale, this), QStringLiteral("Option2"));

@@ -1,7 +1,10 @@
 #include "customers/customer_store.h"
 
+#include <utility>
+
 #include "core/data_changes.h"
 #include "core/date_text.h"
+#include "core/field_limits.h"
 #include "customers/plate_text.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
@@ -49,6 +52,9 @@ bool SameWrittenFields(const Customer& a, const Customer& b) {
 }
 
 DbResult<CustomerUpdate> WriteCustomer(const Customer& c) {
+    if (const QString tooLong = CustomerTooLong(c); !tooLong.isEmpty()) {
+        return DbResult<CustomerUpdate>::failure(tooLong);
+    }
     QVariantList values = {c.owner, c.telephone, c.entryDate, c.reminderDate, c.identity, c.model};
     if (!c.sex.isEmpty()) {
         values << c.sex;
@@ -99,8 +105,25 @@ DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate) {
     return found;
 }
 
+QString CustomerTooLong(const Customer& c) {
+    const std::pair<TextField, const QString*> fields[] = {
+        {TextField::Plate, &c.plate},       {TextField::Owner, &c.owner},
+        {TextField::Sex, &c.sex},           {TextField::Telephone, &c.telephone},
+        {TextField::Identity, &c.identity}, {TextField::Model, &c.model}};
+    for (const auto& [field, text] : fields) {
+        if (!FitsField(field, *text)) {
+            return FieldTooLongText(field, *text);
+        }
+    }
+    return {};
+}
+
 DbResult<CustomerAdd> AddCustomer(const Customer& c) {
     using Result = DbResult<CustomerAdd>;
+    // Refused whole, never cut: a shortened name or number would be stored as if typed.
+    if (const QString tooLong = CustomerTooLong(c); !tooLong.isEmpty()) {
+        return Result::failure(tooLong);
+    }
     const QString key = c.key.isEmpty() ? NewRecordKey() : c.key;
     const QString plate = NormalizedPlate(c.plate);
     // A writer from its start: on a server the check must not run before the lock is held.

@@ -15,6 +15,10 @@ DbResult<std::optional<Customer>> FindCustomerByKey(const QString& key);
 // The first stored customer with this plate, however its letters were typed.
 DbResult<std::optional<Customer>> FindCustomerByPlate(const QString& plate);
 
+// Why the customer cannot be stored: the first field longer than its limit
+// (core/field_limits.h), or empty. Adding and updating refuse such a customer and write nothing.
+QString CustomerTooLong(const Customer& customer);
+
 enum class CustomerAdd { Added, PlateTaken };
 // Adds the customer as not yet called, under its key or a new one when it has none. The check
 // and the insert run in one write transaction, so a second station cannot slip the same plate

@@ -349,6 +349,8 @@ bool Writable(const QString& path, int* systemErrno) {
 }
 
 std::unique_ptr<FolderLock> g_lock;
+bool g_damageSeen = false;
+std::function<void(const QString&)> g_damageHook;
 std::unique_ptr<PgConnection> g_server;
 QString g_serverLocation;
 bool g_readOnly = false;
@@ -393,6 +395,27 @@ void RemoveStaleIndex(const QString& path) {
     int ignored = 0;
     if (QFileInfo::exists(shm) && !Writable(shm, &ignored) && OtherProcessesUsing(path).isEmpty()) {
         QFile::remove(shm);
+    }
+}
+
+// A log that a read-only session left with the database file's read-only mode keeps
+// every later session read-only, once the file is writable again. With the folder locked and no
+// process using the file it is only a leftover: an empty one goes; one holding pages becomes the
+// owner's to write again (when this user owns it), so nothing in it is lost.
+void MendLeftoverLog(const QString& path) {
+    int ignored = 0;
+    if (!Writable(path, &ignored)) {
+        return;
+    }
+    const QString log = path + QStringLiteral("-wal");
+    if (!QFileInfo::exists(log) || Writable(log, &ignored) ||
+        !OtherProcessesUsing(path).isEmpty()) {
+        return;
+    }
+    if (QFileInfo(log).size() == 0) {
+        QFile::remove(log);
+    } else {
+        QFile::setPermissions(log, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 }
 
@@ -441,6 +464,7 @@ QString Database::DefaultDataDir() {
 
 Database::OpenResult Database::Open(const QString& dataDir) {
     Close(true);
+    g_damageSeen = false;
     OpenResult result;
     result.message = CheckEngine();
     if (!result.message.isEmpty()) {
@@ -467,8 +491,10 @@ Database::OpenResult Database::Open(const QString& dataDir) {
         return result;
     }
     int ignored = 0;
-    // A database that can only be read here is written by nobody, so it needs no lock.
-    if (!exists || Writable(path, &ignored)) {
+    // A database that can only be read here is written by nobody, so it needs no lock. That
+    // includes a writable file in a folder that cannot be written: the engine's log and index
+    // could not be made there, so it is opened for viewing.
+    if (!exists || (Writable(path, &ignored) && Writable(dir, &ignored))) {
         result.message = LockFolder(dir, &result.inUse);
         if (!result.message.isEmpty()) {
             return result;
@@ -490,6 +516,7 @@ Database::OpenResult Database::Open(const QString& dataDir) {
                                              : QStringLiteral("文件头不是数据库的文件头"));
         return result;
     } else if (g_lock && g_lock->dir() == dir) {
+        MendLeftoverLog(path);
         RemoveStaleIndex(path);
     }
     const QString readOnly = exists ? ReadOnlyReason(dir, path) : QString();
@@ -543,16 +570,11 @@ Database::OpenResult Database::Open(const QString& dataDir) {
 
 namespace {
 
-// user@host:port/name of the connection, as the server itself reports it.
-QString ServerLocation(PgConnection& server) {
-    const PgResult where = server.exec(QStringLiteral(
-        "select current_user, coalesce(inet_server_addr()::text, current_setting('unix_socket_"
-        "directories')), current_setting('port'), current_database()"));
-    if (!where.ok() || where.rows() != 1) {
-        return QStringLiteral("数据库服务器");
-    }
-    const PgRow row = where.row(0);
-    return QStringLiteral("%1@%2:%3/%4").arg(row.text(0), row.text(1), row.text(2), row.text(3));
+// user@host:port/name of the connection, as the client library made it: a user who may not
+// read the server's settings still learns which database is open.
+QString ServerLocation(const PgConnection& server) {
+    const QString where = server.where();
+    return where.isEmpty() ? QStringLiteral("数据库服务器") : where;
 }
 
 }  // namespace
@@ -693,6 +715,35 @@ bool Database::HoldsFolderLock() {
 
 bool Database::HoldsFolderLock(const QString& dir) {
     return g_lock && g_lock->dir() == QDir(dir).absolutePath() && g_lock->stillHeld();
+}
+
+void Database::NoteDamage(const QString& reason) {
+    g_damageSeen = true;
+    if (g_damageHook) {
+        g_damageHook(reason);
+    }
+}
+
+bool Database::DamageSeen() {
+    return g_damageSeen;
+}
+
+bool Database::CheckForDamage() {
+    if (g_damageSeen || g_server || !g_handle) {
+        return g_damageSeen;
+    }
+    QStringList findings;
+    const int rc = Query(g_handle, "pragma quick_check", &findings);
+    if (IsDamageCode(rc)) {
+        NoteDamage(DescribeEngineError(g_handle));
+    } else if (rc == SQLITE_OK && findings.value(0) != QLatin1String("ok")) {
+        NoteDamage(DescribeEngineError(SQLITE_CORRUPT, 0, findings.value(0)));
+    }
+    return g_damageSeen;
+}
+
+void Database::SetDamageHook(std::function<void(const QString&)> hook) {
+    g_damageHook = std::move(hook);
 }
 
 void Database::SetBusyWaitHook(std::function<void(bool)> hook) {

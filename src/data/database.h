@@ -87,6 +87,16 @@ public:
     // that a backup can take the file's place.
     static bool HoldsFolderLock(const QString& dir);
 
+    // A read or a write met a damaged page of the open file (the engine said it is corrupt or
+    // not a database). Remembered until another file is opened, and told to the hook, which
+    // the shell sets to offer a recovery from a checked backup.
+    static void NoteDamage(const QString& reason);
+    static bool DamageSeen();
+    // Looks the whole open file over (the engine's quick check) unless damage was seen already;
+    // whether it is damaged. A server looks after its own pages: false there.
+    static bool CheckForDamage();
+    static void SetDamageHook(std::function<void(const QString& reason)> hook);
+
     // Called on the first pause of a wait for another writer (true) and when the statement
     // that waited is over (false), so the windows can show the busy cursor.
     static void SetBusyWaitHook(std::function<void(bool waiting)> hook);

@@ -105,6 +105,48 @@ QString DescribeSystemError(int systemErrno) {
     return QStringLiteral("%1（%2）").arg(reason, text);
 }
 
+QString DescribeConnectFailure(PgConnectFailure failure, const QString& text) {
+    QString reason;
+    switch (failure) {
+        case PgConnectFailure::None:
+            return {};
+        case PgConnectFailure::BadAddress:
+            reason = QStringLiteral("数据库服务器的地址无法识别");
+            break;
+        case PgConnectFailure::NotRunning:
+            reason = QStringLiteral("数据库服务器没有运行，或者无法访问");
+            break;
+        case PgConnectFailure::Timeout:
+            reason = QStringLiteral("连接数据库服务器超时");
+            break;
+        case PgConnectFailure::PasswordNeeded:
+            reason = QStringLiteral("数据库服务器要求密码，但没有提供密码");
+            break;
+        case PgConnectFailure::WrongPassword:
+            reason = QStringLiteral("数据库用户名或密码错误");
+            break;
+        case PgConnectFailure::NoDatabase:
+            reason = QStringLiteral("数据库服务器上没有这个数据库");
+            break;
+        case PgConnectFailure::NoUser:
+            reason = QStringLiteral("数据库服务器上没有这个用户");
+            break;
+        case PgConnectFailure::AccessRules:
+            reason = QStringLiteral("数据库服务器的访问规则不允许这台电脑或这个用户连接");
+            break;
+        case PgConnectFailure::NotReady:
+            reason = QStringLiteral("数据库服务器正在启动或关闭，请稍后再试");
+            break;
+        case PgConnectFailure::TooMany:
+            reason = QStringLiteral("数据库服务器的连接数已满");
+            break;
+        case PgConnectFailure::Other:
+            reason = QStringLiteral("数据库服务器拒绝连接");
+            break;
+    }
+    return text.isEmpty() ? reason : QStringLiteral("%1（%2）").arg(reason, text);
+}
+
 QString DescribeServerError(const PgError& error) {
     if (error.connectionLost) {
         return QStringLiteral("数据库连接中断：%1").arg(error.reason);

@@ -4,6 +4,7 @@
 
 struct sqlite3;
 struct PgError;
+enum class PgConnectFailure;
 
 // Says in the shop's words what went wrong in the engine, with the engine's own text after it in
 // parentheses: "磁盘空间不足（database or disk is full）". A full disk, a read-only file, a
@@ -14,6 +15,9 @@ QString DescribeEngineError(sqlite3* db);
 // The same for a statement or connection the database server refused. A lost connection says
 // so first ("数据库连接中断：…"), so the shop knows to wait for the server rather than the data.
 QString DescribeServerError(const PgError& error);
+// Why a connection to the database server failed, by its cause, with the server's or the
+// library's own text after it: "数据库密码错误（password authentication failed for user …）".
+QString DescribeConnectFailure(PgConnectFailure failure, const QString& text);
 // The same for a failed call of the operating system (errno) on a file or folder.
 QString DescribeSystemError(int systemErrno);
 

@@ -2,10 +2,21 @@
 
 #include <libpq-fe.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/select.h>
+#endif
+
 #include <QDate>
+#include <QDeadlineTimer>
 #include <QLocale>
+#include <QRegularExpression>
+#include <algorithm>
 #include <utility>
 #include <vector>
+
+#include "data/engine_error.h"
 
 namespace {
 
@@ -13,6 +24,7 @@ namespace {
 // connection URI names one.
 constexpr char kApplicationName[] = "ruvaso";
 constexpr char kConnectTimeoutSeconds[] = "10";
+constexpr int kConnectTimeoutMs = 10000;
 
 // Values in the text form the server parses, bound the way the SQLite path binds them.
 class Params {
@@ -144,6 +156,76 @@ QString CopyRefused() {
 }
 
 void IgnoreNotice(void*, const char*) {}
+
+// Whether the client library would read `uri` as a server's address. Anything else it takes for
+// a bare database name on the local socket, which is never what was meant.
+bool ParsesAsAddress(const QString& uri, QString* reason) {
+    const QString trimmed = uri.trimmed();
+    if (!trimmed.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) &&
+        !trimmed.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive) &&
+        !trimmed.contains(QLatin1Char('='))) {
+        *reason = QStringLiteral("地址应以 postgresql:// 开头");
+        return false;
+    }
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &error);
+    if (!options) {
+        *reason = error ? Sentence(error) : QStringLiteral("内存不足");
+        PQfreemem(error);
+        return false;
+    }
+    PQconninfoFree(options);
+    return true;
+}
+
+// The socket of a connection under way is ready for what the library waits for; false when
+// `deadline` passed first.
+bool WaitForSocket(int socket, bool forWriting, const QDeadlineTimer& deadline) {
+    if (socket < 0) {
+        return true;
+    }
+    for (;;) {
+        const qint64 left = deadline.remainingTime();
+        if (left == 0) {
+            return false;
+        }
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(socket, &set);
+        timeval wait{};
+        wait.tv_sec = long(left / 1000);
+        wait.tv_usec = long(left % 1000) * 1000;
+        const int ready = select(socket + 1, forWriting ? nullptr : &set,
+                                 forWriting ? &set : nullptr, nullptr, &wait);
+        if (ready != 0) {
+            // An interrupted or failed wait lets the library look for itself.
+            return true;
+        }
+    }
+}
+
+// The SQLSTATE and the server's own sentence in a verbose connection failure: "...failed:
+// FATAL:  28P01: password authentication failed for user ...".
+std::pair<QByteArray, QString> ServerReason(const QString& message) {
+    static const QRegularExpression coded(QStringLiteral(R"(\b([0-9A-Z]{5}):)"));
+    // The severity ("FATAL") has the code's shape too, but never a digit.
+    for (QRegularExpressionMatchIterator it = coded.globalMatch(message); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString code = match.captured(1);
+        if (std::any_of(code.begin(), code.end(), [](QChar c) { return c.isDigit(); })) {
+            return {code.toLatin1(),
+                    message.mid(match.capturedEnd()).section(QLatin1Char('\n'), 0, 0).trimmed()};
+        }
+    }
+    return {};
+}
+
+// What the library said, without the location line verbose messages add.
+QString LibraryReason(const char* message) {
+    QStringList lines = QString::fromUtf8(message).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.removeIf([](const QString& line) { return line.startsWith(QLatin1String("LOCATION:")); });
+    return lines.join(QLatin1Char(' ')).simplified();
+}
 
 }  // namespace
 
@@ -301,16 +383,18 @@ PgConnection::PgConnection(const QString& uri) : uri_(uri) {
     const char* const values[] = {kConnectTimeoutSeconds, kApplicationName,
                                   target.constData(),     "UTF8",
                                   "-csearch_path=public", nullptr};
-    conn_ = PQconnectdbParams(keys, values, 1);
+    if (QString reason; !ParsesAsAddress(uri, &reason)) {
+        failure_ = PgConnectFailure::BadAddress;
+        failureText_ = reason;
+        error_ = DescribeConnectFailure(failure_, failureText_);
+        return;
+    }
+    conn_ = PQconnectStartParams(keys, values, 1);
     if (!conn_) {
         error_ = QStringLiteral("内存不足");
         return;
     }
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        error_ = Sentence(PQerrorMessage(conn_));
-        if (error_.isEmpty()) {
-            error_ = QStringLiteral("无法连接数据库服务器");
-        }
+    if (!finishConnecting(false)) {
         return;
     }
     // Notices (a table that was not there to drop, a server going down) are not errors and
@@ -322,6 +406,15 @@ PgConnection::~PgConnection() {
     PQfinish(conn_);
 }
 
+QString PgConnection::where() const {
+    if (!conn_) {
+        return {};
+    }
+    return QStringLiteral("%1@%2:%3/%4")
+        .arg(QString::fromUtf8(PQuser(conn_)), QString::fromUtf8(PQhost(conn_)),
+             QString::fromUtf8(PQport(conn_)), QString::fromUtf8(PQdb(conn_)));
+}
+
 bool PgConnection::connected() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
 }
@@ -330,16 +423,71 @@ bool PgConnection::reconnect() {
     if (!conn_ || streaming_) {
         return false;
     }
-    PQreset(conn_);
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        error_ = Sentence(PQerrorMessage(conn_));
-        if (error_.isEmpty()) {
-            error_ = QStringLiteral("无法连接数据库服务器");
-        }
+    if (!PQresetStart(conn_)) {
+        failure_ = PgConnectFailure::NotRunning;
+        failureText_ = LibraryReason(PQerrorMessage(conn_));
+        error_ = DescribeConnectFailure(failure_, failureText_);
         return false;
     }
-    error_.clear();
-    return true;
+    return finishConnecting(true);
+}
+
+bool PgConnection::finishConnecting(bool reset) {
+    // Verbose messages carry the server's SQLSTATE, which says why it refused in any language.
+    PQsetErrorVerbosity(conn_, PQERRORS_VERBOSE);
+    const QDeadlineTimer deadline(kConnectTimeoutMs);
+    // Refused before any attempt: the address's values themselves are wrong ("port=abc"),
+    // unless it was the host's name that could not be looked up.
+    const QByteArray early = PQerrorMessage(conn_);
+    const bool refusedAtOnce = PQstatus(conn_) == CONNECTION_BAD &&
+                               !early.contains("connection to server") &&
+                               !early.contains("host name");
+    PostgresPollingStatusType polled =
+        PQstatus(conn_) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+    bool timedOut = false;
+    while (polled != PGRES_POLLING_OK && polled != PGRES_POLLING_FAILED) {
+        if (!WaitForSocket(PQsocket(conn_), polled == PGRES_POLLING_WRITING, deadline)) {
+            timedOut = true;
+            break;
+        }
+        polled = reset ? PQresetPoll(conn_) : PQconnectPoll(conn_);
+    }
+    PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+    if (!timedOut && polled == PGRES_POLLING_OK && PQstatus(conn_) == CONNECTION_OK) {
+        error_.clear();
+        failure_ = PgConnectFailure::None;
+        failureText_.clear();
+        return true;
+    }
+    const QString message = QString::fromUtf8(PQerrorMessage(conn_));
+    const auto [state, serverText] = ServerReason(message);
+    failureText_ = serverText.isEmpty() ? LibraryReason(PQerrorMessage(conn_)) : serverText;
+    if (refusedAtOnce && !reset) {
+        failure_ = PgConnectFailure::BadAddress;
+    } else if (timedOut) {
+        failure_ = PgConnectFailure::Timeout;
+        failureText_ = QStringLiteral("%1 秒内没有应答").arg(kConnectTimeoutMs / 1000);
+    } else if (state == "28P01") {
+        failure_ = PgConnectFailure::WrongPassword;
+    } else if (state == "3D000") {
+        failure_ = PgConnectFailure::NoDatabase;
+    } else if (state == "28000") {
+        // The file's name is the same in every language the server speaks.
+        failure_ = serverText.contains(QLatin1String("pg_hba")) ? PgConnectFailure::AccessRules
+                                                                : PgConnectFailure::NoUser;
+    } else if (state == "57P03") {
+        failure_ = PgConnectFailure::NotReady;
+    } else if (state == "53300") {
+        failure_ = PgConnectFailure::TooMany;
+    } else if (!state.isEmpty()) {
+        failure_ = PgConnectFailure::Other;
+    } else if (PQconnectionNeedsPassword(conn_)) {
+        failure_ = PgConnectFailure::PasswordNeeded;
+    } else {
+        failure_ = PgConnectFailure::NotRunning;
+    }
+    error_ = DescribeConnectFailure(failure_, failureText_);
+    return false;
 }
 
 PgError PgConnection::lastError(const pg_result* result) {

@@ -26,6 +26,22 @@ struct PgError {
     bool connectionLost = false;
 };
 
+// Why a connection could not be made, from the server's SQLSTATE or the library's status.
+enum class PgConnectFailure {
+    None,
+    BadAddress,      // the URI cannot be parsed
+    NotRunning,      // nothing answers at the address: no server, wrong host or port, no network
+    Timeout,         // no answer within the connection's timeout
+    PasswordNeeded,  // the server asks for a password and none was given
+    WrongPassword,   // 28P01
+    NoDatabase,      // 3D000
+    NoUser,          // 28000, the role does not exist
+    AccessRules,     // 28000, refused by pg_hba.conf
+    NotReady,        // 57P03, starting up or shutting down
+    TooMany,         // 53300
+    Other
+};
+
 // One row of a result: the values as the server sent them in text form.
 class PgRow {
 public:
@@ -137,6 +153,13 @@ public:
     // Whether the connection opened; error() says why not.
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
+    // Why the last connection attempt failed, and the server's or the library's own text.
+    PgConnectFailure failure() const { return failure_; }
+    const QString& failureText() const { return failureText_; }
+    // Where the connection goes, as the client library resolved it: user@host:port/database,
+    // the host being the socket's folder for a local server. Never a password, and nothing the
+    // server would have to let this user read.
+    QString where() const;
     // Whether the server is still there as far as the last statement could tell.
     bool connected() const;
     // Connects again with the same parameters after the connection was lost; whether it worked
@@ -173,9 +196,12 @@ private:
     PgResult run(const Call& call);
     PgQuery stream(const Call& call);
     PgError lastError(const pg_result* result);
+    bool finishConnecting(bool reset);
 
     pg_conn* conn_ = nullptr;
     QString uri_;
     QString error_;
+    PgConnectFailure failure_ = PgConnectFailure::None;
+    QString failureText_;
     bool streaming_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QSocketNotifier;
+class QThread;
 class QTimer;
 
 // What other stations on the same server say they changed, and what this station tells them:
@@ -31,16 +32,32 @@ public:
     // later, from the event loop, never in the middle of the caller's work.
     quint64 heard();
 
+    // Whether the connection is known to be lost and is being tried again in the background.
+    bool lost() const { return lost_; }
+    // The pause before the next attempt, for tests.
+    int reconnectPauseMs() const { return pause_; }
+
 Q_SIGNALS:
     void received(const QString& topic);
+    // The connection closed under an idle station (its socket said so), and later came back:
+    // lists read before may be stale.
+    void connectionLost();
+    void connectionRestored();
 
 private:
     ServerNotices() = default;
     // Takes in what has arrived, without telling anyone yet.
     void collect();
     void tell();
+    void noticeLoss();
+    void tryReconnect();
+    void restored();
 
     QStringList pending_;
+    bool lost_ = false;
+    int pause_ = 0;
+    QTimer* reconnectTimer_ = nullptr;
+    QThread* probe_ = nullptr;
     quint64 heard_ = 0;
     bool telling_ = false;
     QSocketNotifier* notifier_ = nullptr;

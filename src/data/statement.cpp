@@ -99,6 +99,9 @@ Statement::~Statement() {
 
 void Statement::fail() {
     error_ = pg_ ? DescribeServerError(pg_->failure()) : DescribeEngineError(Database::Handle());
+    if (!pg_ && Database::Handle() && IsDamageCode(sqlite3_extended_errcode(Database::Handle()))) {
+        Database::NoteDamage(error_);
+    }
     Transaction::statementFailed(error_);
 }
 

@@ -51,6 +51,9 @@ bool Control(const QString& text, QString* error = nullptr) {
     if (error) {
         *error = DescribeEngineError(db);
     }
+    if (IsDamageCode(sqlite3_extended_errcode(db))) {
+        Database::NoteDamage(DescribeEngineError(db));
+    }
     return false;
 }
 
@@ -64,6 +67,41 @@ QString BeginWriter() {
             .arg(Database::kApplicationId + 1);
     }
     return QStringLiteral("begin immediate");
+}
+
+QString LostText(const PgConnection& server) {
+    PgError lost;
+    lost.reason = server.error().isEmpty() ? QStringLiteral("数据库连接已断开") : server.error();
+    lost.connectionLost = true;
+    return DescribeServerError(lost);
+}
+
+// A save begun after the server came back starts on a new connection: the server rolled back
+// whatever the lost one held, so nothing of it is kept as a reason to refuse. A begin that finds
+// the connection dead (the server restarted while the station sat idle) has written nothing,
+// and is tried once more on a new one.
+bool BeginOnServer(PgConnection& server, QString* error) {
+    if (!server.connected() && !Database::Reconnect()) {
+        *error = LostText(server);
+        return false;
+    }
+    if (Control(BeginWriter(), error)) {
+        return true;
+    }
+    if (server.connected()) {
+        // The server began the transaction before the lock failed.
+        Control(QStringLiteral("rollback"));
+        return false;
+    }
+    if (!Database::Reconnect()) {
+        *error = LostText(server);
+        return false;
+    }
+    if (Control(BeginWriter(), error)) {
+        return true;
+    }
+    Control(QStringLiteral("rollback"));
+    return false;
 }
 
 }  // namespace
@@ -83,13 +121,13 @@ Transaction::Transaction() {
         return;
     }
     const int level = g_depth + 1;
-    const QString begin =
-        level == 1 ? BeginWriter() : QStringLiteral("savepoint ") + SavepointName(level);
-    if (!Control(begin, &error_)) {
-        if (level == 1 && Database::Server()) {
-            // The server began the transaction before the lock failed.
-            Control(QStringLiteral("rollback"));
+    if (level == 1 && Database::Server()) {
+        if (!BeginOnServer(*Database::Server(), &error_)) {
+            return;
         }
+    } else if (!Control(
+                   level == 1 ? BeginWriter() : QStringLiteral("savepoint ") + SavepointName(level),
+                   &error_)) {
         return;
     }
     level_ = level;

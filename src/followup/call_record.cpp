@@ -2,12 +2,18 @@
 
 #include "core/data_changes.h"
 #include "core/date_text.h"
+#include "core/field_limits.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
 
 DbResult<CallSave> SaveCall(const CallRecord& call) {
     using Result = DbResult<CallSave>;
+    for (const QString* note : {&call.content, &call.response}) {
+        if (!FitsField(TextField::CallNote, *note)) {
+            return Result::failure(FieldTooLongText(TextField::CallNote, *note));
+        }
+    }
     Transaction transaction;
     if (!transaction.isActive()) {
         return Result::failure(transaction.error());

@@ -1,5 +1,6 @@
 #include "followup/phrases.h"
 
+#include "core/field_limits.h"
 #include "data/run_sql.h"
 
 // Table and column names come from the two descriptions below, never from input.
@@ -23,6 +24,9 @@ DbResult<QStringList> LoadPhrases(const PhraseList& list) {
 }
 
 DbResult<PhraseStore> StorePhraseOnce(const PhraseList& list, const QString& phrase) {
+    if (!FitsField(TextField::Phrase, phrase)) {
+        return DbResult<PhraseStore>::failure(FieldTooLongText(TextField::Phrase, phrase));
+    }
     const Recordset added = RunSql(QStringLiteral("insert into %1 (%2) select ? where not exists "
                                                   "(select 1 from %1 where %2 = ?)")
                                        .arg(list.table, list.column),

@@ -1,9 +1,11 @@
 #include "import/audit.h"
 
 #include <QRegularExpression>
+#include <utility>
 
 #include "core/clock.h"
 #include "core/date_text.h"
+#include "core/field_limits.h"
 
 const QString kSexError = QStringLiteral("性别错误！");
 
@@ -51,7 +53,26 @@ QString RowError(const SheetRow& row) {
     if (sex != QStringLiteral("先生") && sex != QStringLiteral("女士")) {
         return kSexError;
     }
+    static constexpr std::pair<SheetColumn, TextField> kLimited[] = {
+        {kPlateColumn, TextField::Plate},
+        {kOwnerColumn, TextField::Owner},
+        {kTelephoneColumn, TextField::Telephone},
+        {kIdentityColumn, TextField::Identity},
+        {kModelColumn, TextField::Model}};
+    for (const auto& [column, field] : kLimited) {
+        if (const QString text = row[column].trimmed(); !FitsField(field, text)) {
+            return FieldTooLongText(field, text);
+        }
+    }
     return {};
+}
+
+QString AuditRefusalText(qsizetype row, const QString& message) {
+    // The sex error is said as it always was; the row at fault is selected beside it.
+    if (message == kSexError) {
+        return message;
+    }
+    return QStringLiteral("第 %1 行：%2").arg(row).arg(message);
 }
 
 AuditResult AuditSheet(SheetRows& rows, const SheetProgress& progress) {

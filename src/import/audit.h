@@ -21,8 +21,12 @@ QString AuditedDateText(const QString& text);
 // True when the row has a plate and an owner's name; only such rows are customers.
 bool HasPlateAndOwner(const SheetRow& row);
 
-// Why the row cannot be imported as it stands, or an empty text when it can.
+// Why the row cannot be imported as it stands, or an empty text when it can: a sex other than
+// the two, or a field longer than its limit (core/field_limits.h).
 QString RowError(const SheetRow& row);
+// What a window says of a row the audit or the import refused: the reason with the row's
+// number, as the sheet shows it.
+QString AuditRefusalText(qsizetype row, const QString& message);
 
 struct AuditResult {
     enum class Outcome { Passed, Refused, Cancelled };

@@ -8,6 +8,7 @@
 #include "core/date_text.h"
 #include "customers/customer.h"
 #include "customers/plate_text.h"
+#include "data/database.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -29,6 +30,8 @@ const QString kRowValues = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, '0')");
 const QString kNoPlateOrOwnerReason = QStringLiteral("车牌号或车主姓名为空");
 const QString kPlateStoredReason = QStringLiteral("车牌号已在数据库中");
 const QString kRepeatedReason = QStringLiteral("与表中前面的行车牌号重复");
+const QString kDamageSeen =
+    QStringLiteral("数据库文件已损坏，没有导入任何数据。请先在“数据恢复”中从检查无误的备份恢复。");
 
 // A row with no text at all is a gap in the sheet, not a customer left out.
 bool IsEmptyRow(const SheetRow& row) {
@@ -147,6 +150,11 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
         }
     }
 
+    // The whole file is looked over first: a damaged page that the import's own look-ups never
+    // touch would still take new rows.
+    if (Database::CheckForDamage()) {
+        return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
+    }
     Transaction transaction;
     if (!transaction.isActive()) {
         return Stopped(ImportResult::Outcome::Failed, 0, transaction.error());
@@ -182,6 +190,11 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     }
     if (std::optional<ImportResult> failed = Flush(batch, result, rows)) {
         return *failed;
+    }
+    // A damaged page met by any read of this run (the batches' look-ups among them) means the
+    // file must not take more rows: they would go into pages nobody can trust.
+    if (Database::DamageSeen()) {
+        return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
     }
     if (const DbStatus committed = transaction.commit(); !committed) {
         return Stopped(ImportResult::Outcome::Failed, 0, committed.error());

@@ -384,7 +384,7 @@ void ImportWindow::menusjsh_Click() {
             break;
         case AuditResult::Outcome::Refused:
             showRow(result.row);
-            ui::Stop(this, result.message);
+            ui::Stop(this, AuditRefusalText(result.row, result.message));
             break;
         case AuditResult::Outcome::Cancelled:
             break;
@@ -411,7 +411,7 @@ void ImportWindow::mnuExportToExcel_Click() {
             break;
         case ImportResult::Outcome::Refused:
             showRow(result.row);
-            ui::Stop(this, result.message);
+            ui::Stop(this, AuditRefusalText(result.row, result.message));
             break;
         case ImportResult::Outcome::Cancelled:
             ui::Information(this, kImportCancelled);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/field_limits.h"
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
@@ -156,6 +157,13 @@ DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterR
                 return MasterSave{int(i + 1)};
             }
             amounts << *amount;
+        }
+    }
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!FitsField(TextField::Item, rows[i].name)) {
+            return Result::failure(QStringLiteral("第 %1 行：%2")
+                                       .arg(i + 1)
+                                       .arg(FieldTooLongText(TextField::Item, rows[i].name)));
         }
     }
     Transaction transaction;

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/operators.h"
+#include "core/field_limits.h"
 #include "masterdata/account_form.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"
@@ -38,6 +39,7 @@ OperatorAddWindow::OperatorAddWindow(QWidget* parent) : QWidget(parent, Qt::Wind
             Text[i]->setEchoMode(QLineEdit::Password);
         }
     }
+    Text[0]->setMaxLength(FieldLimit(TextField::OperatorName));
     const AccountForm form = LayOutAccountForm(
         this, kHeading,
         {{{kNameCaption, Text[0]}, {kPasswordCaption, Text[1]}, {kConfirmationCaption, Text[2]}}});
@@ -90,6 +92,9 @@ void OperatorAddWindow::Command1_Click() {
             return;
         case OperatorAdd::Mismatch:
             refuse(kMismatch, Text[1]);
+            return;
+        case OperatorAdd::Refused:
+            refuse(NewPasswordProblem(Text[1]->text()), Text[1]);
             return;
         case OperatorAdd::Added:
             break;

@@ -93,6 +93,14 @@ void PasswordChangeWindow::Command1_Click() {
         case PasswordChange::Mismatch:
             ui::Stop(this, kMismatch);
             return;
+        case PasswordChange::Refused:
+            ui::Stop(this, NewPasswordProblem(Text[1]->text()));
+            Text[1]->setFocus(Qt::OtherFocusReason);
+            return;
+        case PasswordChange::SameAsBefore:
+            ui::Stop(this, SamePasswordText());
+            Text[1]->setFocus(Qt::OtherFocusReason);
+            return;
         case PasswordChange::Changed:
             break;
     }

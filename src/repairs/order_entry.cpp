@@ -4,6 +4,7 @@
 
 #include "core/data_changes.h"
 #include "core/date_text.h"
+#include "core/field_limits.h"
 #include "core/number_text.h"
 #include "customers/plate_text.h"
 #include "data/record_key.h"
@@ -112,6 +113,14 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
 DbResult<SavedOrder> SaveOrder(const Order& given, NumberSource source) {
     using Result = DbResult<SavedOrder>;
     Order order = given;
+    for (const OrderLine& line : order.lines) {
+        if (!FitsField(TextField::Item, line.item)) {
+            return Result::failure(FieldTooLongText(TextField::Item, line.item));
+        }
+        if (!FitsField(TextField::LineText, line.description)) {
+            return Result::failure(FieldTooLongText(TextField::LineText, line.description));
+        }
+    }
     Transaction transaction;
     if (!transaction.isActive()) {
         return Result::failure(transaction.error());

@@ -10,6 +10,7 @@
 #include "app/current_operator.h"
 #include "core/clock.h"
 #include "core/date_text.h"
+#include "core/field_limits.h"
 #include "core/number_text.h"
 #include "core/order_number_text.h"
 #include "customers/customer_store.h"
@@ -105,6 +106,7 @@ void OrderEntryWindow::buildControls() {
     Text7->setKeyFilter(
         [](const QString&, QChar typed) { return typed.isDigit() && typed.unicode() < 128; });
     Text4 = Named(new ui::TextBox(this), QStringLiteral("Text4"));
+    Text4->setMaxLength(FieldLimit(TextField::Plate));
     Text5 = Named(new ui::TextBox(this), QStringLiteral("Text5"));
     Text8 = Named(new ui::TextBox(this), QStringLiteral("Text8"));
     Text10 = Named(new ui::TextBox(this), QStringLiteral("Text10"));

@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "core/field_limits.h"
 #include "ui/key_controls.h"
 #include "ui/named.h"
 
@@ -35,6 +36,7 @@ QGridLayout* OrderLineRows::build(QWidget* parent) {
         Combo1[i]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         Text[i] = Named(new ui::TextBox(parent), QStringLiteral("Text(%1)").arg(i));
         Text[i]->setMinimumWidth(200);
+        Text[i]->setMaxLength(FieldLimit(TextField::LineText));
         Text1[i] = Named(new ui::TextBox(parent), QStringLiteral("Text1(%1)").arg(i));
         Text2[i] = Named(new ui::TextBox(parent), QStringLiteral("Text2(%1)").arg(i));
         Text3[i] = Named(new ui::TextBox(parent), QStringLiteral("Text3(%1)").arg(i));

@@ -137,10 +137,10 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
 
     // An order saved while the history is open belongs in it.
     connect(DataChanges::instance(), &DataChanges::order, this, [this](const QString& plate) {
-        if (orders_.isEmpty() || orders_.first().plate != plate) {
+        if (orders_.isEmpty() || (!plate.isEmpty() && orders_.first().plate != plate)) {
             return;
         }
-        const DbResult<QList<Order>> orders = OrdersOfPlate(plate);
+        const DbResult<QList<Order>> orders = OrdersOfPlate(orders_.first().plate);
         if (orders) {
             load(*orders);
         }

@@ -20,6 +20,8 @@
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/main_window.h"
+#include "app/operators.h"
+#include "core/clock.h"
 #include "data/database.h"
 #include "data/password.h"
 #include "masterdata/password_change_window.h"
@@ -108,6 +110,45 @@ private Q_SLOTS:
                 login.databaseLabel->contentsRect().width());
         QVERIFY2(login.width() >= 360 && login.width() <= 520,
                  qPrintable(QString::number(login.width())));
+    }
+
+    // A wrong password holds that name's next attempt back, by the program's clock: the right
+    // password typed at once is not even checked; after the pause it logs in.
+    void aFailedLoginSlowsTheNextAttempt() {
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("Secret7"),
+                                 QStringLiteral("Secret7")),
+                 PasswordChange::Changed);
+        const QDateTime pinned = Now();
+        auto* login = new LoginWindow;
+        login->show();
+        QSignalSpy spy(login, &LoginWindow::loggedIn);
+        login->Combo1->setCurrentIndex(0);
+        MessageScript messages;
+        messages.expect(QStringLiteral("密码错误！"))
+            .expect(QStringLiteral("登录失败次数过多，请 1 秒后再试。"))
+            .expect(QStringLiteral("密码错误！"))
+            .expect(QStringLiteral("登录失败次数过多，请 2 秒后再试。"));
+        login->Text1->setText(QStringLiteral("wrong1"));
+        login->Command1->click();
+        login->Text1->setText(QStringLiteral("Secret7"));
+        login->Command1->click();
+        SetClock(pinned.addSecs(1));
+        login->Text1->setText(QStringLiteral("wrong2"));
+        login->Command1->click();
+        login->Text1->setText(QStringLiteral("Secret7"));
+        login->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(spy.count(), 0);
+        SetClock(pinned.addSecs(3));
+        login->Text1->setText(QStringLiteral("Secret7"));
+        login->Command1->click();
+        SetClock(pinned);
+        QCOMPARE(spy.count(), 1);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<MainWindow*>(window)) {
+                window->close();
+            }
+        }
     }
 
     // The seed password opens the door once: the operator sets a new one before going on, and
@@ -288,8 +329,12 @@ private Q_SLOTS:
             VERIFY_MESSAGES(messages);
             QCOMPARE(StoredPassword(2), QStringLiteral("first"));
 
+            // After the pause a failed attempt costs.
+            const QDateTime pinned = Now();
+            SetClock(pinned.addSecs(LoginThrottle::kFirstPauseSeconds));
             login.Text1->setText(QStringLiteral("first"));
             login.Command1->click();
+            SetClock(pinned);
             QVERIFY(OpenMainWindow());
         }
         QVERIFY(IsPasswordHash(StoredPassword(2)));

@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "app/operators.h"
+#include "core/clock.h"
 #include "data/password.h"
 #include "support/database_fixture.h"
 #include "support/rule_test.h"
@@ -81,8 +82,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<int>("expected");
         QTest::newRow("added") << "小李"
-                               << "abc"
-                               << "abc" << int(OperatorAdd::Added);
+                               << "abcdef"
+                               << "abcdef" << int(OperatorAdd::Added);
         QTest::newRow("empty name") << ""
                                     << "abc"
                                     << "abc" << int(OperatorAdd::NameEmpty);
@@ -93,8 +94,8 @@ private Q_SLOTS:
                                                      << ""
                                                      << "" << int(OperatorAdd::NameTaken);
         QTest::newRow("name matched exactly") << "管理员 "
-                                              << "a"
-                                              << "a" << int(OperatorAdd::Added);
+                                              << "abcdef"
+                                              << "abcdef" << int(OperatorAdd::Added);
         QTest::newRow("empty password") << "小李"
                                         << ""
                                         << "abc" << int(OperatorAdd::PasswordEmpty);
@@ -105,8 +106,14 @@ private Q_SLOTS:
                                             << "Abc"
                                             << "abc" << int(OperatorAdd::Mismatch);
         QTest::newRow("blanks are a password") << "小李"
-                                               << "   "
-                                               << "   " << int(OperatorAdd::Added);
+                                               << "      "
+                                               << "      " << int(OperatorAdd::Added);
+        QTest::newRow("five characters") << "小李"
+                                         << "abcde"
+                                         << "abcde" << int(OperatorAdd::Refused);
+        QTest::newRow("the seed password") << "小李"
+                                           << "888888"
+                                           << "888888" << int(OperatorAdd::Refused);
     }
     void addOperator() {
         QFETCH(QString, name);
@@ -132,8 +139,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<int>("expected");
         QTest::newRow("changed") << "管理员"
-                                 << "n3w"
-                                 << "n3w" << int(PasswordChange::Changed);
+                                 << "n3w-pass"
+                                 << "n3w-pass" << int(PasswordChange::Changed);
         QTest::newRow("empty password, before the lookup")
             << "无名"
             << ""
@@ -149,8 +156,14 @@ private Q_SLOTS:
                                             << "New"
                                             << "new" << int(PasswordChange::Mismatch);
         QTest::newRow("blanks are a password") << "管理员"
-                                               << " "
-                                               << " " << int(PasswordChange::Changed);
+                                               << "      "
+                                               << "      " << int(PasswordChange::Changed);
+        QTest::newRow("five characters") << "管理员"
+                                         << "abcde"
+                                         << "abcde" << int(PasswordChange::Refused);
+        QTest::newRow("the seed password again") << "管理员"
+                                                 << "888888"
+                                                 << "888888" << int(PasswordChange::Refused);
     }
     void changePassword() {
         QFETCH(QString, name);
@@ -169,13 +182,55 @@ private Q_SLOTS:
         }
     }
 
+    // The operator's own password again changes nothing and is said so, not "changed".
+    void theCurrentPasswordIsNoChange() {
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("first-1"),
+                                 QStringLiteral("first-1")),
+                 PasswordChange::Changed);
+        const QString stored = StoredPassword(QStringLiteral("管理员"));
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("first-1"),
+                                 QStringLiteral("first-1")),
+                 PasswordChange::SameAsBefore);
+        QCOMPARE(StoredPassword(QStringLiteral("管理员")), stored);
+    }
+
+    // Each failure doubles the pause before that name's next attempt; a success ends it, and
+    // other names are not held up.
+    void failedLoginsSlowTheNextAttempt() {
+        const QDateTime pinned = Now();
+        const QDateTime start(QDate(2026, 12, 8), QTime(9, 0));
+        SetClock(start);
+        LoginThrottle throttle;
+        const QString name = QStringLiteral("管理员");
+        QCOMPARE(throttle.secondsToWait(name), 0);
+        const int expected[] = {1, 2, 4, 8, 16, 32, 60, 60};
+        for (const int pause : expected) {
+            throttle.failed(name);
+            QCOMPARE(throttle.secondsToWait(name), pause);
+        }
+        QCOMPARE(throttle.secondsToWait(QStringLiteral("张三")), 0);
+        SetClock(start.addSecs(45));
+        QCOMPARE(throttle.secondsToWait(name), 15);
+        SetClock(start.addSecs(60));
+        QCOMPARE(throttle.secondsToWait(name), 0);
+        // A clock set back does not serve the pause.
+        SetClock(start.addSecs(-3600));
+        QCOMPARE(throttle.secondsToWait(name), 60);
+        throttle.succeeded(name);
+        QCOMPARE(throttle.secondsToWait(name), 0);
+        throttle.failed(name);
+        QCOMPARE(throttle.secondsToWait(name), 1);
+        SetClock(pinned);
+    }
+
     // With two rows of one name the login checks the first, so that is the one changed.
     void changePasswordOfTheRowTheLoginChecks() {
         TestDatabase::exec(QStringLiteral("insert into user_table values ('管理员', 'second')"));
-        QCOMPARE(
-            *ChangePassword(QStringLiteral("管理员"), QStringLiteral("n"), QStringLiteral("n")),
-            PasswordChange::Changed);
-        QCOMPARE(*CheckLogin(QStringLiteral("管理员"), QStringLiteral("n")), Login::Accepted);
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("n3w-pass"),
+                                 QStringLiteral("n3w-pass")),
+                 PasswordChange::Changed);
+        QCOMPARE(*CheckLogin(QStringLiteral("管理员"), QStringLiteral("n3w-pass")),
+                 Login::Accepted);
         QCOMPARE(TestDatabase::scalar(
                      "select user_pass from user_table where user_name='管理员' order by rowid "
                      "limit 1 offset 1")

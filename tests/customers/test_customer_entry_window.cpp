@@ -6,6 +6,7 @@
 
 #include "app/localization.h"
 #include "core/clock.h"
+#include "core/field_limits.h"
 #include "customers/customer_entry_window.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
@@ -57,6 +58,31 @@ class TestCustomerEntryWindow : public WindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Each box takes its field's limit and refuses more, typed or pasted; what it holds is
+    // stored whole.
+    void theBoxesRefuseMoreThanTheFieldHolds() {
+        CustomerEntryWindow* window = OpenEntryWindow();
+        const TextField fields[] = {TextField::Plate, TextField::Owner, TextField::Telephone,
+                                    TextField::Identity, TextField::Model};
+        for (int i = 0; i < 5; ++i) {
+            const int limit = FieldLimit(fields[i]);
+            window->Text[i]->clear();
+            window->Text[i]->setFocus();
+            QTest::keyClicks(window->Text[i], QString(limit + 3, QLatin1Char('7')));
+            QCOMPARE(window->Text[i]->text().size(), limit);
+            window->Text[i]->clear();
+            window->Text[i]->insert(QString(limit * 100, QLatin1Char('8')));
+            QCOMPARE(window->Text[i]->text().size(), limit);
+        }
+        MessageScript messages;
+        messages.expect(QStringLiteral("添加成功！"));
+        window->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(
+            TestDatabase::scalar(QStringLiteral("select length(kh_czname) from kh_table")).toInt(),
+            FieldLimit(TextField::Owner));
+    }
+
     void everyFieldHasItsLabel() {
         CustomerEntryWindow* window = OpenEntryWindow();
         QCOMPARE(window->objectName(), QStringLiteral("Form3"));

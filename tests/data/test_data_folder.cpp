@@ -225,6 +225,95 @@ private Q_SLOTS:
         other.stop();
     }
 
+    // A data folder the user cannot write, holding a database the user can: the lock file and
+    // the engine's log cannot be made there, so the database opens for viewing, and a save says
+    // it is read-only.
+    void aReadOnlyFolderOpensForViewing() {
+        if (::geteuid() != 0) {
+            QSKIP("a folder of another user needs root to make");
+        }
+        QTemporaryDir dir;
+        {
+            TestDatabase seeded;
+            QFile::copy(seeded.filePath(), dir.filePath(Database::FileName()));
+        }
+        QVERIFY(QFile::setPermissions(
+            dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                            QFileDevice::ReadOther | QFileDevice::ExeOther));
+        QVERIFY(RunCommand(QStringLiteral("chown"),
+                           {QStringLiteral("nobody:"), dir.filePath(Database::FileName())}));
+        Child viewer("--open", dir.path(), QStringLiteral("nobody"));
+        if (viewer.line().isEmpty()) {
+            QSKIP("this test program cannot run as another user here");
+        }
+        QCOMPARE(viewer.line(), QStringLiteral("ready"));
+        viewer.stop();
+        Child saver("--save", dir.path(), QStringLiteral("nobody"));
+        QVERIFY2(saver.line().contains(QStringLiteral("只读")), qPrintable(saver.line()));
+        saver.stop();
+        QVERIFY(!QFileInfo::exists(dir.filePath(FolderLock::FileName())));
+    }
+
+    // A session on a read-only database file leaves its log with the file's read-only mode;
+    // once the file is writable again, the next start in the (writable) folder mends it
+    // instead of staying read-only for good.
+    void aReadOnlySessionsLogDoesNotBlockSaving_data() {
+        QTest::addColumn<bool>("holdsPages");
+        QTest::newRow("empty log") << false;
+        QTest::newRow("log with pages") << true;
+    }
+    void aReadOnlySessionsLogDoesNotBlockSaving() {
+        QFETCH(bool, holdsPages);
+        if (::geteuid() != 0) {
+            QSKIP("another user's file needs root to make");
+        }
+        QTemporaryDir dir;
+        {
+            TestDatabase seeded;
+            QFile::copy(seeded.filePath(), dir.filePath(Database::FileName()));
+        }
+        const QString log = dir.filePath(Database::FileName() + QStringLiteral("-wal"));
+        if (holdsPages) {
+            // A log with a committed change not yet folded in: what a killed program leaves.
+            // Both files are copied while the change is only in the log.
+            const QString file = dir.filePath(Database::FileName());
+            sqlite3* raw = nullptr;
+            QVERIFY(sqlite3_open(QFile::encodeName(file), &raw) == SQLITE_OK);
+            sqlite3_exec(raw, "pragma wal_autocheckpoint = 0", nullptr, nullptr, nullptr);
+            QVERIFY(sqlite3_exec(raw, "insert into tele_nr (tele_nr_txt) values ('日志里')",
+                                 nullptr, nullptr, nullptr) == SQLITE_OK);
+            QVERIFY(QFile::copy(file, file + QStringLiteral(".keep")));
+            QVERIFY(QFile::copy(log, log + QStringLiteral(".keep")));
+            sqlite3_close(raw);
+            for (const QString& path : {file, log}) {
+                QFile::remove(path);
+                QVERIFY(QFile::rename(path + QStringLiteral(".keep"), path));
+            }
+            QVERIFY(QFileInfo(log).size() > 0);
+        } else {
+            QFile empty(log);
+            QVERIFY(empty.open(QIODevice::WriteOnly));
+        }
+        QFile::remove(dir.filePath(Database::FileName() + QStringLiteral("-shm")));
+        QVERIFY(QFile::setPermissions(log, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        QVERIFY(RunCommand(QStringLiteral("chown"), {QStringLiteral("nobody:"), dir.path(),
+                                                     dir.filePath(Database::FileName()), log}));
+        Child saver("--save", dir.path(), QStringLiteral("nobody"));
+        if (saver.line().isEmpty()) {
+            QSKIP("this test program cannot run as another user here");
+        }
+        QCOMPARE(saver.line(), QStringLiteral("ready"));
+        saver.stop();
+        if (holdsPages) {
+            QVERIFY(Database::Open(dir.path()).ok);
+            QCOMPARE(RunSql(QStringLiteral("select count(*) from tele_nr where tele_nr_txt = "
+                                           "'日志里'"))
+                         .Text(0),
+                     QStringLiteral("1"));
+            Database::Close();
+        }
+    }
+
     // A full disk at start-up is a full disk, not a damaged file that tempts the owner to
     // "repair" it.
     void fullDiskAtStartIsToldAsSuch_data() {

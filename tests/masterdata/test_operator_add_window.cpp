@@ -75,6 +75,11 @@ private Q_SLOTS:
                                              << "secret"
                                              << "验证密码不一致，请重新录入！"
                                              << "Text(1)";
+        QTest::newRow("too short") << "小李"
+                                   << "Secre"
+                                   << "Secre"
+                                   << "密码至少要有 6 个字符，请重新输入！"
+                                   << "Text(1)";
     }
     void refusals() {
         QFETCH(QString, name);
@@ -105,9 +110,9 @@ private Q_SLOTS:
         TypeText(window->Text[0], QStringLiteral("小李"));
         QTest::keyClick(window->Text[0], Qt::Key_Return);
         QCOMPARE(FocusName(), QStringLiteral("Text(1)"));
-        TypeText(window->Text[1], QStringLiteral("  "));
+        TypeText(window->Text[1], QStringLiteral("      "));
         QTest::keyClick(window->Text[1], Qt::Key_Return);
-        TypeText(window->Text[2], QStringLiteral("  "));
+        TypeText(window->Text[2], QStringLiteral("      "));
         MessageScript messages;
         messages.expect(QStringLiteral("系统提示"), QStringLiteral("用户信息添加成功！"),
                         MessageScript::Icon::Information);
@@ -120,7 +125,7 @@ private Q_SLOTS:
                     QStringLiteral("select user_pass from user_table where user_name='小李'"))
                     .toString()
                     .startsWith(QLatin1String("$argon2id$")));
-        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("  ")), Login::Accepted);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("      ")), Login::Accepted);
         QCOMPARE(*CheckLogin(QStringLiteral("小李"), QString()), Login::WrongPassword);
     }
 

@@ -80,6 +80,15 @@ private Q_SLOTS:
                                              << "neu"
                                              << "密码不一致，请重新输入！"
                                              << "Text(2)";
+        QTest::newRow("too short") << "Neu12"
+                                   << "Neu12"
+                                   << "密码至少要有 6 个字符，请重新输入！"
+                                   << "Text(1)";
+        // The forced change at the first login must not take the seed password back.
+        QTest::newRow("the seed password") << "888888"
+                                           << "888888"
+                                           << "不能使用系统默认密码，请换一个密码！"
+                                           << "Text(1)";
     }
     void refusals() {
         QFETCH(QString, password);
@@ -107,10 +116,10 @@ private Q_SLOTS:
     void theNewPasswordLogsIn() {
         PasswordChangeWindow* window = Open();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        TypeText(window->Text[1], QStringLiteral("Neu 1"));
+        TypeText(window->Text[1], QStringLiteral("Neu 12"));
         QTest::keyClick(window->Text[1], Qt::Key_Return);
         QCOMPARE(FocusName(), QStringLiteral("Text(2)"));
-        TypeText(window->Text[2], QStringLiteral("Neu 1"));
+        TypeText(window->Text[2], QStringLiteral("Neu 12"));
         MessageScript messages;
         messages.expect(QStringLiteral("系统提示"), QStringLiteral("修改成功！"),
                         MessageScript::Icon::Information);
@@ -122,7 +131,7 @@ private Q_SLOTS:
         messages.expect(QStringLiteral("密码错误！"));
         QVERIFY(!LogIn(kOperator, QStringLiteral("888888"), messages));
         VERIFY_MESSAGES(messages);
-        QVERIFY(LogIn(kOperator, QStringLiteral("Neu 1"), messages));
+        QVERIFY(LogIn(kOperator, QStringLiteral("Neu 12"), messages));
         VERIFY_MESSAGES(messages);
     }
 

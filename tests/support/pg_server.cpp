@@ -255,6 +255,26 @@ bool PgServer::stop() {
     return stopped;
 }
 
+bool PgServer::setAccessRules(const QString& lines) {
+    QFile rules(dir_.filePath(QStringLiteral("data/pg_hba.conf")));
+    const QByteArray text = lines.toUtf8() + '\n';
+    if (!rules.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        rules.write(text) != text.size()) {
+        message_ = QStringLiteral("cannot write %1").arg(rules.fileName());
+        return false;
+    }
+    rules.close();
+    // A reload is a signal: the server reads the rules on its own time. A fresh connection
+    // tells when they hold.
+    if (!runAsServerUser(binDir_ + QStringLiteral("/pg_ctl"),
+                         {QStringLiteral("reload"), QStringLiteral("-s"), QStringLiteral("-D"),
+                          dir_.filePath(QStringLiteral("data"))})) {
+        return false;
+    }
+    QThread::msleep(300);
+    return true;
+}
+
 QString PgServer::createDatabase(const QString& from) {
     const QString name = QStringLiteral("test_%1").arg(++databases_);
     PgConnection admin(uri(QStringLiteral("postgres")));

@@ -52,6 +52,10 @@ public:
     // empty, or a copy of the database `from` (which nobody may be connected to).
     QString createDatabase(const QString& from = QString());
 
+    // Replaces the server's access rules (pg_hba.conf lines, first match wins) and has the
+    // running server read them again. The cluster starts with "trust" for every local user.
+    bool setAccessRules(const QString& lines);
+
     // Stops the server at once, as a power cut would, or starts it again on the same cluster.
     bool stop();
     bool start();
