@@ -13,6 +13,18 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// The first of the bytes `a` to `c` in `text` from `from` on: a loop, as the library's search
+// for one of several bytes goes through the set again for every byte of the text.
+size_t FindAny(std::string_view text, size_t from, char a, char b, char c) {
+    for (size_t i = from; i < text.size(); ++i) {
+        const char at = text[i];
+        if (at == a || at == b || at == c) {
+            return i;
+        }
+    }
+    return npos;
+}
+
 std::string_view LocalName(std::string_view name) {
     const size_t colon = name.rfind(':');
     return colon == npos ? name : name.substr(colon + 1);
@@ -230,7 +242,7 @@ bool XmlScanner::startTag(std::string_view inside, bool empty) {
     }
     const std::string_view name = inside.substr(0, i);
     if (name.empty() || rootClosed_ || open_.size() >= kMaxDepth ||
-        name.find_first_of("=\"'/") != npos) {
+        FindAny(name, 0, '=', '"', '\'') != npos || name.find('/') != npos) {
         result_ = Result::Malformed;
         return false;
     }
@@ -325,7 +337,7 @@ size_t XmlScanner::text(std::string_view at, bool last) {
         }
         return piece.size();
     }
-    const bool plain = piece.find_first_of("&\r") == npos;
+    const bool plain = FindAny(piece, 0, '&', '\r', '&') == npos;
     if (!plain && !decode(piece, decoded_)) {
         result_ = Result::Malformed;
         return npos;
@@ -341,7 +353,7 @@ bool XmlScanner::decode(std::string_view raw, std::string& to) const {
     to.clear();
     size_t i = 0;
     while (i < raw.size()) {
-        const size_t special = raw.find_first_of("&\r<", i);
+        const size_t special = FindAny(raw, i, '&', '\r', '<');
         to.append(raw.substr(i, special == npos ? npos : special - i));
         if (special == npos) {
             break;

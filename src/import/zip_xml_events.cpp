@@ -129,7 +129,7 @@ bool ParseZipXml(ZipArchive& archive, const QString& name, ZipXmlEvents& events)
 
 std::string_view ExpatAttribute(const char** attributes, std::string_view name) {
     for (const char** at = attributes; at[0] != nullptr; at += 2) {
-        if (std::string_view(at[0]) == name) {
+        if (at[0][0] == name[0] && std::string_view(at[0]) == name) {
             return at[1];
         }
     }
