@@ -39,11 +39,6 @@ bool IsEmptyRow(const SheetRow& row) {
                        [](const QString& text) { return text.trimmed().isEmpty(); });
 }
 
-struct Pending {
-    qsizetype row;  // counted from 1
-    Customer customer;
-};
-
 Customer SheetCustomer(const SheetRow& row) {
     Customer c;
     c.key = NewRecordKey();
@@ -67,10 +62,29 @@ QString Placeholders(const QString& one, qsizetype count) {
     return all.join(QStringLiteral(", "));
 }
 
+ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString& message) {
+    ImportResult result;
+    result.outcome = outcome;
+    result.row = row;
+    result.message = message;
+    return result;
+}
+
+}  // namespace
+
+struct CustomerImporter::Pending {
+    qsizetype row;  // counted from 1
+    Customer customer;
+    SheetRow texts;  // kept only to list the row as left out
+};
+
+namespace {
+
 // Which of the batch's plates are stored already, however the stored ones were typed.
-DbResult<QSet<QString>> StoredPlates(const std::vector<Pending>& batch) {
+template <class Batch>
+DbResult<QSet<QString>> StoredPlates(const Batch& batch) {
     QVariantList plates;
-    for (const Pending& p : batch) {
+    for (const auto& p : batch) {
         plates << p.customer.plate;
     }
     const QString key = PlateKeySql(QStringLiteral("kh_cph"));
@@ -84,13 +98,14 @@ DbResult<QSet<QString>> StoredPlates(const std::vector<Pending>& batch) {
     return QSet<QString>(stored->begin(), stored->end());
 }
 
-DbStatus Insert(const std::vector<Pending>& rows) {
+template <class Batch>
+DbStatus Insert(const Batch& rows) {
     if (rows.empty()) {
         return DbOk();
     }
     QVariantList values;
     values.reserve(qsizetype(rows.size()) * 9);
-    for (const Pending& p : rows) {
+    for (const auto& p : rows) {
         const Customer& c = p.customer;
         values << c.key << c.plate << c.owner << c.sex << c.telephone << DateText(c.entryDate)
                << DateText(c.reminderDate) << c.identity << c.model;
@@ -100,43 +115,101 @@ DbStatus Insert(const std::vector<Pending>& rows) {
     return added.isNull() ? DbStatus::failure(added.error()) : DbOk();
 }
 
-ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString& message) {
-    ImportResult result;
-    result.outcome = outcome;
-    result.row = row;
-    result.message = message;
-    return result;
+}  // namespace
+
+CustomerImporter::CustomerImporter(bool keepSkippedRows) : keepSkippedRows_(keepSkippedRows) {
+    // The whole file is looked over first: a damaged page that the import's own look-ups never
+    // touch would still take new rows.
+    if (Database::CheckForDamage()) {
+        failed_ = Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
+        return;
+    }
+    transaction_ = std::make_unique<Transaction>();
+    if (!transaction_->isActive()) {
+        failed_ = Stopped(ImportResult::Outcome::Failed, 0, transaction_->error());
+    }
+}
+
+CustomerImporter::~CustomerImporter() = default;
+
+bool CustomerImporter::add(const SheetRow& row) {
+    if (failed_) {
+        return false;
+    }
+    const qsizetype number = ++rows_;
+    if (!HasPlateAndOwner(row)) {
+        ++result_.withoutPlateOrOwner;
+        if (keepSkippedRows_ && !IsEmptyRow(row)) {
+            result_.skippedRows.push_back({number, row, kNoPlateOrOwnerReason});
+        }
+        return true;
+    }
+    const QString plate = NormalizedPlate(row[kPlateColumn]);
+    if (plates_.contains(plate)) {
+        ++result_.repeatedInSheet;
+        if (keepSkippedRows_) {
+            result_.skippedRows.push_back({number, row, kRepeatedReason});
+        }
+        return true;
+    }
+    plates_.insert(plate);
+    batch_.push_back({number, SheetCustomer(row), keepSkippedRows_ ? row : SheetRow()});
+    return batch_.size() < size_t(kBatchRows) || flush();
 }
 
 // Stores the batch's customers whose plates are not stored yet.
-std::optional<ImportResult> Flush(std::vector<Pending>& batch, ImportResult& result,
-                                  const SheetRows& rows) {
-    if (batch.empty()) {
-        return std::nullopt;
+bool CustomerImporter::flush() {
+    if (batch_.empty()) {
+        return true;
     }
-    const DbResult<QSet<QString>> stored = StoredPlates(batch);
+    const DbResult<QSet<QString>> stored = StoredPlates(batch_);
     if (!stored) {
-        return Stopped(ImportResult::Outcome::Failed, batch.front().row, stored.error());
+        failed_ = Stopped(ImportResult::Outcome::Failed, batch_.front().row, stored.error());
+        return false;
     }
     std::vector<Pending> fresh;
-    for (Pending& p : batch) {
+    for (Pending& p : batch_) {
         if (stored->contains(p.customer.plate)) {
-            ++result.plateAlreadyStored;
-            result.skippedRows.push_back({p.row, rows[size_t(p.row - 1)], kPlateStoredReason});
+            ++result_.plateAlreadyStored;
+            if (keepSkippedRows_) {
+                result_.skippedRows.push_back({p.row, p.texts, kPlateStoredReason});
+            }
         } else {
             fresh.push_back(std::move(p));
         }
     }
-    batch.clear();
+    batch_.clear();
     // A refused batch ends the import: the transaction is over and its rows are gone.
     if (const DbStatus inserted = Insert(fresh); !inserted) {
-        return Stopped(ImportResult::Outcome::Failed, fresh.front().row, inserted.error());
+        failed_ = Stopped(ImportResult::Outcome::Failed, fresh.front().row, inserted.error());
+        return false;
     }
-    result.stored += qsizetype(fresh.size());
-    return std::nullopt;
+    result_.stored += qsizetype(fresh.size());
+    return true;
 }
 
-}  // namespace
+ImportResult CustomerImporter::finish() {
+    if (!failed_ && flush()) {
+        // A damaged page met by any read of this run (the batches' look-ups among them) means
+        // the file must not take more rows: they would go into pages nobody can trust.
+        if (Database::DamageSeen()) {
+            failed_ = Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
+        } else if (const DbStatus committed = transaction_->commit(); !committed) {
+            failed_ = Stopped(ImportResult::Outcome::Failed, 0, committed.error());
+        }
+    }
+    if (failed_) {
+        transaction_.reset();
+        return *failed_;
+    }
+    if (result_.stored > 0) {
+        DataChanges::customersChanged();
+    }
+    // Rows already stored are found batch by batch; list every left-out row in sheet order.
+    std::sort(result_.skippedRows.begin(), result_.skippedRows.end(),
+              [](const SkippedRow& a, const SkippedRow& b) { return a.row < b.row; });
+    return std::move(result_);
+}
 
 ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     const qsizetype total = qsizetype(rows.size());
@@ -150,64 +223,19 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
         }
     }
 
-    // The whole file is looked over first: a damaged page that the import's own look-ups never
-    // touch would still take new rows.
-    if (Database::CheckForDamage()) {
-        return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
-    }
-    Transaction transaction;
-    if (!transaction.isActive()) {
-        return Stopped(ImportResult::Outcome::Failed, 0, transaction.error());
-    }
-    ImportResult result;
-    QSet<QString> plates;
-    std::vector<Pending> batch;
+    CustomerImporter importer;
     for (qsizetype i = 0; i < total; ++i) {
         if (progress && i % kProgressStep == 0 && !progress(i, total)) {
             return Stopped(ImportResult::Outcome::Cancelled, 0, QString());
         }
-        const SheetRow& row = rows[size_t(i)];
-        if (!HasPlateAndOwner(row)) {
-            ++result.withoutPlateOrOwner;
-            if (!IsEmptyRow(row)) {
-                result.skippedRows.push_back({i + 1, row, kNoPlateOrOwnerReason});
-            }
-            continue;
-        }
-        const QString plate = NormalizedPlate(row[kPlateColumn]);
-        if (plates.contains(plate)) {
-            ++result.repeatedInSheet;
-            result.skippedRows.push_back({i + 1, row, kRepeatedReason});
-            continue;
-        }
-        plates.insert(plate);
-        batch.push_back({i + 1, SheetCustomer(row)});
-        if (batch.size() == kBatchRows) {
-            if (std::optional<ImportResult> failed = Flush(batch, result, rows)) {
-                return *failed;
-            }
+        if (!importer.add(rows[size_t(i)])) {
+            break;
         }
     }
-    if (std::optional<ImportResult> failed = Flush(batch, result, rows)) {
-        return *failed;
-    }
-    // A damaged page met by any read of this run (the batches' look-ups among them) means the
-    // file must not take more rows: they would go into pages nobody can trust.
-    if (Database::DamageSeen()) {
-        return Stopped(ImportResult::Outcome::Failed, 0, kDamageSeen);
-    }
-    if (const DbStatus committed = transaction.commit(); !committed) {
-        return Stopped(ImportResult::Outcome::Failed, 0, committed.error());
-    }
-    if (result.stored > 0) {
-        DataChanges::customersChanged();
-    }
-    if (progress) {
+    ImportResult result = importer.finish();
+    if (progress && result.outcome == ImportResult::Outcome::Imported) {
         progress(total, total);
     }
-    // Rows already stored are found batch by batch; list every left-out row in sheet order.
-    std::sort(result.skippedRows.begin(), result.skippedRows.end(),
-              [](const SkippedRow& a, const SkippedRow& b) { return a.row < b.row; });
     return result;
 }
 

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
+#include <memory>
+#include <optional>
 
 #include "import/sheet_rows.h"
+
+class Transaction;
 
 // A sheet row the import left out, and why, so the shop can correct it and import it again.
 struct SkippedRow {
@@ -40,6 +45,35 @@ struct ImportResult {
 // transaction: a database failure or a cancellation stores none of them. The sheet itself is
 // not changed.
 ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress = {});
+
+// The storing half of ImportSheet, row by row, for rows streamed from a file: the caller has
+// checked every row first. Rows are stored in batches within one transaction, which finish()
+// commits; an importer dropped unfinished stores nothing.
+class CustomerImporter {
+public:
+    // Without `keepSkippedRows` the rows left out are only counted, so that a file of a million
+    // such rows costs no memory.
+    explicit CustomerImporter(bool keepSkippedRows = true);
+    ~CustomerImporter();
+    CustomerImporter(const CustomerImporter&) = delete;
+    CustomerImporter& operator=(const CustomerImporter&) = delete;
+
+    // Takes the sheet's next row; false once the import has failed (finish() says why).
+    bool add(const SheetRow& row);
+    ImportResult finish();
+
+private:
+    struct Pending;
+    bool flush();
+
+    bool keepSkippedRows_;
+    std::unique_ptr<Transaction> transaction_;
+    ImportResult result_;
+    std::optional<ImportResult> failed_;
+    QSet<QString> plates_;
+    std::vector<Pending> batch_;
+    qsizetype rows_ = 0;
+};
 
 // What the import window adds after "导入成功！": how many rows were stored and how many were
 // left out, and why.

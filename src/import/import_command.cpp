@@ -38,12 +38,73 @@ QString AtFault(const SheetFile& file, qsizetype row, const QString& message) {
     return kRowAtFault.arg(row + file.skippedAbove).arg(message);
 }
 
-int Import(const SheetFile& file, SheetRows rows, const QString& dataDir,
-           const QString& serverUri) {
+void AppendCsvRow(QByteArray& csv, const SheetRow& row) {
+    for (size_t c = 0; c < row.size(); ++c) {
+        if (c > 0) {
+            csv += ',';
+        }
+        csv += CsvField(row[c]).toUtf8();
+    }
+    csv += "\r\n";
+}
+
+// Writes the rows as they come, a buffer at a time.
+bool WriteCsv(SheetStream& stream) {
+    constexpr qsizetype kFlushBytes = 1 << 16;
+    QByteArray csv;
+    bool written = true;
+    stream.rows([&](SheetRow& row) {
+        AppendCsvRow(csv, row);
+        if (csv.size() >= kFlushBytes) {
+            written =
+                std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout) == size_t(csv.size());
+            csv.resize(0);
+        }
+        return written;
+    });
+    if (written) {
+        Write(stdout, csv);
+    }
+    return written;
+}
+
+// What the window's audit, then the import's own check of every customer row, make of the
+// rows, one at a time: the first refusal of each.
+struct RowChecks {
+    AuditResult audit;
+    bool auditEnded = false;
+    qsizetype importRefusedRow = 0;
+    QString importRefusal;
+    qsizetype rows = 0;
+
+    bool add(const SheetRow& row) {
+        ++rows;
+        if (!auditEnded) {
+            // The audit's own rules, one row at a time; it ends at a row without a plate or a
+            // name.
+            SheetRows one{row};
+            const AuditResult result = AuditSheet(one);
+            if (result.outcome != AuditResult::Outcome::Passed || result.row != 0) {
+                audit = result;
+                audit.row = rows;
+                auditEnded = true;
+            }
+        }
+        if (importRefusedRow == 0 && HasPlateAndOwner(row)) {
+            if (const QString error = RowError(row); !error.isEmpty()) {
+                importRefusedRow = rows;
+                importRefusal = error;
+            }
+        }
+        return audit.outcome == AuditResult::Outcome::Passed || importRefusedRow == 0;
+    }
+};
+
+int Import(SheetStream& stream, const SheetFile& file, const RowChecks& checks,
+           const QString& dataDir, const QString& serverUri) {
     // The window's two commands in turn: "数据审核", then "导入到数据库中".
-    const AuditResult audit = AuditSheet(rows);
-    if (audit.outcome != AuditResult::Outcome::Passed) {
-        Say(stderr, AtFault(file, audit.row, audit.message));
+    if (checks.audit.outcome != AuditResult::Outcome::Passed) {
+        Say(stderr, AtFault(file, checks.audit.row, checks.audit.message));
         return kImportNotDone;
     }
     const Database::OpenResult opened =
@@ -57,7 +118,18 @@ int Import(const SheetFile& file, SheetRows rows, const QString& dataDir,
         Database::Close();
         return kImportNotDone;
     }
-    const ImportResult result = ImportSheet(rows);
+    ImportResult result;
+    if (checks.importRefusedRow > 0) {
+        result.outcome = ImportResult::Outcome::Refused;
+        result.row = checks.importRefusedRow;
+        result.message = checks.importRefusal;
+    } else {
+        // The rows go from the file to the database a batch at a time; the script is told
+        // only how many were left out, so their texts are not kept.
+        CustomerImporter importer(false);
+        stream.rows([&importer](SheetRow& row) { return importer.add(row); });
+        result = importer.finish();
+    }
     Database::Close();
     switch (result.outcome) {
         case ImportResult::Outcome::Imported:
@@ -79,26 +151,29 @@ int Import(const SheetFile& file, SheetRows rows, const QString& dataDir,
 QByteArray SheetRowsCsv(const SheetRows& rows) {
     QByteArray csv;
     for (const SheetRow& row : rows) {
-        QStringList fields;
-        for (const QString& text : row) {
-            fields << CsvField(text);
-        }
-        csv += fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        AppendCsvRow(csv, row);
     }
     return csv;
 }
 
 int RunImportCommand(const QString& path, const QString& dataDir, bool dryRun,
                      const QString& serverUri) {
-    SheetFile file = ReadSheetFile(path);
+    // The file is read whole, keeping no rows, before a row is written or stored; then again,
+    // handing the rows on as they come, so no sheet is ever held whole.
+    SheetStream stream(path);
+    RowChecks checks;
+    const SheetFile file = stream.check(
+        dryRun ? SheetRowSink() : [&checks](SheetRow& row) { return checks.add(row); });
     if (!file.ok()) {
         Say(stderr, kCannotRead + file.error);
         return kImportBadRequest;
     }
     if (dryRun) {
-        Write(stdout, SheetRowsCsv(file.rows));
-        return kImportDone;
+        return WriteCsv(stream) ? kImportDone : kImportNotDone;
     }
-    SheetRows rows = std::move(file.rows);
-    return Import(file, std::move(rows), dataDir, serverUri);
+    if (!stream.ordered()) {
+        checks = RowChecks();
+        stream.rows([&checks](SheetRow& row) { return checks.add(row); });
+    }
+    return Import(stream, file, checks, dataDir, serverUri);
 }

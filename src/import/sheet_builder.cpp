@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 #include "core/date_text.h"
@@ -16,14 +17,123 @@ void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
         return;
     }
     // An empty cell far down must not grow the sheet: only text makes a row exist.
-    if (text.isEmpty() && row >= qint64(rows_.size())) {
+    const qint64 rowsHeld = sink_ ? currentRow_ + 1 : qint64(rows_.size());
+    if (text.isEmpty() && row >= rowsHeld) {
+        return;
+    }
+    // Past the bound the file is refused: nothing more is worth keeping.
+    chars_ += text.size();
+    if (tooMuchText()) {
+        return;
+    }
+    hasCells_ = hasCells_ || !text.isEmpty();
+    if (sink_) {
+        if (row < currentRow_) {
+            inOrder_ = false;
+            return;
+        }
+        if (row > currentRow_) {
+            if (currentRow_ >= 0) {
+                complete(current_);
+            }
+            // The rows between hold nothing.
+            for (qint64 gap = row - currentRow_ - 1; gap > 0; --gap) {
+                if (headDecided_) {
+                    pendingEmpty_ += gap;
+                    break;
+                }
+                SheetRow empty;
+                complete(empty);
+            }
+            currentRow_ = row;
+        }
+        current_[size_t(column)] = text;
         return;
     }
     if (row >= qint64(rows_.size())) {
         rows_.resize(size_t(row) + 1);
     }
     rows_[size_t(row)][size_t(column)] = text;
-    hasCells_ = hasCells_ || !text.isEmpty();
+}
+
+void SheetBuilder::complete(SheetRow& row) {
+    if (headDecided_) {
+        handOver(row);
+    } else {
+        head_.push_back(std::move(row));
+        const SheetRow& last = head_.back();
+        if (head_.size() > kMaxTitleRows || IsHeadingRow(last) || HasPlateAndOwner(last)) {
+            decideHead();
+        }
+    }
+    row = SheetRow();
+}
+
+void SheetBuilder::decideHead() {
+    headDecided_ = true;
+    size_t first = 0;
+    for (size_t i = 0; i < head_.size() && i <= kMaxTitleRows; ++i) {
+        if (IsHeadingRow(head_[i])) {
+            first = i + 1;
+            skippedAbove_ = int(i) + 1;
+            break;
+        }
+        if (HasPlateAndOwner(head_[i])) {
+            break;
+        }
+    }
+    for (size_t i = first; i < head_.size(); ++i) {
+        handOver(head_[i]);
+    }
+    head_.clear();
+}
+
+void SheetBuilder::handOver(SheetRow& row) {
+    if (sinkStopped_) {
+        return;
+    }
+    if (std::all_of(row.begin(), row.end(),
+                    [](const QString& text) { return text.trimmed().isEmpty(); })) {
+        ++pendingEmpty_;
+        return;
+    }
+    // Empty rows between customers stay, as they do in a sheet read whole.
+    for (; pendingEmpty_ > 0 && !sinkStopped_; --pendingEmpty_) {
+        SheetRow empty;
+        sinkStopped_ = !sink_(empty);
+    }
+    pendingEmpty_ = 0;
+    sinkStopped_ = sinkStopped_ || !sink_(row);
+}
+
+void SheetBuilder::finish() {
+    if (!sink_) {
+        return;
+    }
+    if (currentRow_ >= 0) {
+        complete(current_);
+        // Whatever comes now is out of order.
+        currentRow_ = kMaxRows;
+    }
+    if (!headDecided_) {
+        decideHead();
+    }
+    pendingEmpty_ = 0;  // trailing empty rows are not the sheet's
+}
+
+void SheetBuilder::adopt(SheetBuilder&& other) {
+    if (!sink_) {
+        *this = std::move(other);
+        return;
+    }
+    other.forEachCell(
+        [this](qint64 row, qint64 column, const QString& text) { setCell(row, column, text); });
+    tooLong_ = tooLong_ || other.tooLong_;
+    chars_ = std::max(chars_, other.chars_);
+    unreadable_ = std::move(other.unreadable_);
+    unreadableCount_ = other.unreadableCount_;
+    sheetName_ = other.sheetName_;
+    worksheets_ = other.worksheets_;
 }
 
 QString SheetBuilder::cell(qint64 row, qint64 column) const {

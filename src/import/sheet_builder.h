@@ -2,18 +2,33 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "import/sheet_rows.h"
 
+// Takes the customer rows one by one as a streaming read finds them; returning false stops the
+// rows that follow (the read itself goes on, to find what is wrong with the file).
+using SheetRowSink = std::function<bool(SheetRow& row)>;
+
 // Collects the cells a reader finds, in any order, into sheet rows. Cells right of column 8 are
 // dropped; a cell below the last row a sheet may have makes the sheet too long, so a hostile
-// file cannot make us allocate rows without end.
+// file cannot make us allocate rows without end. The characters of all cells are counted as
+// they come, so a file whose few stored texts are shown in many cells cannot make us hold or
+// write out gigabytes either.
 class SheetBuilder {
 public:
     // More rows than any spreadsheet application can hold.
     static constexpr int kMaxRows = 1048576;
+    // A million customers with every column filled take about 80 million characters.
+    static constexpr qint64 kMaxChars = 100'000'000;
+
+    SheetBuilder() = default;
+    // Hands the rows to `sink` as they are completed instead of keeping them: for readers that
+    // find cells row by row, in order. A cell for a row already handed over is dropped and makes
+    // inOrder() false; the rows handed over are then not the sheet.
+    explicit SheetBuilder(SheetRowSink sink) : sink_(std::move(sink)) {}
 
     // `row` and `column` count from 0 as the file does: row 0 may be the heading row.
     void setCell(qint64 row, qint64 column, const QString& text);
@@ -22,6 +37,13 @@ public:
 
     bool tooLong() const { return tooLong_; }
     bool hasCells() const { return hasCells_; }
+    // More characters than kMaxChars in the cells set so far.
+    bool tooMuchText() const { return chars_ > kMaxChars; }
+    bool inOrder() const { return inOrder_; }
+
+    // Takes the cells another builder collected (a reader that must read a whole worksheet
+    // before it knows whether it is the one to take), in row order.
+    void adopt(SheetBuilder&& other);
 
     // Which worksheet the cells come from, and how many worksheets the workbook has (its
     // visible ones); a file without sheets (text) leaves both unset.
@@ -56,6 +78,9 @@ public:
     // The customer rows: without trailing empty rows, and without the heading row when one of
     // the first rows is the heading, together with the title lines above it.
     SheetRows takeRows();
+    // The same for a streaming builder: hands the rows still held to the sink, once the reader
+    // is done.
+    void finish();
 
     // Rows above the data left out by takeRows(): a title line and the heading row.
     int skippedAbove() const { return skippedAbove_; }
@@ -67,9 +92,24 @@ private:
         QString why;
     };
 
+    // The streaming half: rows go through head_ until the heading is found or ruled out, then
+    // to the sink; empty rows are only counted until a row with text follows them.
+    void complete(SheetRow& row);
+    void handOver(SheetRow& row);
+    void decideHead();
+
     SheetRows rows_;
     bool tooLong_ = false;
     bool hasCells_ = false;
+    qint64 chars_ = 0;
+    SheetRowSink sink_;
+    bool inOrder_ = true;
+    bool sinkStopped_ = false;
+    qint64 currentRow_ = -1;
+    SheetRow current_;
+    SheetRows head_;
+    bool headDecided_ = false;
+    qint64 pendingEmpty_ = 0;
     QString sheetName_;
     int worksheets_ = 0;
     std::vector<Unreadable> unreadable_;

@@ -29,7 +29,16 @@ bool IsSheetSuffix(const QString& suffix) {
            suffix == QLatin1String("ods") || suffix == QLatin1String("csv");
 }
 
-QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) {
+// The file's bytes, or why they cannot be read. Only a regular file is opened: a pipe or a
+// device would block the read or never end.
+QString Load(const QString& path, QByteArray& data) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return sheet_error::kCannotOpen;
+    }
+    if (!info.isFile()) {
+        return sheet_error::kNotAFile;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return sheet_error::kCannotOpen;
@@ -37,14 +46,19 @@ QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) 
     if (file.size() > kMaxFileBytes) {
         return sheet_error::kTooBig;
     }
-    const QByteArray data = file.read(kMaxFileBytes + 1);
+    data = file.read(kMaxFileBytes + 1);
     if (data.isEmpty()) {
         return file.error() == QFileDevice::NoError ? sheet_error::kEmptyFile
                                                     : sheet_error::kCannotOpen;
     }
     if (data.size() > kMaxFileBytes) {
+        data.clear();
         return sheet_error::kTooBig;
     }
+    return {};
+}
+
+QString Parse(const QByteArray& data, const QString& suffix, SheetBuilder& builder) {
     // The content decides which reader runs, so a workbook saved under another workbook
     // extension still reads, and so does text under any name. A binary file must be named as
     // a workbook.
@@ -61,24 +75,85 @@ QString Read(const QString& path, const QString& suffix, SheetBuilder& builder) 
     return ReadTextSheet(data, suffix, builder);
 }
 
-}  // namespace
-
-SheetFile ReadSheetFile(const QString& path) {
-    SheetBuilder builder;
+// What the reader's outcome and the cells it found make of the file.
+SheetFile Outcome(const QString& reason, const SheetBuilder& builder) {
     SheetFile result;
-    result.error = Read(path, QFileInfo(path).suffix().toLower(), builder);
+    result.error = reason;
     if (result.ok() && builder.tooLong()) {
         result.error = sheet_error::kTooLong;
+    } else if (result.ok() && builder.tooMuchText()) {
+        result.error = sheet_error::kTooMuchText;
     } else if (result.ok() && !builder.unreadableText().isEmpty()) {
         result.error = builder.unreadableText();
     } else if (result.ok() && !builder.hasCells()) {
         result.error = sheet_error::kEmptySheet;
     }
     if (result.ok()) {
-        result.rows = builder.takeRows();
         result.sheetName = builder.sheetName();
         result.worksheets = builder.worksheets();
         result.skippedAbove = builder.skippedAbove();
     }
     return result;
+}
+
+}  // namespace
+
+SheetFile ReadSheetFile(const QString& path) {
+    SheetBuilder builder;
+    QByteArray data;
+    QString reason = Load(path, data);
+    if (reason.isEmpty()) {
+        reason = Parse(data, QFileInfo(path).suffix().toLower(), builder);
+    }
+    data.clear();
+    SheetFile result = Outcome(reason, builder);
+    if (result.ok()) {
+        result.rows = builder.takeRows();
+        result.skippedAbove = builder.skippedAbove();
+    }
+    return result;
+}
+
+SheetStream::SheetStream(const QString& path)
+    : path_(path), suffix_(QFileInfo(path).suffix().toLower()) {
+    loadError_ = Load(path, data_);
+}
+
+SheetFile SheetStream::check(const SheetRowSink& sink) {
+    if (!loadError_.isEmpty()) {
+        return Outcome(loadError_, SheetBuilder());
+    }
+    SheetBuilder builder(sink ? sink : [](SheetRow&) { return true; });
+    const QString reason = Parse(data_, suffix_, builder);
+    builder.finish();
+    ordered_ = builder.inOrder();
+    if (ordered_) {
+        return Outcome(reason, builder);
+    }
+    // Where the heading row stands is known only from the whole sheet.
+    SheetBuilder whole;
+    SheetFile result = Outcome(Parse(data_, suffix_, whole), whole);
+    whole.takeRows();
+    result.skippedAbove = whole.skippedAbove();
+    return result;
+}
+
+void SheetStream::rows(const SheetRowSink& sink) {
+    if (!loadError_.isEmpty()) {
+        return;
+    }
+    if (ordered_) {
+        SheetBuilder builder(sink);
+        Parse(data_, suffix_, builder);
+        builder.finish();
+        return;
+    }
+    SheetBuilder builder;
+    Parse(data_, suffix_, builder);
+    SheetRows all = builder.takeRows();
+    for (SheetRow& row : all) {
+        if (!sink(row)) {
+            return;
+        }
+    }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include "import/sheet_builder.h"
 #include "import/sheet_rows.h"
 
 // The customer rows of a sheet file, or why the file could not be read.
@@ -24,3 +26,27 @@ struct SheetFile {
 // "yyyy-MM-dd" and number cells with all their digits. A file that cannot be read whole gives
 // no rows at all, and a reason fit to follow "无法读取文件：".
 SheetFile ReadSheetFile(const QString& path);
+
+// A sheet file read row by row, for work that must not hold a million customers at once: the
+// file's bytes are read once, and each pass over them hands the rows over as they are found.
+class SheetStream {
+public:
+    explicit SheetStream(const QString& path);
+
+    // Reads the whole file as ReadSheetFile does, handing its customer rows to `sink` in order,
+    // and says what ReadSheetFile would, without the rows. When the file's cells are not in row
+    // order (merged cells of a web page, say) the rows handed over are not the sheet's and
+    // ordered() is false: rows() then hands over the right ones.
+    SheetFile check(const SheetRowSink& sink = {});
+    bool ordered() const { return ordered_; }
+
+    // Hands every customer row of a file that check() accepted to `sink`, in order.
+    void rows(const SheetRowSink& sink);
+
+private:
+    QString path_;
+    QString suffix_;
+    QByteArray data_;
+    QString loadError_;
+    bool ordered_ = true;
+};

@@ -25,6 +25,7 @@ QString ReadSpreadsheetXml(const QByteArray& data, SheetBuilder& builder);
 // The reasons, as the import window shows them after "无法读取文件：".
 namespace sheet_error {
 inline const QString kCannotOpen = QStringLiteral("文件不存在或不能打开");
+inline const QString kNotAFile = QStringLiteral("这不是普通文件，而是文件夹、管道或设备");
 inline const QString kEmptyFile = QStringLiteral("文件是空的");
 inline const QString kTooBig = QStringLiteral("文件太大");
 inline const QString kDamaged = QStringLiteral("文件已损坏，或不是它的扩展名所说的表格文件");
@@ -34,6 +35,7 @@ inline const QString kUnsupported =
 inline const QString kNoSheet = QStringLiteral("文件中没有工作表");
 inline const QString kEmptySheet = QStringLiteral("第一个工作表是空的");
 inline const QString kTooLong = QStringLiteral("工作表超过 1048576 行");
+inline const QString kTooMuchText = QStringLiteral("工作表的文字超过 1 亿个字符");
 inline const QString kUnknownEncoding =
     QStringLiteral("文件的文字既不是 UTF-8 也不是 GB18030 编码");
 inline const QString kNoTable = QStringLiteral("网页文件中没有表格");

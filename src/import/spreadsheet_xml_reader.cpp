@@ -186,7 +186,7 @@ QString ReadSpreadsheetXml(const QByteArray& data, SheetBuilder& builder) {
         ++visible;
         if (!found) {
             found = true;
-            builder = std::move(sheet.cells);
+            builder.adopt(std::move(sheet.cells));
             builder.setSheet(sheet.name, 0);
         }
     }

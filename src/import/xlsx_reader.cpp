@@ -1,30 +1,46 @@
 #include <QDate>
-#include <future>
+#include <charconv>
 #include <optional>
-#include <system_error>
+#include <string_view>
 
 #include "core/date_text.h"
 #include "import/number_format.h"
 #include "import/sheet_readers.h"
 #include "import/xlsx_workbook.h"
 #include "import/zip_workbook.h"
+#include "import/zip_xml_events.h"
 
 namespace {
 
-// "B7" as a row and a column counted from 0; false for anything else or beyond a sheet's
-// last column.
-bool ParseCellReference(QStringView text, qint64& row, qint64& column) {
-    qsizetype i = 0;
-    qint64 letters = 0;
-    for (; i < text.size() && i < 3 && text[i].isLetter() && text[i].unicode() < 128; ++i) {
-        letters = letters * 26 + (text[i].toUpper().unicode() - u'A' + 1);
-    }
-    if (i == 0 || i == text.size() || letters > 16384 || !text[i].isDigit()) {
+// A whole decimal number, and nothing else.
+bool ParseNumber(std::string_view text, qint64& number) {
+    const char* end = text.data() + text.size();
+    qint64 read = 0;
+    const auto [at, error] = std::from_chars(text.data(), end, read);
+    if (error != std::errc() || at != end || text.empty()) {
         return false;
     }
-    bool ok = false;
-    const qint64 number = text.mid(i).toLongLong(&ok);
-    if (!ok || number < 1) {
+    number = read;
+    return true;
+}
+
+// "B7" as a row and a column counted from 0; false for anything else or beyond a sheet's
+// last column.
+bool ParseCellReference(std::string_view text, qint64& row, qint64& column) {
+    size_t i = 0;
+    qint64 letters = 0;
+    for (; i < text.size() && i < 3; ++i) {
+        const char c = char(text[i] & ~0x20);  // upper case
+        if (c < 'A' || c > 'Z') {
+            break;
+        }
+        letters = letters * 26 + (c - 'A' + 1);
+    }
+    if (i == 0 || i == text.size() || letters > 16384 || text[i] < '0' || text[i] > '9') {
+        return false;
+    }
+    qint64 number = 0;
+    if (!ParseNumber(text.substr(i), number) || number < 1) {
         return false;
     }
     row = number - 1;
@@ -35,33 +51,37 @@ bool ParseCellReference(QStringView text, qint64& row, qint64& column) {
 // The t attribute of a cell.
 enum class CellType { Number, SharedString, InlineString, FormulaString, Error, Boolean, Date };
 
-CellType ParseCellType(QStringView type) {
-    if (type == u"s") {
+CellType ParseCellType(std::string_view type) {
+    if (type == "s") {
         return CellType::SharedString;
     }
-    if (type == u"inlineStr") {
+    if (type == "inlineStr") {
         return CellType::InlineString;
     }
-    if (type == u"str") {
+    if (type == "str") {
         return CellType::FormulaString;
     }
-    if (type == u"e") {
+    if (type == "e") {
         return CellType::Error;
     }
-    if (type == u"b") {
+    if (type == "b") {
         return CellType::Boolean;
     }
-    return type == u"d" ? CellType::Date : CellType::Number;
+    return type == "d" ? CellType::Date : CellType::Number;
 }
 
-// A cell that shows a shared string, kept until the strings are read.
-struct StringCell {
-    qint64 row;
-    qint64 column;
-    qint64 index;
-};
+// A value as text: most are digits, widened in place into the memory `to` already has.
+void Utf8Value(std::string_view utf8, QString& to) {
+    for (const char c : utf8) {
+        if (uchar(c) >= 0x80) {
+            to = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+            return;
+        }
+    }
+    to = QLatin1StringView(utf8.data(), qsizetype(utf8.size()));
+}
 
-class SheetReader {
+class SheetReader : public ZipXmlEvents {
 public:
     SheetReader(ZipArchive& archive, const XlsxWorkbook& workbook, SheetBuilder& builder)
         : archive_(archive),
@@ -69,113 +89,151 @@ public:
           builder_(builder),
           formats_(ReadXlsxCellFormats(archive, workbook.stylesPart)) {}
 
-    // Reads the cells, the shared strings on a thread of their own meanwhile: the two are the
-    // bulk of a workbook. Each thread reads the archive through its own handle and bound.
+    // Reads the shared strings, then the cells in the order the sheet holds them, so the rows
+    // can be handed on as they are completed.
     QString read() {
-        std::future<std::vector<QString>> reading;
-        std::optional<ZipArchive> own;
         if (!workbook_.stringsPart.isEmpty()) {
-            own.emplace(archive_.data());
-            try {
-                reading = std::async(std::launch::async, [this, &own] {
-                    return ReadXlsxSharedStrings(*own, workbook_.stringsPart);
-                });
-            } catch (const std::system_error&) {
-                // No thread to be had: the strings are read after the cells.
+            strings_ = ReadXlsxSharedStrings(archive_, workbook_.stringsPart);
+        }
+        if (archive_.status() != ZipArchive::Status::Fine) {
+            return {};  // the archive's status says why
+        }
+        if (!ParseZipXml(archive_, workbook_.sheetPart, *this)) {
+            return sheet_error::kDamaged;
+        }
+        return reason_;
+    }
+
+    bool start(std::string_view name, const char** attributes) override {
+        if (cellDepth_ > 0) {
+            return startInCell(name);
+        }
+        if (!inSheetData_) {
+            inSheetData_ = name == "sheetData";
+            return true;
+        }
+        if (name == "c") {
+            return startCell(attributes);
+        }
+        if (name == "row") {
+            // Rows and cells may leave out their positions: then each follows the one before.
+            const std::string_view number = ExpatAttribute(attributes, "r");
+            qint64 read = 0;
+            if (number.empty()) {
+                ++row_;
+            } else if (ParseNumber(number, read)) {
+                row_ = read - 1;
             }
-        }
-        const QString reason = readCells();
-        std::vector<QString> strings;
-        if (reading.valid()) {
-            strings = reading.get();
-        } else if (own) {
-            strings = ReadXlsxSharedStrings(*own, workbook_.stringsPart);
-        }
-        if (own) {
-            archive_.fail(own->status());
-        }
-        for (const StringCell& cell : stringCells_) {
-            if (cell.index >= qint64(strings.size())) {
-                return sheet_error::kDamaged;
+            if (row_ < 0 || (!number.empty() && read < 1)) {
+                return damaged();
             }
-            if (!strings[size_t(cell.index)].isEmpty()) {
-                builder_.setCell(cell.row, cell.column, strings[size_t(cell.index)]);
-            }
+            nextColumn_ = 0;
         }
-        return reason;
+        return true;
+    }
+
+    bool end(std::string_view name) override {
+        if (cellDepth_ == 0) {
+            // The rest is layout.
+            return !(inSheetData_ && name == "sheetData");
+        }
+        if (--cellDepth_ == 0) {
+            return skipping_ || endCell();
+        }
+        if (skipping_) {
+            return true;
+        }
+        if (cellDepth_ == 1 && name == "v") {
+            inValue_ = false;
+        } else if (inInline_ > 0 && --inInline_ > 0) {
+            inlineText_.end(name);
+        }
+        return true;
+    }
+
+    bool text(std::string_view text) override {
+        if (skipping_ || cellDepth_ == 0) {
+            return true;
+        }
+        if (inValue_) {
+            // A character takes at most three bytes here (four for two UTF-16 units).
+            if (valueUtf8_.size() + text.size() > size_t(ZipXmlPart::kMaxTextChars) * 3) {
+                return tooBig();
+            }
+            valueUtf8_.append(text);
+        } else if (inInline_ > 0 && !inlineText_.text(text)) {
+            return tooBig();
+        }
+        return true;
     }
 
 private:
-    QString readCells() {
-        ZipXmlPart xml(archive_, workbook_.sheetPart);
-        if (!xml.found()) {
-            return sheet_error::kDamaged;
-        }
-        // Rows and cells may leave out their positions: then each follows the one before.
-        qint64 row = -1;
-        qint64 nextColumn = 0;
-        for (QXmlStreamReader::TokenType token;
-             (token = xml.next()) != QXmlStreamReader::Invalid;) {
-            if (token == QXmlStreamReader::EndElement && xml.xml().name() == u"sheetData") {
-                break;  // the rest is layout
-            }
-            if (token != QXmlStreamReader::StartElement) {
-                continue;
-            }
-            if (xml.xml().name() == u"c") {
-                const QXmlStreamAttributes attributes = xml.xml().attributes();
-                const QStringView reference = XmlAttribute(attributes, u"r");
-                qint64 column = nextColumn;
-                if (!reference.isEmpty() && !ParseCellReference(reference, row, column)) {
-                    return sheet_error::kDamaged;
-                }
-                nextColumn = column + 1;
-                if (row < 0 || column >= kSheetColumnCount) {
-                    xml.skipElement();
-                } else if (!readCell(xml, attributes, row, column)) {
-                    return sheet_error::kDamaged;
-                }
-            } else if (xml.xml().name() == u"row") {
-                const QStringView number = XmlAttribute(xml.xml().attributes(), u"r");
-                bool ok = number.isEmpty();
-                row = ok ? row + 1 : number.toLongLong(&ok) - 1;
-                if (!ok || row < 0) {
-                    return sheet_error::kDamaged;
-                }
-                nextColumn = 0;
-            }
-        }
-        return {};
+    bool damaged() {
+        reason_ = sheet_error::kDamaged;
+        return false;
+    }
+    bool tooBig() {
+        archive_.fail(ZipArchive::Status::TooBig);
+        return false;
     }
 
-    bool readCell(ZipXmlPart& xml, const QXmlStreamAttributes& attributes, qint64 row,
-                  qint64 column) {
-        const CellType type = ParseCellType(XmlAttribute(attributes, u"t"));
-        const qint64 style = XmlAttribute(attributes, u"s").toLongLong();
-        bool formula = false;
-        bool hasValue = false;
-        QString inlineText;
-        value_.resize(0);
-        for (int depth = 1; depth > 0;) {
-            const QXmlStreamReader::TokenType token = xml.next();
-            if (token == QXmlStreamReader::Invalid) {
-                return true;  // the archive's status says why
-            }
-            if (token == QXmlStreamReader::EndElement) {
-                --depth;
-            } else if (token == QXmlStreamReader::StartElement) {
-                const QStringView name = xml.xml().name();
-                if (name == u"v") {
-                    xml.elementText(value_);
-                    hasValue = true;
-                } else if (name == u"is") {
-                    inlineText = ReadXlsxRichText(xml);
-                } else {
-                    formula = formula || name == u"f";
-                    xml.skipElement();
-                }
-            }
+    bool startCell(const char** attributes) {
+        const std::string_view reference = ExpatAttribute(attributes, "r");
+        qint64 column = nextColumn_;
+        if (!reference.empty() && !ParseCellReference(reference, row_, column)) {
+            return damaged();
         }
+        nextColumn_ = column + 1;
+        cellDepth_ = 1;
+        column_ = column;
+        skipping_ = row_ < 0 || column >= kSheetColumnCount;
+        if (skipping_) {
+            return true;
+        }
+        type_ = ParseCellType(ExpatAttribute(attributes, "t"));
+        style_ = 0;
+        ParseNumber(ExpatAttribute(attributes, "s"), style_);
+        formula_ = false;
+        hasValue_ = false;
+        inValue_ = false;
+        inInline_ = 0;
+        valueUtf8_.clear();
+        return true;
+    }
+
+    bool startInCell(std::string_view name) {
+        ++cellDepth_;
+        if (skipping_) {
+            return true;
+        }
+        if (inInline_ > 0) {
+            ++inInline_;
+            inlineText_.start(name);
+        } else if (cellDepth_ == 2 && name == "v") {
+            // Some writers split a value over two elements; the last one counts.
+            valueUtf8_.clear();
+            inValue_ = true;
+            hasValue_ = true;
+        } else if (cellDepth_ == 2 && name == "is") {
+            inInline_ = 1;
+        } else {
+            formula_ = formula_ || (cellDepth_ == 2 && name == "f");
+        }
+        return true;
+    }
+
+    bool endCell() {
+        const CellType type = type_;
+        const qint64 style = style_;
+        const qint64 row = row_;
+        const qint64 column = column_;
+        const bool formula = formula_;
+        const bool hasValue = hasValue_;
+        QString inlineText;
+        if (!inlineText_.take(inlineText)) {
+            return tooBig();
+        }
+        Utf8Value(valueUtf8_, value_);
         // Without the value it showed when saved, a formula cell cannot be read; saying so
         // beats an empty cell the shop would not notice. Some writers leave an empty value;
         // only a text result may really be empty.
@@ -186,10 +244,12 @@ private:
         if (type == CellType::SharedString) {
             bool ok = false;
             const qint64 index = QStringView(value_).trimmed().toLongLong(&ok);
-            if (!ok || index < 0) {
-                return false;
+            if (!ok || index < 0 || index >= strings_.size()) {
+                return damaged();
             }
-            stringCells_.push_back({row, column, index});
+            if (!strings_.isEmpty(index)) {
+                builder_.setCell(row, column, strings_.at(index));
+            }
             return true;
         }
         if (type == CellType::InlineString && inlineText.isEmpty() && hasValue) {
@@ -245,7 +305,24 @@ private:
     const XlsxWorkbook& workbook_;
     SheetBuilder& builder_;
     const std::vector<XlsxCellFormat> formats_;
-    std::vector<StringCell> stringCells_;
+    XlsxStrings strings_;
+    QString reason_;
+    bool inSheetData_ = false;
+    // Where the reading stands: the row, the column the next cell takes when it does not say.
+    qint64 row_ = -1;
+    qint64 nextColumn_ = 0;
+    // The cell being read: how deep inside it the parse is (0 outside any cell).
+    int cellDepth_ = 0;
+    bool skipping_ = false;
+    qint64 column_ = 0;
+    CellType type_ = CellType::Number;
+    qint64 style_ = 0;
+    bool formula_ = false;
+    bool hasValue_ = false;
+    bool inValue_ = false;
+    int inInline_ = 0;
+    std::string valueUtf8_;
+    XlsxRichText inlineText_;
     // The value of the cell being read; its memory serves every cell.
     QString value_;
 };

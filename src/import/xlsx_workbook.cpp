@@ -6,6 +6,7 @@
 
 #include "import/number_format.h"
 #include "import/sheet_readers.h"
+#include "import/zip_xml_events.h"
 
 namespace {
 
@@ -199,51 +200,122 @@ std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QStri
     return formats;
 }
 
-std::vector<QString> ReadXlsxSharedStrings(ZipArchive& archive, const QString& part) {
-    std::vector<QString> strings;
-    ZipXmlPart xml(archive, part);
-    for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::Invalid;) {
-        if (token != QXmlStreamReader::StartElement || xml.xml().name() != u"si") {
-            continue;
-        }
-        if (strings.size() >= kMaxSharedStrings) {
-            archive.fail(ZipArchive::Status::TooBig);
-            break;
-        }
-        strings.push_back(ReadXlsxRichText(xml));
+QString XlsxStrings::at(qsizetype index) const {
+    const Entry& entry = strings_[size_t(index)];
+    return QString(reinterpret_cast<const QChar*>(entry.data), entry.size);
+}
+
+void XlsxStrings::add(QStringView text) {
+    constexpr qsizetype kBlockChars = qsizetype(1) << 20;
+    if (text.size() > blockLeft_) {
+        blockLeft_ = std::max(kBlockChars, text.size());
+        blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(blockLeft_)));
+        next_ = blocks_.back().get();
     }
+    std::copy(text.utf16(), text.utf16() + text.size(), next_);
+    strings_.push_back({next_, text.size()});
+    next_ += text.size();
+    blockLeft_ -= text.size();
+}
+
+namespace {
+
+class SharedStringEvents : public ZipXmlEvents {
+public:
+    SharedStringEvents(ZipArchive& archive, XlsxStrings& strings)
+        : archive_(archive), strings_(strings) {}
+
+    bool start(std::string_view name, const char**) override {
+        if (depth_ > 0) {
+            ++depth_;
+            text_.start(name);
+        } else if (name == "si") {
+            if (size_t(strings_.size()) >= kMaxSharedStrings) {
+                archive_.fail(ZipArchive::Status::TooBig);
+                return false;
+            }
+            depth_ = 1;
+        }
+        return true;
+    }
+    bool end(std::string_view name) override {
+        if (depth_ == 0) {
+            return true;
+        }
+        if (--depth_ > 0) {
+            text_.end(name);
+            return true;
+        }
+        if (!text_.take(item_)) {
+            archive_.fail(ZipArchive::Status::TooBig);
+            return false;
+        }
+        strings_.add(item_);
+        return true;
+    }
+    bool text(std::string_view text) override {
+        if (depth_ > 0 && !text_.text(text)) {
+            archive_.fail(ZipArchive::Status::TooBig);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    ZipArchive& archive_;
+    XlsxStrings& strings_;
+    XlsxRichText text_;
+    QString item_;
+    int depth_ = 0;
+};
+
+}  // namespace
+
+XlsxStrings ReadXlsxSharedStrings(ZipArchive& archive, const QString& part) {
+    XlsxStrings strings;
+    SharedStringEvents events(archive, strings);
+    ParseZipXml(archive, part, events);
     return strings;
 }
 
-QString ReadXlsxRichText(ZipXmlPart& part) {
-    QString text;
-    int inText = 0;
-    for (int depth = 1; depth > 0;) {
-        switch (part.next()) {
-            case QXmlStreamReader::StartElement:
-                if (part.xml().name() == u"rPh") {
-                    part.skipElement();
-                    break;
-                }
-                ++depth;
-                inText += part.xml().name() == u"t";
-                break;
-            case QXmlStreamReader::EndElement:
-                --depth;
-                inText -= inText > 0 && part.xml().name() == u"t";
-                break;
-            case QXmlStreamReader::Characters:
-                if (inText > 0 && !part.append(text, part.xml().text())) {
-                    return {};
-                }
-                break;
-            case QXmlStreamReader::Invalid:
-                return {};
-            default:
-                break;
-        }
+void XlsxRichText::start(std::string_view name) {
+    if (phonetic_ > 0 || name == "rPh") {
+        ++phonetic_;
+    } else if (name == "t") {
+        ++inText_;
     }
-    return DecodeXlsxEscapes(text);
+}
+
+void XlsxRichText::end(std::string_view name) {
+    if (phonetic_ > 0) {
+        --phonetic_;
+    } else if (name == "t" && inText_ > 0) {
+        --inText_;
+    }
+}
+
+bool XlsxRichText::text(std::string_view text) {
+    if (inText_ == 0 || phonetic_ > 0) {
+        return true;
+    }
+    // A character takes at most three bytes here (four for two UTF-16 units).
+    if (utf8_.size() + text.size() > size_t(ZipXmlPart::kMaxTextChars) * 3) {
+        return false;
+    }
+    utf8_.append(text);
+    return true;
+}
+
+bool XlsxRichText::take(QString& text) {
+    text = QString::fromUtf8(utf8_.data(), qsizetype(utf8_.size()));
+    utf8_.clear();
+    inText_ = 0;
+    phonetic_ = 0;
+    if (text.size() > ZipXmlPart::kMaxTextChars) {
+        return false;
+    }
+    text = DecodeXlsxEscapes(text);
+    return true;
 }
 
 QString DecodeXlsxEscapes(const QString& text) {

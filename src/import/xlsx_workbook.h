@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <QString>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "import/zip_archive.h"
@@ -32,12 +34,48 @@ struct XlsxCellFormat {
 };
 std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QString& part);
 
-// The shared strings, each as its cells show it.
-std::vector<QString> ReadXlsxSharedStrings(ZipArchive& archive, const QString& part);
+// The shared strings, each as its cells show it, kept end to end in large blocks: a workbook of
+// a million customers holds two million of them, and a string apiece would cost several times
+// their characters.
+class XlsxStrings {
+public:
+    qsizetype size() const { return qsizetype(strings_.size()); }
+    // A copy of string `index`, which must be below size().
+    QString at(qsizetype index) const;
+    bool isEmpty(qsizetype index) const { return strings_[size_t(index)].size == 0; }
+    void add(QStringView text);
 
-// The text of the string element just started (<si> or <is>): its runs, without the phonetic
-// guide that East Asian workbooks keep beside a name.
-QString ReadXlsxRichText(ZipXmlPart& part);
+private:
+    struct Entry {
+        const char16_t* data;
+        qsizetype size;
+    };
+    std::vector<std::unique_ptr<char16_t[]>> blocks_;
+    char16_t* next_ = nullptr;
+    qsizetype blockLeft_ = 0;
+    std::vector<Entry> strings_;
+};
+
+// Reads the shared strings; a table larger than a workbook of customers needs, or a string
+// longer than a cell may hold, makes the archive TooBig.
+XlsxStrings ReadXlsxSharedStrings(ZipArchive& archive, const QString& part);
+
+// Collects the text of a string item (<si>, or a cell's <is>) from the events inside it: its
+// runs, without the phonetic guide that East Asian workbooks keep beside a name.
+class XlsxRichText {
+public:
+    void start(std::string_view name);
+    void end(std::string_view name);
+    // False when the text grows longer than a cell's may be.
+    bool text(std::string_view text);
+    // The text collected since the last take(), its escapes undone; false as text() is.
+    bool take(QString& text);
+
+private:
+    std::string utf8_;
+    int inText_ = 0;
+    int phonetic_ = 0;
+};
 
 // Undoes the _xHHHH_ escapes the format writes control characters as.
 QString DecodeXlsxEscapes(const QString& text);

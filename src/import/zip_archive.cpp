@@ -91,7 +91,7 @@ std::optional<QByteArray> ZipArchive::readSmall(const QString& name, qint64 maxB
     return bytes;
 }
 
-ZipXmlPart::ZipXmlPart(ZipArchive& archive, const QString& name) : archive_(archive) {
+ZipPartBytes::ZipPartBytes(ZipArchive& archive, const QString& name) : archive_(archive) {
     const qint64 index = archive.locate(name);
     if (index < 0 || archive.status() != ZipArchive::Status::Fine) {
         return;
@@ -115,33 +115,44 @@ ZipXmlPart::ZipXmlPart(ZipArchive& archive, const QString& name) : archive_(arch
     }
 }
 
-ZipXmlPart::~ZipXmlPart() {
+ZipPartBytes::~ZipPartBytes() {
     if (file_ != nullptr) {
         zip_fclose(file_);
     }
 }
 
-bool ZipXmlPart::feed() {
-    if (file_ == nullptr || atEnd_ || failed()) {
-        return false;
+qint64 ZipPartBytes::read(char* to, qint64 most) {
+    if (file_ == nullptr || atEnd_ || archive_.status() != ZipArchive::Status::Fine) {
+        return 0;
     }
-    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
-    const zip_int64_t read = zip_fread(file_, chunk.data(), zip_uint64_t(chunk.size()));
+    const zip_int64_t read = zip_fread(file_, to, zip_uint64_t(most));
     if (read < 0) {
         archive_.fail(ZipArchive::Status::Damaged);
-        return false;
+        return 0;
     }
     if (read == 0) {
         atEnd_ = true;
-        return false;
+        return 0;
     }
     unpacked_ += read;
     // More than the directory said is a damaged entry, whatever the library makes of it.
     if (unpacked_ > declaredSize_) {
         archive_.fail(ZipArchive::Status::Damaged);
-        return false;
+        return 0;
     }
     if (!archive_.spend(read)) {
+        return 0;
+    }
+    return read;
+}
+
+ZipXmlPart::ZipXmlPart(ZipArchive& archive, const QString& name)
+    : archive_(archive), bytes_(archive, name) {}
+
+bool ZipXmlPart::feed() {
+    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    const qint64 read = bytes_.read(chunk.data(), chunk.size());
+    if (read == 0) {
         return false;
     }
     chunk.truncate(read);
@@ -151,7 +162,7 @@ bool ZipXmlPart::feed() {
 
 QXmlStreamReader::TokenType ZipXmlPart::next() {
     for (;;) {
-        if (failed() || file_ == nullptr) {
+        if (failed() || !bytes_.found()) {
             return QXmlStreamReader::Invalid;
         }
         const QXmlStreamReader::TokenType token = xml_.readNext();

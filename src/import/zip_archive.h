@@ -34,7 +34,7 @@ public:
     std::optional<QByteArray> readSmall(const QString& name, qint64 maxBytes);
 
 private:
-    friend class ZipXmlPart;
+    friend class ZipPartBytes;
     // The entry's index; part names are matched without regard to case, as the formats say.
     qint64 locate(const QString& name) const;
     // Takes `bytes` from what the archive may still unpack; false (and TooBig) when it is spent.
@@ -46,17 +46,40 @@ private:
     qint64 unpackedLeft_ = kMaxUnpackedBytes;
 };
 
+// The bytes of one part, unpacked a piece at a time within the archive's bounds: more than the
+// directory declared is damage, more than the archive may still unpack is too big.
+class ZipPartBytes {
+public:
+    ZipPartBytes(ZipArchive& archive, const QString& name);
+    ~ZipPartBytes();
+    ZipPartBytes(const ZipPartBytes&) = delete;
+    ZipPartBytes& operator=(const ZipPartBytes&) = delete;
+
+    bool found() const { return file_ != nullptr; }
+    // Up to `most` further bytes into `to`: 0 at the end of the part and on any fault, which the
+    // archive's status then says.
+    qint64 read(char* to, qint64 most);
+    bool atEnd() const { return atEnd_; }
+    ZipArchive& archive() { return archive_; }
+
+private:
+    ZipArchive& archive_;
+    struct zip_file* file_ = nullptr;
+    qint64 declaredSize_ = 0;
+    qint64 unpacked_ = 0;
+    bool atEnd_ = false;
+};
+
 // One XML part of the archive, parsed as it is unpacked. next() returns the reader's tokens;
 // at the end of the part, and on any fault, it returns Invalid, and failed() tells the two apart
 // (the archive's status then says why).
 class ZipXmlPart {
 public:
     ZipXmlPart(ZipArchive& archive, const QString& name);
-    ~ZipXmlPart();
     ZipXmlPart(const ZipXmlPart&) = delete;
     ZipXmlPart& operator=(const ZipXmlPart&) = delete;
 
-    bool found() const { return file_ != nullptr; }
+    bool found() const { return bytes_.found(); }
     QXmlStreamReader::TokenType next();
     bool failed() const { return archive_.status() != ZipArchive::Status::Fine; }
     const QXmlStreamReader& xml() const { return xml_; }
@@ -78,10 +101,7 @@ private:
     bool feed();
 
     ZipArchive& archive_;
-    struct zip_file* file_ = nullptr;
-    qint64 declaredSize_ = 0;
-    qint64 unpacked_ = 0;
-    bool atEnd_ = false;
+    ZipPartBytes bytes_;
     QXmlStreamReader xml_;
 };
 

@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -253,6 +256,71 @@ private Q_SLOTS:
         QCOMPARE(read.worksheets, worksheets);
         QVERIFY(!read.rows.empty());
         QCOMPARE(read.rows.front()[1], firstPlate);
+    }
+
+    // Read row by row, every workbook and text file we keep gives what reading it whole gives:
+    // the same rows (the heading and title lines left out, empty rows inside kept, trailing
+    // ones dropped), the same reason when it is refused.
+    void streamingReadsWhatReadingWholeReads_data() {
+        QTest::addColumn<QString>("file");
+        QDirIterator files(QStringLiteral(RUVASO_TEST_DATA_DIR), QDir::Files,
+                           QDirIterator::Subdirectories);
+        const QStringList kinds = {"xlsx", "xls", "ods", "csv", "html", "xml", "txt", "fods"};
+        while (files.hasNext()) {
+            const QString file = files.next();
+            if (kinds.contains(QFileInfo(file).suffix().toLower())) {
+                QTest::newRow(
+                    qPrintable(QDir(QStringLiteral(RUVASO_TEST_DATA_DIR)).relativeFilePath(file)))
+                    << file;
+            }
+        }
+    }
+    void streamingReadsWhatReadingWholeReads() {
+        QFETCH(QString, file);
+        const SheetFile whole = ReadSheetFile(file);
+        SheetStream stream(file);
+        SheetRows checked;
+        const SheetFile streamed = stream.check([&checked](SheetRow& row) {
+            checked.push_back(row);
+            return true;
+        });
+        QCOMPARE(streamed.error, whole.error);
+        if (!whole.ok()) {
+            return;
+        }
+        QCOMPARE(streamed.sheetName, whole.sheetName);
+        QCOMPARE(streamed.worksheets, whole.worksheets);
+        QCOMPARE(streamed.skippedAbove, whole.skippedAbove);
+        if (stream.ordered()) {
+            QCOMPARE(RowsText(checked), RowsText(whole.rows));
+        }
+        SheetRows rows;
+        stream.rows([&rows](SheetRow& row) {
+            rows.push_back(row);
+            return true;
+        });
+        QCOMPARE(RowsText(rows), RowsText(whole.rows));
+    }
+
+    // Rows handed over stop when the taker says so.
+    void streamingStopsWhenAsked() {
+        SheetStream stream(DataFile("import_customers.xlsx"));
+        QVERIFY(stream.check().ok());
+        int taken = 0;
+        stream.rows([&taken](SheetRow&) { return ++taken < 3; });
+        QCOMPARE(taken, 3);
+    }
+
+    // A pipe or a folder is refused before it is opened, which for a pipe would wait for ever.
+    void nonRegularFilesAreRefused() {
+        const QString fifo = dir_.filePath(QStringLiteral("pipe.xlsx"));
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        for (const QString& path : {fifo, dir_.path(), QStringLiteral("/dev/null")}) {
+            QCOMPARE(ReadSheetFile(path).error,
+                     QStringLiteral("这不是普通文件，而是文件夹、管道或设备"));
+            QCOMPARE(SheetStream(path).check().error,
+                     QStringLiteral("这不是普通文件，而是文件夹、管道或设备"));
+        }
     }
 
     void missingFileCannotBeOpened() {
