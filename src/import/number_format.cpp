@@ -251,8 +251,7 @@ void ReadBracket(QStringView content, Section& section) {
         }
         return;
     }
-    if (!content.isEmpty() &&
-        (content[0] == u'<' || content[0] == u'>' || content[0] == u'=')) {
+    if (!content.isEmpty() && (content[0] == u'<' || content[0] == u'>' || content[0] == u'=')) {
         qsizetype opEnd = 1;
         if (content.size() > 1 && (content[1] == u'=' || content[1] == u'>')) {
             opEnd = 2;
@@ -310,9 +309,9 @@ Section ParseSection(QStringView code) {
             section.tokens.push_back({Kind::Digit, QString(c), 1});
             ++i;
         } else if (c == u'.') {
-            const bool afterSeconds = !section.tokens.empty() &&
-                                      (section.tokens.back().kind == Kind::Second ||
-                                       section.tokens.back().kind == Kind::ElapsedSecond);
+            const bool afterSeconds =
+                !section.tokens.empty() && (section.tokens.back().kind == Kind::Second ||
+                                            section.tokens.back().kind == Kind::ElapsedSecond);
             if (afterSeconds && i + 1 < code.size() && code[i + 1] == u'0') {
                 const qsizetype zeros = RunOf(code, i + 1);
                 section.tokens.push_back({Kind::SubSecond, {}, int(std::min<qsizetype>(zeros, 3))});
@@ -394,8 +393,7 @@ Section ParseSection(QStringView code) {
     for (const Token& token : tokens) {
         section.date = section.date || (token.kind >= Kind::Year && token.kind <= Kind::Weekday);
         section.time = section.time || (token.kind >= Kind::Hour && token.kind <= Kind::AmPm);
-        section.number =
-            section.number || token.kind == Kind::Digit || token.kind == Kind::General;
+        section.number = section.number || token.kind == Kind::Digit || token.kind == Kind::General;
     }
     return section;
 }
@@ -554,8 +552,8 @@ void PutWhole(const std::vector<Token>& tokens, size_t from, size_t to, const QS
 
 // Fraction digits left to right; trailing zeros show as 0 for a 0, nothing for a #, a blank
 // for a ?.
-void PutFraction(const std::vector<Token>& tokens, size_t from, size_t to,
-                 const QString& fraction, QString& out) {
+void PutFraction(const std::vector<Token>& tokens, size_t from, size_t to, const QString& fraction,
+                 QString& out) {
     qsizetype last = fraction.size();
     while (last > 0 && fraction[last - 1] == u'0') {
         --last;
@@ -729,8 +727,7 @@ QString FractionText(const std::vector<Token>& tokens, size_t slash, double valu
     }
     QString out;
     std::vector<bool> skip(tokens.size(), false);
-    const QString wholeDigits =
-        whole == 0 ? QString() : QString::number(whole, 'f', 0);
+    const QString wholeDigits = whole == 0 ? QString() : QString::number(whole, 'f', 0);
     if (hasWhole) {
         PutWhole(tokens, 0, wholeEnd, wholeDigits, false, skip, out);
     }
@@ -856,8 +853,7 @@ QString NumberText(const Section& section, double value) {
             };
             shift = step(magnitude);
             // Rounding may carry the mantissa past its places: one step more.
-            const auto [whole, fraction] =
-                RoundedDigits(value / std::pow(10.0, shift), decimals);
+            const auto [whole, fraction] = RoundedDigits(value / std::pow(10.0, shift), decimals);
             if (whole.size() > wholePlaces) {
                 shift = step(magnitude + 1);
             }
@@ -879,8 +875,9 @@ QString NumberText(const Section& section, double value) {
             ++end;
         }
         out += u'E';
-        out += shift < 0 ? QStringLiteral("-") : tokens[exponent].width == 1 ? QStringLiteral("+")
-                                                                             : QString();
+        out += shift < 0                     ? QStringLiteral("-")
+               : tokens[exponent].width == 1 ? QStringLiteral("+")
+                                             : QString();
         out += QString::number(std::abs(shift)).rightJustified(places, u'0');
         for (size_t i = end; i < tokens.size(); ++i) {
             out += tokens[i].kind == Kind::Literal ? tokens[i].text : QString();
@@ -940,8 +937,7 @@ bool NumberFormat::showsDate() const {
 const NumberFormat::Section* NumberFormat::pick(double value, bool& absolute) const {
     const size_t count = sections_.size();
     absolute = false;
-    const bool conditional =
-        sections_[0].condition || (count > 1 && sections_[1].condition);
+    const bool conditional = sections_[0].condition || (count > 1 && sections_[1].condition);
     if (conditional) {
         for (size_t i = 0; i < std::min<size_t>(count, 2); ++i) {
             if (sections_[i].condition && Matches(*sections_[i].condition, value)) {

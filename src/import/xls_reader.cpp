@@ -166,13 +166,7 @@ private:
         if (at.column >= kSheetColumnCount) {
             return;
         }
-        if (globals_.showsDate(xf)) {
-            if (const std::optional<QString> date = SerialDateText(value, origin_)) {
-                builder_.setCell(at.row, at.column, *date);
-                return;
-            }
-        }
-        builder_.setCell(at.row, at.column, NumberCellText(value));
+        builder_.setCell(at.row, at.column, globals_.numberText(xf, value, origin_));
     }
 
     void boolOrError(Position at, uint8_t value, bool isError) {

@@ -198,8 +198,8 @@ std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QStri
         XlsxCellFormat format;
         format.date = id >= 0 && IsDateFormat(size_t(id), text);
         format.format = NumberFormat(code != codes.end() ? QString::fromStdString(code->second)
-                                     : id >= 0        ? BuiltinFormatCode(size_t(id))
-                                                      : QString());
+                                     : id >= 0           ? BuiltinFormatCode(size_t(id))
+                                                         : QString());
         compiled.emplace(id, formats.size());
         formats.push_back(std::move(format));
     }
