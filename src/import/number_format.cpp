@@ -404,7 +404,7 @@ Section ParseSection(QStringView code) {
 std::pair<QString, QString> RoundedDigits(double value, int decimals) {
     QString whole;
     QString fraction;
-    if (value > 0) {
+    if (value > 0 && std::isfinite(value)) {
         const QString scientific = QString::number(value, 'e', 14);  // d.ddddddddddddddde±x
         const qsizetype e = scientific.indexOf(u'e');
         const QString digits = scientific.left(1) + scientific.mid(2, e - 2);
@@ -717,7 +717,7 @@ QString FractionText(const std::vector<Token>& tokens, size_t slash, double valu
     const qint64 fixed = fixedDigits.left(6).toLongLong();
     const qint64 most = denominatorWidth >= 3 ? 999 : denominatorWidth == 2 ? 99 : 9;
     double whole = hasWhole ? std::floor(value) : 0;
-    if (whole > 1e15) {
+    if (value >= 1e15) {
         return GeneralNumberText(value);
     }
     auto [numerator, denominator] = Fraction(value - whole, most, fixed);
@@ -824,6 +824,9 @@ QString NumberText(const Section& section, double value) {
     if (lastDigit < 0) {
         return LiteralText(section, value);
     }
+    if (!std::isfinite(value)) {
+        return {};  // a percentage or a thousandfold past the largest number
+    }
     if (slash < tokens.size() && exponent == tokens.size()) {
         return FractionText(tokens, slash, value);
     }
@@ -858,6 +861,9 @@ QString NumberText(const Section& section, double value) {
                 shift = step(magnitude + 1);
             }
             value /= std::pow(10.0, shift);
+            if (!std::isfinite(value) || value == 0) {
+                return {};  // past what a double can scale to
+            }
         }
     }
     const auto [whole, fraction] = RoundedDigits(value, decimals);

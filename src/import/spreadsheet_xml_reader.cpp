@@ -1,5 +1,5 @@
 #include <QDate>
-#include <QDateTime>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <QHash>
@@ -82,12 +82,16 @@ QString ShownValue(QStringView type, const QString& text, const NumberFormat* fo
         return format != nullptr ? format->text(value, origin) : GeneralNumberText(value);
     }
     if (type == u"DateTime") {
-        const QDateTime moment = QDateTime::fromString(text.trimmed().left(19), Qt::ISODate);
         const QDate date = QDate::fromString(text.trimmed().left(10), QStringLiteral("yyyy-MM-dd"));
-        if (format != nullptr && moment.isValid()) {
-            const double serial = double(origin.daysTo(moment.date())) +
-                                  double(moment.time().msecsSinceStartOfDay()) / 86400000.0;
-            return format->text(serial, origin);
+        // Durations are written as a time of day past 24 hours ("1899-12-31T255:10:10.000").
+        static const QRegularExpression clock(
+            QStringLiteral("^T([0-9]{1,6}):([0-9]{2}):([0-9]{2})(\\.[0-9]+)?$"));
+        const QRegularExpressionMatch time = clock.match(text.trimmed().mid(10));
+        if (format != nullptr && date.isValid() && time.hasMatch()) {
+            const double seconds = time.captured(1).toDouble() * 3600 +
+                                   time.captured(2).toDouble() * 60 +
+                                   (time.captured(3) + time.captured(4)).toDouble();
+            return format->text(double(origin.daysTo(date)) + seconds / 86400, origin);
         }
         return date.isValid() ? DateText(date) : text;
     }
