@@ -270,7 +270,9 @@ QString ReadXlsxRichText(ZipXmlPart& part) {
 
 QString DecodeXlsxEscapes(const QString& text) {
     if (!text.contains(QLatin1String("_x"))) {
-        return text;
+        return text.contains(u'\r')
+                   ? QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                   : text;
     }
     QString decoded;
     decoded.reserve(text.size());
@@ -288,5 +290,7 @@ QString DecodeXlsxEscapes(const QString& text) {
         }
         decoded += text.at(i);
     }
-    return decoded;
+    // A line break written as _x000D_ and a new line shows as one line break, as it does in
+    // the office suite; a carriage return alone stays.
+    return decoded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }

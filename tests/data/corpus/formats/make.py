@@ -95,8 +95,17 @@ def make_xlsxwriter(constant_memory):
         sheet.write_row(i + 1, 0, [None, plate(i), "客户%d" % i, "先生"])
         sheet.write_number(i + 1, 4, number, book.add_format({"num_format": code}))
         sheet.write_string(i + 1, 7, label)
+    # A text of two lines as Windows writes them: xlsxwriter keeps the carriage return as
+    # _x000D_, and the cell shows one line break.
+    last = len(CASES) + 1
+    sheet.write_row(last, 1, [plate(last - 1), "客户%d" % (last - 1), "先生"])
+    sheet.write_string(last, 7, "一行\r\n二行")
     book.close()
     write_expected(name, CASES)
+    with open(os.path.join(HERE, name + ".expected.csv"), "a", encoding="utf-8",
+              newline="") as out:
+        csv.writer(out, lineterminator="\n").writerow(
+            ["", plate(last - 1), "客户%d" % (last - 1), "先生", "", "", "", "一行\n二行"])
 
 
 def make_xlwt():
