@@ -21,6 +21,8 @@ packages=(
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   python3
+  # The producers of the test workbooks (tests/data/corpus/*/make.py).
+  python3-openpyxl python3-xlsxwriter python3-xlwt
   # The icon is rendered from its drawing at build time; the tests validate the desktop entry,
   # the AppStream metadata and the manual page.
   librsvg2-bin desktop-file-utils appstream man-db

@@ -10,13 +10,14 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUVASO_FUZZ=ON -DRUVASO_BUILD_TESTS=OFF -DRUVASO_BUILD_BENCH=OFF > /dev/null
 targets=(${RUVASO_FUZZ_TARGETS:-fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls fuzz_sheet_format \
-    fuzz_sheet_markup})
+    fuzz_sheet_markup fuzz_number_format})
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 declare -A seeds=(
     [fuzz_sheet_text]="tests/data/*.csv"
     [fuzz_sheet_zip]="tests/data/*.xlsx tests/data/*.ods tests/data/corpus/*/*.xlsx tests/data/corpus/*/*.ods"
     [fuzz_sheet_xls]="tests/data/*.xls"
     [fuzz_sheet_format]=""
+    [fuzz_number_format]=""
     [fuzz_sheet_markup]="tests/data/corpus/web/*.xls tests/data/corpus/web/*.csv"
 )
 for target in "${targets[@]}"; do
@@ -26,6 +27,9 @@ for target in "${targets[@]}"; do
     if [ "$target" = fuzz_sheet_format ]; then
         # The sheet format writes its own seed (see fuzz_sheet_format.cpp).
         RUVASO_FUZZ_SEED="$corpus/seed" "build-fuzz/fuzz/$target"
+    elif [ "$target" = fuzz_number_format ]; then
+        # So do the number formats, a seed for each kind of code.
+        RUVASO_FUZZ_SEED="$corpus" "build-fuzz/fuzz/$target"
     fi
     for seed in ${seeds[$target]}; do
         if [ "$target" = fuzz_sheet_zip ]; then

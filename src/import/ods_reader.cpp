@@ -1,6 +1,10 @@
+#include <QRegularExpression>
 #include <QSet>
+#include <QTime>
+#include <cmath>
 
 #include "core/date_text.h"
+#include "import/number_format.h"
 #include "import/sheet_readers.h"
 #include "import/zip_workbook.h"
 
@@ -22,6 +26,35 @@ qint64 RepeatCount(const QXmlStreamAttributes& attributes, QStringView name, qin
     bool ok = false;
     const qint64 count = XmlAttribute(attributes, name, kTableNs).toLongLong(&ok);
     return ok && count > 1 ? std::min(count, most) : 1;
+}
+
+// The text the application wrote for a number is what its data style shows; a plain number
+// there (the General format) is shown the same way as in every other workbook, and a cell
+// without text shows its value so.
+QString ShownNumber(double value, const QString& shown) {
+    static const QRegularExpression plain(
+        QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]*[1-9])?([eE][-+]?[0-9]+)?$"));
+    if (shown.isEmpty() || shown.contains(u'\n')) {
+        return GeneralNumberText(value);
+    }
+    bool ok = false;
+    const double written = shown.toDouble(&ok);
+    if (ok && plain.match(shown).hasMatch() &&
+        std::fabs(written - value) <= 1e-9 * std::max(1.0, std::fabs(value))) {
+        return GeneralNumberText(value);
+    }
+    return shown;
+}
+
+// A date's time of day, after a blank, when the cell's text shows one: hours and minutes, and
+// seconds when the text has them too.
+QString ShownTimeOfDay(const QString& value, const QString& shown) {
+    const QTime time = QTime::fromString(value.mid(value.indexOf(u'T') + 1).left(8), Qt::ISODate);
+    if (!value.contains(u'T') || !time.isValid() || !shown.contains(u':')) {
+        return {};
+    }
+    return u' ' + time.toString(shown.count(u':') > 1 ? QStringLiteral("HH:mm:ss")
+                                                      : QStringLiteral("HH:mm"));
 }
 
 class ContentReader {
@@ -177,17 +210,17 @@ private:
         const bool formula = HasXmlAttribute(attributes, u"formula", kTableNs);
         const QString shown = readParagraphs();
         if (!error) {
-            if (type == u"float") {
+            if (type == u"float" || type == u"percentage" || type == u"currency") {
                 bool ok = false;
                 const double value = XmlAttribute(attributes, u"value", kOfficeNs).toDouble(&ok);
                 if (ok) {
-                    return NumberCellText(value);
+                    return ShownNumber(value, shown);
                 }
             } else if (type == u"date") {
-                const QDate date =
-                    ParseDateText(XmlAttribute(attributes, u"date-value", kOfficeNs).toString());
+                const QString value = XmlAttribute(attributes, u"date-value", kOfficeNs).toString();
+                const QDate date = ParseDateText(value);
                 if (date.isValid()) {
-                    return DateText(date);
+                    return DateText(date) + ShownTimeOfDay(value, shown);
                 }
             } else if (type == u"boolean") {
                 const QStringView value = XmlAttribute(attributes, u"boolean-value", kOfficeNs);

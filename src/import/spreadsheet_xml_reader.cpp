@@ -1,7 +1,11 @@
 #include <QDate>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <QHash>
+
 #include "core/date_text.h"
+#include "import/number_format.h"
 #include "import/sheet_readers.h"
 
 namespace {
@@ -34,16 +38,61 @@ std::optional<qint64> Count(const QXmlStreamAttributes& attributes, QStringView 
     return ok && value >= 0 ? std::optional<qint64>(value) : std::nullopt;
 }
 
-// A cell's value as a spreadsheet shows it: numbers with all their digits, date-times as their
-// date, truth values as TRUE and FALSE, anything else as written.
-QString ShownValue(QStringView type, const QString& text) {
+// The code behind a named format of the 2003 format, as a Chinese system shows it; any other
+// name is a code itself.
+QString FormatCode(const QString& name) {
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("General"), QString()},
+        {QStringLiteral("General Number"), QString()},
+        {QStringLiteral("General Date"), QStringLiteral("yyyy/m/d h:mm")},
+        {QStringLiteral("Short Date"), QStringLiteral("yyyy/m/d")},
+        {QStringLiteral("Medium Date"), QStringLiteral("dd-mmm-yy")},
+        {QStringLiteral("Long Date"), QStringLiteral("yyyy\"年\"m\"月\"d\"日\"")},
+        {QStringLiteral("Long Time"), QStringLiteral("h:mm:ss")},
+        {QStringLiteral("Medium Time"), QStringLiteral("h:mm AM/PM")},
+        {QStringLiteral("Short Time"), QStringLiteral("h:mm")},
+        {QStringLiteral("Currency"), QStringLiteral("¥#,##0.00;¥-#,##0.00")},
+        {QStringLiteral("Euro Currency"), QStringLiteral("€#,##0.00;€-#,##0.00")},
+        {QStringLiteral("Fixed"), QStringLiteral("0.00")},
+        {QStringLiteral("Standard"), QStringLiteral("#,##0.00")},
+        {QStringLiteral("Percent"), QStringLiteral("0.00%")},
+        {QStringLiteral("Scientific"), QStringLiteral("0.00E+00")},
+        {QStringLiteral("Yes/No"), QStringLiteral("\"Yes\";\"Yes\";\"No\"")},
+        {QStringLiteral("True/False"), QStringLiteral("\"True\";\"True\";\"False\"")},
+        {QStringLiteral("On/Off"), QStringLiteral("\"On\";\"On\";\"Off\"")},
+    };
+    const auto found = named.constFind(name);
+    return found == named.constEnd() ? name : *found;
+}
+
+// The number format of each style that has one, by the style's ID.
+using StyleFormats = QHash<QString, NumberFormat>;
+
+// A cell's value as a spreadsheet shows it: numbers and date-times as their style's number
+// format shows them (dates as yyyy-MM-dd), truth values as TRUE and FALSE, anything else as
+// written.
+QString ShownValue(QStringView type, const QString& text, const NumberFormat* format) {
+    static const QDate origin(1899, 12, 30);
     if (type == u"Number") {
         bool ok = false;
         const double value = text.trimmed().toDouble(&ok);
-        return ok ? NumberCellText(value) : text;
+        if (!ok) {
+            return text;
+        }
+        return format != nullptr ? format->text(value, origin) : GeneralNumberText(value);
     }
     if (type == u"DateTime") {
         const QDate date = QDate::fromString(text.trimmed().left(10), QStringLiteral("yyyy-MM-dd"));
+        // Durations are written as a time of day past 24 hours ("1899-12-31T255:10:10.000").
+        static const QRegularExpression clock(
+            QStringLiteral("^T([0-9]{1,6}):([0-9]{2}):([0-9]{2})(\\.[0-9]+)?$"));
+        const QRegularExpressionMatch time = clock.match(text.trimmed().mid(10));
+        if (format != nullptr && date.isValid() && time.hasMatch()) {
+            const double seconds = time.captured(1).toDouble() * 3600 +
+                                   time.captured(2).toDouble() * 60 +
+                                   (time.captured(3) + time.captured(4)).toDouble();
+            return format->text(double(origin.daysTo(date)) + seconds / 86400, origin);
+        }
         return date.isValid() ? DateText(date) : text;
     }
     if (type == u"Boolean") {
@@ -52,11 +101,30 @@ QString ShownValue(QStringView type, const QString& text) {
     return text;
 }
 
+// Reads the Styles element just started: each style's number format.
+void ReadStyles(QXmlStreamReader& xml, StyleFormats& formats) {
+    while (xml.readNextStartElement()) {
+        if (!IsSpreadsheet(xml, u"Style")) {
+            xml.skipCurrentElement();
+            continue;
+        }
+        const QString id = Attribute(xml.attributes(), u"ID").toString();
+        while (xml.readNextStartElement()) {
+            if (IsSpreadsheet(xml, u"NumberFormat")) {
+                const QString code = Attribute(xml.attributes(), u"Format").toString();
+                formats.insert(id, NumberFormat(FormatCode(code)));
+            }
+            xml.skipCurrentElement();
+        }
+    }
+}
+
 // Reads one worksheet of a SpreadsheetML 2003 workbook: its name, whether it is hidden and, when
 // asked, its cells.
 class WorksheetReader {
 public:
-    WorksheetReader(QXmlStreamReader& xml, bool readCells) : xml_(xml), readCells_(readCells) {}
+    WorksheetReader(QXmlStreamReader& xml, bool readCells, const StyleFormats& formats)
+        : xml_(xml), readCells_(readCells), formats_(formats) {}
 
     QString name;
     bool hidden = false;
@@ -137,18 +205,19 @@ private:
             constexpr qint64 kLast = kSheetColumnCount;
             const qint64 column = std::min(*index > 0 ? *index - 1 : next, kLast);
             next = std::min(column + 1 + std::min(*across, kLast), kLast);
-            readCell(row, column);
+            const auto style = formats_.constFind(Attribute(attributes, u"StyleID").toString());
+            readCell(row, column, style == formats_.constEnd() ? nullptr : &*style);
         }
     }
 
-    void readCell(qint64 row, qint64 column) {
+    void readCell(qint64 row, qint64 column, const NumberFormat* format) {
         while (xml_.readNextStartElement()) {
             // Rich text's Data element may carry the HTML namespace as its default.
             if (xml_.name() == u"Data") {
                 const QString type = Attribute(xml_.attributes(), u"Type").toString();
                 // Rich text holds its runs as elements of its own; the cell shows their text.
                 const QString text = xml_.readElementText(QXmlStreamReader::IncludeChildElements);
-                cells.setCell(row, column, ShownValue(type, text));
+                cells.setCell(row, column, ShownValue(type, text, format));
             } else {
                 // Comments and phonetic guides are not what the cell shows.
                 xml_.skipCurrentElement();
@@ -158,6 +227,7 @@ private:
 
     QXmlStreamReader& xml_;
     bool readCells_;
+    const StyleFormats& formats_;
 };
 
 }  // namespace
@@ -170,12 +240,17 @@ QString ReadSpreadsheetXml(const QByteArray& data, SheetBuilder& builder) {
     }
     int visible = 0;
     bool found = false;
+    StyleFormats formats;
     while (xml.readNextStartElement()) {
+        if (IsSpreadsheet(xml, u"Styles")) {
+            ReadStyles(xml, formats);
+            continue;
+        }
         if (!IsSpreadsheet(xml, u"Worksheet")) {
             xml.skipCurrentElement();
             continue;
         }
-        WorksheetReader sheet(xml, !found);
+        WorksheetReader sheet(xml, !found, formats);
         sheet.read();
         if (sheet.damaged) {
             return sheet_error::kDamaged;

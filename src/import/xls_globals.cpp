@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "import/number_format.h"
+#include "import/sheet_builder.h"
 #include "import/sheet_readers.h"
 
 namespace xls {
@@ -74,12 +75,34 @@ std::vector<size_t> SubstreamStarts(std::string_view stream, size_t from) {
 
 void Globals::findDateStyles() {
     dateXfs.assign(xfFormats.size(), false);
+    xfNumberFormats.assign(xfFormats.size(), 0);
+    numberFormats.assign(1, NumberFormat());
+    std::unordered_map<uint16_t, size_t> compiled;
     for (size_t xf = 0; xf < xfFormats.size(); ++xf) {
         const auto code = formats.find(xfFormats[xf]);
         const QByteArray utf8 = code == formats.end() ? QByteArray() : code->second.toUtf8();
         dateXfs[xf] =
             IsDateFormat(xfFormats[xf], std::string_view(utf8.constData(), size_t(utf8.size())));
+        auto [at, added] = compiled.emplace(xfFormats[xf], numberFormats.size());
+        if (added) {
+            numberFormats.emplace_back(code == formats.end() ? BuiltinFormatCode(xfFormats[xf])
+                                                             : code->second);
+        }
+        xfNumberFormats[xf] = at->second;
     }
+}
+
+QString Globals::numberText(uint16_t xf, double value, const QDate& origin) const {
+    static const NumberFormat general;
+    const NumberFormat& format =
+        xf < xfNumberFormats.size() ? numberFormats[xfNumberFormats[xf]] : general;
+    // The system's long date ([$-F800]) is a date without a day or a year in its code.
+    if (showsDate(xf) && !format.showsDate()) {
+        if (const std::optional<QString> date = SerialDateText(value, origin)) {
+            return *date;
+        }
+    }
+    return format.text(value, origin);
 }
 
 std::optional<Bof> ReadBof(const Record& record) {

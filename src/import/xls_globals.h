@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/biff_records.h"
+#include "import/number_format.h"
 
 // The globals substream at the start of a legacy workbook stream, and the sheet to read.
 namespace xls {
@@ -28,10 +29,15 @@ struct Globals {
     std::unordered_map<uint16_t, QString> formats;
     std::vector<SheetEntry> sheets;
     std::vector<bool> dateXfs;  // whether each cell style's number format shows a date
-    size_t end = 0;             // where the globals' EOF record ends
+    // Each cell style's number format, compiled once: an index into numberFormats.
+    std::vector<size_t> xfNumberFormats;
+    std::vector<NumberFormat> numberFormats;
+    size_t end = 0;  // where the globals' EOF record ends
 
     void findDateStyles();
     bool showsDate(uint16_t xf) const { return xf < dateXfs.size() && dateXfs[xf]; }
+    // The text a number shows in a cell of style `xf`; day counts start at `origin`.
+    QString numberText(uint16_t xf, double value, const QDate& origin) const;
 };
 
 // The BOF record at the start of a substream: its format version and what it holds.

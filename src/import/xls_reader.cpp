@@ -1,7 +1,9 @@
 #include <QDate>
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
+#include "import/biff_formula.h"
 #include "import/compound_file.h"
 #include "import/sheet_readers.h"
 #include "import/xls_globals.h"
@@ -166,13 +168,11 @@ private:
         if (at.column >= kSheetColumnCount) {
             return;
         }
-        if (globals_.showsDate(xf)) {
-            if (const std::optional<QString> date = SerialDateText(value, origin_)) {
-                builder_.setCell(at.row, at.column, *date);
-                return;
-            }
+        if (at.row >= numberColumns_.size()) {
+            numberColumns_.resize(size_t(at.row) + 1, 0);
         }
-        builder_.setCell(at.row, at.column, NumberCellText(value));
+        numberColumns_[at.row] |= uint8_t(1u << at.column);
+        builder_.setCell(at.row, at.column, globals_.numberText(xf, value, origin_));
     }
 
     void boolOrError(Position at, uint8_t value, bool isError) {
@@ -223,7 +223,11 @@ private:
             if (low == 0 && high == 0 && in.u16(flags) && in.u32(unused) && in.u16(size) &&
                 GivesText(in.restOfPiece().substr(0, size))) {
                 // Saved without being worked out: a text formula cannot give the number 0.
-                builder_.setUnreadable(at.row, at.column, sheet_error::kFormulaWithoutResult);
+                // Once every cell is read, the simple ones are worked out here.
+                if (at.column < kSheetColumnCount) {
+                    textFormulaAt_[uint32_t(at.row) << 8 | at.column] = textFormulas_.size();
+                    textFormulas_.push_back({at, std::string(in.restOfPiece().substr(0, size))});
+                }
                 return true;
             }
             const uint64_t bits = uint64_t(low) | uint64_t(high) << 32;
@@ -231,6 +235,11 @@ private:
             std::memcpy(&value, &bits, sizeof value);
             anyResult_ = true;
             number(at, xf, value);
+            // A 0 may be a text formula the office suite did not work out (an IF between two
+            // texts): if it works out to text, that is what the cell shows.
+            if (bits == 0 && size > 0 && at.column < kSheetColumnCount) {
+                maybeText_.push_back({at, std::string(in.restOfPiece().substr(0, size))});
+            }
             return true;
         }
         const uint8_t value = uint8_t(low >> 16);
@@ -257,6 +266,33 @@ private:
     }
 
     void finish() {
+        // A formula may use text cells of the first columns, and the results worked out before
+        // it; numbers show formatted, so a formula that uses one is left unread.
+        const biff::CellText cellText = [this](int row, int column) -> std::optional<QString> {
+            const bool number = size_t(row) < numberColumns_.size() && column < kSheetColumnCount &&
+                                (numberColumns_[size_t(row)] >> column & 1) != 0;
+            if (column >= kSheetColumnCount || number || unworked(row, column)) {
+                return std::nullopt;
+            }
+            return builder_.cell(row, column);
+        };
+        for (const TextFormula& formula : maybeText_) {
+            if (const std::optional<QString> text =
+                    biff::TextFormulaResult(formula.tokens, cellText)) {
+                builder_.setCell(formula.at.row, formula.at.column, *text);
+            }
+        }
+        for (TextFormula& formula : textFormulas_) {
+            if (const std::optional<QString> text =
+                    biff::TextFormulaResult(formula.tokens, cellText)) {
+                builder_.setCell(formula.at.row, formula.at.column, *text);
+                formula.tokens.clear();
+            } else {
+                builder_.setUnreadable(formula.at.row, formula.at.column,
+                                       sheet_error::kFormulaWithoutResult);
+            }
+            formula.worked = true;
+        }
         if (pendingText_) {
             builder_.setUnreadable(pendingText_->row, pendingText_->column,
                                    sheet_error::kFormulaWithoutResult);
@@ -270,6 +306,22 @@ private:
         }
     }
 
+    struct TextFormula {
+        Position at;
+        std::string tokens;
+        bool worked = false;
+    };
+
+    // Whether the cell is a text formula not yet worked out, or one that could not be.
+    bool unworked(int row, int column) const {
+        const auto found = textFormulaAt_.find(uint32_t(row) << 8 | uint32_t(column));
+        if (found == textFormulaAt_.end()) {
+            return false;
+        }
+        const TextFormula& formula = textFormulas_[found->second];
+        return !formula.worked || !formula.tokens.empty();
+    }
+
     const Globals& globals_;
     SheetBuilder& builder_;
     QStringDecoder codePage_;
@@ -277,6 +329,11 @@ private:
     std::optional<Position> pendingText_;
     bool anyResult_ = false;
     std::vector<Position> emptyResults_;
+    std::vector<TextFormula> textFormulas_;
+    std::vector<TextFormula> maybeText_;
+    std::unordered_map<uint32_t, size_t> textFormulaAt_;
+    // Per row, a bit for each of the first columns that holds a number.
+    std::vector<uint8_t> numberColumns_;
 };
 
 }  // namespace

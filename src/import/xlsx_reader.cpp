@@ -288,17 +288,7 @@ private:
         if (!ok) {
             return trimmed.toString();
         }
-        if (style >= 0 && style < qint64(formats_.size())) {
-            const XlsxCellFormat& format = formats_[size_t(style)];
-            if (format.date) {
-                if (const std::optional<QString> date = SerialDateText(number, workbook_.origin)) {
-                    return *date;
-                }
-            } else if (!format.literal.empty()) {
-                return QString::fromStdString(*LiteralFormatText(format.literal, number));
-            }
-        }
-        return NumberCellText(number);
+        return XlsxNumberText(formats_, style, number, workbook_.origin);
     }
 
     ZipArchive& archive_;

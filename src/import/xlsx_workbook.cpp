@@ -187,17 +187,39 @@ std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QStri
     }
     std::vector<XlsxCellFormat> formats;
     formats.reserve(cellFormats.size());
+    // Many cell formats share a number format: each code is compiled once.
+    std::unordered_map<qint64, size_t> compiled;
     for (const qint64 id : cellFormats) {
+        if (const auto done = compiled.find(id); done != compiled.end()) {
+            formats.push_back(formats[done->second]);
+            continue;
+        }
         const auto code = codes.find(id);
         const std::string_view text = code == codes.end() ? std::string_view() : code->second;
         XlsxCellFormat format;
         format.date = id >= 0 && IsDateFormat(size_t(id), text);
-        if (!format.date && LiteralFormatText(text, 1)) {
-            format.literal = text;
-        }
+        format.format = NumberFormat(code != codes.end() ? QString::fromStdString(code->second)
+                                     : id >= 0           ? BuiltinFormatCode(size_t(id))
+                                                         : QString());
+        compiled.emplace(id, formats.size());
         formats.push_back(std::move(format));
     }
     return formats;
+}
+
+QString XlsxNumberText(const std::vector<XlsxCellFormat>& formats, qint64 style, double number,
+                       const QDate& origin) {
+    if (style < 0 || style >= qint64(formats.size())) {
+        return GeneralNumberText(number);
+    }
+    const XlsxCellFormat& format = formats[size_t(style)];
+    // The system's long date ([$-F800]) is a date without a day or a year in its code.
+    if (format.date && !format.format.showsDate()) {
+        if (const std::optional<QString> date = SerialDateText(number, origin)) {
+            return *date;
+        }
+    }
+    return format.format.text(number, origin);
 }
 
 QString XlsxStrings::at(qsizetype index) const {
@@ -320,7 +342,9 @@ bool XlsxRichText::take(QString& text) {
 
 QString DecodeXlsxEscapes(const QString& text) {
     if (!text.contains(QLatin1String("_x"))) {
-        return text;
+        return text.contains(u'\r')
+                   ? QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                   : text;
     }
     QString decoded;
     decoded.reserve(text.size());
@@ -338,5 +362,7 @@ QString DecodeXlsxEscapes(const QString& text) {
         }
         decoded += text.at(i);
     }
-    return decoded;
+    // A line break written as _x000D_ and a new line shows as one line break, as it does in
+    // the office suite; a carriage return alone stays.
+    return decoded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }

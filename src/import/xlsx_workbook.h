@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "import/number_format.h"
 #include "import/zip_archive.h"
 
 // What an .xlsx workbook says about itself before its cells: which worksheet to read, where its
@@ -29,10 +30,14 @@ QString ReadXlsxWorkbook(ZipArchive& archive, XlsxWorkbook& workbook);
 // What a cell format of the workbook's styles makes of a number.
 struct XlsxCellFormat {
     bool date = false;
-    // A format of quoted text alone (a truth value's), else empty.
-    std::string literal;
+    NumberFormat format;
 };
 std::vector<XlsxCellFormat> ReadXlsxCellFormats(ZipArchive& archive, const QString& part);
+
+// The text a number shows in a cell of cell format `style` (General when there is no such
+// format); day counts start at `origin`.
+QString XlsxNumberText(const std::vector<XlsxCellFormat>& formats, qint64 style, double number,
+                       const QDate& origin);
 
 // The shared strings, each as its cells show it, kept end to end in large blocks: a workbook of
 // a million customers holds two million of them, and a string apiece would cost several times

@@ -346,8 +346,10 @@ def save_1904(biff8):
         sheet.text(0, col, heading)
     # 2026-03-01 is day 44620 counted from 1904-01-01 (46082 from 1899-12-30).
     formats = [14, 22, 31, 57, 164, 165, 166, 167]
+    # Format 22 shows the time of day after the date.
     for i, fmt in enumerate(formats):
-        sheet.number(1, i, 44620 + i + 0.75, "2026-03-%02d" % (1 + i), fmt)
+        sheet.number(1, i, 44620 + i + 0.75,
+                     "2026-03-%02d" % (1 + i) + (" 18:00" if fmt == 22 else ""), fmt)
     sheet.rk(2, 0, 44620, "2026-03-01", 14)
     sheet.text(2, 1, "京A10001")
     sheet.number_formula(2, 5, 44985, "2027-03-01", 164)
@@ -390,7 +392,7 @@ def save_formula_results(biff8):
                   b"\x1E\x01\x00\x1E\x00\x00\x06", "#DIV/0!")
     # An empty text result.
     sheet.formula(1, 7, struct.pack("<BBBBHH", 3, 0, 0, 0, 0, 0xFFFF), b"\x17\x00\x00", "")
-    sheet.number_formula(2, 0, 46083.5, "2026-03-02", 22)
+    sheet.number_formula(2, 0, 46083.5, "2026-03-02 12:00", 22)
     sheet.string_formula(2, 1, "沪B20002")
     sheet.number_formula(2, 4, 2.5, "2.5")
     # A long text result that goes on in a CONTINUE record: =REPT("长",5000).

@@ -58,8 +58,8 @@ book.create_sheet("备注").append(["说明"])
 book.active = 1
 save(book, "hidden_first_sheet.xlsx")
 
-# One date format a row, as Chinese spreadsheet applications write them; a date with a time of
-# day keeps only its day.
+# One date format a row, as Chinese spreadsheet applications write them; a format with a time of
+# day shows it after the day.
 formats = [
     'yyyy"年"m"月"d"日"',
     "[DBNum1][$-804]yyyy\"年\"m\"月\"d\"日\"",
@@ -77,8 +77,15 @@ for index, text in enumerate(formats):
 book = openpyxl.Workbook()
 fill(book.active, rows, formats)
 book.save("date_formats.xlsx")
-write_expected("date_formats.xlsx", [[r[0].date() if isinstance(r[0], datetime.datetime)
-                                      else r[0]] + list(r[1:]) for r in rows])
+
+
+def day_text(value, code):
+    return value.strftime("%Y-%m-%d %H:%M" if "h:mm" in code else "%Y-%m-%d")
+
+
+write_expected("date_formats.xlsx", [[day_text(r[0], code)] + list(r[1:5]) +
+                                     [day_text(r[5], code)] + list(r[6:])
+                                     for r, code in zip(rows, formats)])
 
 # openpyxl saves formulas without the values they give: the import must say which cells.
 book = openpyxl.Workbook()

@@ -158,7 +158,7 @@ parts["xl/workbook.xml"] = re.sub(r'(<sheet name="旧表")', r'\1 state="veryHid
 save(parts, "hidden_sheets.xlsx")
 
 # Dates in the built-in formats 14, 22, 31 and 57, which a file names by number alone, and in
-# the codes Chinese workbooks carry; a date with a time of day keeps only its day.
+# the codes Chinese workbooks carry; the one with a time of day (22) shows it after the day.
 builtin = {"BUILTIN14": 14, "BUILTIN22": 22, "BUILTIN31": 31, "BUILTIN57": 57}
 codes = list(builtin) + [
     'yyyy"年"m"月"d"日"',
@@ -180,7 +180,10 @@ for placeholder, number in builtin.items():
     styles = styles.replace(found.group(0), "")
     styles = styles.replace('numFmtId="%s"' % found.group(1), 'numFmtId="%d"' % number)
 parts["xl/styles.xml"] = styles
-save(parts, "date_formats.xlsx", [(row[0].date(),) + row[1:] for row in dated])
+save(parts, "date_formats.xlsx",
+     [(row[0].strftime("%Y-%m-%d %H:%M"),) + row[1:5] + (row[5].strftime("%Y-%m-%d 00:00"),) +
+      row[6:] if code == "BUILTIN22" else (row[0].date(),) + row[1:]
+      for row, code in zip(dated, codes)])
 
 # The office suite's own customers.ods, zipped again the ways other tools zip it: the mime type
 # entry compressed, with an extra field, last instead of first, or left out.
