@@ -16,7 +16,7 @@ packages=(
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
-  libgsf-1-dev libzip-dev
+  libzip-dev
   libxml2-dev
   libreoffice-calc-nogui
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev

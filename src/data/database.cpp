@@ -27,6 +27,7 @@
 #include "data/seed.h"
 #include "data/server_notices.h"
 #include "data/statement.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -192,8 +193,7 @@ bool CreateDatabase(const QString& path, QString* error) {
         ok = Query(db, "pragma synchronous = full") == SQLITE_OK && WriteSchemaAndSeed(db, error);
     }
     sqlite3_close_v2(db);
-    if (ok && std::rename(QFile::encodeName(temp).constData(),
-                          QFile::encodeName(path).constData()) != 0) {
+    if (ok && !platform::ReplaceFile(temp, path)) {
         *error = DescribeSystemError(errno);
         ok = false;
     }
