@@ -19,7 +19,7 @@ packages=(
   libzip-dev
   libxml2-dev
   libreoffice-calc-nogui
-  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
+  libxlsxwriter-dev libqt6opengl6-dev
   python3
   # The icon is rendered from its drawing at build time; the tests validate the desktop entry,
   # the AppStream metadata and the manual page.
