@@ -125,6 +125,7 @@ built() { [[ -f $prefix/.built-$1 ]]; }
 cmake_lib() {
     local src=$1 bld=$2
     shift 2
+    rm -rf "$bld"
     cmake -G Ninja -S "$src" -B "$bld" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=ON "$@" >/dev/null
     cmake --build "$bld" -j"$jobs"
@@ -151,6 +152,10 @@ build_zlib() {
     local s
     s=$(unpack zlib)
     log "zlib"
+    # Debian's source leaves out the win32 folder; the build wants only its version resource.
+    mkdir -p "$s/win32"
+    [[ -f $s/win32/zlib1.rc ]] ||
+        printf '1 VERSIONINFO\nFILEVERSION 1,2,13,0\nBEGIN\nEND\n' >"$s/win32/zlib1.rc"
     cmake_lib "$s" "$work/zlib-build"
     # Its CMake build names the library zlib; what links it asks for z.
     cp "$prefix/lib/libzlib.dll.a" "$prefix/lib/libz.dll.a"
@@ -164,12 +169,14 @@ build_sqlite() {
     # The amalgamation is generated with host tools, then compiled alone for Windows.
     mkdir -p "$s/host"
     (cd "$s/host" && ../configure --disable-tcl >/dev/null && make -j"$jobs" sqlite3.c >/dev/null)
-    "${launcher[@]}" $cc -O2 -shared -o "$prefix/bin/libsqlite3-0.dll" "$s/host/sqlite3.c" \
-        -Wl,--out-implib,"$prefix/lib/libsqlite3.dll.a" \
+    # Compiled apart from the link, so ccache keeps the object for the next SDK.
+    "${launcher[@]}" $cc -O2 -c -o "$s/host/sqlite3.obj" "$s/host/sqlite3.c" \
         -DSQLITE_THREADSAFE=1 -DSQLITE_SECURE_DELETE -DSQLITE_ENABLE_COLUMN_METADATA \
         -DSQLITE_ENABLE_FTS3 -DSQLITE_ENABLE_FTS3_PARENTHESIS -DSQLITE_ENABLE_FTS4 -DSQLITE_ENABLE_FTS5 \
         -DSQLITE_ENABLE_RTREE=1 -DSQLITE_ENABLE_UNLOCK_NOTIFY -DSQLITE_ENABLE_DBSTAT_VTAB \
         -DSQLITE_ENABLE_MATH_FUNCTIONS -DSQLITE_MAX_VARIABLE_NUMBER=250000 -DSQLITE_DEFAULT_FOREIGN_KEYS=0
+    $cc -shared -o "$prefix/bin/libsqlite3-0.dll" "$s/host/sqlite3.obj" \
+        -Wl,--out-implib,"$prefix/lib/libsqlite3.dll.a"
     cp "$s/host/sqlite3.h" "$s/src/sqlite3ext.h" "$prefix/include/" 2>/dev/null ||
         cp "$s/host/sqlite3.h" "$prefix/include/"
     local version
@@ -255,12 +262,14 @@ build_qtbase() {
     local s
     s=$(unpack qt6-base)
     log "qtbase"
+    rm -rf "$work/qtbase-build"
     cmake -G Ninja -S "$s" -B "$work/qtbase-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
         -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DINPUT_opengl=desktop -DFEATURE_vulkan=OFF \
-        -DFEATURE_direct2d=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_openssl=OFF \
+        -DFEATURE_direct2d=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_ssl=OFF \
+        -DFEATURE_openssl=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_tuiotouch=OFF \
         -DFEATURE_system_sqlite=ON -DFEATURE_sql_sqlite=ON -DFEATURE_sql_psql=OFF -DFEATURE_sql_odbc=OFF \
         -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_ibase=OFF -DFEATURE_sql_db2=OFF >"$work/qtbase-configure.log"
     cmake --build "$work/qtbase-build" -j"$jobs"
@@ -268,6 +277,11 @@ build_qtbase() {
 }
 
 parts=(sqlite qtbase zlib expat zstd sodium libxml2 libzip xlsxwriter libpq)
+# A developer trying one part builds only it (into a scratch RUVASO_WINDOWS_SDK); no stamp then.
+only=${RUVASO_WINDOWS_SDK_PARTS:-}
+if [[ -n $only ]]; then
+    read -ra parts <<<"$only"
+fi
 fetch_sources zlib sqlite3 expat libzstd libsodium libxml2 libzip libxlsxwriter postgresql-15 qt6-base
 mkdir -p "$work"
 for part in "${parts[@]}"; do
@@ -276,6 +290,10 @@ for part in "${parts[@]}"; do
     done_mark "$part"
 done
 
+if [[ -n $only ]]; then
+    log "built: $only"
+    exit 0
+fi
 elapsed=$(($(date +%s) - started))
 echo "$elapsed" >"$prefix/build-seconds"
 # Earlier SDKs are superseded; the work folder is only needed while building.
