@@ -368,8 +368,7 @@ void RemoveDraft(const QString& path) {
 // Keeps `from` as it is on disk under the new name `to`. A second link to the same file costs
 // no space and no time; where the file system has no links, the bytes are copied.
 bool KeepAsIs(const QString& from, const QString& to, QString* error) {
-    const QByteArray source = QFile::encodeName(from);
-    if (::link(source.constData(), QFile::encodeName(to).constData()) == 0) {
+    if (platform::HardLink(from, to)) {
         return true;
     }
     const QString draft = to + kDraftSuffix;
@@ -869,8 +868,7 @@ DbStatus FinishRestore(const RestorePlan& plan) {
     bool linked = false;
     if (plan.damaged.isEmpty()) {
         QFile::remove(previous);
-        linked = ::link(QFile::encodeName(plan.live).constData(),
-                        QFile::encodeName(previous).constData()) == 0;
+        linked = platform::HardLink(plan.live, previous);
     }
     auto dropPrevious = [&] {
         if (linked) {

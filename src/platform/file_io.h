@@ -16,6 +16,9 @@ bool SyncFile(const QString& path);
 bool SyncFolder(const QString& dir);
 // Puts `from` in the place of `to` in one step, replacing a file already there.
 bool ReplaceFile(const QString& from, const QString& to);
+// Gives the file `from` the second name `to`, costing no space; false where the file system
+// has no such links.
+bool HardLink(const QString& from, const QString& to);
 // Writes `bytes` to a new file beside `path`, readable by its owner alone from the first byte
 // on, forces it to the disk and then puts it in place: the file is whole or unchanged.
 bool WritePrivateFile(const QString& path, const QByteArray& bytes);

@@ -39,6 +39,10 @@ bool ReplaceFile(const QString& from, const QString& to) {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+bool HardLink(const QString& from, const QString& to) {
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 bool WritePrivateFile(const QString& path, const QByteArray& bytes) {
     const QByteArray draft = QFile::encodeName(path + QStringLiteral(".part"));
     ::unlink(draft.constData());
