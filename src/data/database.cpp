@@ -28,6 +28,7 @@
 #include "data/server_notices.h"
 #include "data/statement.h"
 #include "platform/file_io.h"
+#include "platform/user_folders.h"
 
 namespace {
 
@@ -435,8 +436,7 @@ QString Database::DefaultPassword() {
 }
 
 QString Database::DefaultDataDir() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/ruvaso/data");
+    return platform::DefaultDataFolder();
 }
 
 Database::OpenResult Database::Open(const QString& dataDir) {

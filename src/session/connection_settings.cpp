@@ -85,7 +85,10 @@ ServerAddress ReadAddress(const QSettings& settings) {
 }
 
 QString ConfigFolder() {
-    const QSettings settings(kOrganization, kApplication);
+    // The folder an ini file would be in: Windows keeps the settings themselves in the
+    // registry, which has no folder for the password file.
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, kOrganization,
+                             kApplication);
     return QFileInfo(settings.fileName()).absolutePath();
 }
 
