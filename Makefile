@@ -51,11 +51,10 @@ package-check: package
 windows-sdk:
 	nice -n 10 scripts/build-windows-sdk.sh
 
-# The Windows program and its setup program, cross-built into $(WINDOWS_BUILD_DIR).
+# The Windows program, its tests and its setup program, cross-built into $(WINDOWS_BUILD_DIR).
 windows: windows-sdk
 	cmake -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/windows-toolchain.cmake \
-		-DCMAKE_BUILD_TYPE=Release -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=OFF -DRUVASO_BUILD_TOOLS=OFF \
-		-DRUVASO_BUILD_TESTS=OFF
+		-DCMAKE_BUILD_TYPE=Release -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=OFF -DRUVASO_BUILD_TOOLS=OFF
 	cmake --build $(WINDOWS_BUILD_DIR) -j$(JOBS)
 	cmake --build $(WINDOWS_BUILD_DIR) --target windows-setup
 

@@ -12,3 +12,5 @@ endif()
 # The checks CMake compiles on the side read this file again and need the same answer.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES RUVASO_WINDOWS_SDK_PREFIX)
 include(${RUVASO_WINDOWS_SDK_PREFIX}/lib/cmake/Qt6/qt.toolchain.cmake)
+# CTest runs the test programs under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
