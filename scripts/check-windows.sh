@@ -15,6 +15,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "== $*"; }
 
 work=$(mktemp -d)
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=
 wm_pid=
@@ -112,30 +113,35 @@ wm_pid=$!
 wine "$exe" >"$work/gui.txt" 2>&1 &
 shot() { import -window root "$build/windows-$1.png" 2>/dev/null || true; }
 wait_window() {
-    if ! timeout "${2:-90}" xdotool search --sync --onlyvisible --name "$1" >/dev/null 2>&1; then
+    local id
+    if ! id=$(timeout "${2:-90}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null); then
         shot failed
         fail "no window \"$1\" (screen in $build/windows-failed.png)"
     fi
+    xdotool windowactivate --sync "$(tail -1 <<<"$id")" 2>/dev/null || true
     sleep 1
 }
-keys() { xdotool key --delay 150 "$@"; sleep 1; }
-type_text() { xdotool type --delay 120 "$1"; sleep 0.5; }
+keys() { xdotool key --delay 200 "$@"; sleep 1.5; }
+type_text() { xdotool type --delay 150 "$1"; sleep 0.5; }
 
 wait_window "用户登录" 180
 shot login
 echo "the login window is shown"
-# The first operator, the seed password, then the new password twice.
-keys Down Tab
+# The first operator (Enter moves on to the password), then the seed password.
+keys Down Return
 type_text 888888
 keys Return
+# "Set a new password first", then the new password twice and "changed".
 keys Return
+wait_window "密码修改"
 type_text "Shop2026"
 keys Return
 type_text "Shop2026"
 keys Return
 keys Return
-# The shop's name, address and telephone; the name is required.
+# "Fill in the shop's name", then its name, address and telephone and "saved".
 keys Return
+wait_window "店铺信息"
 type_text "Test Motors"
 keys Return
 type_text "1 Main Road"
@@ -146,10 +152,20 @@ keys Return
 wait_window "汽车维修保养客户管理系统" 60
 shot main
 echo "the first login reached the main window"
-local_data="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Ruvaso/data"
-[[ -f $local_data/database.db ]] || local_data=$(dirname "$(find "$WINEPREFIX/drive_c/users" -name database.db | head -1)")
+local_data=$(find "$WINEPREFIX/drive_c/users" -path "*/AppData/Local/Ruvaso/data/database.db" | head -1)
+[[ -n $local_data ]] || fail "no database under %LOCALAPPDATA%\\Ruvaso\\data"
+local_data=$(dirname "$local_data")
 echo "data folder: ${local_data#"$WINEPREFIX/"}"
-[[ $local_data == *AppData/Local/Ruvaso/data ]] || fail "the data folder is not under %LOCALAPPDATA%\\Ruvaso"
+shop=$(sqlite3 "$local_data/database.db" "select count(*) from sqlite_master")
+[[ $shop -gt 0 ]] || fail "the shop's database is empty"
+# The first start of the day backs the shop up in the background.
+for _ in $(seq 60); do
+    backup=$(find "$local_data" -maxdepth 1 -name "????-??-??.db" | head -1)
+    [[ -n $backup ]] && break
+    sleep 1
+done
+[[ -n $backup ]] || fail "no daily backup in the data folder"
+echo "daily backup: $(basename "$backup")"
 
 step "uninstall"
 wineserver -k 2>/dev/null || true
