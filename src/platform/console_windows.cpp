@@ -1,13 +1,28 @@
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "platform/console.h"
 
 namespace platform {
 
+namespace {
+
+UINT g_previousCodePage = 0;
+
+void RestoreCodePage() {
+    SetConsoleOutputCP(g_previousCodePage);
+}
+
+}  // namespace
+
 // The console shows text in its own code page, a legacy one on a Chinese PC; switched to UTF-8
-// it shows the program's lines as they are written.
+// it shows the program's lines as they are written. The command prompt gets its own back.
 void PrepareConsole() {
-    SetConsoleOutputCP(CP_UTF8);
+    g_previousCodePage = GetConsoleOutputCP();
+    if (g_previousCodePage != 0 && g_previousCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
+        std::atexit(RestoreCodePage);
+    }
 }
 
 void ReleaseOwnConsole() {
