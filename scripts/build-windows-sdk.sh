@@ -255,7 +255,7 @@ build_libpq() {
         make -C src/interfaces/libpq -j"$jobs" >/dev/null &&
         make -C src/interfaces/libpq install >/dev/null &&
         make -C src/include install >/dev/null)
-    rm -f "$prefix/lib/libpq.a"
+    # There libpq.a is the import library of libpq.dll, not a static library.
 }
 
 build_qtbase() {
@@ -270,13 +270,14 @@ build_qtbase() {
         -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DINPUT_opengl=desktop -DFEATURE_vulkan=OFF \
         -DFEATURE_direct2d=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_ssl=OFF \
         -DFEATURE_openssl=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_tuiotouch=OFF \
+        -DFEATURE_system_zlib=OFF -DFEATURE_zstd=OFF \
         -DFEATURE_system_sqlite=ON -DFEATURE_sql_sqlite=ON -DFEATURE_sql_psql=OFF -DFEATURE_sql_odbc=OFF \
         -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_ibase=OFF -DFEATURE_sql_db2=OFF >"$work/qtbase-configure.log"
     cmake --build "$work/qtbase-build" -j"$jobs"
     cmake --install "$work/qtbase-build" >/dev/null
 }
 
-parts=(sqlite qtbase zlib expat zstd sodium libxml2 libzip xlsxwriter libpq)
+parts=(sqlite zlib expat zstd sodium libxml2 libzip xlsxwriter libpq qtbase)
 # A developer trying one part builds only it (into a scratch RUVASO_WINDOWS_SDK); no stamp then.
 only=${RUVASO_WINDOWS_SDK_PARTS:-}
 if [[ -n $only ]]; then
