@@ -3,9 +3,11 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TEST_BUILD_DIR ?= build-test
 PACKAGE_BUILD_DIR ?= build-package
+WINDOWS_BUILD_DIR ?= build-windows
 ARGS ?=
 
-.PHONY: deps configure build run test bench package package-check format format-check clean
+.PHONY: deps configure build run test bench package package-check windows-sdk windows windows-check \
+	format format-check clean
 
 deps:
 	scripts/install-deps.sh
@@ -45,6 +47,21 @@ package: deps
 package-check: package
 	scripts/check-package.sh $(PACKAGE_BUILD_DIR)
 
+# The libraries for Windows, built once from Debian's sources into a cache outside the clone.
+windows-sdk:
+	nice -n 10 scripts/build-windows-sdk.sh
+
+# The Windows program, its tests and its setup program, cross-built into $(WINDOWS_BUILD_DIR).
+windows: windows-sdk
+	cmake -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/windows-toolchain.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=OFF -DRUVASO_BUILD_TOOLS=OFF
+	cmake --build $(WINDOWS_BUILD_DIR) -j$(JOBS)
+	cmake --build $(WINDOWS_BUILD_DIR) --target windows-setup
+
+# Installs the setup program into a throw-away Wine prefix and runs the program there.
+windows-check: windows
+	scripts/check-windows.sh $(WINDOWS_BUILD_DIR)
+
 SOURCES_TO_FORMAT = find src tests bench tools -name '*.cpp' -o -name '*.h'
 
 format:
@@ -55,4 +72,4 @@ format-check:
 	$(SOURCES_TO_FORMAT) | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(PACKAGE_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(PACKAGE_BUILD_DIR) $(WINDOWS_BUILD_DIR)

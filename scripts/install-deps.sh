@@ -16,10 +16,10 @@ packages=(
   fonts-noto-cjk
   fonts-wqy-microhei fonts-arphic-uming
   poppler-utils
-  libgsf-1-dev libzip-dev
+  libzip-dev
   libxml2-dev
   libreoffice-calc-nogui
-  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
+  libxlsxwriter-dev libqt6opengl6-dev
   python3
   # The producers of the test workbooks (tests/data/corpus/*/make.py).
   python3-openpyxl python3-xlsxwriter python3-xlwt

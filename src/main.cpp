@@ -7,6 +7,7 @@
 #include "app/login_window.h"
 #include "app/start_up.h"
 #include "data/database.h"
+#include "platform/console.h"
 #include "ui/busy_indicator.h"
 #include "ui/window_placement.h"
 #include "version.h"
@@ -28,6 +29,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareConsole();
     HideDatabasePassword(argc, argv);
     {
         // Decided before any application object exists: the interactive start needs a display,
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    platform::ReleaseOwnConsole();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ruvaso"));
     QApplication::setApplicationVersion(QStringLiteral(RUVASO_VERSION));

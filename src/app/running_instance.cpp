@@ -1,7 +1,5 @@
 #include "app/running_instance.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -11,6 +9,7 @@
 #include <QWidget>
 
 #include "core/folder_path.h"
+#include "platform/local_server_name.h"
 
 namespace {
 
@@ -31,16 +30,7 @@ QString RunningInstanceName(const QString& dataDir) {
         QCryptographicHash::hash(CleanFolderPath(dataDir).toUtf8(), QCryptographicHash::Sha256)
             .toHex()
             .left(20);
-    // In the user's own runtime folder rather than the shared /tmp, where another user could
-    // take the name first and a cleaner may remove an old socket.
-    QString folderOfSockets = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folderOfSockets.isEmpty()) {
-        folderOfSockets = QDir::tempPath();
-    }
-    return QStringLiteral("%1/ruvaso-%2-%3")
-        .arg(folderOfSockets)
-        .arg(::getuid())
-        .arg(QString::fromLatin1(hash));
+    return platform::LocalServerName(QString::fromLatin1(hash));
 }
 
 bool ShowRunningInstance(const QString& dataDir, int timeoutMs) {

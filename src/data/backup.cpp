@@ -1,10 +1,6 @@
 #include "data/backup.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -25,10 +21,10 @@
 #include "data/data_folder.h"
 #include "data/database.h"
 #include "data/engine_error.h"
+#include "platform/disk_space.h"
+#include "platform/file_io.h"
 
 using backup_files::Rename;
-using backup_files::SetModified;
-using backup_files::SyncPath;
 using backup_files::UniquePath;
 
 namespace {
@@ -214,26 +210,7 @@ Problem CheckFile(const QString& path, const char* check) {
 
 }  // namespace
 
-namespace backup_files {
-
-bool SyncPath(const QString& path, int flags) {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// Best effort: a file system without times still holds a sound copy.
-void SetModified(const QString& path, const QDateTime& when) {
-    const qint64 ms = when.toMSecsSinceEpoch();
-    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000L}};
-    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
-}
-
-}  // namespace backup_files
+namespace backup_files {}  // namespace backup_files
 
 namespace {
 
@@ -358,7 +335,7 @@ const QRegularExpression& DraftPattern() {
 namespace backup_files {
 
 bool Rename(const QString& from, const QString& to, QString* error) {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+    if (!platform::ReplaceFile(from, to)) {
         *error = SystemError();
         return false;
     }
@@ -391,8 +368,7 @@ void RemoveDraft(const QString& path) {
 // Keeps `from` as it is on disk under the new name `to`. A second link to the same file costs
 // no space and no time; where the file system has no links, the bytes are copied.
 bool KeepAsIs(const QString& from, const QString& to, QString* error) {
-    const QByteArray source = QFile::encodeName(from);
-    if (::link(source.constData(), QFile::encodeName(to).constData()) == 0) {
+    if (platform::HardLink(from, to)) {
         return true;
     }
     const QString draft = to + kDraftSuffix;
@@ -414,7 +390,7 @@ bool KeepAsIs(const QString& from, const QString& to, QString* error) {
     }
     const bool read = in.error() == QFileDevice::NoError;
     out.close();
-    if (!read || !SyncPath(draft, O_RDONLY) || !Rename(draft, to, error)) {
+    if (!read || !platform::SyncFile(draft) || !Rename(draft, to, error)) {
         if (!read) {
             *error = FileError(in);
         }
@@ -489,9 +465,9 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem.text));
     }
     if (options.written.isValid()) {
-        SetModified(draft, options.written);
+        platform::SetModifiedTime(draft, options.written);
     }
-    if (!SyncPath(draft, O_RDONLY)) {
+    if (!platform::SyncFile(draft)) {
         return DbStatus::failure(
             QStringLiteral("无法写入“%1”：%2").arg(Native(draft), SystemError()));
     }
@@ -500,7 +476,7 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         return DbStatus::failure(QStringLiteral("无法写入“%1”：%2").arg(Native(target), error));
     }
     placed = true;
-    SyncPath(dir, O_RDONLY | O_DIRECTORY);
+    platform::SyncFolder(dir);
     return DbOk();
 }
 
@@ -510,11 +486,9 @@ QString CheckDatabaseFile(const QString& path) {
 
 FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* stop) {
     FileCheck result;
-    const QByteArray name = QFile::encodeName(path);
-    struct stat before {};
+    const std::optional<platform::FileIdentity> before = platform::IdentityOf(path);
     Connection db;
-    if (::stat(name.constData(), &before) != 0 || !S_ISREG(before.st_mode) ||
-        !db.open(path, SQLITE_OPEN_READONLY)) {
+    if (!before || !before->regular || !db.open(path, SQLITE_OPEN_READONLY)) {
         result.detail =
             db.error().isEmpty() ? QStringLiteral("找不到文件“%1”").arg(Native(path)) : db.error();
         return result;
@@ -531,9 +505,7 @@ FileCheck QuickCheckDatabaseFile(const QString& path, const std::atomic<bool>* s
         const StopWatch watch(db.handle(), stop);
         ran = db.texts("pragma quick_check", &findings);
     }
-    struct stat after {};
-    if (::stat(name.constData(), &after) != 0 || after.st_ino != before.st_ino ||
-        after.st_dev != before.st_dev) {
+    if (platform::IdentityOf(path) != before) {
         result.detail = QStringLiteral("检查期间文件被替换");
     } else if (!ran) {
         result.health = db.damaged() ? FileCheck::Health::Damaged : FileCheck::Health::Unknown;
@@ -731,12 +703,8 @@ QStringList RemoveDrafts(const QString& dataDir) {
 }
 
 DiskSpace DiskSpaceOf(const QString& path) {
-    struct statvfs disk {};
-    if (::statvfs(QFile::encodeName(path).constData(), &disk) != 0) {
-        return {};
-    }
-    return {qint64(disk.f_blocks) * qint64(disk.f_frsize),
-            qint64(disk.f_bavail) * qint64(disk.f_frsize)};
+    const platform::VolumeSpace space = platform::SpaceOf(path);
+    return {space.total, space.available};
 }
 
 bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, double minFreeShare) {
@@ -900,8 +868,7 @@ DbStatus FinishRestore(const RestorePlan& plan) {
     bool linked = false;
     if (plan.damaged.isEmpty()) {
         QFile::remove(previous);
-        linked = ::link(QFile::encodeName(plan.live).constData(),
-                        QFile::encodeName(previous).constData()) == 0;
+        linked = platform::HardLink(plan.live, previous);
     }
     auto dropPrevious = [&] {
         if (linked) {
@@ -926,7 +893,7 @@ DbStatus FinishRestore(const RestorePlan& plan) {
         dropPrevious();
         return giveUp(QStringLiteral("无法替换数据库文件：%1").arg(error));
     }
-    SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
+    platform::SyncFolder(plan.dataDir);
     const Database::OpenResult opened = Database::Open(plan.dataDir);
     if (opened.ok) {
         dropPrevious();
@@ -942,7 +909,7 @@ DbStatus FinishRestore(const RestorePlan& plan) {
         QFile::remove(wal);
         QFile::remove(plan.live + QStringLiteral("-shm"));
         if (Rename(previous, plan.live, &error)) {
-            SyncPath(plan.dataDir, O_RDONLY | O_DIRECTORY);
+            platform::SyncFolder(plan.dataDir);
             QFile::remove(plan.safety);
             Database::Open(plan.dataDir);
         }

@@ -37,8 +37,6 @@ private:
 // The kind of network file system `dir` lies on ("NFS", "SMB/CIFS", ...), or empty for a disk
 // of this machine.
 QString NetworkFileSystem(const QString& dir);
-// The name of the network file system a statfs() type stands for, or empty.
-QString NetworkFileSystemName(long type);
 
 // The other processes of this machine that have `path` open, as "name (pid)"; only processes
 // this user may look into are seen.

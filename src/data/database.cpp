@@ -27,6 +27,8 @@
 #include "data/seed.h"
 #include "data/server_notices.h"
 #include "data/statement.h"
+#include "platform/file_io.h"
+#include "platform/user_folders.h"
 
 namespace {
 
@@ -192,8 +194,7 @@ bool CreateDatabase(const QString& path, QString* error) {
         ok = Query(db, "pragma synchronous = full") == SQLITE_OK && WriteSchemaAndSeed(db, error);
     }
     sqlite3_close_v2(db);
-    if (ok && std::rename(QFile::encodeName(temp).constData(),
-                          QFile::encodeName(path).constData()) != 0) {
+    if (ok && !platform::ReplaceFile(temp, path)) {
         *error = DescribeSystemError(errno);
         ok = false;
     }
@@ -458,8 +459,7 @@ QString Database::DefaultPassword() {
 }
 
 QString Database::DefaultDataDir() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/ruvaso/data");
+    return platform::DefaultDataFolder();
 }
 
 Database::OpenResult Database::Open(const QString& dataDir) {

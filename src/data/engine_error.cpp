@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "data/pg_connection.h"
+#include "platform/error_codes.h"
 
 namespace {
 

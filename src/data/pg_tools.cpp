@@ -11,6 +11,8 @@
 #include <QVersionNumber>
 #include <algorithm>
 
+#include "platform/pg_tool_folders.h"
+
 namespace {
 
 constexpr int kPollMs = 100;
@@ -101,17 +103,27 @@ DbResult<PgClientTools> ChoosePgClientTools(const QList<PgClientTools>& installe
             .arg(newestOlder->major));
 }
 
-QList<PgClientTools> InstalledPgClientTools(const QString& root) {
+QList<PgClientTools> InstalledPgClientTools() {
+    return InstalledPgClientTools(platform::PostgresInstallFolders());
+}
+
+QList<PgClientTools> InstalledPgClientTools(const QStringList& roots) {
     QList<PgClientTools> found;
-    const QDir versions(root);
-    for (const QString& name : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const int major = QVersionNumber::fromString(name).majorVersion();
-        const QString bin = versions.filePath(name + QStringLiteral("/bin"));
-        PgClientTools tools{major, bin + QStringLiteral("/pg_dump"),
-                            bin + QStringLiteral("/pg_restore")};
-        if (major > 0 && QFileInfo(tools.dump).isExecutable() &&
-            QFileInfo(tools.restore).isExecutable()) {
-            found << tools;
+    for (const QString& root : roots) {
+        const QDir versions(root);
+        for (const QString& name : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const int major = QVersionNumber::fromString(name).majorVersion();
+            // The search adds the system's suffix for programs, where it has one.
+            const QStringList bin = {versions.filePath(name + QStringLiteral("/bin"))};
+            PgClientTools tools{major,
+                                QStandardPaths::findExecutable(QStringLiteral("pg_dump"), bin),
+                                QStandardPaths::findExecutable(QStringLiteral("pg_restore"), bin)};
+            const bool known =
+                std::any_of(found.begin(), found.end(),
+                            [major](const PgClientTools& t) { return t.major == major; });
+            if (major > 0 && !known && !tools.dump.isEmpty() && !tools.restore.isEmpty()) {
+                found << tools;
+            }
         }
     }
     const QString dump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));

@@ -34,8 +34,8 @@ DbResult<PgClientTools> ChoosePgClientTools(const QList<PgClientTools>& installe
 
 // The tools installed on this machine: each <root>/<version>/bin holding both programs (as
 // Debian keeps every major version apart), then the pair on PATH when it is another version.
-QList<PgClientTools> InstalledPgClientTools(
-    const QString& root = QStringLiteral("/usr/lib/postgresql"));
+QList<PgClientTools> InstalledPgClientTools(const QStringList& roots);
+QList<PgClientTools> InstalledPgClientTools();
 
 // How a tool reaches the database: a connection string for its command line that never holds
 // the password, and the password (when the URI gives one) for the child's environment only.

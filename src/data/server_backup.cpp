@@ -1,7 +1,5 @@
 #include "data/server_backup.h"
 
-#include <fcntl.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,10 +18,9 @@
 #include "data/engine_error.h"
 #include "data/pg_connection.h"
 #include "data/pg_schema.h"
+#include "platform/file_io.h"
 
 using backup_files::Rename;
-using backup_files::SetModified;
-using backup_files::SyncPath;
 using backup_files::UniquePath;
 
 namespace {
@@ -168,9 +165,9 @@ DbStatus WriteChecked(const PgClientTools& tools, const QString& path, const Bac
                                          : QStringLiteral("备份文件检查未通过：%1").arg(problem));
     }
     if (options.written.isValid()) {
-        SetModified(draft, options.written);
+        platform::SetModifiedTime(draft, options.written);
     }
-    if (!SyncPath(draft, O_RDONLY)) {
+    if (!platform::SyncFile(draft)) {
         return DbStatus::failure(
             QStringLiteral("无法写入“%1”：%2").arg(Native(draft), DescribeSystemError(errno)));
     }
@@ -179,7 +176,7 @@ DbStatus WriteChecked(const PgClientTools& tools, const QString& path, const Bac
         return DbStatus::failure(QStringLiteral("无法写入“%1”：%2").arg(Native(path), error));
     }
     placed = true;
-    SyncPath(dir, O_RDONLY | O_DIRECTORY);
+    platform::SyncFolder(dir);
     return DbOk();
 }
 

@@ -198,7 +198,7 @@ bool Cursor::unicodeString(int countBytes, QString& text) {
     return characters(count, flags & 0x01, text) && skip(size_t(runs) * 4) && skip(phonetic);
 }
 
-bool Cursor::byteString(int countBytes, QStringDecoder& codePage, QString& text) {
+bool Cursor::byteString(int countBytes, platform::CodePageText& codePage, QString& text) {
     uint16_t count = 0;
     if (!characterCount(countBytes, count)) {
         return false;
@@ -210,7 +210,6 @@ bool Cursor::byteString(int countBytes, QStringDecoder& codePage, QString& text)
     if (!bytes(raw.data(), count)) {
         return false;
     }
-    codePage.resetState();
     text = codePage.decode(raw);
     return true;
 }
@@ -224,50 +223,6 @@ double RkNumber(uint32_t rk) {
         std::memcpy(&value, &bits, sizeof value);
     }
     return (rk & 0x01) ? value / 100 : value;
-}
-
-QStringDecoder CodePageDecoder(uint16_t codePage) {
-    const char* name = nullptr;
-    switch (codePage) {
-        case 874:
-            name = "windows-874";
-            break;
-        case 932:
-            name = "Shift_JIS";
-            break;
-        case 936:
-            name = "GBK";
-            break;
-        case 949:
-            name = "windows-949";
-            break;
-        case 950:
-            name = "Big5";
-            break;
-        case 10000:
-        case 32768:
-            name = "macintosh";
-            break;
-        default:
-            if (codePage >= 1250 && codePage <= 1258) {
-                static const char* const windows[] = {
-                    "windows-1250", "windows-1251", "windows-1252", "windows-1253", "windows-1254",
-                    "windows-1255", "windows-1256", "windows-1257", "windows-1258"};
-                name = windows[codePage - 1250];
-            } else if (codePage == 437 || codePage == 850 || codePage == 852 || codePage == 866) {
-                static const char* const ibm[] = {"IBM437", "IBM850", "IBM852", "IBM866"};
-                name = ibm[codePage == 437 ? 0 : codePage == 850 ? 1 : codePage == 852 ? 2 : 3];
-            }
-            break;
-    }
-    QStringDecoder decoder(name ? name : "windows-1252");
-    if (!decoder.isValid()) {
-        decoder = QStringDecoder("windows-1252");
-    }
-    if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringDecoder::Latin1);
-    }
-    return decoder;
 }
 
 QString ErrorText(uint8_t code) {

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <QStringDecoder>
 #include <cstdint>
 #include <string_view>
 #include <vector>
+
+#include "platform/legacy_text.h"
 
 // The record layer of the legacy workbook stream: records with their CONTINUE records, and the
 // strings inside them. Every length and offset comes from the file, so every read is checked
@@ -84,7 +85,7 @@ public:
     bool unicodeString(int countBytes, QString& text);
     // A string of the 95 format: a byte count of `countBytes`, then bytes in the workbook's
     // code page.
-    bool byteString(int countBytes, QStringDecoder& codePage, QString& text);
+    bool byteString(int countBytes, platform::CodePageText& codePage, QString& text);
 
 private:
     // A string's character count, stored in one byte or two.
@@ -103,9 +104,6 @@ private:
 
 // The number an RK value packs: 30 bits of a double's top or of an integer, maybe /100.
 double RkNumber(uint32_t rk);
-
-// A decoder for a workbook's CODEPAGE number; Windows-1252 for numbers we do not know.
-QStringDecoder CodePageDecoder(uint16_t codePage);
 
 // The text spreadsheet applications show for a cell error code ("#DIV/0!").
 QString ErrorText(uint8_t code);

@@ -19,7 +19,7 @@ constexpr uint8_t kWorksheetEntry = 0x00;
 constexpr uint16_t kGlobalsStream = 0x0005;
 constexpr uint16_t kWorksheetStream = 0x0010;
 
-bool ReadSheetEntry(const Record& record, const Globals& globals, QStringDecoder& codePage,
+bool ReadSheetEntry(const Record& record, const Globals& globals, platform::CodePageText& codePage,
                     SheetEntry& entry) {
     Cursor in(record);
     uint8_t visibility = 0;
@@ -141,7 +141,7 @@ QString ReadGlobals(std::string_view stream, Globals& globals) {
             return sheet_error::kDamaged;
         }
     }
-    QStringDecoder codePage = biff::CodePageDecoder(globals.codePage);
+    platform::CodePageText codePage(globals.codePage);
     while (records.next(record)) {
         Cursor in(record);
         bool ok = true;

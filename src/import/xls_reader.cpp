@@ -59,7 +59,7 @@ public:
     SheetReader(const Globals& globals, SheetBuilder& builder)
         : globals_(globals),
           builder_(builder),
-          codePage_(biff::CodePageDecoder(globals.codePage)),
+          codePage_(globals.codePage),
           origin_(globals.dates1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30)) {}
 
     // Reads from the BOF record at `offset` to its EOF record.
@@ -324,7 +324,7 @@ private:
 
     const Globals& globals_;
     SheetBuilder& builder_;
-    QStringDecoder codePage_;
+    platform::CodePageText codePage_;
     QDate origin_;
     std::optional<Position> pendingText_;
     bool anyResult_ = false;

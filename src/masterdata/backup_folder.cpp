@@ -1,9 +1,5 @@
 #include "masterdata/backup_folder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +11,9 @@
 #include "core/number_text.h"
 #include "data/engine_error.h"
 #include "data/server_backup.h"
+#include "platform/disk_space.h"
+#include "platform/error_codes.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -104,10 +103,7 @@ QString UnsuitableBackupFolder(const QString& dataDir, const QString& folder) {
 }
 
 bool OnSameDisk(const QString& a, const QString& b) {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev;
+    return platform::SameVolume(a, b);
 }
 
 FolderProblem CheckBackupFolder(const QString& folder, const qint64 needed) {
@@ -120,14 +116,9 @@ FolderProblem CheckBackupFolder(const QString& folder, const qint64 needed) {
     }
     // Writing a file is the one test that tells the truth for permissions, read-only media and
     // network folders alike.
-    QByteArray probe = QFile::encodeName(folder + QStringLiteral("/.ruvaso-probe-XXXXXX"));
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
+    if (const int error = platform::ProbeWrite(folder); error != 0) {
         return {error == ENOENT || error == ENOTDIR, WriteReason(error)};
     }
-    ::close(fd);
-    ::unlink(probe.constData());
     const DiskSpace space = DiskSpaceOf(folder);
     if (space.total > 0 && space.available < needed) {
         return {false, kTooSmall.arg(FileSizeText(needed), FileSizeText(space.available))};

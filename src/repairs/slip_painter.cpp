@@ -234,13 +234,15 @@ QString SlipFontFamily() {
     // Faces whose glyphs each serve one character: with a face that shares a glyph between a
     // character and its radical form, a PDF would give back the radical ("⻋" for "车").
     static const QString family = [] {
+        // Asked first, as it loads the fonts shipped with the program.
+        const QString fallback = ui::ChineseFamily();
         for (const QString& name :
              {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")}) {
             if (QFontDatabase::hasFamily(name)) {
                 return name;
             }
         }
-        return ui::ChineseFamily();
+        return fallback;
     }();
     return family;
 }

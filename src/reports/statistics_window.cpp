@@ -1,11 +1,5 @@
 #include "reports/statistics_window.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -13,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/current_operator.h"
 #include "core/clock.h"
@@ -23,6 +18,7 @@
 #include "reports/statistics_grid_source.h"
 #include "reports/statistics_rows.h"
 #include "reports/summary_grid.h"
+#include "ui/bar_chart.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/file_dialog.h"
@@ -222,13 +218,9 @@ void StatisticsWindow::buildControls() {
     layout->addLayout(bottom);
 
     if (description_.kind == StatisticsKind::Turnover) {
-        auto* chart = new QChart;
-        chart->legend()->hide();
-        chart->setTitle(kDailyChart);
-        chart->setMargins(QMargins(4, 4, 4, 4));
-        chart->setBackgroundRoundness(0);
-        chartView = Named(new QChartView(chart, this), QStringLiteral("chartView"));
-        chartView->setRenderHint(QPainter::Antialiasing);
+        chartView = Named(new ui::BarChart(this), QStringLiteral("chartView"));
+        chartView->setTitle(kDailyChart);
+        chartView->setLabelFont(ui::ScreenFont(QStringLiteral("Tahoma"), 7));
         chartView->setMinimumHeight(200);
         chartView->setAccessibleName(kDailyChart);
         layout->addWidget(chartView);
@@ -357,63 +349,30 @@ void StatisticsWindow::updateChart(const QList<DayAmount>& days) {
     if (!chartView) {
         return;
     }
-    QChart* chart = chartView->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
     const QList<ChartBar> bars = TurnoverBars(days);
     const bool monthly =
         !days.isEmpty() && days.first().day.daysTo(days.last().day) >= kMaxDailyBars;
-    chart->setTitle(monthly ? kMonthlyChart : kDailyChart);
-    chartView->setAccessibleName(chart->title());
-    auto* set = new QBarSet(QStringLiteral("金额"));
-    set->setColor(QColor(148, 190, 231));
-    set->setBorderColor(QColor(90, 130, 180));
-    QStringList labels;
+    QList<ui::BarChart::Bar> shown;
     double top = 0;
     for (const ChartBar& bar : bars) {
-        set->append(bar.amount);
-        labels << bar.label;
+        shown.append({bar.label, bar.amount});
         top = std::max(top, bar.amount);
-    }
-    auto* series = new QBarSeries;
-    series->setBarWidth(0.8);
-    series->append(set);
-    chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    QFont small = ui::ScreenFont(QStringLiteral("Tahoma"), 7);
-    x->setLabelsFont(small);
-    if (labels.size() > 16) {
-        x->setLabelsAngle(-90);
     }
     if (!(top > 0)) {
         // An empty axis says nothing; the title says why there is nothing to draw.
-        chart->setTitle(kNoChartData);
+        chartView->setTitle(kNoChartData);
         chartView->setAccessibleName(kNoChartData);
-        chart->addAxis(x, Qt::AlignBottom);
-        series->attachAxis(x);
+        chartView->setBars(shown);
         return;
     }
+    chartView->setTitle(monthly ? kMonthlyChart : kDailyChart);
+    chartView->setAccessibleName(chartView->title());
     const AmountAxis scale = RoundAmountAxis(top);
-    auto* y = new QCategoryAxis;
-    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    y->setTruncateLabels(false);
-    y->setLabelsFont(small);
-    y->setTitleText(kAmountAxis);
-    y->setTitleFont(small);
-    y->setRange(0, scale.max);
-    y->setStartValue(0);
-    y->append(AmountTickText(0), 0);
+    QList<ui::BarChart::Tick> ticks = {{0, AmountTickText(0)}};
     for (double tick = scale.step; tick <= scale.max + scale.step / 2; tick += scale.step) {
-        y->append(AmountTickText(tick), tick);
+        ticks.append({tick, AmountTickText(tick)});
     }
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
+    chartView->setBars(shown, scale.max, ticks, kAmountAxis);
 }
 
 Report StatisticsWindow::currentReport(const QString& shopName) const {

@@ -8,7 +8,6 @@
 #include "reports/statistics.h"
 #include "reports/technician_summary.h"
 
-class QChartView;
 class StatisticsGridSource;
 class StatisticsRows;
 class QComboBox;
@@ -18,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 
 namespace ui {
+class BarChart;
 class BusyIndicator;
 class DatePicker;
 class Grid;
@@ -54,8 +54,8 @@ public:
     ui::Grid* grid1;
     QLabel* Label1;
     QLineEdit* Text9;
-    QChartView* chartView = nullptr;  // Form19
-    QLabel* summaryLabel = nullptr;   // Form25: the orders and turnover of each technician
+    ui::BarChart* chartView = nullptr;  // Form19
+    QLabel* summaryLabel = nullptr;     // Form25: the orders and turnover of each technician
     ui::Grid* summaryGrid = nullptr;
     ui::BusyIndicator* picLOAD;
 

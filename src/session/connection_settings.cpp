@@ -1,9 +1,5 @@
 #include "session/connection_settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +12,7 @@
 #include "core/folder_path.h"
 #include "data/engine_error.h"
 #include "data/pg_connection.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -88,7 +85,10 @@ ServerAddress ReadAddress(const QSettings& settings) {
 }
 
 QString ConfigFolder() {
-    const QSettings settings(kOrganization, kApplication);
+    // The folder an ini file would be in: Windows keeps the settings themselves in the
+    // registry, which has no folder for the password file.
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope, kOrganization,
+                             kApplication);
     return QFileInfo(settings.fileName()).absolutePath();
 }
 
@@ -103,34 +103,8 @@ QString WritePrivateFile(const QString& path, const QByteArray& bytes) {
     if (!QDir().mkpath(folder)) {
         return DescribeSystemError(errno ? errno : EACCES);
     }
-    const QByteArray draft = QFile::encodeName(path + QStringLiteral(".part"));
-    ::unlink(draft.constData());
-    const int fd = ::open(draft.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    if (!platform::WritePrivateFile(path, bytes)) {
         return DescribeSystemError(errno);
-    }
-    int error = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-    qsizetype written = 0;
-    while (error == 0 && written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno != EINTR) {
-            error = errno;
-        } else if (n > 0) {
-            written += n;
-        }
-    }
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(draft.constData(), QFile::encodeName(path).constData()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(draft.constData());
-        return DescribeSystemError(error);
     }
     return {};
 }

@@ -17,6 +17,7 @@
 #include "data/database.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
+#include "platform/network_folder.h"
 #include "support/database_fixture.h"
 #include "support/read_only_view.h"
 
@@ -379,7 +380,7 @@ private Q_SLOTS:
     void networkFileSystemsAreNamed() {
         QFETCH(qlonglong, type);
         QFETCH(QString, name);
-        QCOMPARE(NetworkFileSystemName(long(type)), name);
+        QCOMPARE(platform::NetworkFileSystemName(long(type)), name);
     }
 
     void localFolderIsNotANetworkFolder() {

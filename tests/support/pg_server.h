@@ -1,6 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -73,8 +72,9 @@ private:
 
     QTemporaryDir dir_;
     QString binDir_;
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
+    // The server user's ids (uid_t and gid_t where the system has them).
+    unsigned uid_ = 0;
+    unsigned gid_ = 0;
     bool switchUser_ = false;
     QString superuser_;
     int watchdogPipe_ = -1;
