@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "customers/customer.h"
 #include "data/recordset.h"
 
+class CustomerListRows;
+class CustomerListSource;
+struct ListQuery;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -27,6 +31,7 @@ class MainWindow : public QWidget {
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Shows the operator who logged in; everything recorded from now on carries this name.
     void setOperatorName(const QString& name);
@@ -87,7 +92,10 @@ private:
     void buildControls();
     void buildMenus();
     void setUpGrid();
-    void fillList(Recordset rs);
+    // Shows the rows `query` lists, read a page at a time as they come into view.
+    void showList(const ListQuery& query);
+    // Only the heading row.
+    void clearList();
     // Reads the list again as it was last asked for (the filter or the search), keeping the
     // selected customer selected while the list still holds them.
     void refreshList();
@@ -100,4 +108,6 @@ private:
 
     // What the list shows: the search for this text, or, when it is empty, the filter.
     QString listedSearch_;
+    std::shared_ptr<CustomerListRows> rows_;
+    std::unique_ptr<CustomerListSource> source_;
 };
