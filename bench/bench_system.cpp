@@ -389,7 +389,7 @@ void BenchSpace(const QString& root, int customers, int orders) {
         if (!in.open(QIODevice::ReadOnly)) {
             qFatal("cannot read the copy");
         }
-        for (const int level : {1, 3, 6, 9, 12, 19}) {
+        for (const int level : {1, 3, 6, 9}) {
             const QString out = dir + QStringLiteral("/level.zst");
             timer.start();
             if (!compressed_file::Compress(in, out, level)) {
