@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 
 #include "app/current_operator.h"
+#include "app/customer_list_rows.h"
+#include "app/customer_list_source.h"
 #include "app/reminder_list.h"
 #include "core/clock.h"
 #include "core/data_changes.h"
@@ -115,6 +117,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
             [this] { ShowStatistics(StatisticsKind::Technician); });
 
     Form_Load();
+}
+
+MainWindow::~MainWindow() {
+    // The grid outlives the list it reads from: it lets the list go first.
+    grid1->setRowSource(nullptr, 0);
 }
 
 void MainWindow::buildControls() {
@@ -322,13 +329,13 @@ void MainWindow::DTPicker2_Change() {
 void MainWindow::ReloadReminderList() {
     const std::optional<ReminderMode> mode = ReminderModeFromText(Combo1->currentText());
     if (!mode) {
-        grid1->setRows(1);
+        clearList();
         return;
     }
     ui::BusyGuard busy(picLOAD);
     listing_ = Listing::Reminders;
     listedSearch_.clear();
-    fillList(OpenReminderList(*mode, DTPicker1->value(), DTPicker2->value()));
+    showList(ReminderListQuery(*mode, DTPicker1->value(), DTPicker2->value()));
     updateOverdueNotice();
 }
 
@@ -345,7 +352,7 @@ void MainWindow::overdueLink_Click() {
     ui::BusyGuard busy(picLOAD);
     listing_ = Listing::Overdue;
     listedSearch_.clear();
-    fillList(OpenOverdueList(Today()));
+    showList(OverdueListQuery(Today()));
     updateOverdueNotice();
     grid1->setFocus(Qt::OtherFocusReason);
 }
@@ -365,7 +372,7 @@ void MainWindow::checkNewDay() {
 }
 
 void MainWindow::refreshList() {
-    const QString key = SelectedRow > 0 && SelectedRow < grid1->rows() ? selectedKey() : QString();
+    const qint64 key = rows_ && SelectedRow > 0 ? rows_->key(SelectedRow - 1) : -1;
     const int column = std::max(1, grid1->currentCol());
     switch (listing_) {
         case Listing::Reminders:
@@ -373,24 +380,21 @@ void MainWindow::refreshList() {
             break;
         case Listing::Search: {
             ui::BusyGuard busy(picLOAD);
-            fillList(SearchCustomers(listedSearch_));
+            showList(SearchQuery(listedSearch_));
             updateOverdueNotice();
             break;
         }
         case Listing::Overdue: {
             ui::BusyGuard busy(picLOAD);
-            fillList(OpenOverdueList(Today()));
+            showList(OverdueListQuery(Today()));
             updateOverdueNotice();
             break;
         }
     }
     SelectedRow = 0;
-    for (int row = 1; !key.isEmpty() && row < grid1->rows(); ++row) {
-        if (grid1->cellText(row, 0) == key) {
-            grid1->setCurrentCell(row, column);
-            SelectedRow = row;
-            break;
-        }
+    if (const int row = rows_ && key >= 0 ? rows_->find(key) : -1; row >= 0) {
+        grid1->setCurrentCell(row + 1, column);
+        SelectedRow = row + 1;
     }
 }
 
@@ -406,36 +410,37 @@ void MainWindow::Text1_KeyDown(int key) {
     ui::BusyGuard busy(picLOAD);
     listing_ = Listing::Search;
     listedSearch_ = Text1->text();
-    fillList(SearchCustomers(listedSearch_));
+    showList(SearchQuery(listedSearch_));
 }
 
-void MainWindow::fillList(Recordset rs) {
-    grid1->setAutoRedraw(false);
+void MainWindow::clearList() {
+    // The grid lets the source go before it is dropped.
     grid1->setRows(1);
-    if (rs.isNull()) {
-        grid1->setAutoRedraw(true);
-        grid1->refresh();
-        ui::ShowDatabaseError(this, rs.error());
+    source_.reset();
+    rows_.reset();
+}
+
+void MainWindow::showList(const ListQuery& query) {
+    const DbResult<std::shared_ptr<CustomerListRows>> opened = CustomerListRows::Open(query);
+    if (!opened) {
+        clearList();
+        ui::ShowDatabaseError(this, opened.error());
         return;
     }
-    int fields[kColumnCount];
-    for (int c = 0; c < kColumnCount; ++c) {
-        fields[c] = rs.FieldIndex(QLatin1String(kColumns[c].field));
+    std::vector<int> fields;
+    for (const ListColumn& column : kColumns) {
+        fields.push_back(int(ListFields().indexOf(QLatin1String(column.field))));
     }
-    for (int row = 1; !rs.Eof(); rs.MoveNext(), ++row) {
-        grid1->setRows(row + 1);
-        for (int c = 0; c < kColumnCount; ++c) {
-            grid1->setCellUtf8(row, c, rs.Utf8(fields[c]));
-        }
-    }
-    const QString stopped = rs.error();
-    rs.Close();
-    grid1->widenColumnsToContent();
-    grid1->setAutoRedraw(true);
-    grid1->refresh();
-    if (!stopped.isEmpty()) {
-        ui::ShowDatabaseError(this, stopped);
-    }
+    rows_ = *opened;
+    auto source = std::make_unique<CustomerListSource>(rows_, std::move(fields));
+    // The grid lets the old source go before it is dropped.
+    grid1->setRowSource(source.get(), rows_->count());
+    source_ = std::move(source);
+    // The first screen fits its texts at once, as a list filled whole did.
+    grid1->widenColumnsFor([this](const auto& visit) {
+        source_->walkPage(
+            1, [&visit](int row, int col, QByteArrayView utf8) { visit(row, col, utf8, 0); });
+    });
 }
 
 void MainWindow::grid1_CurrentCellChanged(int row, int) {
@@ -526,7 +531,12 @@ void MainWindow::kh_dele_Click() {
         ui::ShowDatabaseError(this, removed.error());
         return;
     }
-    grid1->removeRow(SelectedRow);
+    if (source_) {
+        source_->remove(SelectedRow);
+        grid1->removeSourceRow(SelectedRow);
+    } else {
+        grid1->removeRow(SelectedRow);
+    }
     // The row that moved up is the one now highlighted, so the next action applies to it.
     if (SelectedRow < grid1->rows()) {
         grid1->setCurrentCell(SelectedRow, std::max(1, grid1->currentCol()));

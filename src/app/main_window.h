@@ -2,11 +2,15 @@
 
 #include <QDate>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "customers/customer.h"
 #include "data/recordset.h"
 
+class CustomerListRows;
+class CustomerListSource;
+struct ListQuery;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -28,6 +32,7 @@ class MainWindow : public QWidget {
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Shows the operator who logged in; everything recorded from now on carries this name.
     void setOperatorName(const QString& name);
@@ -97,7 +102,10 @@ private:
     void buildControls();
     void buildMenus();
     void setUpGrid();
-    void fillList(Recordset rs);
+    // Shows the rows `query` lists, read a page at a time as they come into view.
+    void showList(const ListQuery& query);
+    // Only the heading row.
+    void clearList();
     // Reads the list again as it was last asked for (the filter or the search), keeping the
     // selected customer selected while the list still holds them.
     void refreshList();
@@ -117,4 +125,6 @@ private:
     QString listedSearch_;
     // The day the date line and the overdue notice were last worked out for.
     QDate shownDay_;
+    std::shared_ptr<CustomerListRows> rows_;
+    std::unique_ptr<CustomerListSource> source_;
 };

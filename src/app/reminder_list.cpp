@@ -32,10 +32,11 @@ const QString kCalled = QStringLiteral(
     "(case when kh_sfdgdh = '1' and exists (select 1 from kh_tele_table where kh_tele_cph = "
     "kh_cph and kh_tele_date >= kh_txdate) then '1' else '0' end)");
 
+// The row id comes first: a list read a page at a time finds its rows again by it.
 QString ListSelect() {
     return QStringLiteral(
-               "select kh_code, kh_cph, kh_czname, kh_xb, kh_tele, kh_djdate, kh_txdate, kh_sfzh, "
-               "kh_cx, %1 as kh_sfdgdh from kh_table ")
+               "select kh_table.rowid as list_key, kh_code, kh_cph, kh_czname, kh_xb, kh_tele, "
+               "kh_djdate, kh_txdate, kh_sfzh, kh_cx, %1 as kh_sfdgdh from kh_table ")
         .arg(kCalled);
 }
 
@@ -64,6 +65,31 @@ ListQuery SearchQuery(const QString& text) {
                                     TelephoneDigitsSql(QStringLiteral("kh_tele"))),
             {plate.isEmpty() ? pattern : ContainsPattern(plate), pattern,
              telephone.isEmpty() ? pattern : ContainsPattern(telephone)}};
+}
+
+const QStringList& ListFields() {
+    static const QStringList fields = {QStringLiteral("kh_code"),   QStringLiteral("kh_cph"),
+                                       QStringLiteral("kh_czname"), QStringLiteral("kh_xb"),
+                                       QStringLiteral("kh_tele"),   QStringLiteral("kh_djdate"),
+                                       QStringLiteral("kh_txdate"), QStringLiteral("kh_sfzh"),
+                                       QStringLiteral("kh_cx"),     QStringLiteral("kh_sfdgdh")};
+    return fields;
+}
+
+ListQuery ListKeysQuery(const ListQuery& query) {
+    // The engine drops the columns nobody reads, the called mark's lookup among them.
+    return {QStringLiteral("select list_key from (") + query.text + QStringLiteral(") as listed"),
+            query.params};
+}
+
+ListQuery ListRowsByKeys(const std::vector<qint64>& keys) {
+    ListQuery query{ListSelect() + QStringLiteral("where kh_table.rowid in ("), {}};
+    for (size_t i = 0; i < keys.size(); ++i) {
+        query.text += i == 0 ? QStringLiteral("?") : QStringLiteral(", ?");
+        query.params << keys[i];
+    }
+    query.text += QLatin1Char(')');
+    return query;
 }
 
 Recordset OpenReminderList(ReminderMode mode, const QDate& from, const QDate& to) {

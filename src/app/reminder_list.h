@@ -2,8 +2,10 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <optional>
+#include <vector>
 
 #include "data/db_result.h"
 #include "data/recordset.h"
@@ -25,9 +27,18 @@ struct ListQuery {
     QString text;
     QVariantList params;
 };
-// What OpenReminderList and SearchCustomers run.
+// What OpenReminderList and SearchCustomers run. The rows start with the row id, `list_key`,
+// then the fields of ListFields().
 ListQuery ReminderListQuery(ReminderMode mode, const QDate& from, const QDate& to);
 ListQuery SearchQuery(const QString& text);
+
+// The fields of a list row after its key, in order.
+const QStringList& ListFields();
+// The keys of the rows `query` lists, in its order.
+ListQuery ListKeysQuery(const ListQuery& query);
+// The rows of these keys as a list shows them now, whether or not they still match its filter,
+// in no order.
+ListQuery ListRowsByKeys(const std::vector<qint64>& keys);
 
 // Customers whose plate, owner's name or telephone contains `text`, taken literally; the rows
 // as for the reminder list.

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "data/backup_files.h"
+#include "data/compressed_file.h"
 #include "data/data_folder.h"
 #include "data/database.h"
 #include "data/engine_error.h"
@@ -34,6 +35,11 @@ const QString kSafetyPrefix = QStringLiteral("before-restore-");
 const QString kDamagedPrefix = QStringLiteral("damaged-");
 // A file waits under its final name plus this until it is complete.
 const QString kDraftSuffix = QStringLiteral(".part");
+// Backups of the database file are stored compressed under this suffix; older plain ones are
+// still listed, kept and restored.
+const QString kCompressedSuffix = QStringLiteral(".zst");
+// The compressed draft beside the plain one it is made from.
+const QString kCompressedDraftSuffix = QStringLiteral("-zst");
 const QString kCheckFile = QStringLiteral("last-good-check.txt");
 const QString kSafetyStamp = QStringLiteral("yyyy-MM-dd-HHmmss");
 // A copy step that finds the destination locked waits this long in all before giving up.
@@ -197,9 +203,38 @@ Problem CheckConnection(Connection& db, const char* check = "pragma integrity_ch
     return {};
 }
 
+// A plain file to decompress `compressed` into: beside it, or in the system's temporary folder
+// when its own folder takes no file. Empty when neither does.
+QString DecompressionDraft(const QString& compressed) {
+    for (const QString& base :
+         {compressed, QDir::tempPath() + QStringLiteral("/ruvaso-check.db")}) {
+        QTemporaryFile file(base + QStringLiteral(".XXXXXX.part"));
+        file.setAutoRemove(false);
+        if (file.open()) {
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            return file.fileName();
+        }
+    }
+    return {};
+}
+
+void RemoveDraft(const QString& path);
+
 Problem CheckFile(const QString& path, const char* check) {
     if (!QFileInfo(path).isFile()) {
         return {QStringLiteral("找不到文件“%1”").arg(Native(path)), false};
+    }
+    // A compressed backup is checked as the database it decompresses to.
+    if (compressed_file::IsCompressed(path)) {
+        const QString plain = DecompressionDraft(path);
+        if (plain.isEmpty()) {
+            return {QStringLiteral("无法建立临时文件来检查“%1”").arg(Native(path)), false};
+        }
+        auto removePlain = qScopeGuard([&plain] { RemoveDraft(plain); });
+        if (const DbStatus decoded = compressed_file::Decompress(path, plain); !decoded) {
+            return {decoded.error(), true};
+        }
+        return CheckFile(plain, check);
     }
     Connection db;
     if (!db.open(path, SQLITE_OPEN_READONLY)) {
@@ -286,8 +321,15 @@ DbStatus CopyPages(const QString& source, const QString& dest, const BackupOptio
 }
 
 // Makes the copy a standalone file (no write-ahead log) and checks it. The copy holds the
-// source's pages as they were, so damage found in it is damage of the source.
-Problem SettleAndCheck(const QString& path, const BackupOptions& options) {
+// source's pages as they were, so damage found in it is damage of the source. With `packed`,
+// the settled copy is also compressed into that file while the engine checks it, and the
+// compressed file is then decompressed and compared with the copy: it holds exactly the pages
+// the check passed.
+Problem SettleAndCheck(const QString& path, const BackupOptions& options,
+                       const QString& packed = QString()) {
+    // Opened before the engine's connection and closed after it: closing a file the engine
+    // also has open would drop the engine's locks on it.
+    QFile plain(path);
     Connection db;
     if (!db.open(path, SQLITE_OPEN_READWRITE)) {
         return {db.error(), false};
@@ -300,32 +342,104 @@ Problem SettleAndCheck(const QString& path, const BackupOptions& options) {
     if (Stopped(options)) {
         return {kStoppedText, false};
     }
-    const StopWatch watch(db.handle(), options.stop);
-    return CheckConnection(db);
+    DbStatus compressed = DbOk();
+    std::thread compressor;
+    if (!packed.isEmpty()) {
+        if (!plain.open(QIODevice::ReadOnly)) {
+            return {FileError(plain), false};
+        }
+        compressor = std::thread([&] {
+            compressed = compressed_file::Compress(plain, packed, compressed_file::kBackupLevel,
+                                                   options.stop);
+            if (compressed) {
+                compressed = compressed_file::DecodesTo(packed, plain, options.stop);
+            }
+        });
+    }
+    Problem problem;
+    {
+        const StopWatch watch(db.handle(), options.stop);
+        problem = CheckConnection(db);
+    }
+    if (compressor.joinable()) {
+        compressor.join();
+    }
+    if (problem.isEmpty() && !compressed) {
+        return {compressed.error(), false};
+    }
+    return problem;
+}
+
+// Copies a compressed backup byte by byte into `to`, then decodes the copy: every frame's
+// checksum must hold and the bytes must be the source's.
+DbStatus CopyCompressedFile(const QString& from, const QString& to, const BackupOptions& options) {
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return DbStatus::failure(
+            QStringLiteral("无法读取“%1”：%2").arg(Native(from), FileError(in)));
+    }
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return DbStatus::failure(
+            QStringLiteral("无法写入“%1”：%2").arg(Native(to), FileError(out)));
+    }
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const qint64 total = in.size();
+    qint64 done = 0;
+    QByteArray block;
+    while (!(block = in.read(1 << 20)).isEmpty()) {
+        if (Stopped(options)) {
+            return DbStatus::failure(kStoppedText);
+        }
+        if (out.write(block) != block.size()) {
+            return DbStatus::failure(
+                QStringLiteral("无法写入“%1”：%2").arg(Native(to), FileError(out)));
+        }
+        done += block.size();
+        if (options.progress) {
+            options.progress(done, total);
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        return DbStatus::failure(
+            QStringLiteral("无法读取“%1”：%2").arg(Native(from), FileError(in)));
+    }
+    if (!out.flush()) {
+        return DbStatus::failure(
+            QStringLiteral("无法写入“%1”：%2").arg(Native(to), FileError(out)));
+    }
+    out.close();
+    if (const DbStatus same = compressed_file::SameBytes(to, from); !same) {
+        return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(same.error()));
+    }
+    if (const DbStatus decoded = compressed_file::Verify(to, options.stop); !decoded) {
+        return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(decoded.error()));
+    }
+    return DbOk();
 }
 
 const QRegularExpression& DailyPattern(BackupKind kind) {
-    static const QRegularExpression file(QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})\.db$)"));
+    static const QRegularExpression file(QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})\.db(\.zst)?$)"));
     static const QRegularExpression dump(QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})\.dump$)"));
     return kind == BackupKind::Dump ? dump : file;
 }
 
 const QRegularExpression& SafetyPattern(BackupKind kind) {
     static const QRegularExpression file(
-        QStringLiteral(R"(^before-restore-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.db$)"));
+        QStringLiteral(R"(^before-restore-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.db(\.zst)?$)"));
     static const QRegularExpression dump(
         QStringLiteral(R"(^before-restore-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.dump$)"));
     return kind == BackupKind::Dump ? dump : file;
 }
 
 // The drafts this program writes: a copy's draft beside its target (QTemporaryFile's six
-// characters), with any journal the engine kept for it; a safety copy or a kept damaged file
-// waiting for its final name; the file a restore prepared.
+// characters), with any journal the engine kept for it and the compressed file made from it; a
+// safety copy or a kept damaged file waiting for its final name; the file a restore prepared.
 const QRegularExpression& DraftPattern() {
     static const QRegularExpression pattern(QStringLiteral(
         R"(^(((\d{4}-\d{2}-\d{2}|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?)\.(db|dump))"
-        R"((\.part)?|database\.db\.restore)\.[A-Za-z0-9]{6}\.part(-journal|-wal|-shm)?)"
-        R"(|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?\.(db|dump)\.part)"
+        R"((\.zst)?(\.part)?|database\.db\.restore)\.[A-Za-z0-9]{6}\.part(-journal|-wal|-shm|-zst)?)"
+        R"(|(before-restore|damaged)-\d{4}-\d{2}-\d{2}-\d{6}(-\d+)?\.(db|dump)(\.zst)?\.part)"
         R"(|database\.db\.restore(-journal|-wal|-shm)?)$)"));
     return pattern;
 }
@@ -409,8 +523,27 @@ QString BackupExtension(BackupKind kind) {
     return kind == BackupKind::Dump ? QStringLiteral(".dump") : QStringLiteral(".db");
 }
 
+QString BackupPickPattern(BackupKind kind) {
+    const QString plain = QLatin1Char('*') + BackupExtension(kind);
+    return kind == BackupKind::File
+               ? plain + QStringLiteral(" *") + BackupExtension(kind) + kCompressedSuffix
+               : plain;
+}
+
 QString BackupFileName(const QDate& day, BackupKind kind) {
-    return day.toString(kDailyName) + BackupExtension(kind);
+    return day.toString(kDailyName) + BackupExtension(kind) +
+           (kind == BackupKind::File ? kCompressedSuffix : QString());
+}
+
+QString ExistingBackupOf(const QString& dir, const QDate& day, BackupKind kind) {
+    const QString name = day.toString(kDailyName) + BackupExtension(kind);
+    for (const QString& candidate : {BackupFileName(day, kind), name}) {
+        const QString path = dir + QLatin1Char('/') + candidate;
+        if (QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return {};
 }
 
 QDate BackupFileDay(const QString& fileName, BackupKind kind) {
@@ -419,7 +552,8 @@ QDate BackupFileDay(const QString& fileName, BackupKind kind) {
 }
 
 QString SafetyCopyName(const QDateTime& now, BackupKind kind) {
-    return kSafetyPrefix + now.toString(kSafetyStamp) + BackupExtension(kind);
+    return kSafetyPrefix + now.toString(kSafetyStamp) + BackupExtension(kind) +
+           (kind == BackupKind::File ? kCompressedSuffix : QString());
 }
 
 QString DamagedCopyName(const QDateTime& now) {
@@ -435,6 +569,10 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
     *sourceDamaged = false;
     const QFileInfo targetInfo(target);
     const QString dir = targetInfo.absolutePath();
+    // A target named as a compressed backup, or as the draft of one, is written compressed.
+    const bool compress =
+        target.endsWith(kCompressedSuffix) || target.endsWith(kCompressedSuffix + kDraftSuffix);
+    const bool fromCompressed = compressed_file::IsCompressed(source);
     QString draft;
     {
         QTemporaryFile file(dir + QLatin1Char('/') + targetInfo.fileName() +
@@ -447,32 +585,49 @@ DbStatus CopyDatabaseFile(const QString& source, const QString& target,
         draft = file.fileName();
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+    const QString packed = draft + kCompressedDraftSuffix;
     bool placed = false;
     auto removeDraft = qScopeGuard([&] {
-        if (!placed) {
+        // The plain draft of a compressed copy goes in any case.
+        if (!placed || compress) {
             RemoveDraft(draft);
+        }
+        if (!placed) {
+            QFile::remove(packed);
         }
     });
 
-    if (const DbStatus copied = CopyPages(source, draft, options, sourceDamaged); !copied) {
-        return copied;
-    }
-    if (const Problem problem = SettleAndCheck(draft, options); !problem.isEmpty()) {
-        if (Stopped(options)) {
-            return DbStatus::failure(kStoppedText);
+    if (fromCompressed && compress) {
+        // Already checked when it was made: the copy only has to hold the same bytes.
+        if (const DbStatus copied = CopyCompressedFile(source, packed, options); !copied) {
+            return copied;
         }
-        *sourceDamaged = problem.damaged;
-        return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem.text));
+    } else {
+        const DbStatus filled = fromCompressed ? compressed_file::Decompress(
+                                                     source, draft, options.stop, options.progress)
+                                               : CopyPages(source, draft, options, sourceDamaged);
+        if (!filled) {
+            return Stopped(options) ? DbStatus::failure(kStoppedText) : filled;
+        }
+        if (const Problem problem = SettleAndCheck(draft, options, compress ? packed : QString());
+            !problem.isEmpty()) {
+            if (Stopped(options)) {
+                return DbStatus::failure(kStoppedText);
+            }
+            *sourceDamaged = problem.damaged && !fromCompressed;
+            return DbStatus::failure(QStringLiteral("备份文件检查未通过：%1").arg(problem.text));
+        }
     }
+    const QString finished = compress ? packed : draft;
     if (options.written.isValid()) {
-        platform::SetModifiedTime(draft, options.written);
+        platform::SetModifiedTime(finished, options.written);
     }
-    if (!platform::SyncFile(draft)) {
+    if (!platform::SyncFile(finished)) {
         return DbStatus::failure(
-            QStringLiteral("无法写入“%1”：%2").arg(Native(draft), SystemError()));
+            QStringLiteral("无法写入“%1”：%2").arg(Native(finished), SystemError()));
     }
     QString error;
-    if (!Rename(draft, target, &error)) {
+    if (!Rename(finished, target, &error)) {
         return DbStatus::failure(QStringLiteral("无法写入“%1”：%2").arg(Native(target), error));
     }
     placed = true;
@@ -714,6 +869,17 @@ bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, double minFreeShare)
     return double(space.available - bytes) >= minFreeShare * double(space.total);
 }
 
+qint64 SpaceForBackup(const QString& source) {
+    if (compressed_file::IsCompressed(source)) {
+        return QFileInfo(source).size();
+    }
+    // The plain copy holds the pages of the file and of its log, at most, and stays until the
+    // compressed file made from it is complete; a shop's database compresses to well under half.
+    const qint64 plain =
+        QFileInfo(source).size() + QFileInfo(source + QStringLiteral("-wal")).size();
+    return plain + plain / 2;
+}
+
 DbResult<DailyBackup> MakeDailyBackup(const QDate& today, const DailyBackupPolicy& policy,
                                       const BackupOptions& options, bool* sourceDamaged) {
     if (sourceDamaged) {
@@ -732,12 +898,11 @@ DbResult<DailyBackup> MakeDailyBackup(const QString& dir, const QDate& today,
         *sourceDamaged = false;
     }
     DailyBackup daily;
-    daily.path = dir + QLatin1Char('/') + BackupFileName(today);
-    if (!QFileInfo::exists(daily.path)) {
-        // The copy holds the pages of the file and of its log, at most.
+    daily.path = ExistingBackupOf(dir, today);
+    if (daily.path.isEmpty()) {
+        daily.path = dir + QLatin1Char('/') + BackupFileName(today);
         const QString live = dir + QLatin1Char('/') + Database::FileName();
-        const qint64 needed =
-            QFileInfo(live).size() + QFileInfo(live + QStringLiteral("-wal")).size();
+        const qint64 needed = SpaceForBackup(live);
         const DiskSpace space = DiskSpaceOf(dir);
         if (!LeavesEnoughFree(space, needed, policy.minFreeShare)) {
             daily.skippedForSpace = true;
@@ -763,8 +928,12 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
     plan.dataDir = dataDir;
     plan.live = dataDir + QLatin1Char('/') + Database::FileName();
     plan.staged = plan.live + QStringLiteral(".restore");
-    if (const QString problem = CheckDatabaseFile(chosen); !problem.isEmpty()) {
-        return Result::failure(QStringLiteral("所选备份文件不能使用：%1").arg(problem));
+    // A compressed backup is checked as it is decompressed into place, before anything else.
+    const bool compressed = compressed_file::IsCompressed(chosen);
+    if (!compressed) {
+        if (const QString problem = CheckDatabaseFile(chosen); !problem.isEmpty()) {
+            return Result::failure(QStringLiteral("所选备份文件不能使用：%1").arg(problem));
+        }
     }
     // Two copies of about the same size: each takes half of the progress.
     auto part = [&options](qint64 base, qint64 parts) {
@@ -777,14 +946,25 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
         return step;
     };
     const bool triedSafety = !currentDamaged;
+    if (compressed) {
+        if (const DbStatus staged =
+                CopyDatabaseFile(chosen, plan.staged, triedSafety ? part(0, 2) : options);
+            !staged) {
+            return Result::failure(
+                Stopped(options) ? staged.error()
+                                 : QStringLiteral("所选备份文件不能使用：%1").arg(staged.error()));
+        }
+    }
+    // The staged file goes with a safety copy that failed.
+    auto dropStaged = qScopeGuard([&plan] { RemoveDraft(plan.staged); });
     if (triedSafety) {
         // The safety copy waits under a draft name, so that it is only ever listed beside a
         // restore that took place.
         plan.safety = UniquePath(dataDir, SafetyCopyName(stamp));
         plan.safetyDraft = plan.safety + kDraftSuffix;
         bool damaged = false;
-        if (const DbStatus saved =
-                CopyDatabaseFile(plan.live, plan.safetyDraft, part(0, 2), &damaged);
+        if (const DbStatus saved = CopyDatabaseFile(plan.live, plan.safetyDraft,
+                                                    part(compressed ? 1 : 0, 2), &damaged);
             !saved) {
             if (!damaged) {
                 return Result::failure(QStringLiteral("无法备份当前数据库：%1").arg(saved.error()));
@@ -797,14 +977,17 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
     if (currentDamaged) {
         plan.damaged = UniquePath(dataDir, DamagedCopyName(stamp));
     }
-    if (const DbStatus copied =
-            CopyDatabaseFile(chosen, plan.staged, triedSafety ? part(1, 2) : options);
-        !copied) {
-        if (!plan.safetyDraft.isEmpty()) {
-            QFile::remove(plan.safetyDraft);
+    if (!compressed) {
+        if (const DbStatus copied =
+                CopyDatabaseFile(chosen, plan.staged, triedSafety ? part(1, 2) : options);
+            !copied) {
+            if (!plan.safetyDraft.isEmpty()) {
+                QFile::remove(plan.safetyDraft);
+            }
+            return Result::failure(copied.error());
         }
-        return Result::failure(copied.error());
     }
+    dropStaged.dismiss();
     return plan;
 }
 

@@ -14,6 +14,8 @@
 // read transaction, so it shows the database as it was at one moment even while the program
 // (or anything else) keeps writing; it is written under a temporary name, checked, and only
 // then renamed into place, so a failed copy never spoils an earlier file of the same name.
+// Backups are stored compressed (".db.zst"), each a self-contained file; the plain ones that
+// earlier versions wrote are still listed, kept and restored.
 
 struct BackupOptions {
     // Pages copied between two progress reports.
@@ -38,22 +40,33 @@ enum class BackupKind { File, Dump };
 BackupKind CurrentBackupKind();
 // ".db" or ".dump".
 QString BackupExtension(BackupKind kind);
+// The names a file dialog offers for a backup of `kind`: "*.db *.db.zst" or "*.dump".
+QString BackupPickPattern(BackupKind kind);
 
-// "2026-12-06.db": the file of a day's backup, named after the date as the database stores
+// "2026-12-06.db.zst": the file of a day's backup, named after the date as the database stores
 // dates, so no separator can turn it into folders.
 QString BackupFileName(const QDate& day, BackupKind kind = BackupKind::File);
-// The day a daily backup's file name stands for; invalid for every other name.
+// The day a daily backup's file name (compressed or plain) stands for; invalid for every other
+// name.
 QDate BackupFileDay(const QString& fileName, BackupKind kind = BackupKind::File);
+// The file of `day`'s backup in `dir`, compressed or plain; empty when there is none.
+QString ExistingBackupOf(const QString& dir, const QDate& day, BackupKind kind = BackupKind::File);
 
-// Copies the database file `source` into `target` and checks the copy. Uses connections of its
-// own and touches no state of the open database, so it may run on a thread of its own. When the
-// copy fails because the source itself is damaged (its pages cannot be read, or their copy does
-// not pass the check), `sourceDamaged` is set; a full disk or a missing folder leaves it false.
+// Copies the database file `source` into `target` and checks the copy. A `target` named
+// ".zst" is written compressed: the engine checks the plain copy while it is compressed, and
+// the compressed file is decompressed and compared with it before it takes its name. A
+// compressed `source` (a backup) is decompressed first, or copied as it is into a compressed
+// target. Uses connections of its own and touches no state of the open database, so it may run
+// on a thread of its own. When the copy fails because the source itself is damaged (its pages
+// cannot be read, or their copy does not pass the check), `sourceDamaged` is set; a full disk or
+// a missing folder leaves it false.
 DbStatus CopyDatabaseFile(const QString& source, const QString& target,
                           const BackupOptions& options = {}, bool* sourceDamaged = nullptr);
+// The room a backup of `source` takes on disk while it is made.
+qint64 SpaceForBackup(const QString& source);
 
 // Why the file is not a sound database of this program (integrity, application id), or empty
-// when it is.
+// when it is. A compressed file is checked as the database it decompresses to.
 QString CheckDatabaseFile(const QString& path);
 
 // What a check found: the file is sound, it is damaged (with the engine's findings), or the
@@ -184,7 +197,7 @@ DbResult<RestorePlan> PrepareRestore(const QString& dataDir, const QString& chos
 DbStatus FinishRestore(const RestorePlan& plan);
 // Both steps at once on the open database; returns where the database replaced is kept.
 DbResult<QString> RestoreDatabase(const QString& chosen, const QDateTime& stamp);
-// "before-restore-2026-12-06-153012.db"
+// "before-restore-2026-12-06-153012.db.zst"
 QString SafetyCopyName(const QDateTime& now, BackupKind kind = BackupKind::File);
 // "damaged-2026-12-06-153012.db"
 QString DamagedCopyName(const QDateTime& now);

@@ -128,15 +128,18 @@ FolderProblem CheckBackupFolder(const QString& folder, const qint64 needed) {
 
 DbResult<QString> CopyToBackupFolder(const QString& source, const QString& folder, const QDate& day,
                                      const BackupOptions& options, const BackupRetention& keep) {
-    // The copy holds the pages of the file and of its log, at most.
-    const qint64 needed =
-        QFileInfo(source).size() + QFileInfo(source + QStringLiteral("-wal")).size();
-    if (const FolderProblem problem = CheckBackupFolder(folder, needed); !problem.isEmpty()) {
+    if (const FolderProblem problem = CheckBackupFolder(folder, SpaceForBackup(source));
+        !problem.isEmpty()) {
         return DbResult<QString>::failure(problem.reason);
     }
     const QString target = QDir(folder).filePath(BackupFileName(day));
+    // A plain file of the same day that an earlier version wrote is replaced by the new one.
+    const QString previous = ExistingBackupOf(folder, day);
     if (const DbStatus copied = CopyDatabaseFile(source, target, options); !copied) {
         return DbResult<QString>::failure(copied.error());
+    }
+    if (!previous.isEmpty() && previous != target) {
+        QFile::remove(previous);
     }
     PruneBackups(folder, keep);
     return target;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProgressDialog>
@@ -180,9 +181,12 @@ bool Backup(QWidget* parent) {
     const QString folder = BackupFolder(dir);
     const QString folderTarget =
         folder.isEmpty() ? QString() : QDir(folder).filePath(BackupFileName(today, kind));
+    // Today's file may still be a plain one an earlier version wrote: the new one replaces it.
+    const QString replaced = ExistingBackupOf(dir, today, kind);
     QStringList existing;
-    for (const QString& path : {target, folderTarget}) {
-        if (!path.isEmpty() && QFileInfo::exists(path)) {
+    for (const QString& path :
+         {replaced, folder.isEmpty() ? QString() : ExistingBackupOf(folder, today, kind)}) {
+        if (!path.isEmpty()) {
             existing << QDir::toNativeSeparators(path);
         }
     }
@@ -197,7 +201,11 @@ bool Backup(QWidget* parent) {
     std::optional<ServerBackupTarget> dumped;
     const DbStatus copied = RunWithProgress(parent, kProgress, [&](const BackupOptions& options) {
         if (!server.onServer()) {
-            return CopyDatabaseFile(source, target, Stamped(options, now));
+            const DbStatus made = CopyDatabaseFile(source, target, Stamped(options, now));
+            if (made && !replaced.isEmpty() && replaced != target) {
+                QFile::remove(replaced);
+            }
+            return made;
         }
         const DbResult<ServerBackupTarget> tools = ServerBackupTargetFor(server);
         if (!tools) {

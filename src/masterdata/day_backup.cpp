@@ -19,25 +19,23 @@ void CopyToFolder(const DayBackupRequest& request, const ServerBackupTarget* ser
     const QDate today = request.now.date();
     const QString folder = request.folder;
     const BackupKind kind = server ? BackupKind::Dump : BackupKind::File;
-    if (!QFileInfo(folder).isDir() ||
-        QFileInfo::exists(QDir(folder).filePath(BackupFileName(today, kind)))) {
+    if (!QFileInfo(folder).isDir() || !ExistingBackupOf(folder, today, kind).isEmpty()) {
         return;
     }
     RemoveDrafts(folder);
     BackupOptions stamped = options;
     stamped.written = request.now;
-    const QString todays = request.dataDir + QLatin1Char('/') + BackupFileName(today, kind);
+    const QString todays = ExistingBackupOf(request.dataDir, today, kind);
     DbResult<QString> copied = DbResult<QString>::failure(QString());
     if (server) {
         // Only a dump that was made and checked goes there: the server itself is no file.
-        if (!QFileInfo::exists(todays)) {
+        if (todays.isEmpty()) {
             return;
         }
         copied = CopyDumpToBackupFolder(server->tools, todays, folder, today, stamped);
     } else {
-        const QString source = QFileInfo::exists(todays)
-                                   ? todays
-                                   : request.dataDir + QLatin1Char('/') + Database::FileName();
+        const QString source =
+            !todays.isEmpty() ? todays : request.dataDir + QLatin1Char('/') + Database::FileName();
         copied = CopyToBackupFolder(source, folder, today, stamped);
     }
     outcome->folderCopied = bool(copied);

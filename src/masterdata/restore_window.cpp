@@ -42,7 +42,7 @@ const QString kRestoredDamaged =
 const QString kFailed = QStringLiteral("数据恢复失败：");
 const QString kFromFile = QStringLiteral("从文件恢复...");
 const QString kPickCaption = QStringLiteral("选择要恢复的备份文件");
-const QString kPickFilter = QStringLiteral("备份文件 (*%1);;所有文件 (*)");
+const QString kPickFilter = QStringLiteral("备份文件 (%1);;所有文件 (*)");
 const QString kConfirmFile = QStringLiteral(
     "当前数据将被备份文件“%1”替换（恢复前会先另存一份），恢复后需要重新登录。是否恢复？");
 const QString kInUse = QStringLiteral("“%1”是正在使用的数据库，不能用来恢复。请选择备份文件。");
@@ -121,7 +121,7 @@ void RestoreWindow::Command3_Click() {
     const QString folder = BackupFolder(dir);
     const QString chosen =
         ui::FileDialog::openFileName(this, kPickCaption, QFileInfo(folder).isDir() ? folder : dir,
-                                     kPickFilter.arg(BackupExtension(CurrentBackupKind())));
+                                     kPickFilter.arg(BackupPickPattern(CurrentBackupKind())));
     if (chosen.isEmpty()) {
         return;
     }

@@ -223,6 +223,16 @@ void Grid::setRowSource(GridRowSource* source, int count) {
     });
 }
 
+void Grid::removeSourceRow(int row) {
+    if (row < 1 || row >= rows()) {
+        return;
+    }
+    changeStructure([&] { model_->removeSourceRow(row); });
+    if (model_->autoRedraw()) {
+        syncSpans();
+    }
+}
+
 void Grid::setRowHeight(int row, int px) {
     if (row < 0 || row >= rows()) {
         return;

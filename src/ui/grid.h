@@ -39,6 +39,8 @@ public:
     // held; columns widen to the texts of each page read. Null, setRows() or a row inserted or
     // removed end it. The source must outlive its use here.
     void setRowSource(GridRowSource* source, int count);
+    // The source has let row `row` go: the rows below it move up and still come from the source.
+    void removeSourceRow(int row);
 
     void setRowHeight(int row, int px);
     int rowHeight(int row) const;

@@ -153,6 +153,12 @@ void GridModel::setRowSource(GridRowSource* source, int count) {
     endResetModel();
 }
 
+void GridModel::removeSourceRow(int row) {
+    if (source_ != nullptr && row >= 1 && row < store_.rows()) {
+        reshape(Qt::Vertical, false, row, row, [&] { store_.removeRow(row, 1); });
+    }
+}
+
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     // The horizontal header shows row 0; it exists for screen readers and size hints.
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < store_.cols()) {

@@ -31,6 +31,8 @@ public:
     // store holds then show again.
     void setRowSource(GridRowSource* source, int count);
     GridRowSource* rowSource() const { return source_; }
+    // One row fewer from the source, which has let row `row` go.
+    void removeSourceRow(int row);
     QString text(int row, int col) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;

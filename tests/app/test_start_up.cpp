@@ -81,12 +81,18 @@ struct BackupGate {
     }
 };
 
+// Counted in a plain copy: backups are kept compressed.
 int CustomersIn(const QString& path) {
     int count = -1;
+    QTemporaryDir scratch;
+    const QString plain = scratch.filePath(QStringLiteral("copy.db"));
+    if (!CopyDatabaseFile(path, plain)) {
+        return count;
+    }
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
-        db.setDatabaseName(path);
+        db.setDatabaseName(plain);
         QSqlQuery query(db);
         if (db.open() && query.exec(QStringLiteral("select count(*) from kh_table")) &&
             query.next()) {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "core/clock.h"
 #include "customers/customer_store.h"
 #include "data/backup.h"
+#include "data/compressed_file.h"
 #include "data/data_folder.h"
 #include "data/database.h"
 #include "support/database_fixture.h"
@@ -32,11 +34,20 @@ void Write(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// The single value of a query on a file, read with a connection of the test's own.
+// The single value of a query on a file (a compressed one as it decompresses), read with a
+// connection of the test's own.
 QString ValueIn(const QString& path, const char* query) {
+    QTemporaryDir scratch;
+    QString file = path;
+    if (compressed_file::IsCompressed(path)) {
+        file = scratch.filePath(QStringLiteral("plain.db"));
+        if (!compressed_file::Decompress(path, file)) {
+            return QStringLiteral("(does not decompress)");
+        }
+    }
     sqlite3* db = nullptr;
     QString value;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
         SQLITE_OK) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, query, -1, &stmt, nullptr) == SQLITE_OK &&
@@ -89,16 +100,65 @@ private Q_SLOTS:
         TestDatabase::addCustomer(
             TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
         const QString target = db_->dir() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 6));
-        QCOMPARE(QFileInfo(target).fileName(), QStringLiteral("2026-12-06.db"));
+        QCOMPARE(QFileInfo(target).fileName(), QStringLiteral("2026-12-06.db.zst"));
         const DbStatus copied = CopyDatabaseFile(live(), target);
         QVERIFY2(copied.ok(), qPrintable(copied.error()));
+        QVERIFY(compressed_file::IsCompressed(target));
+        QVERIFY(QFileInfo(target).size() < QFileInfo(live()).size() / 2);
         QCOMPARE(CheckDatabaseFile(target), QString());
         QCOMPARE(ValueIn(target, "select kh_cph from kh_table"), QStringLiteral("京A11111"));
         QCOMPARE(ValueIn(target, "pragma journal_mode"), QStringLiteral("delete"));
         struct stat status {};
         QCOMPARE(stat(QFile::encodeName(target).constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, 0600u);
-        QCOMPARE(OtherFiles(db_->dir()), QStringList{QStringLiteral("2026-12-06.db")});
+        QCOMPARE(OtherFiles(db_->dir()), QStringList{QStringLiteral("2026-12-06.db.zst")});
+
+        // A compressed backup copied to another folder stays the same file; one copied to a
+        // plain name is the database again.
+        QTemporaryDir stick;
+        const QString there = stick.filePath(QStringLiteral("2026-12-06.db.zst"));
+        QVERIFY(CopyDatabaseFile(target, there).ok());
+        QCOMPARE(Bytes(there), Bytes(target));
+        const QString plain = stick.filePath(QStringLiteral("plain.db"));
+        QVERIFY(CopyDatabaseFile(target, plain).ok());
+        QVERIFY(!compressed_file::IsCompressed(plain));
+        QCOMPARE(ValueIn(plain, "select kh_cph from kh_table"), QStringLiteral("京A11111"));
+        QCOMPARE(QDir(stick.path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("2026-12-06.db.zst"), QStringLiteral("plain.db")}));
+    }
+
+    // Every byte of a compressed backup counts: a file damaged anywhere, cut short or run on
+    // is refused by its check, and the check leaves nothing behind.
+    void damagedCompressedBackupIsRefused() {
+        FillShop(300);
+        const QString dir = db_->dir();
+        const QString target = dir + QStringLiteral("/2026-12-06.db.zst");
+        QVERIFY(CopyDatabaseFile(live(), target).ok());
+        const QByteArray sound = Bytes(target);
+        QCOMPARE(CheckDatabaseFile(target), QString());
+        // The frame's header and end byte by byte, and some 300 bytes spread over the rest.
+        const qsizetype stride = std::max<qsizetype>(1, sound.size() / 300);
+        int tried = 0;
+        for (qsizetype at = 0; at < sound.size(); ++at) {
+            if (at >= 32 && at < sound.size() - 32 && at % stride != 0) {
+                continue;
+            }
+            QByteArray damaged = sound;
+            damaged[at] = char(~damaged[at]);
+            Write(target, damaged);
+            QVERIFY2(!CheckDatabaseFile(target).isEmpty(), qPrintable(QString::number(at)));
+            ++tried;
+        }
+        QVERIFY(tried > 300);
+        for (const qsizetype cut : {qsizetype(4), sound.size() / 2, sound.size() - 1}) {
+            Write(target, sound.left(cut));
+            QVERIFY2(!CheckDatabaseFile(target).isEmpty(), qPrintable(QString::number(cut)));
+        }
+        Write(target, sound + QByteArray(4, '\0'));
+        QVERIFY(!CheckDatabaseFile(target).isEmpty());
+        Write(target, sound);
+        QCOMPARE(CheckDatabaseFile(target), QString());
+        QCOMPARE(OtherFiles(dir), QStringList{QStringLiteral("2026-12-06.db.zst")});
     }
 
     // Another connection commits rows all through the copy; the copy is one moment of the
@@ -166,19 +226,26 @@ private Q_SLOTS:
     // each of these fails for root too.
     void failedCopyLeavesEarlierFileAlone_data() {
         QTest::addColumn<QString>("how");
-        QTest::newRow("parent is a file") << "parent file";
-        QTest::newRow("target is a folder") << "folder";
-        QTest::newRow("file size limit, as on a full disk") << "size limit";
-        QTest::newRow("stopped while copying") << "stop copying";
-        QTest::newRow("stopped while checking") << "stop checking";
+        QTest::addColumn<QString>("name");
+        for (const QString& name :
+             {QStringLiteral("2026-12-06.db.zst"), QStringLiteral("2026-12-06.db")}) {
+            const QByteArray kind =
+                name.endsWith(QLatin1String(".zst")) ? "compressed: " : "plain: ";
+            QTest::newRow(kind + "parent is a file") << "parent file" << name;
+            QTest::newRow(kind + "target is a folder") << "folder" << name;
+            QTest::newRow(kind + "file size limit, as on a full disk") << "size limit" << name;
+            QTest::newRow(kind + "stopped while copying") << "stop copying" << name;
+            QTest::newRow(kind + "stopped while checking") << "stop checking" << name;
+        }
     }
     void failedCopyLeavesEarlierFileAlone() {
         QFETCH(QString, how);
+        QFETCH(QString, name);
         const QString dir = db_->dir();
-        QString target = dir + QStringLiteral("/2026-12-06.db");
+        QString target = dir + QLatin1Char('/') + name;
         if (how == QLatin1String("parent file")) {
             Write(dir + QStringLiteral("/plain"), "not a folder");
-            target = dir + QStringLiteral("/plain/2026-12-06.db");
+            target = dir + QStringLiteral("/plain/") + name;
         } else if (how == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
         } else {
@@ -288,8 +355,13 @@ private Q_SLOTS:
     void dailyBackupOnceADayKeepingDaysWeeksAndMonths() {
         const QString dir = db_->dir();
         const QDate today(2026, 12, 6);
+        // Earlier versions wrote plain files: the days before the 60th are compressed.
         for (int day = 1; day <= 100; ++day) {
-            Write(dir + QLatin1Char('/') + BackupFileName(today.addDays(-day)), "old");
+            QString name = BackupFileName(today.addDays(-day));
+            if (day > 60) {
+                name.chop(4);
+            }
+            Write(dir + QLatin1Char('/') + name, "old");
         }
         const QStringList others = {QStringLiteral("2026-02-30.db"), QStringLiteral("notes.db"),
                                     QStringLiteral("2026-12-01.db.txt"),
@@ -302,7 +374,7 @@ private Q_SLOTS:
         QVERIFY2(first.ok(), qPrintable(first.error()));
         QVERIFY(first->made);
         QVERIFY(!first->skippedForSpace);
-        QCOMPARE(first->path, dir + QStringLiteral("/2026-12-06.db"));
+        QCOMPARE(first->path, dir + QStringLiteral("/2026-12-06.db.zst"));
         QCOMPARE(CheckDatabaseFile(first->path), QString());
         // Today and six days before; the Sundays of three weeks before; the last days of the
         // three months before (the newest of November is the 29th, a Sunday already kept).
@@ -320,6 +392,8 @@ private Q_SLOTS:
         }
         QCOMPARE(present, expected);
         QCOMPARE(first->removed.size(), 101 - expected.size());
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/2026-08-31.db")));
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/2026-10-31.db.zst")));
         for (const QString& name : others) {
             QVERIFY2(QFileInfo::exists(dir + QLatin1Char('/') + name), qPrintable(name));
         }
@@ -382,8 +456,11 @@ private Q_SLOTS:
         QVERIFY2(daily.ok(), qPrintable(daily.error()));
         QVERIFY(daily->skippedForSpace);
         QVERIFY(!daily->made);
-        QCOMPARE(daily->needed,
-                 QFileInfo(live()).size() + QFileInfo(live() + QStringLiteral("-wal")).size());
+        // The plain copy of the file and its log, and the compressed file made from it.
+        const qint64 plain =
+            QFileInfo(live()).size() + QFileInfo(live() + QStringLiteral("-wal")).size();
+        QCOMPARE(daily->needed, SpaceForBackup(live()));
+        QVERIFY(daily->needed > plain);
         QVERIFY(daily->space.total > 0);
         QCOMPARE(OtherFiles(dir), before);
 
@@ -459,19 +536,38 @@ private Q_SLOTS:
         QVERIFY(QuickCheckDue(dir, today));
     }
 
-    // Only the backups that pass the check are offered, newest first.
+    // A plain file of the day, as an earlier version wrote it, is the day's backup.
+    void plainBackupOfTheDayCounts() {
+        const QString plain = db_->dir() + QStringLiteral("/2026-12-06.db");
+        QVERIFY(CopyDatabaseFile(live(), plain).ok());
+        const DbResult<DailyBackup> daily = MakeDailyBackup(QDate(2026, 12, 6));
+        QVERIFY(daily.ok());
+        QVERIFY(!daily->made);
+        QCOMPARE(daily->path, plain);
+        QCOMPARE(ExistingBackupOf(db_->dir(), QDate(2026, 12, 6)), plain);
+        QCOMPARE(ExistingBackupOf(db_->dir(), QDate(2026, 12, 7)), QString());
+    }
+
+    // Only the backups that pass the check are offered, newest first, plain and compressed.
     void usableBackupsLeaveDamagedOnesOut() {
         const QString dir = db_->dir();
         QVERIFY(CopyDatabaseFile(live(), dir + QStringLiteral("/2026-12-04.db")).ok());
         QVERIFY(CopyDatabaseFile(live(), dir + QStringLiteral("/2026-12-02.db")).ok());
         Write(dir + QStringLiteral("/2026-12-05.db"), QByteArray(8192, 'x'));
         Write(dir + QStringLiteral("/2026-12-03.db"), QByteArray());
+        const QString compressed = dir + QStringLiteral("/2026-12-06.db.zst");
+        QVERIFY(CopyDatabaseFile(live(), compressed).ok());
+        const QString damaged = dir + QStringLiteral("/2026-12-07.db.zst");
+        QByteArray bytes = Bytes(compressed);
+        bytes[bytes.size() / 2] = char(~bytes[bytes.size() / 2]);
+        Write(damaged, bytes);
         int rejected = 0;
         const QList<BackupFile> usable = UsableBackups(dir, {}, &rejected);
-        QCOMPARE(rejected, 2);
-        QCOMPARE(usable.size(), 2);
-        QCOMPARE(usable[0].path, dir + QStringLiteral("/2026-12-04.db"));
-        QCOMPARE(usable[1].path, dir + QStringLiteral("/2026-12-02.db"));
+        QCOMPARE(rejected, 3);
+        QCOMPARE(usable.size(), 3);
+        QCOMPARE(usable[0].path, compressed);
+        QCOMPARE(usable[1].path, dir + QStringLiteral("/2026-12-04.db"));
+        QCOMPARE(usable[2].path, dir + QStringLiteral("/2026-12-02.db"));
         QCOMPARE(usable[0].size, QFileInfo(usable[0].path).size());
     }
 
@@ -482,6 +578,9 @@ private Q_SLOTS:
         const QStringList drafts = {
             QStringLiteral("2026-12-06.db.Ab12Cd.part"),
             QStringLiteral("2026-12-06.db.Ab12Cd.part-journal"),
+            QStringLiteral("2026-12-06.db.zst.Ab12Cd.part"),
+            QStringLiteral("2026-12-06.db.zst.Ab12Cd.part-zst"),
+            QStringLiteral("before-restore-2026-12-06-153012.db.zst.part"),
             QStringLiteral("before-restore-2026-12-06-153012.db.part"),
             QStringLiteral("before-restore-2026-12-06-153012-2.db.part.x9Y8z7.part"),
             QStringLiteral("damaged-2026-12-06-153012.db.part"),
@@ -498,6 +597,8 @@ private Q_SLOTS:
             QStringLiteral("before-restore-2026-12-06-153012.db"),
             QStringLiteral("damaged-2026-12-06-153012.db"),
             QStringLiteral("2026-12-06.db"),
+            QStringLiteral("2026-12-06.db.zst"),
+            QStringLiteral("2026-12-06.db.zst.Ab12Cd.part.zst"),
         };
         for (const QString& name : drafts + others) {
             Write(dir + QLatin1Char('/') + name, "x");
@@ -534,10 +635,16 @@ private Q_SLOTS:
         QCOMPARE(totals.dailyBytes, 5);
     }
 
+    void restoreBringsBackADeletedCustomer_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("compressed") << BackupFileName(QDate(2026, 12, 5));
+        QTest::newRow("plain, as earlier versions wrote") << QStringLiteral("2026-12-05.db");
+    }
     void restoreBringsBackADeletedCustomer() {
+        QFETCH(QString, name);
         TestDatabase::addCustomer(
             TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
-        const QString backup = db_->dir() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, 5));
+        const QString backup = db_->dir() + QLatin1Char('/') + name;
         QVERIFY(CopyDatabaseFile(live(), backup).ok());
         QVERIFY(RemoveCustomer(QStringLiteral("{C1}")).ok());
         TestDatabase::addCustomer(
@@ -545,7 +652,7 @@ private Q_SLOTS:
 
         const QDateTime stamp(QDate(2026, 12, 6), QTime(15, 30, 12));
         const QString safetyName = SafetyCopyName(stamp);
-        QCOMPARE(safetyName, QStringLiteral("before-restore-2026-12-06-153012.db"));
+        QCOMPARE(safetyName, QStringLiteral("before-restore-2026-12-06-153012.db.zst"));
         const DbResult<QString> restored = RestoreDatabase(backup, stamp);
         QVERIFY2(restored.ok(), qPrintable(restored.error()));
         QVERIFY(Database::IsOpen());
@@ -615,7 +722,7 @@ private Q_SLOTS:
         // Not offered as a backup, and no draft left.
         QCOMPARE(ListBackups(db_->dir()).size(), 1);
         QCOMPARE(OtherFiles(db_->dir()),
-                 (QStringList{QStringLiteral("2026-12-05.db"),
+                 (QStringList{QStringLiteral("2026-12-05.db.zst"),
                               QStringLiteral("damaged-2026-12-06-153012.db")}));
     }
 

@@ -170,7 +170,16 @@ QStringList StateOf(const QString& dir, bool listSafetyCopies) {
         const bool safety = name.startsWith(QStringLiteral("before-restore-")) ||
                             name.startsWith(QStringLiteral("damaged-"));
         QString line = QStringLiteral("file ") + (safety ? QStringLiteral("{safety copy}") : name);
-        if (name.endsWith(QStringLiteral(".db"))) {
+        // Backups are kept compressed: their content is read from a plain copy.
+        QTemporaryDir scratch;
+        QString readable = path;
+        if (name.endsWith(QStringLiteral(".db.zst"))) {
+            readable = scratch.filePath(QStringLiteral("plain.db"));
+            if (!CopyDatabaseFile(path, readable)) {
+                readable = path;
+            }
+        }
+        if (name.endsWith(QStringLiteral(".db")) || name.endsWith(QStringLiteral(".db.zst"))) {
             const QString problem = CheckDatabaseFile(path);
             if (!problem.isEmpty()) {
                 line += QStringLiteral(" broken: ") + problem;
@@ -178,7 +187,7 @@ QStringList StateOf(const QString& dir, bool listSafetyCopies) {
                 // A restore that failed after saving the database in use may leave that copy.
                 continue;
             } else {
-                line += exists && Dump(path).mid(1) == state.mid(1)
+                line += exists && Dump(readable).mid(1) == state.mid(1)
                             ? QStringLiteral(" sound, as the database")
                             : QStringLiteral(" sound, other data");
             }

@@ -233,6 +233,13 @@ private Q_SLOTS:
             QVERIFY(mount->ok());
             folder = mount->path();
         }
+        if (how == QLatin1String("full")) {
+            // Random calls, so that even the compressed backup is larger than the folder.
+            TestDatabase::exec(QStringLiteral(
+                "with recursive n(i) as (select 1 union all select i + 1 from n where i < 200) "
+                "insert into kh_tele_table (kh_tele_code, kh_tele_txnr) "
+                "select 'T' || i, hex(randomblob(1000)) from n"));
+        }
         SetBackupFolder(db_->dir(), folder);
         const QStringList before = Entries(folder);
         BackupWindow* window = openFromPanel();
