@@ -50,7 +50,8 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(code) << value << QString::fromUtf8(text);
         };
         row("general: no binary tail", "General", 0.1 + 0.2, "0.3");
-        row("general: eleven digits", "General", 2.0 / 3.0, "0.66666666667");
+        row("general: fifteen digits", "General", 2.0 / 3.0, "0.666666666666667");
+        row("general: tail past fifteen digits", "General", 1.0000000000000002, "1");
         row("general: telephone", "General", 13912345678, "13912345678");
         row("general: long whole number", "", 123456789012345, "123456789012345");
         row("general: negative", "General", -12.5, "-12.5");
