@@ -55,37 +55,6 @@ bool IsDateFormat(size_t builtin, std::string_view code) {
     return false;
 }
 
-std::optional<std::string> LiteralFormatText(std::string_view code, double value) {
-    std::vector<std::string> sections(1);
-    bool quoted = false;
-    for (const char c : code) {
-        if (c == '"') {
-            quoted = !quoted;
-            sections.back() += c;
-        } else if (c == ';' && !quoted) {
-            sections.emplace_back();
-        } else {
-            sections.back() += c;
-        }
-    }
-    if (quoted || sections.size() > 4) {
-        return std::nullopt;
-    }
-    for (const std::string& section : sections) {
-        if (section.size() < 2 || section.front() != '"' || section.back() != '"' ||
-            section.find('"', 1) != section.size() - 1) {
-            return std::nullopt;
-        }
-    }
-    size_t pick = 0;
-    if (value < 0 && sections.size() > 1) {
-        pick = 1;
-    } else if (value == 0 && sections.size() > 2) {
-        pick = 2;
-    }
-    return sections[pick].substr(1, sections[pick].size() - 2);
-}
-
 QString BuiltinFormatCode(size_t id) {
     // The ids a workbook may use without defining them, with the codes a Chinese system gives
     // the locale-dependent ones (currency, dates, the 上午/下午 times).
