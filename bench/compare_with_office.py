@@ -72,6 +72,13 @@ def moment(text):
         clock = (clock[0] + 12,) + clock[1:]
     date = text[:time.start()] if time else text
     found = re.match(r"^(\d{4})[-/.年](\d{1,2})[-/.月](\d{1,2})日?\s*$", date.strip())
+    # A month and a year alone ("1月-85", "2026年3月") stand for the month's first day.
+    month = re.match(r"^(\d{1,2})月-(\d{2})\s*$", date.strip()) or \
+        re.match(r"^(\d{4})年(\d{1,2})月\s*$", date.strip())
+    if month and not found:
+        a, b = int(month.group(1)), int(month.group(2))
+        year, number = (b + (2000 if b < 30 else 1900), a) if "月-" in date else (a, b)
+        return (year, number, 0) + (clock or (0, 0, 0))
     if found:
         day = tuple(int(g) for g in found.groups())
     else:
@@ -104,8 +111,10 @@ def same(ours, theirs):
     if is_error(ours) and is_error(theirs):
         return True
     if re.match(r"^\d{4}-\d{2}-\d{2}( \d{2}:\d{2}(:\d{2})?)?$", ours):
-        theirs_moment = moment(theirs)
-        return theirs_moment is not None and theirs_moment == moment(ours)
+        theirs_moment, ours_moment = moment(theirs), moment(ours)
+        if theirs_moment is not None and theirs_moment[2] == 0:  # no day shown
+            ours_moment = ours_moment[:2] + (0,) + ours_moment[3:]
+        return theirs_moment is not None and theirs_moment == ours_moment
     return False
 
 
@@ -116,6 +125,8 @@ def main():
     parser.add_argument("--cache", default=os.path.expanduser("~/.cache/ruvaso-office-csv"))
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
+    args.ruvaso = os.path.abspath(args.ruvaso)
+    args.cache = os.path.abspath(args.cache)
     os.makedirs(args.cache, exist_ok=True)
     totals = {}
     os.chdir(args.corpus)

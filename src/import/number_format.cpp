@@ -55,37 +55,6 @@ bool IsDateFormat(size_t builtin, std::string_view code) {
     return false;
 }
 
-std::optional<std::string> LiteralFormatText(std::string_view code, double value) {
-    std::vector<std::string> sections(1);
-    bool quoted = false;
-    for (const char c : code) {
-        if (c == '"') {
-            quoted = !quoted;
-            sections.back() += c;
-        } else if (c == ';' && !quoted) {
-            sections.emplace_back();
-        } else {
-            sections.back() += c;
-        }
-    }
-    if (quoted || sections.size() > 4) {
-        return std::nullopt;
-    }
-    for (const std::string& section : sections) {
-        if (section.size() < 2 || section.front() != '"' || section.back() != '"' ||
-            section.find('"', 1) != section.size() - 1) {
-            return std::nullopt;
-        }
-    }
-    size_t pick = 0;
-    if (value < 0 && sections.size() > 1) {
-        pick = 1;
-    } else if (value == 0 && sections.size() > 2) {
-        pick = 2;
-    }
-    return sections[pick].substr(1, sections[pick].size() - 2);
-}
-
 QString BuiltinFormatCode(size_t id) {
     // The ids a workbook may use without defining them, with the codes a Chinese system gives
     // the locale-dependent ones (currency, dates, the 上午/下午 times).
@@ -192,6 +161,40 @@ QString BuiltinFormatCode(size_t id) {
     }
 }
 
+namespace {
+
+// The significant digits of a finite number > 0 as a spreadsheet keeps them: its shortest
+// decimal form rounded half up to 15 digits, without trailing zeros, and the power of ten of the
+// first digit.
+std::pair<QString, int> KeptDigits(double value) {
+    const QString shortest = QString::number(value, 'e', QLocale::FloatingPointShortest);
+    const qsizetype e = shortest.indexOf(u'e');
+    QString digits = shortest.left(e).remove(u'.');
+    int exponent = shortest.mid(e + 1).toInt();
+    if (digits.size() > 15) {
+        const bool up = digits[15] >= u'5';
+        digits.truncate(15);
+        for (qsizetype i = 14; up && i >= 0; --i) {
+            if (digits[i] == u'9') {
+                digits[i] = u'0';
+                if (i == 0) {
+                    digits.prepend(u'1');
+                    ++exponent;
+                }
+            } else {
+                digits[i] = QChar(digits[i].unicode() + 1);
+                break;
+            }
+        }
+    }
+    while (digits.size() > 1 && digits.endsWith(u'0')) {
+        digits.chop(1);
+    }
+    return {digits, exponent};
+}
+
+}  // namespace
+
 QString GeneralNumberText(double value) {
     if (!std::isfinite(value)) {
         return {};
@@ -206,14 +209,21 @@ QString GeneralNumberText(double value) {
     if (size == std::floor(size)) {
         return size == 0 ? QStringLiteral("0") : QString::number(value, 'f', 0);
     }
-    // Eleven significant digits: what a cell of the usual width shows, and short of the tail
-    // that binary fractions leave in the last digits.
-    const double rounded = QString::number(value, 'e', 10).toDouble();
-    if (std::fabs(rounded) < 1e-9) {
-        return QString::number(rounded, 'E', QLocale::FloatingPointShortest);
+    // Fifteen significant digits, all a spreadsheet keeps: short of the tail that binary
+    // fractions leave in the last digits.
+    const auto [digits, exponent] = KeptDigits(size);
+    QString text;
+    if (exponent < -9) {
+        text = digits.left(1) + (digits.size() > 1 ? u'.' + digits.mid(1) : QString()) +
+               QStringLiteral("E-") + QString::number(-exponent).rightJustified(2, u'0');
+    } else if (exponent < 0) {
+        text = QStringLiteral("0.") + QString(-exponent - 1, u'0') + digits;
+    } else if (digits.size() > exponent + 1) {
+        text = digits.left(exponent + 1) + u'.' + digits.mid(exponent + 1);
+    } else {
+        text = digits + QString(exponent + 1 - digits.size(), u'0');
     }
-    const QString text = QString::number(rounded, 'f', QLocale::FloatingPointShortest);
-    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+    return value < 0 ? u'-' + text : text;
 }
 
 namespace {
@@ -405,10 +415,7 @@ std::pair<QString, QString> RoundedDigits(double value, int decimals) {
     QString whole;
     QString fraction;
     if (value > 0 && std::isfinite(value)) {
-        const QString scientific = QString::number(value, 'e', 14);  // d.ddddddddddddddde±x
-        const qsizetype e = scientific.indexOf(u'e');
-        const QString digits = scientific.left(1) + scientific.mid(2, e - 2);
-        const int exponent = scientific.mid(e + 1).toInt();
+        const auto [digits, exponent] = KeptDigits(value);
         if (exponent >= 0) {
             whole = digits.left(exponent + 1);
             whole += QString(std::max<qsizetype>(0, exponent + 1 - whole.size()), u'0');

@@ -12,18 +12,13 @@
 // is empty), or a format code. Shared by every workbook reader.
 bool IsDateFormat(size_t builtin, std::string_view code);
 
-// The text a cell shows when each section of its format is quoted text alone, as in the truth
-// value format "TRUE";"TRUE";"FALSE": the first section for positive numbers, the second for
-// negative ones, the third for zero. Nothing for any other format.
-std::optional<std::string> LiteralFormatText(std::string_view code, double value);
-
 // The code a built-in number format id stands for in a Chinese workbook, which carries only the
 // id; empty for General and for ids no workbook defines.
 QString BuiltinFormatCode(size_t id);
 
-// A number in the General format, as a spreadsheet shows it: at most 11 significant digits, so
-// no binary tail shows (0.1 + 0.2 is 0.3), but whole numbers below 10^15 with all their digits
-// and larger ones as NumberCellText gives them, so telephone and card numbers stay whole.
+// A number in the General format, as a spreadsheet shows it: at most 15 significant digits, so
+// no binary tail shows (0.1 + 0.2 is 0.3), and whole numbers without an exponent, larger ones
+// as NumberCellText gives them, so telephone and card numbers stay whole.
 QString GeneralNumberText(double value);
 
 // A number format code compiled once, to show many numbers: sections for positive, negative and

@@ -5,6 +5,7 @@
 
 #include "core/date_text.h"
 #include "import/number_format.h"
+#include "import/ods_data_styles.h"
 #include "import/sheet_readers.h"
 #include "import/zip_workbook.h"
 
@@ -28,22 +29,32 @@ qint64 RepeatCount(const QXmlStreamAttributes& attributes, QStringView name, qin
     return ok && count > 1 ? std::min(count, most) : 1;
 }
 
-// The text the application wrote for a number is what its data style shows; a plain number
-// there (the General format) is shown the same way as in every other workbook, and a cell
-// without text shows its value so.
-QString ShownNumber(double value, const QString& shown) {
-    static const QRegularExpression plain(
-        QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]*[1-9])?([eE][-+]?[0-9]+)?$"));
-    if (shown.isEmpty() || shown.contains(u'\n')) {
-        return GeneralNumberText(value);
+// A duration as the format writes it ("PT06H34M00S", "-P1DT2H"), in days.
+std::optional<double> DurationDays(const QString& text) {
+    static const QRegularExpression duration(QStringLiteral(
+        "^(-)?P(?:([0-9]+)D)?(?:T(?:([0-9]+)H)?(?:([0-9]+)M)?(?:([0-9]+(?:\\.[0-9]*)?)S)?)?$"));
+    const QRegularExpressionMatch match = duration.match(text.trimmed());
+    if (!match.hasMatch()) {
+        return std::nullopt;
     }
-    bool ok = false;
-    const double written = shown.toDouble(&ok);
-    if (ok && plain.match(shown).hasMatch() &&
-        std::fabs(written - value) <= 1e-9 * std::max(1.0, std::fabs(value))) {
-        return GeneralNumberText(value);
+    const double days = match.captured(2).toDouble() + match.captured(3).toDouble() / 24 +
+                        match.captured(4).toDouble() / 1440 + match.captured(5).toDouble() / 86400;
+    return match.captured(1).isEmpty() ? days : -days;
+}
+
+// A date, perhaps with a time of day ("2026-03-01T06:34:00"), as a day count from `origin`.
+std::optional<double> DateDays(const QString& text, const QDate& origin) {
+    const QDate date = ParseDateText(text);
+    if (!date.isValid()) {
+        return std::nullopt;
     }
-    return shown;
+    double days = double(origin.daysTo(date));
+    const qsizetype at = text.indexOf(u'T');
+    if (at >= 0) {
+        const QTime time = QTime::fromString(text.mid(at + 1).left(8), Qt::ISODate);
+        days += time.isValid() ? double(time.msecsSinceStartOfDay()) / 86400000.0 : 0;
+    }
+    return days;
 }
 
 // A date's time of day, after a blank, when the cell's text shows one: hours and minutes, and
@@ -66,6 +77,15 @@ public:
         if (!xml_.found()) {
             return sheet_error::kDamaged;
         }
+        // The common styles, which cells may name too.
+        ZipXmlPart styles(archive_, QStringLiteral("styles.xml"));
+        for (QXmlStreamReader::TokenType token;
+             (token = styles.next()) != QXmlStreamReader::Invalid;) {
+            if (token == QXmlStreamReader::StartElement && !dataStyles_.read(styles) &&
+                Is(styles.xml(), kStyleNs, u"style")) {
+                dataStyles_.noteCellStyle(styles.xml().attributes());
+            }
+        }
         int visibleTables = 0;
         QString firstName;
         for (QXmlStreamReader::TokenType token;
@@ -75,7 +95,10 @@ public:
             }
             const QXmlStreamReader& xml = xml_.xml();
             if (Is(xml, kStyleNs, u"style")) {
+                dataStyles_.noteCellStyle(xml.attributes());
                 readStyle();
+            } else if (dataStyles_.read(xml_)) {
+                continue;
             } else if (Is(xml, kTableNs, u"table")) {
                 const QXmlStreamAttributes attributes = xml.attributes();
                 const bool visible = !hiddenStyles_.contains(
@@ -133,8 +156,19 @@ private:
             } else if (token == QXmlStreamReader::StartElement) {
                 if (Is(xml_.xml(), kTableNs, u"table-row")) {
                     readRow();
-                } else if (Is(xml_.xml(), kTableNs, u"table-column") ||
-                           Is(xml_.xml(), kTableNs, u"named-expressions") ||
+                } else if (Is(xml_.xml(), kTableNs, u"table-column")) {
+                    // A column's cell style serves its cells that name none.
+                    const QXmlStreamAttributes attributes = xml_.xml().attributes();
+                    const qint64 repeat =
+                        RepeatCount(attributes, u"number-columns-repeated", kSheetColumnCount);
+                    const QString style =
+                        XmlAttribute(attributes, u"default-cell-style-name", kTableNs).toString();
+                    for (qint64 i = 0; i < repeat && columnStyles_.size() < kSheetColumnCount;
+                         ++i) {
+                        columnStyles_.push_back(style);
+                    }
+                    xml_.skipElement();
+                } else if (Is(xml_.xml(), kTableNs, u"named-expressions") ||
                            Is(xml_.xml(), kOfficeNs, u"forms")) {
                     xml_.skipElement();
                 } else {
@@ -169,7 +203,8 @@ private:
                 xml_.skipElement();
                 continue;
             }
-            // A covered cell lies under a merged one: empty, yet it holds its column.
+            // A covered cell lies under a merged one: it holds its column, and any text it keeps
+            // is hidden under the merged cell, so it is not what the sheet shows.
             const qint64 cellRepeat =
                 RepeatCount(xml_.xml().attributes(), u"number-columns-repeated", kSheetColumnCount);
             if (covered || column >= kSheetColumnCount) {
@@ -209,18 +244,36 @@ private:
         const bool error = XmlAttribute(attributes, u"value-type", kCalcExtNs) == u"error";
         const bool formula = HasXmlAttribute(attributes, u"formula", kTableNs);
         const QString shown = readParagraphs();
+        // Numbers show as the cell's data style says; the text beside them was written in the
+        // writer's own language (a decimal comma, say).
+        QString style = XmlAttribute(attributes, u"style-name", kTableNs).toString();
+        if (style.isEmpty() && currentColumn_ < qint64(columnStyles_.size())) {
+            style = columnStyles_[size_t(currentColumn_)];
+        }
+        const NumberFormat* format = style.isEmpty() ? nullptr : dataStyles_.format(style);
+        static const QDate origin(1899, 12, 30);
         if (!error) {
             if (type == u"float" || type == u"percentage" || type == u"currency") {
                 bool ok = false;
                 const double value = XmlAttribute(attributes, u"value", kOfficeNs).toDouble(&ok);
                 if (ok) {
-                    return ShownNumber(value, shown);
+                    return format != nullptr ? format->text(value, origin)
+                                             : GeneralNumberText(value);
                 }
             } else if (type == u"date") {
                 const QString value = XmlAttribute(attributes, u"date-value", kOfficeNs).toString();
+                const std::optional<double> days = DateDays(value, origin);
+                if (days && format != nullptr && format->showsDate()) {
+                    return format->text(*days, origin);
+                }
                 const QDate date = ParseDateText(value);
                 if (date.isValid()) {
                     return DateText(date) + ShownTimeOfDay(value, shown);
+                }
+            } else if (type == u"time" && format != nullptr) {
+                if (const std::optional<double> days = DurationDays(
+                        XmlAttribute(attributes, u"time-value", kOfficeNs).toString())) {
+                    return format->text(*days, origin);
                 }
             } else if (type == u"boolean") {
                 const QStringView value = XmlAttribute(attributes, u"boolean-value", kOfficeNs);
@@ -309,6 +362,8 @@ private:
     ZipXmlPart xml_;
     SheetBuilder& builder_;
     QSet<QString> hiddenStyles_;
+    OdsDataStyles dataStyles_;
+    std::vector<QString> columnStyles_;
     qint64 row_ = 0;
     qint64 currentColumn_ = 0;
 };

@@ -116,7 +116,9 @@ QString ReadXlsxWorkbook(ZipArchive& archive, XlsxWorkbook& workbook) {
             continue;
         }
         const QXmlStreamAttributes attributes = xml.xml().attributes();
-        if (xml.xml().name() == u"workbookPr") {
+        // Extensions repeat workbookPr in namespaces of their own without the date system
+        // (x14:workbookPr); only the workbook's own one says it.
+        if (xml.xml().name() == u"workbookPr" && HasXmlAttribute(attributes, u"date1904")) {
             date1904 = IsTrue(XmlAttribute(attributes, u"date1904"));
             continue;
         }

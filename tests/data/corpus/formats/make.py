@@ -13,9 +13,11 @@ Run: /usr/bin/python3 make.py [--check]
 """
 import csv
 import os
+import re
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 import openpyxl
 import xlsxwriter
@@ -229,6 +231,106 @@ def make_office():
             write_expected("libreoffice_" + suffix,
                            [(n, c, v, XML_SHOWN.get(n, shown) if suffix == "xml" else shown)
                             for n, c, v, shown in OFFICE_CASES])
+    # The same document as a suite working in a language with a decimal comma saves it: the
+    # text beside each number is its own, the numbers and styles the same.
+    source = os.path.join(HERE, "libreoffice_ods.ods")
+    with zipfile.ZipFile(source) as archive:
+        entries = [(info, archive.read(info.filename)) for info in archive.infolist()]
+    with zipfile.ZipFile(os.path.join(HERE, "libreoffice_ods_comma.ods"), "w") as out:
+        for info, data in entries:
+            if info.filename == "content.xml":
+                data = re.sub(rb"(<text:p>[^<]*?[0-9])\.([0-9])", rb"\1,\2", data)
+            out.writestr(info, data)
+    write_expected("libreoffice_ods_comma", OFFICE_CASES)
+
+
+# Data styles as other writers of the format put them, in an .ods made here: style maps (the
+# negative section, a condition), fractions, text with a quote, a currency symbol after the
+# number, fractions of a second, a column's default style, a textual month, a truth value.
+HAND_STYLES = """
+<number:number-style style:name="P0"><number:number number:decimal-places="2"
+ number:min-integer-digits="1"/></number:number-style>
+<number:number-style style:name="N1"><number:text>-</number:text><number:number
+ number:decimal-places="2" number:min-integer-digits="1"/>
+ <style:map style:condition="value()&gt;=0" style:apply-style-name="P0"/></number:number-style>
+<number:number-style style:name="N2"><number:fraction number:min-integer-digits="0"
+ number:min-numerator-digits="1" number:min-denominator-digits="1"/></number:number-style>
+<number:number-style style:name="N3"><number:text>型号"A"</number:text><number:number
+ number:decimal-places="0" number:min-integer-digits="3"/></number:number-style>
+<number:currency-style style:name="N4"><number:number number:decimal-places="2"
+ number:min-integer-digits="1" number:grouping="true"/><number:text> </number:text>
+ <number:currency-symbol>元</number:currency-symbol></number:currency-style>
+<number:time-style style:name="N5"><number:hours/><number:text>:</number:text><number:minutes
+ number:style="long"/><number:text>:</number:text><number:seconds number:style="long"
+ number:decimal-places="2"/></number:time-style>
+<number:percentage-style style:name="N6"><number:number number:decimal-places="1"
+ number:min-integer-digits="1"/><number:text>%</number:text></number:percentage-style>
+<number:boolean-style style:name="N7"><number:boolean/></number:boolean-style>
+<number:date-style style:name="N8"><number:day/><number:text>-</number:text><number:month
+ number:textual="true"/><number:text>-</number:text><number:year number:style="long"/>
+ </number:date-style>
+<number:text-style style:name="P9"><number:text>多</number:text></number:text-style>
+<number:number-style style:name="P9"><number:text>多</number:text></number:number-style>
+<number:number-style style:name="N9"><number:number number:min-integer-digits="1"/>
+ <style:map style:condition="value()&gt;100" style:apply-style-name="P9"/></number:number-style>
+"""
+# (cell style's data style, the cell's value attributes, what the cell shows, name)
+HAND_CELLS = [
+    ("N1", 'office:value-type="float" office:value="-3.5"', "-3.50", "negative section"),
+    ("N1", 'office:value-type="float" office:value="3.5"', "3.50", "positive section"),
+    ("N2", 'office:value-type="float" office:value="1.5"', "1 1/2", "fraction"),
+    ("N3", 'office:value-type="float" office:value="7"', '型号"A"007', "quoted text"),
+    ("N4", 'office:value-type="currency" office:value="1234.5"', "1,234.50 元",
+     "symbol after"),
+    ("N5", 'office:value-type="time" office:time-value="PT00H01M02.5S"', "0:01:02.50",
+     "hundredths"),
+    (None, 'office:value-type="percentage" office:value="0.45"', "45.0%", "column style"),
+    ("N7", 'office:value-type="boolean" office:boolean-value="true"', "TRUE", "truth value"),
+    ("N8", 'office:value-type="date" office:date-value="2026-03-01"', "2026-03-01",
+     "textual month"),
+    ("N9", 'office:value-type="float" office:value="150"', "多", "condition"),
+    ("N9", 'office:value-type="float" office:value="50"', "50", "condition not met"),
+]
+
+
+def make_hand_ods():
+    cell_styles = "".join('<style:style style:name="c%s" style:family="table-cell" '
+                          'style:data-style-name="%s"/>' % (n, n)
+                          for n in ("N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8", "N9"))
+    rows = ["<table:table-row>%s</table:table-row>" % "".join(text_cell(h) for h in HEADINGS)]
+    for i, (style, value, shown, name) in enumerate(HAND_CELLS):
+        # The text beside each number is a stale one, as some writers leave it.
+        named = ' table:style-name="c%s"' % style if style else ""
+        rows.append("<table:table-row><table:table-cell/>%s%s%s<table:table-cell%s %s>"
+                    "<text:p>?</text:p></table:table-cell><table:table-cell "
+                    'table:number-columns-repeated="2"/>%s</table:table-row>'
+                    % (text_cell(plate(i)), text_cell("客户%d" % i), text_cell("先生"), named,
+                       value, text_cell(name)))
+    content = (
+        '<?xml version="1.0" encoding="UTF-8"?>'
+        '<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+        'xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" '
+        'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" '
+        'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+        'xmlns:number="urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0" office:version="1.2">'
+        "<office:automatic-styles>%s%s</office:automatic-styles><office:body><office:spreadsheet>"
+        '<table:table table:name="客户"><table:table-column table:number-columns-repeated="4"/>'
+        '<table:table-column table:default-cell-style-name="cN6"/>'
+        '<table:table-column table:number-columns-repeated="3"/>%s</table:table>'
+        "</office:spreadsheet></office:body></office:document-content>"
+        % (HAND_STYLES, cell_styles, "".join(rows)))
+    manifest = (
+        '<?xml version="1.0" encoding="UTF-8"?><manifest:manifest xmlns:manifest='
+        '"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0" manifest:version="1.2">'
+        '<manifest:file-entry manifest:full-path="/" manifest:media-type='
+        '"application/vnd.oasis.opendocument.spreadsheet"/><manifest:file-entry '
+        'manifest:full-path="content.xml" manifest:media-type="text/xml"/></manifest:manifest>')
+    with zipfile.ZipFile(os.path.join(HERE, "data_styles.ods"), "w") as out:
+        out.writestr("mimetype", "application/vnd.oasis.opendocument.spreadsheet")
+        out.writestr("content.xml", content, zipfile.ZIP_DEFLATED)
+        out.writestr("META-INF/manifest.xml", manifest, zipfile.ZIP_DEFLATED)
+    write_expected("data_styles", [(name, None, None, shown)
+                                   for _, _, shown, name in HAND_CELLS])
 
 
 def check():
@@ -265,3 +367,4 @@ if __name__ == "__main__":
         make_xlsxwriter(True)
         make_xlwt()
         make_office()
+        make_hand_ods()

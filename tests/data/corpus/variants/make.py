@@ -213,3 +213,19 @@ with zipfile.ZipFile("ods_without_mimetype.ods", "w", zipfile.ZIP_DEFLATED) as o
 for name in ("ods_mimetype_compressed", "ods_mimetype_extra_field", "ods_mimetype_last",
              "ods_without_mimetype"):
     shutil.copy("../libreoffice/customers.expected.csv", name + ".expected.csv")
+
+# The 1904 date system as Excel for Mac writes it: an extension repeats workbookPr in a namespace
+# of its own after the workbook's, and says nothing of the date system.
+
+
+def customers_1904(book):
+    book.date_1904 = True
+    customers(book)
+
+
+parts = base(customers_1904)
+parts["xl/workbook.xml"] = parts["xl/workbook.xml"].replace(
+    "</workbook>", '<extLst><ext uri="{79F54976-1DA5-4618-B147-4CDE4B953A38}" '
+    'xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main">'
+    '<x14:workbookPr defaultImageDpi="32767"/></ext></extLst></workbook>')
+save(parts, "date1904_extension.xlsx")
