@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/reminder_list.h"
 #include "bench_import.h"
+#include "bench_import_bounds.h"
 #include "bench_orders.h"
 #include "bench_reports.h"
 #include "bench_server.h"
@@ -324,8 +325,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral("N"), QStringLiteral("1000000"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("run one group of figures: walks, orders, system, import, reports, "
-                       "report-pages, startup, server, space, lists"),
+        QStringLiteral("run one group of figures: walks, orders, system, import, "
+                       "import-bounds, reports, report-pages, startup, server, space, lists"),
         QStringLiteral("GROUP"));
     const QCommandLineOption backupSize(QStringLiteral("backup-gb"),
                                         QStringLiteral("size of the backed-up database"),
@@ -371,6 +372,10 @@ int main(int argc, char** argv) {
         BenchImport(root.path());
         return 0;
     }
+    if (parser.value(only) == QStringLiteral("import-bounds")) {
+        BenchImportBounds(root.path(), parser.value(program));
+        return 0;
+    }
     if (parser.value(only) == QStringLiteral("startup")) {
         BenchStartup(parser.value(program), MakeShop(root.path(), 100000));
         return 0;
@@ -398,6 +403,7 @@ int main(int argc, char** argv) {
     BenchOrders(root.path(), parser.value(sqlite3));
     BenchSystem(root.path(), parser.value(sqlite3), parser.value(backupSize).toDouble());
     BenchImport(root.path());
+    BenchImportBounds(root.path(), parser.value(program));
     BenchReports(root.path(), parser.value(sqlite3));
     return 0;
 }

@@ -10,7 +10,7 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUVASO_FUZZ=ON -DRUVASO_BUILD_TESTS=OFF -DRUVASO_BUILD_BENCH=OFF > /dev/null
 targets=(${RUVASO_FUZZ_TARGETS:-fuzz_sheet_text fuzz_sheet_zip fuzz_sheet_xls fuzz_sheet_format \
-    fuzz_sheet_markup fuzz_number_format})
+    fuzz_sheet_markup fuzz_number_format fuzz_xml_scanner})
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 declare -A seeds=(
     [fuzz_sheet_text]="tests/data/*.csv"
@@ -19,6 +19,7 @@ declare -A seeds=(
     [fuzz_sheet_format]=""
     [fuzz_number_format]=""
     [fuzz_sheet_markup]="tests/data/corpus/web/*.xls tests/data/corpus/web/*.csv"
+    [fuzz_xml_scanner]=""
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -149,9 +149,18 @@ XmlScanner::Result XmlScanner::scan(bool last) {
 }
 
 size_t XmlScanner::tag(std::string_view at) {
+    // A token is refused past its bound whether or not its end has come yet, so how the
+    // document is cut into pieces does not matter.
     auto incomplete = [this](size_t size, size_t most) {
         if (size <= most) {
             return size_t(0);
+        }
+        result_ = Result::Malformed;
+        return npos;
+    };
+    auto complete = [this](size_t size, size_t most) {
+        if (size <= most) {
+            return size;
         }
         result_ = Result::Malformed;
         return npos;
@@ -165,13 +174,14 @@ size_t XmlScanner::tag(std::string_view at) {
         }
         if (at.substr(0, 4) == "<!--") {
             const size_t end = at.find("-->", 4);
-            return end == npos ? incomplete(at.size(), kMaxTagBytes) : end + 3;
+            return end == npos ? incomplete(at.size(), kMaxTagBytes)
+                               : complete(end + 3, kMaxTagBytes);
         }
         if (at.substr(0, 9) == "<![CDATA[" && !open_.empty()) {
             const size_t end = at.find("]]>", 9);
             // A cell's text may stand in one section: up to three bytes a character.
-            if (end == npos) {
-                return incomplete(at.size(), kMaxTagBytes * 4);
+            if (end == npos || end + 3 > kMaxTagBytes * 4) {
+                return incomplete(end == npos ? at.size() : end + 3, kMaxTagBytes * 4);
             }
             decoded_.clear();
             for (const char c : at.substr(9, end - 9)) {
@@ -189,7 +199,7 @@ size_t XmlScanner::tag(std::string_view at) {
     }
     if (at[1] == '?') {
         const size_t end = at.find("?>", 2);
-        return end == npos ? incomplete(at.size(), kMaxTagBytes) : end + 2;
+        return end == npos ? incomplete(at.size(), kMaxTagBytes) : complete(end + 2, kMaxTagBytes);
     }
     // The tag ends at the first '>' outside a quoted value.
     char quote = 0;
@@ -207,8 +217,8 @@ size_t XmlScanner::tag(std::string_view at) {
             return npos;
         }
     }
-    if (end == at.size()) {
-        return incomplete(at.size(), kMaxTagBytes);
+    if (end == at.size() || end + 1 > kMaxTagBytes) {
+        return incomplete(end + 1, kMaxTagBytes);
     }
     std::string_view inside = at.substr(1, end - 1);
     if (!inside.empty() && inside[0] == '/') {

@@ -100,6 +100,8 @@ private Q_SLOTS:
         QTest::newRow("nested too deep")
             << QByteArray("<a>").repeated(300) + QByteArray("</a>").repeated(300);
         QTest::newRow("tag without end") << QByteArray("<a ") + QByteArray(1100000, 'b');
+        QTest::newRow("tag over its bound")
+            << QByteArray("<a b=\"") + QByteArray(1100000, 'x') + QByteArray("\"/>");
     }
     void refusesMalformedParts() {
         QFETCH(QByteArray, document);
