@@ -48,6 +48,7 @@ const QString kEmptySearch = QStringLiteral("请填写查找内容！");
 const QString kConfirmDelete = QStringLiteral("是否删除信息？");
 const QString kDeleted = QStringLiteral("删除成功！");
 const QString kOverdueNotice = QStringLiteral("另有 %1 位客户逾期未回访");
+const QString kOverdueListed = QStringLiteral("以下是逾期未回访的客户，共 %1 位");
 const QString kOverdueTip =
     QStringLiteral("提醒日期已过、此后还没有打过电话的客户。单击列出他们，逾期最久的在前。");
 // How often the window looks whether the day has changed under a program left running.
@@ -340,12 +341,14 @@ void MainWindow::ReloadReminderList() {
 }
 
 void MainWindow::updateOverdueNotice() {
+    const bool listed = listing_ == Listing::Overdue;
     // Customers due within the listed days are in the list already; "另有" counts the others.
-    const DbResult<qint64> overdue = CountOverdue(std::min(DTPicker1->value(), Today()));
+    const DbResult<qint64> overdue =
+        CountOverdue(listed ? Today() : std::min(DTPicker1->value(), Today()));
     // A count that cannot be read hides the notice; the list's own read says what went wrong.
     const qint64 count = overdue ? *overdue : 0;
-    overdueLink->setText(kOverdueNotice.arg(count));
-    overdueLink->setVisible(count > 0);
+    overdueLink->setText((listed ? kOverdueListed : kOverdueNotice).arg(count));
+    overdueLink->setVisible(listed || count > 0);
 }
 
 void MainWindow::overdueLink_Click() {

@@ -1,5 +1,6 @@
 #include "followup/call_record_window.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,6 +47,7 @@ const QString kNoContent = QStringLiteral("电话内容不允许为空！");
 const QString kNoResponse = QStringLiteral("客户回应不允许为空！");
 const QString kNoContentPhrase = QStringLiteral("请选择提醒客户信息");
 const QString kNoResponsePhrase = QStringLiteral("请选择客户回应信息");
+const QString kDiscardCall = QStringLiteral("是否放弃已填写的电话记录？");
 const QString kSaved = QStringLiteral("添加成功！");
 const QString kSavedWithoutCustomer =
     QStringLiteral("电话记录已保存，但该客户资料已不存在（可能已被删除），提醒日期没有更新。");
@@ -275,11 +277,22 @@ void CallRecordWindow::Command1_Click() {
             ui::Information(this, kSaved);
             break;
     }
+    saved_ = true;
     close();
 }
 
 void CallRecordWindow::Command2_Click() {
     close();
+}
+
+void CallRecordWindow::closeEvent(QCloseEvent* event) {
+    const bool typed =
+        !Text3->toPlainText().trimmed().isEmpty() || !Text4->toPlainText().trimmed().isEmpty();
+    if (!saved_ && typed && !ui::Confirm(this, kDiscardCall)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void CallRecordWindow::Command3_Click() {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QCloseEvent;
+
 #include "customers/customer.h"
 
 class QComboBox;
@@ -65,6 +67,11 @@ Q_SIGNALS:
     // its called column and reminderDateText in its reminder date column.
     void callSaved(int row, const QString& calledFlag, const QString& reminderDateText);
 
+protected:
+    // Closing with a note typed and not saved asks first: a call's note is typed while talking
+    // and cannot be typed again.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void appendPhrase(const PhraseList& list, QComboBox* combo, QPlainTextEdit* target,
                       const QString& emptyMessage);
@@ -72,4 +79,6 @@ private:
 
     QString key_;
     int listRow_ = 0;
+    // The call is stored: closing loses nothing.
+    bool saved_ = false;
 };

@@ -286,6 +286,7 @@ private Q_SLOTS:
         QTest::mouseClick(main.overdueLink, Qt::LeftButton);
         QCOMPARE(ListedPlates(main), (QStringList{QStringLiteral("京A1"), QStringLiteral("京A2"),
                                                   QStringLiteral("京A4")}));
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("以下是逾期未回访的客户，共 3 位"));
         // The same actions: the call record opens on the selected overdue customer.
         main.grid1->setCurrentCell(2, 3);
         ScopedModalDriver driver([](QWidget* window) {
@@ -303,7 +304,7 @@ private Q_SLOTS:
                            {DateText(monday.addDays(1))});
         DataChanges::customersChanged();
         QCOMPARE(ListedPlates(main), (QStringList{QStringLiteral("京A1"), QStringLiteral("京A4")}));
-        QCOMPARE(main.overdueLink->text(), QStringLiteral("另有 2 位客户逾期未回访"));
+        QCOMPARE(main.overdueLink->text(), QStringLiteral("以下是逾期未回访的客户，共 2 位"));
 
         // Nobody overdue: no notice.
         TestDatabase::exec(QStringLiteral("update kh_table set kh_txdate = ?"),

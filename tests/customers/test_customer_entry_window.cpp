@@ -291,9 +291,12 @@ private Q_SLOTS:
         messages.expect(QStringLiteral("添加成功！"));
         window->Command1->click();
         VERIFY_MESSAGES(messages);
-        // The plate alone is stored as it is printed: upper-case, half-width letters and digits.
-        const QString plate =
-            texts[0].toUpper().replace(QStringLiteral("１２"), QStringLiteral("12"));
+        // The plate alone is stored as it is printed: upper-case, half-width letters and digits,
+        // without the spaces typed in it.
+        const QString plate = texts[0]
+                                  .toUpper()
+                                  .replace(QStringLiteral("１２"), QStringLiteral("12"))
+                                  .remove(QLatin1Char(' '));
         QCOMPARE(Stored(plate), QStringList({plate, texts[1], "女士", texts[2], "2023-12-31",
                                              "2024-01-01", texts[3], texts[4], "0"})
                                     .join('|'));

@@ -25,9 +25,9 @@ constexpr int kRowsPerImport = 500;
 // One import between so many orders.
 constexpr int kOrdersPerImport = 5;
 
-// The plate of an imported row names its import: "导7-42".
+// The plate of an imported row names its import: "导7X42".
 QString ImportedPlate(int import, int row) {
-    return QStringLiteral("导%1-%2").arg(import).arg(row);
+    return QStringLiteral("导%1X%2").arg(import).arg(row);
 }
 
 SheetRows ImportRows(int import) {

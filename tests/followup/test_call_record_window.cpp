@@ -173,6 +173,49 @@ private Q_SLOTS:
         }
     }
 
+    // A note typed while talking is not thrown away by a stray Escape or close: the window asks,
+    // and Cancel keeps it. Without a note it closes at once, and after a save it asks nothing.
+    void closingAsksBeforeATypedNoteIsLost_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("escape") << "escape";
+        QTest::newRow("close button") << "button";
+        QTest::newRow("title bar") << "window";
+    }
+    void closingAsksBeforeATypedNoteIsLost() {
+        QFETCH(QString, how);
+        CallRecordWindow* window = OpenCallWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QPointer<CallRecordWindow> alive(window);
+        window->Text3->setFocus();
+        QTest::keyClicks(window->Text3, QStringLiteral("baoyang"));
+        auto close = [&] {
+            if (how == QLatin1String("escape")) {
+                QTest::keyClick(window->Text3, Qt::Key_Escape);
+            } else if (how == QLatin1String("button")) {
+                window->Command2->click();
+            } else {
+                window->close();
+            }
+        };
+        MessageScript messages;
+        messages.expect(QStringLiteral("是否放弃已填写的电话记录？"),
+                        MessageScript::Answer::Cancel);
+        close();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(alive && window->isVisible());
+        QCOMPARE(window->Text3->toPlainText(), QStringLiteral("baoyang"));
+        messages.expect(QStringLiteral("是否放弃已填写的电话记录？"), MessageScript::Answer::Ok);
+        close();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(!alive || !alive->isVisible());
+
+        CallRecordWindow* empty = OpenCallWindow();
+        QPointer<CallRecordWindow> emptyAlive(empty);
+        empty->Text3->setPlainText(QStringLiteral("   "));
+        empty->Command2->click();
+        QVERIFY(!emptyAlive || !emptyAlive->isVisible());
+    }
+
     void saveChecks_data() {
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("response");
