@@ -189,6 +189,8 @@ build_expat() {
     s=$(unpack expat)
     [[ -f $s/CMakeLists.txt ]] || s=$s/expat
     log "expat"
+    # Debian's fixes test the value of XML_DTD, which the CMake build defines without one.
+    sed -i 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/' "$s/expat_config.h.cmake"
     cmake_lib "$s" "$work/expat-build" -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
         -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_SHARED_LIBS=ON
     write_pc expat -lexpat 2.5.0
@@ -207,8 +209,10 @@ build_sodium() {
     local s
     s=$(unpack libsodium)
     log "libsodium"
-    (cd "$s" && ./configure --host=$target --prefix="$prefix" --disable-static --disable-dependency-tracking \
-        CC="${launcher[*]} $cc" >/dev/null && make -j"$jobs" >/dev/null && make install >/dev/null)
+    # Debian's source is the project's own tree, without the generated configure script.
+    (cd "$s" && { [[ -x configure ]] || autoreconf -fi >/dev/null 2>&1; } &&
+        ./configure --host=$target --prefix="$prefix" --disable-static --disable-dependency-tracking \
+            CC="${launcher[*]} $cc" >/dev/null && make -j"$jobs" >/dev/null && make install >/dev/null)
 }
 
 build_libxml2() {
