@@ -219,8 +219,9 @@ build_libxml2() {
     local s
     s=$(unpack libxml2)
     log "libxml2"
-    # Text reaches the HTML parser already decoded, so no iconv is needed.
-    (cd "$s" && { [[ -x configure ]] || NOCONFIGURE=1 ./autogen.sh >/dev/null; } &&
+    # Text reaches the HTML parser already decoded, so no iconv is needed. Debian's patches
+    # touch the build files, so they are generated again, as Debian's own build does.
+    (cd "$s" && autoreconf -fi >/dev/null 2>&1 &&
         ./configure --host=$target --prefix="$prefix" --disable-static --disable-dependency-tracking \
             --without-python --without-lzma --without-zlib --without-iconv --without-icu \
             --without-http --without-ftp --without-debug --without-threads \
