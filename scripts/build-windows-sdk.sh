@@ -189,6 +189,8 @@ build_expat() {
     s=$(unpack expat)
     [[ -f $s/CMakeLists.txt ]] || s=$s/expat
     log "expat"
+    # Debian's fixes test the value of XML_DTD, which the CMake build defines without one.
+    sed -i 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/' "$s/expat_config.h.cmake"
     cmake_lib "$s" "$work/expat-build" -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
         -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_SHARED_LIBS=ON
     write_pc expat -lexpat 2.5.0
@@ -207,16 +209,19 @@ build_sodium() {
     local s
     s=$(unpack libsodium)
     log "libsodium"
-    (cd "$s" && ./configure --host=$target --prefix="$prefix" --disable-static --disable-dependency-tracking \
-        CC="${launcher[*]} $cc" >/dev/null && make -j"$jobs" >/dev/null && make install >/dev/null)
+    # Debian's source is the project's own tree, without the generated configure script.
+    (cd "$s" && { [[ -x configure ]] || autoreconf -fi >/dev/null 2>&1; } &&
+        ./configure --host=$target --prefix="$prefix" --disable-static --disable-dependency-tracking \
+            CC="${launcher[*]} $cc" >/dev/null && make -j"$jobs" >/dev/null && make install >/dev/null)
 }
 
 build_libxml2() {
     local s
     s=$(unpack libxml2)
     log "libxml2"
-    # Text reaches the HTML parser already decoded, so no iconv is needed.
-    (cd "$s" && { [[ -x configure ]] || NOCONFIGURE=1 ./autogen.sh >/dev/null; } &&
+    # Text reaches the HTML parser already decoded, so no iconv is needed. Debian's patches
+    # touch the build files, so they are generated again, as Debian's own build does.
+    (cd "$s" && autoreconf -fi >/dev/null 2>&1 &&
         ./configure --host=$target --prefix="$prefix" --disable-static --disable-dependency-tracking \
             --without-python --without-lzma --without-zlib --without-iconv --without-icu \
             --without-http --without-ftp --without-debug --without-threads \

@@ -35,6 +35,8 @@ packages=(
   # display with a window manager for the smoke test of the real window.
   g++-mingw-w64-x86-64-posix mingw-w64-tools ninja-build nsis wine wine64
   xvfb openbox xdotool imagemagick
+  # libsodium's Debian source comes without its configure script.
+  autoconf automake libtool
 )
 
 missing=()
