@@ -164,13 +164,13 @@ private Q_SLOTS:
             // Each import whole or absent.
             QCOMPARE(
                 Scalar(QStringLiteral(
-                           "select count(*) from (select substr(kh_cph, 1, instr(kh_cph, '-')) as "
+                           "select count(*) from (select substr(kh_cph, 1, instr(kh_cph, 'X')) as "
                            "import, count(*) as n from kh_table where kh_cph like '导%' group by "
                            "import) where n <> ?"),
                        {kRowsPerImport}),
                 0);
             const int importsStored = Scalar(QStringLiteral(
-                "select count(distinct substr(kh_cph, 1, instr(kh_cph, '-'))) from kh_table "
+                "select count(distinct substr(kh_cph, 1, instr(kh_cph, 'X'))) from kh_table "
                 "where kh_cph like '导%'"));
             int importsReported = 0;
             bool importing = false;
