@@ -39,6 +39,22 @@ struct DCtxFree {
     void operator()(ZSTD_DCtx* ctx) const { ZSTD_freeDCtx(ctx); }
 };
 
+// The next block of `in` into `buffer`: its size, 0 at the end; a stop or a failed read as its
+// reason.
+DbResult<qint64> NextBlock(QFile& in, const QString& path, std::vector<char>& buffer,
+                           const std::atomic<bool>* stop) {
+    if (Stopped(stop)) {
+        return DbResult<qint64>::failure(kStopped);
+    }
+    errno = 0;
+    const qint64 got = in.read(buffer.data(), qint64(buffer.size()));
+    if (got < 0) {
+        return DbResult<qint64>::failure(
+            QStringLiteral("无法读取“%1”：%2").arg(Native(path), FileError(in)));
+    }
+    return got;
+}
+
 QString Damaged(const QString& path, const QString& why) {
     return QStringLiteral("压缩文件“%1”已损坏（%2）").arg(Native(path), why);
 }
@@ -64,15 +80,11 @@ DbStatus Decode(const QString& path, const std::atomic<bool>* stop, const Progre
     size_t pending = 1;  // not yet at the end of a frame
     bool sawFrame = false;
     while (true) {
-        if (Stopped(stop)) {
-            return DbStatus::failure(kStopped);
+        const DbResult<qint64> read = NextBlock(in, path, input, stop);
+        if (!read) {
+            return DbStatus::failure(read.error());
         }
-        errno = 0;
-        const qint64 got = in.read(input.data(), kBlock);
-        if (got < 0) {
-            return DbStatus::failure(
-                QStringLiteral("无法读取“%1”：%2").arg(Native(path), FileError(in)));
-        }
+        const qint64 got = *read;
         if (got == 0) {
             break;
         }
@@ -176,15 +188,11 @@ DbStatus Compress(QFile& in, const QString& toPath, int level, const std::atomic
             QStringLiteral("无法写入“%1”：%2").arg(Native(toPath), FileError(out)));
     };
     while (true) {
-        if (Stopped(stop)) {
-            return DbStatus::failure(kStopped);
+        const DbResult<qint64> read = NextBlock(in, fromPath, input, stop);
+        if (!read) {
+            return DbStatus::failure(read.error());
         }
-        errno = 0;
-        const qint64 got = in.read(input.data(), kBlock);
-        if (got < 0) {
-            return DbStatus::failure(
-                QStringLiteral("无法读取“%1”：%2").arg(Native(fromPath), FileError(in)));
-        }
+        const qint64 got = *read;
         const ZSTD_EndDirective mode = got == 0 ? ZSTD_e_end : ZSTD_e_continue;
         ZSTD_inBuffer from{input.data(), size_t(got), 0};
         size_t left = 0;

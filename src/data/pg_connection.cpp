@@ -2,12 +2,6 @@
 
 #include <libpq-fe.h>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/select.h>
-#endif
-
 #include <QDate>
 #include <QDeadlineTimer>
 #include <QLocale>
@@ -17,6 +11,7 @@
 #include <vector>
 
 #include "data/engine_error.h"
+#include "platform/socket_wait.h"
 
 namespace {
 
@@ -189,16 +184,7 @@ bool WaitForSocket(int socket, bool forWriting, const QDeadlineTimer& deadline) 
         if (left == 0) {
             return false;
         }
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(socket, &set);
-        timeval wait{};
-        wait.tv_sec = long(left / 1000);
-        wait.tv_usec = long(left % 1000) * 1000;
-        const int ready = select(socket + 1, forWriting ? nullptr : &set,
-                                 forWriting ? &set : nullptr, nullptr, &wait);
-        if (ready != 0) {
-            // An interrupted or failed wait lets the library look for itself.
+        if (platform::WaitForSocket(socket, forWriting, left)) {
             return true;
         }
     }

@@ -75,6 +75,15 @@ QString PrintToPdf(const Slip& slip, const QPageLayout& layout, const QString& p
     return PrintSlip(slip, printer) ? QString() : QStringLiteral("PrintSlip failed");
 }
 
+// Prints the slip to a PDF on the paper a shop chooses for it.
+bool PrintOnPaper(const Slip& slip, SlipPaper paper, const QString& path) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    SetSlipPage(printer, paper);
+    return PrintSlip(slip, printer);
+}
+
 const PdfWord* FindWord(const PdfPage& page, const QString& text) {
     for (const PdfWord& word : page.words) {
         if (word.text == text) {
@@ -205,11 +214,7 @@ private Q_SLOTS:
         Slip slip = SampleSlip();
         slip.lines[5] = {};
         const QString path = dir_.filePath(QStringLiteral("lines.pdf"));
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-        SetSlipPage(printer, paper);
-        QVERIFY(PrintSlip(slip, printer));
+        QVERIFY(PrintOnPaper(slip, paper, path));
         const PdfText pdf = ReadPdfText(path);
         QVERIFY2(pdf.ok, qPrintable(pdf.error));
         const PdfPage& page = pdf.pages.first();
@@ -266,11 +271,7 @@ private Q_SLOTS:
         QFETCH(QSizeF, pageSize);
         const Slip slip = SampleSlip();
         const QString path = dir_.filePath(QStringLiteral("paper.pdf"));
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-        SetSlipPage(printer, paper);
-        QVERIFY(PrintSlip(slip, printer));
+        QVERIFY(PrintOnPaper(slip, paper, path));
 
         const PdfText pdf = ReadPdfText(path);
         QVERIFY2(pdf.ok, qPrintable(pdf.error));
