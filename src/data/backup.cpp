@@ -862,11 +862,16 @@ DiskSpace DiskSpaceOf(const QString& path) {
     return {space.total, space.available};
 }
 
-bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, double minFreeShare) {
+qint64 FreeReserve(const DiskSpace& space, double minFreeShare, qint64 maxReserve) {
+    const auto share = qint64(minFreeShare * double(space.total));
+    return std::min(std::max<qint64>(share, 0), std::max<qint64>(maxReserve, 0));
+}
+
+bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, qint64 reserve) {
     if (space.total <= 0) {
         return true;  // the system cannot tell; the copy itself reports a full disk
     }
-    return double(space.available - bytes) >= minFreeShare * double(space.total);
+    return space.available - bytes >= reserve;
 }
 
 qint64 SpaceForBackup(const QString& source) {
@@ -904,10 +909,11 @@ DbResult<DailyBackup> MakeDailyBackup(const QString& dir, const QDate& today,
         const QString live = dir + QLatin1Char('/') + Database::FileName();
         const qint64 needed = SpaceForBackup(live);
         const DiskSpace space = DiskSpaceOf(dir);
-        if (!LeavesEnoughFree(space, needed, policy.minFreeShare)) {
+        if (!LeavesEnoughFree(space, needed, policy.reserveOn(space))) {
             daily.skippedForSpace = true;
             daily.needed = needed;
             daily.space = space;
+            daily.reserve = policy.reserveOn(space);
             return daily;
         }
         if (const DbStatus copied = CopyDatabaseFile(live, daily.path, options, sourceDamaged);

@@ -141,23 +141,31 @@ struct DiskSpace {
 };
 // Invalid (total 0) when the system cannot tell.
 DiskSpace DiskSpaceOf(const QString& path);
-// Whether writing `bytes` more still leaves at least `minFreeShare` of the disk free.
-bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, double minFreeShare);
+// What a daily backup must leave free on its disk: `minFreeShare` of the disk, but never more
+// than `maxReserve` bytes, so that a large disk that is nine tenths full still takes a backup
+// of a few megabytes.
+qint64 FreeReserve(const DiskSpace& space, double minFreeShare, qint64 maxReserve);
+// Whether writing `bytes` more still leaves at least `reserve` bytes of the disk free.
+bool LeavesEnoughFree(const DiskSpace& space, qint64 bytes, qint64 reserve);
 
 // The first start of a day backs the database up: when `today` has no backup yet, one is made,
 // then the retention prunes the daily backups. An existing file of today is left as it is. A
-// backup that would leave less than `minFreeShare` of the disk free is not made. Needs the open
-// database.
+// backup that would leave less than its FreeReserve free is not made. Needs the open database.
 struct DailyBackupPolicy {
     BackupRetention keep;
     double minFreeShare = 0.10;
+    qint64 maxReserve = qint64(2) << 30;
+    qint64 reserveOn(const DiskSpace& space) const {
+        return FreeReserve(space, minFreeShare, maxReserve);
+    }
 };
 struct DailyBackup {
     bool made = false;
     // Not made: it would have left too little of the disk free.
     bool skippedForSpace = false;
-    qint64 needed = 0;  // the size of the copy, when skipped
-    DiskSpace space;    // the disk, when skipped
+    qint64 needed = 0;   // the size of the copy, when skipped
+    DiskSpace space;     // the disk, when skipped
+    qint64 reserve = 0;  // what had to stay free, when skipped
     QString path;
     QStringList removed;
 };

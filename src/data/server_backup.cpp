@@ -350,10 +350,11 @@ DbResult<DailyBackup> MakeDailyServerBackup(const ServerBackupTarget& target, co
             }
         }
         const DiskSpace space = DiskSpaceOf(dir);
-        if (!LeavesEnoughFree(space, needed, policy.minFreeShare)) {
+        if (!LeavesEnoughFree(space, needed, policy.reserveOn(space))) {
             daily.skippedForSpace = true;
             daily.needed = needed;
             daily.space = space;
+            daily.reserve = policy.reserveOn(space);
             return daily;
         }
         if (const DbStatus dumped = DumpServerDatabase(target, daily.path, options); !dumped) {

@@ -38,7 +38,7 @@ const QString kPlugIn =
     QStringLiteral("请插上U盘（或连接网络文件夹）后重新启动程序，或在系统管理中点击“数据备份”。");
 const QString kNoSpace = QStringLiteral(
     "磁盘剩余空间不足，今天的自动备份没有进行：备份需要 %1，磁盘剩余 %2（共 %3），"
-    "备份后剩余空间将少于 %4%。\n请清理磁盘或删除旧的备份。");
+    "备份后剩余空间将少于 %4。\n请清理磁盘或删除旧的备份。");
 const QString kDamagedByBackup = QStringLiteral("今天的自动备份发现数据库文件已损坏：%1");
 // A copy quicker than this shows only the busy cursor.
 constexpr int kProgressAfterMs = 400;
@@ -273,10 +273,8 @@ StartOfDay ReportStartOfDay(QWidget* parent, const DayBackupRequest& request,
         Report(parent, kFailed + daily.error(), ui::MessageBox::Icon::Stop);
     } else if (daily->skippedForSpace) {
         Report(parent,
-               kNoSpace
-                   .arg(FileSizeText(daily->needed), FileSizeText(daily->space.available),
-                        FileSizeText(daily->space.total))
-                   .arg(qRound(request.policy.minFreeShare * 100)),
+               kNoSpace.arg(FileSizeText(daily->needed), FileSizeText(daily->space.available),
+                            FileSizeText(daily->space.total), FileSizeText(daily->reserve)),
                ui::MessageBox::Icon::Exclamation);
     } else if (daily->made && !request.server.onServer()) {
         // The copy passed the full check: the database was sound a moment ago.

@@ -436,7 +436,22 @@ private Q_SLOTS:
         QFETCH(qint64, available);
         QFETCH(qint64, copy);
         QFETCH(bool, enough);
-        QCOMPARE(LeavesEnoughFree({total, available}, copy, 0.10), enough);
+        const DiskSpace disk{total, available};
+        QCOMPARE(LeavesEnoughFree(disk, copy, FreeReserve(disk, 0.10, qint64(1) << 40)), enough);
+    }
+
+    // A tenth of a large disk is far more than a shop's backup: there the reserve stops at a
+    // fixed size, so a disk nine tenths full still takes the day's backup.
+    void largeDiskKeepsAFixedReserve() {
+        constexpr qint64 kGiB = qint64(1) << 30;
+        const DailyBackupPolicy policy;
+        const DiskSpace large{252 * kGiB, 22 * kGiB};
+        QCOMPARE(policy.reserveOn(large), 2 * kGiB);
+        QVERIFY(LeavesEnoughFree(large, 948 * 1024, policy.reserveOn(large)));
+        QVERIFY(!LeavesEnoughFree(large, 21 * kGiB, policy.reserveOn(large)));
+        const DiskSpace small{8 * kGiB, kGiB};
+        QCOMPARE(policy.reserveOn(small), qint64(0.10 * double(8 * kGiB)));
+        QVERIFY(!LeavesEnoughFree(small, 300 * 1024 * 1024, policy.reserveOn(small)));
     }
 
     // A backup that would leave too little of the disk free is not made, and no older one is
@@ -452,6 +467,7 @@ private Q_SLOTS:
         const QStringList before = OtherFiles(dir);
         DailyBackupPolicy policy;
         policy.minFreeShare = double(disk.available) / double(disk.total);
+        policy.maxReserve = disk.available;
         const DbResult<DailyBackup> daily = MakeDailyBackup(today, policy);
         QVERIFY2(daily.ok(), qPrintable(daily.error()));
         QVERIFY(daily->skippedForSpace);
@@ -462,6 +478,7 @@ private Q_SLOTS:
         QCOMPARE(daily->needed, SpaceForBackup(live()));
         QVERIFY(daily->needed > plain);
         QVERIFY(daily->space.total > 0);
+        QVERIFY(daily->reserve > 0);
         QCOMPARE(OtherFiles(dir), before);
 
         policy.minFreeShare = 0.0;
