@@ -1,0 +1,5 @@
+#include "session/roles.h"
+
+QString RefusalFor(Guarded) {
+    return {};
+}
