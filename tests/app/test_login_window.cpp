@@ -16,16 +16,16 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/current_operator.h"
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/main_window.h"
-#include "app/operators.h"
 #include "core/clock.h"
 #include "data/database.h"
 #include "data/password.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile_window.h"
+#include "session/current_operator.h"
+#include "session/operators.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/operators.h"
 #include "masterdata/operator_add_window.h"
+#include "session/operators.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "customers/customer_store.h"
@@ -17,6 +16,7 @@
 #include "data/database.h"
 #include "masterdata/backup_folder.h"
 #include "masterdata/restore_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/scratch_settings.h"

@@ -9,13 +9,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "data/backup.h"
 #include "masterdata/backup_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/system_panel_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"

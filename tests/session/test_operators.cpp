@@ -1,8 +1,8 @@
 #include <QTest>
 
-#include "app/operators.h"
 #include "core/clock.h"
 #include "data/password.h"
+#include "session/operators.h"
 #include "support/database_fixture.h"
 #include "support/rule_test.h"
 
