@@ -61,7 +61,7 @@ class TestLoginWindow : public WindowTest {
 private Q_SLOTS:
     void showsOperatorsAndDefaultPassword() {
         TestDatabase::exec(
-            QStringLiteral("insert into user_table values ('张三', 'a'), ('管理员', 'b')"));
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('张三', 'a'), ('管理员', 'b')"));
         LoginWindow login;
         QCOMPARE(login.objectName(), QStringLiteral("Form9"));
         QCOMPARE(login.Combo1->count(), 3);
@@ -293,7 +293,7 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(QString, message);
         QFETCH(QString, focus);
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('张三', 'abc')"));
+        TestDatabase::exec(QStringLiteral("insert into user_table (user_name, user_pass) values ('张三', 'abc')"));
         LoginWindow login;
         login.show();
         login.Combo1->setEditText(name);
@@ -318,7 +318,7 @@ private Q_SLOTS:
     // The first row of a name counts; a plain stored password is replaced by its hash once used.
     void duplicateNamesAndPlainPasswords() {
         TestDatabase::exec(
-            QStringLiteral("insert into user_table values ('张三', 'first'), ('张三', 'second')"));
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('张三', 'first'), ('张三', 'second')"));
         {
             LoginWindow login;
             login.Combo1->setEditText(QStringLiteral("张三"));
@@ -343,7 +343,7 @@ private Q_SLOTS:
     }
 
     void emptyStoredPasswordAcceptsEmptyEntry() {
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('王五', '')"));
+        TestDatabase::exec(QStringLiteral("insert into user_table (user_name, user_pass) values ('王五', '')"));
         for (int attempt = 0; attempt < 2; ++attempt) {
             LoginWindow login;
             login.Combo1->setEditText(QStringLiteral("王五"));
@@ -360,7 +360,7 @@ private Q_SLOTS:
     // the password box; another data folder remembers its own.
     void remembersTheLastOperatorOfTheFolder() {
         TestDatabase::exec(
-            QStringLiteral("insert into user_table values ('王五', ''), ('赵六', '')"));
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('王五', ''), ('赵六', '')"));
         {
             LoginWindow first;
             QCOMPARE(first.Combo1->currentText(), QString());
