@@ -384,6 +384,7 @@ Said TryChangePassword(Attempt& attempt) {
     auto* w = ui::WindowHost::instance<PasswordChangeWindow>();
     w->load(Database::DefaultOperatorName());
     Open(w);
+    w->Text[0]->setText(Database::DefaultPassword());
     w->Text[1]->setText(QStringLiteral("654321"));
     w->Text[2]->setText(QStringLiteral("654321"));
     MessageScript messages;

@@ -168,6 +168,26 @@ private Q_SLOTS:
         QCOMPARE(again->grid1->cellText(1, 3), QStringLiteral("恢复前的数据"));
     }
 
+    // A clerk who reaches the window all the same is told why nothing is restored.
+    void aClerkCannotRestore() {
+        const QString backup = backupOf(Today().addDays(-1));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), backup).ok());
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        TestDatabase::logInAs(QStringLiteral("小王"), Role::Clerk);
+        RestoreWindow* window = Open();
+        ClickRow(window->grid1, 1);
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"),
+                        QStringLiteral("只有管理员可以恢复数据，当前用户“小王”是店员。"),
+                        MessageScript::Icon::Stop);
+        window->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(HasCustomer(QStringLiteral("{C1}")));
+        QVERIFY(window->isVisible());
+        QCOMPARE(CurrentOperator(), QStringLiteral("小王"));
+    }
+
     void restoreNeedsAChoiceAndAYes() {
         QVERIFY(CopyDatabaseFile(db_->filePath(), backupOf(Today())).ok());
         TestDatabase::addCustomer(
