@@ -91,9 +91,17 @@ CREATE TABLE cp_table (
     cp_name TEXT NOT NULL DEFAULT ''
 );
 
+-- user_role is 管理员 or 店员; an operator added without one may do only what a clerk may.
+-- A disabled operator (user_enabled 0) cannot log in but keeps their name on orders and calls;
+-- user_reset 1 makes the next login set a new password; user_login is the last login's
+-- 'yyyy-MM-dd HH:mm:ss'.
 CREATE TABLE user_table (
-    user_name TEXT NOT NULL DEFAULT '',
-    user_pass TEXT NOT NULL DEFAULT ''
+    user_name    TEXT NOT NULL DEFAULT '',
+    user_pass    TEXT NOT NULL DEFAULT '',
+    user_role    TEXT NOT NULL DEFAULT '店员',
+    user_enabled INTEGER NOT NULL DEFAULT 1,
+    user_reset   INTEGER NOT NULL DEFAULT 0,
+    user_login   TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX user_table_name ON user_table (user_name);
 

@@ -48,6 +48,22 @@ const QList<SchemaStep>& SchemaSteps() {
               "(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace("
               "replace(replace(upper(kh_cph), ' ', ''), '　', ''), '·', ''), '•', ''), '・', ''), "
               "'‧', ''), '･', ''), '-', ''), '‐', ''), '–', ''), '—', ''), '.', ''))")}},
+        {7,
+         {
+             // Operators get a role, may be disabled, may be made to set a new password, and
+             // their last login is kept. Everyone who could log in before did everything, so
+             // every stored operator stays an administrator; an operator added later without
+             // a role is a clerk.
+             QStringLiteral(
+                 "alter table user_table add column user_role TEXT NOT NULL DEFAULT '店员'"),
+             QStringLiteral("update user_table set user_role = '管理员'"),
+             QStringLiteral(
+                 "alter table user_table add column user_enabled INTEGER NOT NULL DEFAULT 1"),
+             QStringLiteral(
+                 "alter table user_table add column user_reset INTEGER NOT NULL DEFAULT 0"),
+             QStringLiteral(
+                 "alter table user_table add column user_login TEXT NOT NULL DEFAULT ''"),
+         }},
     };
     return steps;
 }

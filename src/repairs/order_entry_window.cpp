@@ -7,7 +7,6 @@
 #include <QStringListModel>
 #include <QVBoxLayout>
 
-#include "app/current_operator.h"
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "core/field_limits.h"
@@ -19,6 +18,7 @@
 #include "repairs/order_entry.h"
 #include "repairs/order_line_rows.h"
 #include "repairs/slip_preview_window.h"
+#include "session/current_operator.h"
 #include "ui/date_picker.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"

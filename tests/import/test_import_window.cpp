@@ -12,13 +12,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "import/import_window.h"
 #include "import/sheet_file.h"
 #include "import/sheet_grid.h"
+#include "session/current_operator.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/window_test.h"

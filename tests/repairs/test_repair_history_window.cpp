@@ -5,12 +5,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "repairs/order_entry.h"
 #include "repairs/order_lines_window.h"
 #include "repairs/repair_history_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
