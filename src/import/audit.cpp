@@ -20,8 +20,8 @@ const QString kAllowedSexes = QStringLiteral("先生、女士、男、女");
 const QString kAllowedLength = QStringLiteral("不超过 %1 个字");
 const QString kProblem = QStringLiteral("%1，“%2”列的“%3”：%4（可填：%5）");
 const QString kMoreProblems = QStringLiteral("……另有 %1 个问题未列出。");
-const QString kBlankReminders =
-    QStringLiteral("其中 %1 位客户的提醒日期为空或不是日期，将按今天导入，列入今天的提醒名单。");
+const QString kTodayReminders = QStringLiteral(
+    "其中 %1 位客户的提醒日期是今天（提醒日期为空或不是日期的按今天），导入后列入今天的提醒名单。");
 
 QString ShownValue(const QString& text) {
     return text.size() > kShownValue ? text.left(kShownValue) + QStringLiteral("…") : text;
@@ -123,8 +123,8 @@ QStringList SheetProblems::lines(qsizetype offset, const QString& where) const {
     return lines;
 }
 
-QString BlankReminderText(qsizetype customers) {
-    return customers > 0 ? kBlankReminders.arg(customers) : QString();
+QString TodayRemindersText(qsizetype customers) {
+    return customers > 0 ? kTodayReminders.arg(customers) : QString();
 }
 
 QString AuditRefusalText(qsizetype row, const QString& message) {
@@ -154,8 +154,8 @@ AuditResult AuditSheet(SheetRows& rows, const SheetProgress& progress) {
             }
             continue;
         }
-        if (!ParseSheetDate(row[kReminderDateColumn]).isValid()) {
-            ++result.blankReminders;
+        if (AuditedDate(row[kReminderDateColumn]) == Today()) {
+            ++result.todayReminders;
         }
         result.problems.check(row, i + 1);
         if (!rewriting) {

@@ -68,9 +68,9 @@ private:
     qsizetype count_ = 0;
 };
 
-// "其中 3 位客户的提醒日期为空，……": what the blank (or unreadable) reminder dates of the
-// customers do, for the summary; empty when none is.
-QString BlankReminderText(qsizetype customers);
+// "其中 3 位客户的提醒日期是今天……": how many customers the import puts on today's reminder
+// list, a blank or unreadable reminder date counting as today's; empty when none.
+QString TodayRemindersText(qsizetype customers);
 // What a window says of a row the audit or the import refused: the reason with the row's
 // number, as the sheet shows it.
 QString AuditRefusalText(qsizetype row, const QString& message);
@@ -83,9 +83,10 @@ struct AuditResult {
     qsizetype row = 0;
     QString message;  // Refused: what is wrong with the row
     // Every problem of every customer row of the sheet, the first refusal's among them, and
-    // the customers whose reminder date is blank or no date, who are put on today's list.
+    // the customers whose reminder date is today's or, blank or no date, becomes today's: the
+    // import puts them on today's list.
     SheetProblems problems;
-    qsizetype blankReminders = 0;
+    qsizetype todayReminders = 0;
 };
 
 // The "数据审核" command: walks the rows in order until a row without a plate or an owner's

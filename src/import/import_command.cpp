@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/clock.h"
 #include "core/console.h"
 #include "data/database.h"
 #include "import/audit.h"
@@ -80,7 +81,7 @@ struct RowChecks {
     QString importRefusal;
     qsizetype rows = 0;
     SheetProblems problems;
-    qsizetype blankReminders = 0;
+    qsizetype todayReminders = 0;
 
     bool add(const SheetRow& row) {
         ++rows;
@@ -97,7 +98,7 @@ struct RowChecks {
         }
         if (HasPlateAndOwner(row)) {
             problems.check(row, rows);
-            blankReminders += ParseSheetDate(row[kReminderDateColumn]).isValid() ? 0 : 1;
+            todayReminders += AuditedDate(row[kReminderDateColumn]) == Today() ? 1 : 0;
             if (importRefusedRow == 0 && !problems.empty()) {
                 importRefusedRow = rows;
                 importRefusal = problems.shown().front().reason;
@@ -201,7 +202,7 @@ int RunImportCommand(const QString& path, const QString& dataDir, bool dryRun,
         // The rows go to standard output; what the audit would say of them, to standard error.
         const bool written = WriteCsv(stream);
         SayProblems(file, checks);
-        if (const QString blank = BlankReminderText(checks.blankReminders); !blank.isEmpty()) {
+        if (const QString blank = TodayRemindersText(checks.todayReminders); !blank.isEmpty()) {
             Say(stderr, blank);
         }
         return written ? kImportDone : kImportNotDone;

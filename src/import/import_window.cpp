@@ -394,7 +394,7 @@ void ImportWindow::menusjsh_Click() {
         grid1->setAutoRedraw(true);
     }
     if (result.outcome != AuditResult::Outcome::Cancelled) {
-        problems->show(result.problems, BlankReminderText(result.blankReminders));
+        problems->show(result.problems, TodayRemindersText(result.todayReminders));
     }
     switch (result.outcome) {
         case AuditResult::Outcome::Passed:

@@ -107,7 +107,8 @@ SheetFile Outcome(const QString& reason, const SheetBuilder& builder) {
         result.sheetName = builder.sheetName();
         result.worksheets = builder.worksheets();
         result.skippedAbove = builder.skippedAbove();
-        result.byHeading = builder.heading().named;
+        result.byHeading =
+            builder.heading().named && builder.heading().target != PositionHeading().target;
         result.ignoredColumns = builder.heading().ignored;
     }
     return result;

@@ -15,7 +15,8 @@ struct SheetFile {
     int worksheets = 0;
     // Rows above the data that were left out (a title line, the heading row).
     int skippedAbove = 0;
-    // True when a heading row named the columns; they were then taken by name, in any order.
+    // True when a heading row placed the columns elsewhere than they usually stand: they were
+    // taken by name.
     bool byHeading = false;
     // The headings of the columns left out, as the file writes them.
     QStringList ignoredColumns;

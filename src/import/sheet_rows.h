@@ -32,9 +32,6 @@ using FileRow = std::array<QString, kMaxFileColumns>;
 // "提醒日期", "车牌号", ... in column order.
 const QStringList& SheetHeadings();
 
-// True when the row's cells, trimmed, are the eight headings.
-bool IsHeadingRow(const SheetRow& row);
-
 // Called now and then with the rows done so far and the rows in all; returning false asks the
 // work to stop.
 using SheetProgress = std::function<bool(qsizetype done, qsizetype total)>;

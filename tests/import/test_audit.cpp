@@ -158,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(result.outcome, AuditResult::Outcome::Refused);
         QCOMPARE(result.row, 2);
         QCOMPARE(result.message, QStringLiteral("性别错误！"));
-        QCOMPARE(result.blankReminders, 2);
+        QCOMPARE(result.todayReminders, 2);
         QCOMPARE(result.problems.count(), 4);
         QCOMPARE(result.problems.lines(),
                  QStringList({"第 2 行，“性别”列的“男士”：性别错误！（可填：先生、女士、男、女）",
@@ -171,10 +171,11 @@ private Q_SLOTS:
                               "第 5 行，“性别”列的“”：性别错误！（可填：先生、女士、男、女）"}));
         // The rows below the refusal are looked at, not rewritten.
         QCOMPARE(rows[2][kReminderDateColumn], QStringLiteral("下周"));
-        QCOMPARE(BlankReminderText(result.blankReminders),
-                 QStringLiteral(
-                     "其中 2 位客户的提醒日期为空或不是日期，将按今天导入，列入今天的提醒名单。"));
-        QCOMPARE(BlankReminderText(0), QString());
+        QCOMPARE(TodayRemindersText(result.todayReminders),
+                 QStringLiteral("其中 2 "
+                                "位客户的提醒日期是今天（提醒日期为空或不是日期的按今天），导入后列"
+                                "入今天的提醒名单。"));
+        QCOMPARE(TodayRemindersText(0), QString());
     }
 
     // A sheet of many faulty rows keeps the first hundred problems and counts the rest; a

@@ -143,7 +143,6 @@ private Q_SLOTS:
                                             .toUtf8();
                 const SheetFile whole = readText(text);
                 QVERIFY2(whole.ok(), qPrintable(whole.error));
-                QVERIFY2(whole.byHeading, qPrintable(headings.join(QLatin1Char(','))));
                 QCOMPARE(whole.rows, SheetRows{kCustomer});
                 SheetRows streamed;
                 QVERIFY(stream(dir_.filePath(QStringLiteral("sheet.csv")), streamed).ok());
