@@ -89,6 +89,15 @@ private:
         return result.ok();
     }
 
+    // A statement already in the server's form.
+    bool execPrepared(const QString& statement) {
+        const PgResult result = connection_.exec(statement);
+        if (!result.ok()) {
+            error_ = result.error();
+        }
+        return result.ok();
+    }
+
     // Ends the transaction without keeping anything it did.
     PgSchemaResult failed(const QString& message, bool refused = false) {
         if (connection_.connected()) {
@@ -198,7 +207,7 @@ private:
                 }
             }
             for (const QString& statement : step.statements) {
-                ok = ok && exec(statement);
+                ok = ok && execPrepared(sql::StepStatement(kEngine, statement));
             }
         }
         ok = ok &&

@@ -47,6 +47,10 @@ QStringList SplitStatements(const QString& script);
 // has no form there, becomes the comment ApplicationMark(N) on the meta table, made after it.
 QStringList SchemaStatements(Engine engine, const QString& schemaSql);
 
+// One statement of a schema step as `engine` runs it: on PostgreSQL a table the step creates
+// gets the rowid column a table made from schema.sql has.
+QString StepStatement(Engine engine, const QString& statement);
+
 // The comment on the meta table that marks a PostgreSQL database as the shop's, standing in
 // for SQLite's application id: "ruvaso application_id <id>".
 QString ApplicationMark(int applicationId);
