@@ -50,15 +50,19 @@ OrderCorrectionWindow::OrderCorrectionWindow(const Order& stored, QWidget* paren
         DTPicker1->setValue(stored.nextReminder);
     }
     Combo2->setEditText(stored.technician);
-    for (int i = 0; i < kLines && i < stored.lines.size(); ++i) {
-        const OrderLine& line = stored.lines[i];
-        // An item renamed or taken off the price list since is still the line's item.
-        if (Combo1[i]->findText(line.item) < 0) {
-            auto* model = qobject_cast<QStringListModel*>(Combo1[i]->model());
-            if (model) {
-                model->setStringList(model->stringList() << line.item);
+    // An item renamed or taken off the price list since is still the line's item. The lines
+    // share one list, and a changed list forgets every choice, so it is completed first.
+    if (auto* model = qobject_cast<QStringListModel*>(Combo1[0]->model())) {
+        QStringList items = model->stringList();
+        for (const OrderLine& line : stored.lines) {
+            if (!items.contains(line.item)) {
+                items << line.item;
             }
         }
+        model->setStringList(items);
+    }
+    for (int i = 0; i < kLines && i < stored.lines.size(); ++i) {
+        const OrderLine& line = stored.lines[i];
         Combo1[i]->setCurrentIndex(Combo1[i]->findText(line.item));
         Text[i]->setText(line.description);
         Text1[i]->setText(FormatAmount(line.quantity, kAmountFormat));
