@@ -45,6 +45,24 @@ QStringList SchemaTables() {
 
 namespace {
 
+// The tables the schema steps after `version` create.
+QStringList TablesCreatedAfter(int version) {
+    static const QRegularExpression create(QStringLiteral("^\\s*create\\s+table\\s+(\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QStringList tables;
+    for (const SchemaStep& step : SchemaSteps()) {
+        if (step.toVersion <= version) {
+            continue;
+        }
+        for (const QString& statement : step.statements) {
+            if (const auto match = create.match(statement); match.hasMatch()) {
+                tables.append(match.captured(1).toLower());
+            }
+        }
+    }
+    return tables;
+}
+
 class Preparation {
 public:
     explicit Preparation(PgConnection& connection) : connection_(connection) {}
@@ -190,15 +208,6 @@ private:
             return refused(QStringLiteral("数据库“%1”中已有其他数据表（%2），不是本系统的数据库。")
                                .arg(name_, names.join(QStringLiteral("、"))));
         }
-        for (const QString& table : SchemaTables()) {
-            const bool found = std::any_of(present.begin(), present.end(),
-                                           [&](const Table& t) { return t.name == table; });
-            if (!found) {
-                return refused(
-                    QStringLiteral("数据库“%1”不是本系统的数据库，或者已经损坏（缺少数据表 %2）。")
-                        .arg(name_, table));
-            }
-        }
         const PgResult versions = connection_.exec(QStringLiteral("select version from meta"));
         if (!versions.ok()) {
             return failed(QStringLiteral("无法打开数据库“%1”：%2").arg(name_, versions.error()));
@@ -209,6 +218,17 @@ private:
                     .arg(name_));
         }
         const int version = versions.row(0).text(0).toInt();
+        // A table a later step creates is one an older database cannot have yet.
+        const QStringList later = TablesCreatedAfter(version);
+        for (const QString& table : SchemaTables()) {
+            const bool found = std::any_of(present.begin(), present.end(),
+                                           [&](const Table& t) { return t.name == table; });
+            if (!found && !later.contains(table)) {
+                return refused(
+                    QStringLiteral("数据库“%1”不是本系统的数据库，或者已经损坏（缺少数据表 %2）。")
+                        .arg(name_, table));
+            }
+        }
         if (version > Database::kSchemaVersion) {
             return refused(QStringLiteral("数据库“%1”由更新版本的程序建立，请升级本程序后再打开。")
                                .arg(name_));
