@@ -15,6 +15,7 @@
 #include "data/database.h"
 #include "data/server_copy.h"
 #include "session/connection_settings.h"
+#include "session/roles.h"
 #include "ui/elided_text.h"
 #include "ui/heading_label.h"
 #include "ui/message_box.h"
@@ -262,6 +263,11 @@ void DatabaseConnectionWindow::Command5_Click() {
     }
     if (Database::Engine() != sql::Engine::Sqlite) {
         ui::Stop(this, kAlreadyOnServer);
+        return;
+    }
+    // Moving the shop to a server changes where every station works: an administrator's step.
+    if (const QString refusal = RefusalFor(Guarded::DatabaseConnection); !refusal.isEmpty()) {
+        ui::Stop(this, refusal);
         return;
     }
     if (!ui::Confirm(this, kAskCopy.arg(AddressText(entered())))) {

@@ -10,6 +10,7 @@
 #include "data/pg_connection.h"
 #include "masterdata/database_connection_window.h"
 #include "session/connection_settings.h"
+#include "session/roles.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"
@@ -267,6 +268,29 @@ private Q_SLOTS:
         QCOMPARE(plates.rows(), 1);
         QCOMPARE(plates.row(0).text(0), QStringLiteral("京A1"));
         QCOMPARE(Database::Engine(), sql::Engine::Sqlite);
+    }
+
+    // A clerk cannot move the shop onto a server from the window either: nothing is copied.
+    void aClerkCannotCopyTheShop() {
+        const QString empty = server_->createDatabase();
+        QVERIFY2(!empty.isEmpty(), qPrintable(server_->message()));
+        const ServerAddress server{server_->folder(), QStringLiteral("5432"), empty, QString()};
+        TestDatabase::logInAs(QStringLiteral("小王"), Role::Clerk);
+        const QString refusal = RefusalFor(Guarded::DatabaseConnection);
+        QVERIFY(refusal.contains(QStringLiteral("小王")));
+        DatabaseConnectionWindow* window = Open();
+        Enter(window, server, QString());
+        {
+            MessageScript messages;
+            messages.expect(refusal);
+            QTest::mouseClick(window->Command5, Qt::LeftButton);
+            VERIFY_MESSAGES(messages);
+        }
+        PgConnection target(server_->uri(empty));
+        const PgResult tables = target.exec(QStringLiteral(
+            "select count(*) from information_schema.tables where table_schema = 'public'"));
+        QVERIFY2(tables.ok(), qPrintable(tables.error()));
+        QCOMPARE(tables.row(0).text(0), QStringLiteral("0"));
     }
 
     // A window closed while its test still runs leaves nothing behind that could touch it.
