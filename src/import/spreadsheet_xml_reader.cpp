@@ -91,7 +91,12 @@ QString ShownValue(QStringView type, const QString& text, const NumberFormat* fo
             const double seconds = time.captured(1).toDouble() * 3600 +
                                    time.captured(2).toDouble() * 60 +
                                    (time.captured(3) + time.captured(4)).toDouble();
-            return format->text(double(origin.daysTo(date)) + seconds / 86400, origin);
+            // A time of day or a duration is written on day 0, 1899-12-31: 255 hours there are
+            // 255 hours, not a day more. A date keeps its own day.
+            const double days = !format->showsDate() && date == QDate(1899, 12, 31)
+                                    ? 0
+                                    : double(origin.daysTo(date));
+            return format->text(days + seconds / 86400, origin);
         }
         return date.isValid() ? DateText(date) : text;
     }

@@ -1,12 +1,16 @@
 #!/usr/bin/python3
 """Numbers in every kind of number format, as each producer we can drive writes them: openpyxl,
 xlsxwriter and xlwt from the codes below, and the office suite from formats.fods (its own data
-styles) saved as .ods, .xlsx, .xls and SpreadsheetML 2003. Each workbook has the customer
-headings and one row a format: the number in the telephone column, the format's name in the
-model column; <name>.expected.csv holds the text the producer shows.
+styles) saved as .ods, .xlsx, .xls and SpreadsheetML 2003; written here, an .ods with other
+writers' data styles and a SpreadsheetML workbook with the named formats Excel writes. Each
+workbook has the customer headings and one row a format: the number in the telephone column, the
+format's name in the model column; <name>.expected.csv holds the text the producer shows.
 
 Run with --check to compare each workbook with the office suite's CSV (Chinese locale), which
-shows the formatted text; dates differ there by design (the import writes yyyy-MM-dd).
+shows the formatted text; dates differ there by design (the import writes yyyy-MM-dd), and so do
+the named formats, which the office suite shows in its own way (Long Time on a 12-hour clock,
+Currency in dollars, General rounded to whole numbers) where a Chinese system shows 6:34:00,
+¥1,234.50 and 0.3.
 
 Needs python3-openpyxl, python3-xlsxwriter, python3-xlwt and libreoffice-calc-nogui.
 Run: /usr/bin/python3 make.py [--check]
@@ -333,6 +337,51 @@ def make_hand_ods():
                                    for _, _, shown, name in HAND_CELLS])
 
 
+# (named format or code, data type, data, the text a spreadsheet on a Chinese system shows):
+# the named formats of the 2003 format as Excel writes them, times of day and durations on
+# day 0, 1899-12-31.
+XML_CELLS = [
+    ("Long Time", "DateTime", "1899-12-31T06:34:00.000", "6:34:00"),
+    ("Long Time", "Number", "1.2736111111111111", "6:34:00"),
+    ("Medium Time", "Number", "0.75", "6:00 下午"),
+    ("Short Time", "Number", "0.75", "18:00"),
+    ("[h]:mm:ss", "DateTime", "1899-12-31T255:10:10.000", "255:10:10"),
+    ("[h]:mm", "Number", "1.5", "36:00"),
+    ("General Date", "DateTime", "2026-03-01T18:00:00.000", "2026-03-01 18:00"),
+    ("Short Date", "DateTime", "2026-03-01T00:00:00.000", "2026-03-01"),
+    ("Fixed", "Number", "3.14159", "3.14"),
+    ("Standard", "Number", "1234567.891", "1,234,567.89"),
+    ("Percent", "Number", "0.974", "97.40%"),
+    ("Currency", "Number", "1234.5", "¥1,234.50"),
+    ("Scientific", "Number", "12345", "1.23E+04"),
+    ("Yes/No", "Number", "0", "No"),
+    ("General", "Number", "0.30000000000000004", "0.3"),
+    ("00000000000", "Number", "1391234567", "01391234567"),
+]
+
+
+def make_hand_xml():
+    styles = "".join('<Style ss:ID="s%d"><NumberFormat ss:Format="%s"/></Style>' % (i, code)
+                     for i, (code, _, _, _) in enumerate(XML_CELLS))
+
+    def string(text):
+        return '<Cell><Data ss:Type="String">%s</Data></Cell>' % text
+    rows = ["<Row>%s</Row>" % "".join(string(h) for h in HEADINGS)]
+    for i, (code, kind, data, _) in enumerate(XML_CELLS):
+        rows.append('<Row><Cell ss:Index="2"><Data ss:Type="String">%s</Data></Cell>%s%s'
+                    '<Cell ss:StyleID="s%d"><Data ss:Type="%s">%s</Data></Cell>'
+                    '<Cell ss:Index="8"><Data ss:Type="String">%s</Data></Cell></Row>'
+                    % (plate(i), string("客户%d" % i), string("先生"), i, kind, data, code))
+    with open(os.path.join(HERE, "named_formats.xml"), "w", encoding="utf-8") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n<?mso-application progid="Excel.Sheet"?>'
+                  '<Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet" '
+                  'xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet"><Styles>%s</Styles>'
+                  '<Worksheet ss:Name="客户"><Table>%s</Table></Worksheet></Workbook>\n'
+                  % (styles, "".join(rows)))
+    write_expected("named_formats", [(code, None, None, shown)
+                                     for code, _, _, shown in XML_CELLS])
+
+
 def check():
     """Prints each cell where the office suite shows another text than the expected one."""
     with tempfile.TemporaryDirectory() as work:
@@ -368,3 +417,4 @@ if __name__ == "__main__":
         make_xlwt()
         make_office()
         make_hand_ods()
+        make_hand_xml()
