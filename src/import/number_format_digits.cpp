@@ -224,19 +224,32 @@ QString FractionText(const std::vector<Token>& tokens, size_t slash, double valu
     if (hasWhole) {
         PutWhole(tokens, 0, wholeEnd, wholeDigits, false, skip, out);
     }
-    if (numerator == 0 && (hasWhole && whole != 0)) {
+    if (numerator == 0 && whole == 0) {
+        return QStringLiteral("0");
+    }
+    if (numerator == 0) {
         for (size_t i = after; i < tokens.size(); ++i) {
             out += tokens[i].kind == Kind::Literal ? tokens[i].text : QString();
         }
         return out;
     }
-    if (numerator == 0 && !hasWhole) {
-        return QStringLiteral("0");
-    }
     for (size_t i = wholeEnd; i < numeratorStart; ++i) {
         out += tokens[i].kind == Kind::Literal ? tokens[i].text : QString();
     }
-    out += QString::number(numerator) + u'/' + QString::number(denominator);
+    // Placeholders the digits leave over: a ? keeps its room as a blank, a 0 shows 0; before
+    // the numerator, after the denominator, so the slashes of a column line up.
+    const QString top = QString::number(numerator);
+    for (size_t i = numeratorStart; i + top.size() < slash; ++i) {
+        out += tokens[i].text == u"?"   ? QStringLiteral(" ")
+               : tokens[i].text == u"0" ? QStringLiteral("0")
+                                        : QString();
+    }
+    out += top + u'/';
+    const QString bottom = QString::number(denominator);
+    out += bottom;
+    for (qsizetype i = bottom.size(); fixed == 0 && i < denominatorWidth; ++i) {
+        out += tokens[slash + 1 + size_t(i)].text == u"?" ? QStringLiteral(" ") : QString();
+    }
     for (size_t i = after; i < tokens.size(); ++i) {
         out += tokens[i].kind == Kind::Literal ? tokens[i].text : QString();
     }

@@ -96,6 +96,9 @@ private Q_SLOTS:
         row("fraction two digits", "# ?\?/??", 0.3333, "1/3");
         row("fraction whole", "# ?/?", 2, "2");
         row("fraction fixed", "# ?/8", 1.25, "1 2/8");
+        row("fraction of zero", "# ?/?", 0, "0");
+        row("fraction keeps the room of its placeholders", "# ?\?/??", 123456.12, "123456  3/25");
+        row("fraction with text after it", "# ?\?/?? \"寸\"", 0.5, "1/2  寸");
         row("text format", "@", 13912345678, "13912345678");
         row("time", "h:mm", 0.2736111, "6:34");
         row("time with seconds", "hh:mm:ss", 0.2736111, "06:34:00");
