@@ -181,6 +181,36 @@ QString NumberFormat::text(double value, const QDate& origin) const {
     return text;
 }
 
+QString NumberFormat::textOf(const QString& text) const {
+    if (textSection_ < 0) {
+        return text;
+    }
+    // The blanks of _) and the like around the text pad it in the column; the text's own
+    // blanks stay.
+    QString before;
+    QString shown;
+    QString after;
+    bool placed = false;
+    for (const Token& token : sections_[size_t(textSection_)].tokens) {
+        if (token.kind == Kind::Text) {
+            shown += after + text;
+            after.clear();
+            placed = true;
+        } else if (token.kind == Kind::Literal) {
+            (placed ? after : before) += token.text;
+        }
+    }
+    qsizetype lead = 0;
+    while (lead < before.size() && before[lead] == u' ') {
+        ++lead;
+    }
+    qsizetype trail = after.size();
+    while (trail > 0 && after[trail - 1] == u' ') {
+        --trail;
+    }
+    return before.mid(lead) + shown + after.left(trail);
+}
+
 QString FormatNumber(const QString& code, double value, const QDate& origin) {
     return NumberFormat(code).text(value, origin);
 }

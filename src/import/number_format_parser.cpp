@@ -204,4 +204,18 @@ NumberFormat::NumberFormat(const QString& code) {
     if (sections_.size() == 1 && sections_[0].tokens.empty() && !sections_[0].condition) {
         sections_.clear();  // an empty code: General
     }
+    const auto holdsText = [](const Section& section) {
+        return std::any_of(section.tokens.begin(), section.tokens.end(),
+                           [](const Token& token) { return token.kind == Kind::Text; });
+    };
+    if (sections_.size() >= 4) {
+        textSection_ = 3;
+    } else if (sections_.size() == 1 && holdsText(sections_[0])) {
+        textSection_ = 0;
+    }
+    // @ alone shows the text as it is.
+    if (textSection_ >= 0 && sections_[size_t(textSection_)].tokens.size() == 1 &&
+        sections_[size_t(textSection_)].tokens[0].kind == Kind::Text) {
+        textSection_ = -1;
+    }
 }

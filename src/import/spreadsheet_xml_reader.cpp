@@ -68,9 +68,9 @@ QString FormatCode(const QString& name) {
 // The number format of each style that has one, by the style's ID.
 using StyleFormats = QHash<QString, NumberFormat>;
 
-// A cell's value as a spreadsheet shows it: numbers and date-times as their style's number
-// format shows them (dates as yyyy-MM-dd), truth values as TRUE and FALSE, anything else as
-// written.
+// A cell's value as a spreadsheet shows it: numbers, date-times and texts as their style's
+// number format shows them (dates as yyyy-MM-dd), truth values as TRUE and FALSE, anything else
+// as written.
 QString ShownValue(QStringView type, const QString& text, const NumberFormat* format) {
     static const QDate origin(1899, 12, 30);
     if (type == u"Number") {
@@ -103,7 +103,7 @@ QString ShownValue(QStringView type, const QString& text, const NumberFormat* fo
     if (type == u"Boolean") {
         return text.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
-    return text;
+    return format != nullptr && type == u"String" ? format->textOf(text) : text;
 }
 
 // Reads the Styles element just started: each style's number format.

@@ -129,6 +129,33 @@ private Q_SLOTS:
         QCOMPARE(FormatNumber(code, value, QDate(1899, 12, 30)), text);
     }
 
+    // A text cell shows through the section for texts, where the code has one.
+    void textsShowThroughTheirSection_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        auto row = [](const char* name, const char* code, const char* text, const char* shown) {
+            QTest::newRow(name) << QString::fromUtf8(code) << QString::fromUtf8(text)
+                                << QString::fromUtf8(shown);
+        };
+        row("prefix", "\"KABA:\"@", "ASC", "KABA:ASC");
+        row("suffix", "@\"号\"", "A7", "A7号");
+        row("fourth section", "0;-0;0;\"编号\"@", "12", "编号12");
+        row("fourth section without @", "0;-0;0;\"文字\"", "abc", "文字");
+        row("padding dropped, own blanks kept", "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)",
+            " abc ", " abc ");
+        row("text alone", "@", " abc", " abc");
+        row("number format leaves text", "0.00", "abc", "abc");
+        row("two sections leave text", "0;\"负\"@", "abc", "abc");
+        row("general leaves text", "General", "abc", "abc");
+    }
+    void textsShowThroughTheirSection() {
+        QFETCH(QString, code);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(NumberFormat(code).textOf(text), shown);
+    }
+
     // The ids a workbook uses without writing their codes, as a Chinese system shows them.
     void builtinFormatsShowAsTheirIdSays_data() {
         QTest::addColumn<int>("id");

@@ -357,11 +357,13 @@ XML_CELLS = [
     ("Yes/No", "Number", "0", "No"),
     ("General", "Number", "0.30000000000000004", "0.3"),
     ("00000000000", "Number", "1391234567", "01391234567"),
+    ('"编号"@', "String", "A7", "编号A7"),
 ]
 
 
 def make_hand_xml():
-    styles = "".join('<Style ss:ID="s%d"><NumberFormat ss:Format="%s"/></Style>' % (i, code)
+    styles = "".join('<Style ss:ID="s%d"><NumberFormat ss:Format="%s"/></Style>'
+                     % (i, code.replace('"', "&quot;"))
                      for i, (code, _, _, _) in enumerate(XML_CELLS))
 
     def string(text):
