@@ -277,6 +277,8 @@ HAND_STYLES = """
 <number:number-style style:name="P9"><number:text>多</number:text></number:number-style>
 <number:number-style style:name="N9"><number:number number:min-integer-digits="1"/>
  <style:map style:condition="value()&gt;100" style:apply-style-name="P9"/></number:number-style>
+<number:text-style style:name="N10"><number:text>编号</number:text><number:text-content/>
+ </number:text-style>
 """
 # (cell style's data style, the cell's value attributes, what the cell shows, name)
 HAND_CELLS = [
@@ -294,13 +296,14 @@ HAND_CELLS = [
      "textual month"),
     ("N9", 'office:value-type="float" office:value="150"', "多", "condition"),
     ("N9", 'office:value-type="float" office:value="50"', "50", "condition not met"),
+    ("N10", 'office:value-type="string" office:string-value="A7"', "编号A7", "text style"),
 ]
 
 
 def make_hand_ods():
     cell_styles = "".join('<style:style style:name="c%s" style:family="table-cell" '
                           'style:data-style-name="%s"/>' % (n, n)
-                          for n in ("N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8", "N9"))
+                          for n in ("N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8", "N9", "N10"))
     rows = ["<table:table-row>%s</table:table-row>" % "".join(text_cell(h) for h in HEADINGS)]
     for i, (style, value, shown, name) in enumerate(HAND_CELLS):
         # The text beside each number is a stale one, as some writers leave it.
