@@ -5,6 +5,14 @@ TEST_BUILD_DIR ?= build-test
 PACKAGE_BUILD_DIR ?= build-package
 WINDOWS_BUILD_DIR ?= build-windows
 ARGS ?=
+# A compiler cache, when the machine has one, shared by every clone: paths are taken relative
+# to the clone, so a fresh clone finds the objects an earlier one compiled.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+ifneq ($(CCACHE),)
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+LAUNCHER := -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+endif
 
 .PHONY: deps configure build run test bench package package-check windows-sdk windows windows-check \
 	format format-check clean
@@ -25,7 +33,7 @@ run: configure
 	$(BUILD_DIR)/ruvaso $(ARGS)
 
 test: deps
-	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DRUVASO_SANITIZE=ON -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=ON
+	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DRUVASO_SANITIZE=ON -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=ON $(LAUNCHER)
 	cmake --build $(TEST_BUILD_DIR) -j$(JOBS)
 	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
@@ -54,7 +62,8 @@ windows-sdk:
 # The Windows program, its tests and its setup program, cross-built into $(WINDOWS_BUILD_DIR).
 windows: windows-sdk
 	cmake -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/windows-toolchain.cmake \
-		-DCMAKE_BUILD_TYPE=Release -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=OFF -DRUVASO_BUILD_TOOLS=OFF
+		-DCMAKE_BUILD_TYPE=Release -DRUVASO_WERROR=ON -DRUVASO_BUILD_BENCH=OFF -DRUVASO_BUILD_TOOLS=OFF \
+		$(LAUNCHER)
 	cmake --build $(WINDOWS_BUILD_DIR) -j$(JOBS)
 	cmake --build $(WINDOWS_BUILD_DIR) --target windows-setup
 

@@ -5,7 +5,6 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include "app/current_operator.h"
 #include "core/clock.h"
 #include "data/database.h"
 #include "data/record_key.h"
@@ -18,6 +17,7 @@
 #include "repairs/repair_history_window.h"
 #include "repairs/slip.h"
 #include "repairs/slip_painter.h"
+#include "session/current_operator.h"
 #include "ui/grid.h"
 #include "ui/window_host.h"
 

@@ -6,7 +6,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-#include "app/current_operator.h"
 #include "data/database.h"
 #include "data_generator.h"
 #include "measure.h"
@@ -16,6 +15,7 @@
 #include "reports/statistics.h"
 #include "reports/statistics_rows.h"
 #include "reports/statistics_window.h"
+#include "session/current_operator.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
 

@@ -102,10 +102,15 @@ bool GenerateShop(const ShopSize& size, unsigned seed) {
 
     QSqlQuery order(db);
     order.prepare(
-        QStringLiteral("insert into kh_wx_table values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        QStringLiteral("insert into kh_wx_table (kh_wx_code, kh_wx_dh, kh_wx_cph, kh_wx_czname, "
+                       "kh_wx_cx, kh_wx_tele, kh_wx_hj, kh_wx_czr, kh_wx_txdate, kh_wx_date, "
+                       "kh_wx_wxjs) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     QSqlQuery line(db);
     line.prepare(QStringLiteral(
-        "insert into kh_wx_mx_table values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "insert into kh_wx_mx_table (kh_wx_mx_code, kh_wx_mx_dh, kh_wx_mx_cph, kh_wx_mx_czname, "
+        "kh_wx_mx_cx, kh_wx_mx_tele, kh_wx_mx_czr, kh_wx_mx_date, kh_wx_mx_wxjs, kh_wx_mx_xm, "
+        "kh_wx_mx_xmsm, kh_wx_mx_sl, kh_wx_mx_dj, kh_wx_mx_hj) "
+        "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const bool spread = size.ordersFrom.isValid() && size.ordersTo.isValid();
     QDate day = spread ? size.ordersFrom : QDate(2020, 1, 1);
     int sequence = 0;

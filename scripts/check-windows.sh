@@ -160,7 +160,7 @@ shop=$(sqlite3 "$local_data/database.db" "select count(*) from sqlite_master")
 [[ $shop -gt 0 ]] || fail "the shop's database is empty"
 # The first start of the day backs the shop up in the background.
 for _ in $(seq 60); do
-    backup=$(find "$local_data" -maxdepth 1 -name "????-??-??.db" | head -1)
+    backup=$(find "$local_data" -maxdepth 1 -name "????-??-??.db*" | head -1)
     [[ -n $backup ]] && break
     sleep 1
 done

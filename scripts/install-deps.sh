@@ -28,6 +28,8 @@ packages=(
   librsvg2-bin desktop-file-utils appstream man-db
   # The Debian package: its library dependencies, its lint, and the file types CPack asks about.
   dpkg-dev lintian file
+  # A compiler cache that every clone on the machine shares.
+  ccache
   clang libclang-rt-14-dev
   # Compressed backups; the fast XML parser of the workbook readers.
   libzstd-dev libexpat1-dev

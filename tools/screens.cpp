@@ -34,6 +34,7 @@
 #include "masterdata/database_connection_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
+#include "masterdata/operator_list_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/plate_prefix_window.h"
 #include "masterdata/recovery_window.h"
@@ -53,6 +54,8 @@
 #include "reports/report_preview.h"
 #include "reports/statistics_window.h"
 #include "session/connection_settings.h"
+#include "session/current_operator.h"
+#include "session/operators.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"
 #include "ui/key_controls.h"
@@ -297,6 +300,17 @@ int main(int argc, char** argv) {
     password->load(QStringLiteral("管理员"));
     Save(password, out, QStringLiteral("Form10"));
     Save(new OperatorAddWindow, out, QStringLiteral("Form11"));
+    auto* reset = new PasswordChangeWindow;
+    reset->loadReset(QStringLiteral("小李"));
+    Save(reset, out, QStringLiteral("Form10-reset"));
+    // A clerk beside the administrator, who has logged in once.
+    AddOperator(QStringLiteral("小李"), QStringLiteral("xiaoli-1"), QStringLiteral("xiaoli-1"));
+    CheckLogin(QStringLiteral("小李"), QStringLiteral("xiaoli-1"));
+    Save(new OperatorListWindow, out, QStringLiteral("frmOperators"));
+    // What the clerk sees of the system panel.
+    SetCurrentOperator(QStringLiteral("小李"));
+    Save(new SystemPanelWindow, out, QStringLiteral("Form5-clerk"));
+    SetCurrentOperator(QString());
     // Backups taken in the evening, one of them also on a stick that is plugged in.
     QTemporaryDir stick;
     BackupOptions evening;

@@ -9,12 +9,14 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "app/operators.h"
 #include "data/database.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile.h"
 #include "masterdata/shop_profile_window.h"
+#include "session/current_operator.h"
 #include "session/last_operator.h"
+#include "session/operators.h"
+#include "session/roles.h"
 #include "ui/elided_text.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
@@ -40,6 +42,8 @@ const QString kNameTheShop =
     QStringLiteral("请填写店铺名称、地址和电话，维修单和报表上将打印这些信息。");
 const QString kSetPasswordFirst =
     QStringLiteral("您使用的是系统默认密码，任何人都知道它。请先设置一个新密码，然后再进入系统。");
+const QString kPasswordWasReset =
+    QStringLiteral("您的密码已由管理员重置。请先设置一个新密码，然后再进入系统。");
 
 constexpr int kNarrowest = 360;
 constexpr int kWidest = 520;
@@ -141,11 +145,11 @@ void LoginWindow::Form_Load() {
     Label1->setVisible(!seedPassword || *seedPassword);
 }
 
-bool LoginWindow::replaceSeedPassword(const QString& name) {
-    ui::Exclamation(this, kSetPasswordFirst);
+bool LoginWindow::replacePassword(const QString& name, const QString& why) {
+    ui::Exclamation(this, why);
     bool changed = false;
     auto* change = ui::WindowHost::instance<PasswordChangeWindow>();
-    change->load(name);
+    change->loadAfterLogin(name, Text1->text());
     connect(change, &PasswordChangeWindow::passwordChanged, this, [&changed] { changed = true; });
     ui::WindowHost::show(change, ui::WindowHost::Mode::Modal);
     return changed;
@@ -180,7 +184,7 @@ void LoginWindow::Command1_Click() {
         ui::ShowDatabaseError(this, login.error());
         return;
     }
-    if (*login != Login::Accepted) {
+    if (*login == Login::UnknownOperator || *login == Login::WrongPassword) {
         throttle_.failed(name);
     } else {
         throttle_.succeeded(name);
@@ -196,14 +200,23 @@ void LoginWindow::Command1_Click() {
         Text1->selectAll();
         return;
     }
-    // Nobody works on under the password every installation shares.
+    if (*login == Login::Disabled) {
+        ui::Stop(this, DisabledText());
+        Combo1->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // Nobody works on under the password every installation shares, nor under one an
+    // administrator handed out.
     const bool firstLogin = Text1->text() == Database::DefaultPassword();
-    if (firstLogin && !replaceSeedPassword(name)) {
+    const bool due = firstLogin || *login == Login::PasswordDue;
+    if (due && !replacePassword(name, firstLogin ? kSetPasswordFirst : kPasswordWasReset)) {
         Text1->clear();
         Text1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (firstLogin) {
+    // Whatever is asked from here on is asked of this operator's role.
+    SetCurrentOperator(name);
+    if (firstLogin && RefusalFor(Guarded::ShopProfile).isEmpty()) {
         askForShopName();
     }
 

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "app/operators.h"
+#include "session/operators.h"
 
 class QComboBox;
 class QLabel;
@@ -37,8 +37,9 @@ Q_SIGNALS:
     void loggedIn(const QString& operatorName);
 
 private:
-    // Asks the operator who logged in with the seed password for a new one; true once it is set.
-    bool replaceSeedPassword(const QString& name);
+    // Tells the operator who logged in `why` they must set a new password and asks for it; true
+    // once it is set.
+    bool replacePassword(const QString& name, const QString& why);
     // At the first login of a new shop, asks for the shop's name while it has none; the operator
     // may put it off.
     void askForShopName();

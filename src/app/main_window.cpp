@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/current_operator.h"
 #include "app/customer_list_rows.h"
 #include "app/customer_list_source.h"
 #include "app/reminder_list.h"
@@ -29,6 +28,7 @@
 #include "repairs/order_entry_window.h"
 #include "repairs/repair_history_window.h"
 #include "reports/statistics_window.h"
+#include "session/current_operator.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"
 #include "ui/grid.h"

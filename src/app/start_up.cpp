@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -18,6 +19,7 @@
 #include "masterdata/database_check.h"
 #include "masterdata/recovery_window.h"
 #include "repairs/duplicate_order_numbers.h"
+#include "session/current_operator.h"
 #include "ui/message_box.h"
 #include "ui/window_host.h"
 #include "ui/window_placement.h"
@@ -43,6 +45,7 @@ constexpr int kReportRetryMs = 250;
 constexpr int kNextDayLookMs = 5 * 60 * 1000;
 
 LoginWindow* ShowLogin() {
+    SetSessionEndHandler(&LogInAgain);
     auto* login = new LoginWindow;
     ui::PlaceWindow(login, nullptr);
     login->show();
@@ -272,4 +275,21 @@ StartUp StartProgramOnServer(const QString& serverUri, const QString& dataDir,
     started.login = ShowLogin();
     started.work = std::make_unique<StartOfDayWork>(dataDir, backupOptions);
     return started;
+}
+
+void LogInAgain() {
+    auto* login = new LoginWindow;
+    ui::PlaceWindow(login, nullptr);
+    login->show();
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != login && !window->parentWidget() && window->isVisible()) {
+            windows << window;
+        }
+    }
+    for (const QPointer<QWidget>& window : windows) {
+        if (window) {
+            window->close();
+        }
+    }
 }

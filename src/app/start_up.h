@@ -68,6 +68,11 @@ struct StartUp {
     bool handedOver = false;
 };
 StartUp StartProgram(const QString& dataDir, const BackupOptions& backupOptions = {});
+
+// The shell's answer to a session that ended under it (session/current_operator.h): shows the
+// login again and closes every other window, as they show data that is gone. The start sets
+// it as the session's end.
+void LogInAgain();
 // The interactive start on the shop's database on a server (`serverUri`, a libpq connection
 // URI); `dataDir` stays the folder of what the program keeps beside the database. A server
 // that cannot be reached or refuses is said so, with the offer to try again, to go on with the

@@ -4,7 +4,8 @@
 #include "customers/customer_form.h"
 
 // Form13: corrects one stored customer. The opener hands the record over with load() and shows
-// the window modal. The plate is shown but never written, nor are the key and the called flag.
+// the window modal. The save never writes the plate, the key or the called flag; the plate
+// changes only through 更正车牌 (Command3), which takes the customer's orders and calls along.
 // A record another station saved in the meantime is not written over: the window says so and
 // shows the stored record.
 class CustomerEditWindow : public CustomerForm {
@@ -18,8 +19,11 @@ public:
     // The key of the customer being corrected.
     const QString& customerKey() const { return key_; }
 
+    QPushButton* Command3;  // 更正车牌
+
     void Command1_Click();
     void Command2_Click();
+    void Command3_Click();
 
 private:
     // Shows the record as stored now, as if the window had been opened again.

@@ -116,6 +116,7 @@ CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
     grid->setColumnMinimumWidth(2, 12);
 
     auto* buttons = new QHBoxLayout;
+    buttons_ = buttons;
     buttons->addWidget(Label12);
     buttons->addStretch();
     buttons->addWidget(Command1);
@@ -135,6 +136,17 @@ CustomerForm::CustomerForm(const Captions& captions, QWidget* parent)
     for (size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
+}
+
+void CustomerForm::addButtonBeforeSave(QPushButton* button) {
+    button->setAutoDefault(true);
+    button->setMinimumWidth(Command1->minimumWidth());
+    const int at = buttons_->indexOf(Command1);
+    buttons_->insertWidget(at, button);
+    buttons_->insertSpacing(at + 1, 12);
+    setTabOrder(Text[4], button);
+    setTabOrder(button, Command1);
+    setFixedSize(sizeHint());
 }
 
 QString CustomerForm::sex() const {

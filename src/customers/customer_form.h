@@ -7,6 +7,7 @@
 
 #include "ui/key_controls.h"
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 
@@ -52,8 +53,11 @@ protected:
     void rememberUntyped();
     // Escape does what `close` does, asking first while typed data would be lost.
     void closeOnEscapeAskingFirst(std::function<void()> close);
+    // Puts a window's own button in the button row, before the save button.
+    void addButtonBeforeSave(QPushButton* button);
 
 private:
+    QHBoxLayout* buttons_ = nullptr;
     QStringList fieldValues() const;
     QStringList untyped_;
 };

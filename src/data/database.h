@@ -31,7 +31,7 @@ public:
         QString message;
     };
 
-    static constexpr int kSchemaVersion = 6;
+    static constexpr int kSchemaVersion = 7;
     static constexpr int kApplicationId = 0x52555653;
     // What the seed operator's password is, shown on the login window as the default.
     static QString DefaultOperatorName();

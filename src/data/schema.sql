@@ -49,11 +49,16 @@ CREATE TABLE kh_wx_table (
     kh_wx_czr    TEXT NOT NULL DEFAULT '',
     kh_wx_txdate TEXT NOT NULL DEFAULT '',
     kh_wx_date   TEXT NOT NULL DEFAULT '',
-    kh_wx_wxjs   TEXT NOT NULL DEFAULT ''
+    kh_wx_wxjs   TEXT NOT NULL DEFAULT '',
+    kh_wx_zf     TEXT NOT NULL DEFAULT '0',
+    kh_wx_zfr    TEXT NOT NULL DEFAULT '',
+    kh_wx_zfsj   TEXT NOT NULL DEFAULT '',
+    kh_wx_zfyy   TEXT NOT NULL DEFAULT '',
+    kh_wx_bb     INTEGER NOT NULL DEFAULT 0
 );
 CREATE UNIQUE INDEX kh_wx_table_dh ON kh_wx_table (kh_wx_dh);
 CREATE INDEX kh_wx_table_cph ON kh_wx_table (kh_wx_cph);
-CREATE INDEX kh_wx_table_date_amount ON kh_wx_table (kh_wx_date, kh_wx_hj);
+CREATE INDEX kh_wx_table_date_amount ON kh_wx_table (kh_wx_date, kh_wx_hj, kh_wx_zf);
 
 CREATE TABLE kh_wx_mx_table (
     kh_wx_mx_code   TEXT NOT NULL PRIMARY KEY,
@@ -69,11 +74,57 @@ CREATE TABLE kh_wx_mx_table (
     kh_wx_mx_xmsm   TEXT NOT NULL DEFAULT '',
     kh_wx_mx_sl     REAL NOT NULL DEFAULT 0,
     kh_wx_mx_dj     REAL NOT NULL DEFAULT 0,
-    kh_wx_mx_hj     REAL NOT NULL DEFAULT 0
+    kh_wx_mx_hj     REAL NOT NULL DEFAULT 0,
+    kh_wx_mx_zf     TEXT NOT NULL DEFAULT '0'
 );
 CREATE INDEX kh_wx_mx_table_dh ON kh_wx_mx_table (kh_wx_mx_dh);
-CREATE INDEX kh_wx_mx_table_date_amount ON kh_wx_mx_table (kh_wx_mx_date, kh_wx_mx_hj);
+CREATE INDEX kh_wx_mx_table_date_amount ON kh_wx_mx_table (kh_wx_mx_date, kh_wx_mx_hj, kh_wx_mx_zf);
 CREATE INDEX kh_wx_mx_table_xm ON kh_wx_mx_table (kh_wx_mx_xm);
+
+-- The earlier versions of corrected orders: the header as it stood before correction number
+-- kh_wx_ls_bb (the order's revision it replaced), who corrected it and when.
+CREATE TABLE kh_wx_ls_table (
+    kh_wx_ls_code   TEXT NOT NULL PRIMARY KEY,
+    kh_wx_ls_dh     TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_bb     INTEGER NOT NULL DEFAULT 0,
+    kh_wx_ls_cph    TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_czname TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_cx     TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_tele   TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_hj     REAL NOT NULL DEFAULT 0,
+    kh_wx_ls_czr    TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_txdate TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_date   TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_wxjs   TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_xgr    TEXT NOT NULL DEFAULT '',
+    kh_wx_ls_xgsj   TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX kh_wx_ls_table_dh ON kh_wx_ls_table (kh_wx_ls_dh);
+
+-- The lines of those earlier versions, in their order (kh_wx_mx_ls_xh).
+CREATE TABLE kh_wx_mx_ls_table (
+    kh_wx_mx_ls_code TEXT NOT NULL PRIMARY KEY,
+    kh_wx_mx_ls_dh   TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_ls_bb   INTEGER NOT NULL DEFAULT 0,
+    kh_wx_mx_ls_xh   INTEGER NOT NULL DEFAULT 0,
+    kh_wx_mx_ls_xm   TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_ls_xmsm TEXT NOT NULL DEFAULT '',
+    kh_wx_mx_ls_sl   REAL NOT NULL DEFAULT 0,
+    kh_wx_mx_ls_dj   REAL NOT NULL DEFAULT 0,
+    kh_wx_mx_ls_hj   REAL NOT NULL DEFAULT 0
+);
+CREATE INDEX kh_wx_mx_ls_table_dh ON kh_wx_mx_ls_table (kh_wx_mx_ls_dh);
+
+-- Every plate correction: the customer, the plate before and after, who and when.
+CREATE TABLE kh_cph_gz_table (
+    kh_cph_gz_code  TEXT NOT NULL PRIMARY KEY,
+    kh_cph_gz_khdm  TEXT NOT NULL DEFAULT '',
+    kh_cph_gz_old   TEXT NOT NULL DEFAULT '',
+    kh_cph_gz_new   TEXT NOT NULL DEFAULT '',
+    kh_cph_gz_czr   TEXT NOT NULL DEFAULT '',
+    kh_cph_gz_sj    TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX kh_cph_gz_table_khdm ON kh_cph_gz_table (kh_cph_gz_khdm);
 
 CREATE TABLE xm_table (
     xm_code TEXT NOT NULL PRIMARY KEY,
@@ -91,9 +142,17 @@ CREATE TABLE cp_table (
     cp_name TEXT NOT NULL DEFAULT ''
 );
 
+-- user_role is 管理员 or 店员; an operator added without one may do only what a clerk may.
+-- A disabled operator (user_enabled 0) cannot log in but keeps their name on orders and calls;
+-- user_reset 1 makes the next login set a new password; user_login is the last login's
+-- 'yyyy-MM-dd HH:mm:ss'.
 CREATE TABLE user_table (
-    user_name TEXT NOT NULL DEFAULT '',
-    user_pass TEXT NOT NULL DEFAULT ''
+    user_name    TEXT NOT NULL DEFAULT '',
+    user_pass    TEXT NOT NULL DEFAULT '',
+    user_role    TEXT NOT NULL DEFAULT '店员',
+    user_enabled INTEGER NOT NULL DEFAULT 1,
+    user_reset   INTEGER NOT NULL DEFAULT 0,
+    user_login   TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX user_table_name ON user_table (user_name);
 

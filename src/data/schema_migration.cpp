@@ -48,6 +48,72 @@ const QList<SchemaStep>& SchemaSteps() {
               "(replace(replace(replace(replace(replace(replace(replace(replace(replace(replace("
               "replace(replace(upper(kh_cph), ' ', ''), '　', ''), '·', ''), '•', ''), '・', ''), "
               "'‧', ''), '･', ''), '-', ''), '‐', ''), '–', ''), '—', ''), '.', ''))")}},
+        {7,
+         {
+             // Operators get a role, may be disabled, may be made to set a new password, and
+             // their last login is kept. Everyone who could log in before did everything, so
+             // every stored operator stays an administrator; an operator added later without
+             // a role is a clerk.
+             QStringLiteral(
+                 "alter table user_table add column user_role TEXT NOT NULL DEFAULT '店员'"),
+             QStringLiteral("update user_table set user_role = '管理员'"),
+             QStringLiteral(
+                 "alter table user_table add column user_enabled INTEGER NOT NULL DEFAULT 1"),
+             QStringLiteral(
+                 "alter table user_table add column user_reset INTEGER NOT NULL DEFAULT 0"),
+             QStringLiteral(
+                 "alter table user_table add column user_login TEXT NOT NULL DEFAULT ''"),
+             // Orders: a void mark with who, when and why, a revision number that a second
+             // station's correction is checked against, the earlier versions of corrected orders
+             // and the trail of plate corrections. The date indexes carry the void mark, so the
+             // statistics still total a date range from the index alone.
+             QStringLiteral(
+                 "alter table kh_wx_table add column kh_wx_zf TEXT NOT NULL DEFAULT '0'"),
+             QStringLiteral(
+                 "alter table kh_wx_table add column kh_wx_zfr TEXT NOT NULL DEFAULT ''"),
+             QStringLiteral(
+                 "alter table kh_wx_table add column kh_wx_zfsj TEXT NOT NULL DEFAULT ''"),
+             QStringLiteral(
+                 "alter table kh_wx_table add column kh_wx_zfyy TEXT NOT NULL DEFAULT ''"),
+             QStringLiteral(
+                 "alter table kh_wx_table add column kh_wx_bb INTEGER NOT NULL DEFAULT 0"),
+             QStringLiteral(
+                 "alter table kh_wx_mx_table add column kh_wx_mx_zf TEXT NOT NULL DEFAULT '0'"),
+             QStringLiteral("drop index kh_wx_table_date_amount"),
+             QStringLiteral("create index kh_wx_table_date_amount on kh_wx_table (kh_wx_date, "
+                            "kh_wx_hj, kh_wx_zf)"),
+             QStringLiteral("drop index kh_wx_mx_table_date_amount"),
+             QStringLiteral("create index kh_wx_mx_table_date_amount on kh_wx_mx_table "
+                            "(kh_wx_mx_date, kh_wx_mx_hj, kh_wx_mx_zf)"),
+             QStringLiteral(
+                 "create table kh_wx_ls_table (kh_wx_ls_code TEXT NOT NULL PRIMARY KEY, "
+                 "kh_wx_ls_dh TEXT NOT NULL DEFAULT '', kh_wx_ls_bb INTEGER NOT NULL DEFAULT 0, "
+                 "kh_wx_ls_cph TEXT NOT NULL DEFAULT '', kh_wx_ls_czname TEXT NOT NULL DEFAULT '', "
+                 "kh_wx_ls_cx TEXT NOT NULL DEFAULT '', kh_wx_ls_tele TEXT NOT NULL DEFAULT '', "
+                 "kh_wx_ls_hj REAL NOT NULL DEFAULT 0, kh_wx_ls_czr TEXT NOT NULL DEFAULT '', "
+                 "kh_wx_ls_txdate TEXT NOT NULL DEFAULT '', kh_wx_ls_date TEXT NOT NULL DEFAULT "
+                 "'', "
+                 "kh_wx_ls_wxjs TEXT NOT NULL DEFAULT '', kh_wx_ls_xgr TEXT NOT NULL DEFAULT '', "
+                 "kh_wx_ls_xgsj TEXT NOT NULL DEFAULT '')"),
+             QStringLiteral("create index kh_wx_ls_table_dh on kh_wx_ls_table (kh_wx_ls_dh)"),
+             QStringLiteral(
+                 "create table kh_wx_mx_ls_table (kh_wx_mx_ls_code TEXT NOT NULL PRIMARY KEY, "
+                 "kh_wx_mx_ls_dh TEXT NOT NULL DEFAULT '', kh_wx_mx_ls_bb INTEGER NOT NULL "
+                 "DEFAULT 0, kh_wx_mx_ls_xh INTEGER NOT NULL DEFAULT 0, kh_wx_mx_ls_xm TEXT NOT "
+                 "NULL DEFAULT '', kh_wx_mx_ls_xmsm TEXT NOT NULL DEFAULT '', kh_wx_mx_ls_sl REAL "
+                 "NOT NULL DEFAULT 0, kh_wx_mx_ls_dj REAL NOT NULL DEFAULT 0, kh_wx_mx_ls_hj REAL "
+                 "NOT NULL DEFAULT 0)"),
+             QStringLiteral(
+                 "create index kh_wx_mx_ls_table_dh on kh_wx_mx_ls_table (kh_wx_mx_ls_dh)"),
+             QStringLiteral(
+                 "create table kh_cph_gz_table (kh_cph_gz_code TEXT NOT NULL PRIMARY KEY, "
+                 "kh_cph_gz_khdm TEXT NOT NULL DEFAULT '', kh_cph_gz_old TEXT NOT NULL DEFAULT '', "
+                 "kh_cph_gz_new TEXT NOT NULL DEFAULT '', kh_cph_gz_czr TEXT NOT NULL DEFAULT '', "
+                 "kh_cph_gz_sj TEXT NOT NULL DEFAULT '')"),
+             QStringLiteral(
+                 "create index kh_cph_gz_table_khdm on kh_cph_gz_table (kh_cph_gz_khdm)"),
+             // End of the orders' and plates' statements.
+         }},
     };
     return steps;
 }

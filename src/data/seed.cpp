@@ -21,7 +21,8 @@ QList<SeedStatement> SeedStatements() {
     return {
         {QStringLiteral("insert into meta (version) values (?)"),
          {QString::number(Database::kSchemaVersion)}},
-        {QStringLiteral("insert into user_table (user_name, user_pass) values (?, ?)"),
+        {QStringLiteral("insert into user_table (user_name, user_pass, user_role) values (?, ?, "
+                        "'管理员')"),
          {Database::DefaultOperatorName(), hash}},
         {QStringLiteral("insert into cp_table (cp_name) values (?)"), {QStringLiteral("京A")}},
         // The shop's row, without a name: the first login asks for it, and until then the

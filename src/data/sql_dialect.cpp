@@ -207,6 +207,10 @@ QStringList SplitStatements(const QString& script) {
     return statements;
 }
 
+QString StepStatement(Engine engine, const QString& statement) {
+    return engine == Engine::Postgres ? WithRowidColumn(ForEngine(engine, statement)) : statement;
+}
+
 QString ApplicationMark(int applicationId) {
     return QStringLiteral("ruvaso application_id %1").arg(applicationId);
 }

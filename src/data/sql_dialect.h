@@ -47,6 +47,10 @@ QStringList SplitStatements(const QString& script);
 // has no form there, becomes the comment ApplicationMark(N) on the meta table, made after it.
 QStringList SchemaStatements(Engine engine, const QString& schemaSql);
 
+// One statement of a schema step (schema_migration.h) as `engine` runs it: a table it makes gets
+// the server's row id column, as the tables of schema.sql do.
+QString StepStatement(Engine engine, const QString& statement);
+
 // The comment on the meta table that marks a PostgreSQL database as the shop's, standing in
 // for SQLite's application id: "ruvaso application_id <id>".
 QString ApplicationMark(int applicationId);

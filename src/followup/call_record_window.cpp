@@ -10,13 +10,13 @@
 #include <QPushButton>
 #include <QTextCursor>
 
-#include "app/current_operator.h"
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "followup/call_record.h"
 #include "followup/phrase_combo.h"
 #include "followup/phrase_list_window.h"
 #include "followup/phrases.h"
+#include "session/current_operator.h"
 #include "ui/button_row.h"
 #include "ui/date_picker.h"
 #include "ui/key_controls.h"

@@ -13,6 +13,19 @@ namespace {
 
 // How often the work reports progress, in rows.
 constexpr qsizetype kProgressStep = 256;
+// The characters of a cell a problem shows.
+constexpr qsizetype kShownValue = 20;
+
+const QString kAllowedSexes = QStringLiteral("先生、女士、男、女");
+const QString kAllowedLength = QStringLiteral("不超过 %1 个字");
+const QString kProblem = QStringLiteral("%1，“%2”列的“%3”：%4（可填：%5）");
+const QString kMoreProblems = QStringLiteral("……另有 %1 个问题未列出。");
+const QString kTodayReminders = QStringLiteral(
+    "其中 %1 位客户的提醒日期是今天（提醒日期为空或不是日期的按今天），导入后列入今天的提醒名单。");
+
+QString ShownValue(const QString& text) {
+    return text.size() > kShownValue ? text.left(kShownValue) + QStringLiteral("…") : text;
+}
 
 }  // namespace
 
@@ -44,14 +57,26 @@ QString AuditedDateText(const QString& text) {
     return DateText(AuditedDate(text));
 }
 
+QString StoredSex(const QString& text) {
+    const QString sex = text.trimmed();
+    if (sex == QStringLiteral("先生") || sex == QStringLiteral("男")) {
+        return QStringLiteral("先生");
+    }
+    if (sex == QStringLiteral("女士") || sex == QStringLiteral("女")) {
+        return QStringLiteral("女士");
+    }
+    return {};
+}
+
 bool HasPlateAndOwner(const SheetRow& row) {
     return !row[kPlateColumn].trimmed().isEmpty() && !row[kOwnerColumn].trimmed().isEmpty();
 }
 
-QString RowError(const SheetRow& row) {
-    const QString sex = row[kSexColumn].trimmed();
-    if (sex != QStringLiteral("先生") && sex != QStringLiteral("女士")) {
-        return kSexError;
+std::vector<SheetProblem> RowProblems(const SheetRow& row, qsizetype number) {
+    std::vector<SheetProblem> problems;
+    if (StoredSex(row[kSexColumn]).isEmpty()) {
+        problems.push_back(
+            {number, kSexColumn, ShownValue(row[kSexColumn].trimmed()), kSexError, kAllowedSexes});
     }
     static constexpr std::pair<SheetColumn, TextField> kLimited[] = {
         {kPlateColumn, TextField::Plate},
@@ -61,10 +86,45 @@ QString RowError(const SheetRow& row) {
         {kModelColumn, TextField::Model}};
     for (const auto& [column, field] : kLimited) {
         if (const QString text = row[column].trimmed(); !FitsField(field, text)) {
-            return FieldTooLongText(field, text);
+            problems.push_back({number, column, ShownValue(text), FieldTooLongText(field, text),
+                                kAllowedLength.arg(FieldLimit(field))});
         }
     }
-    return {};
+    return problems;
+}
+
+QString RowError(const SheetRow& row) {
+    const std::vector<SheetProblem> problems = RowProblems(row);
+    return problems.empty() ? QString() : problems.front().reason;
+}
+
+QString ProblemText(const SheetProblem& problem, qsizetype shownRow, const QString& where) {
+    return kProblem.arg(where.arg(shownRow), SheetHeadings()[problem.column], problem.value,
+                        problem.reason, problem.allowed);
+}
+
+void SheetProblems::check(const SheetRow& row, qsizetype number) {
+    for (SheetProblem& problem : RowProblems(row, number)) {
+        ++count_;
+        if (qsizetype(shown_.size()) < kShown) {
+            shown_.push_back(std::move(problem));
+        }
+    }
+}
+
+QStringList SheetProblems::lines(qsizetype offset, const QString& where) const {
+    QStringList lines;
+    for (const SheetProblem& problem : shown_) {
+        lines << ProblemText(problem, problem.row + offset, where);
+    }
+    if (count_ > qsizetype(shown_.size())) {
+        lines << kMoreProblems.arg(count_ - qsizetype(shown_.size()));
+    }
+    return lines;
+}
+
+QString TodayRemindersText(qsizetype customers) {
+    return customers > 0 ? kTodayReminders.arg(customers) : QString();
 }
 
 QString AuditRefusalText(qsizetype row, const QString& message) {
@@ -78,6 +138,9 @@ QString AuditRefusalText(qsizetype row, const QString& message) {
 AuditResult AuditSheet(SheetRows& rows, const SheetProgress& progress) {
     const qsizetype total = qsizetype(rows.size());
     AuditResult result;
+    // The dates are rewritten up to the row that ends the audit or is refused; the rest of the
+    // sheet is only looked at.
+    bool rewriting = true;
     for (qsizetype i = 0; i < total; ++i) {
         if (progress && i % kProgressStep == 0 && !progress(i, total)) {
             result.outcome = AuditResult::Outcome::Cancelled;
@@ -85,15 +148,26 @@ AuditResult AuditSheet(SheetRows& rows, const SheetProgress& progress) {
         }
         SheetRow& row = rows[size_t(i)];
         if (!HasPlateAndOwner(row)) {
-            result.row = i + 1;
-            break;
+            if (rewriting) {
+                result.row = i + 1;
+                rewriting = false;
+            }
+            continue;
+        }
+        if (AuditedDate(row[kReminderDateColumn]) == Today()) {
+            ++result.todayReminders;
+        }
+        result.problems.check(row, i + 1);
+        if (!rewriting) {
+            continue;
         }
         row[kReminderDateColumn] = AuditedDateText(row[kReminderDateColumn]);
         if (const QString error = RowError(row); !error.isEmpty()) {
             result.outcome = AuditResult::Outcome::Refused;
             result.row = i + 1;
             result.message = error;
-            return result;
+            rewriting = false;
+            continue;
         }
         row[kEntryDateColumn] = AuditedDateText(row[kEntryDateColumn]);
     }

@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include "core/clock.h"
 #include "core/data_changes.h"
 #include "core/date_text.h"
 #include "customers/customer.h"
@@ -44,7 +45,7 @@ Customer SheetCustomer(const SheetRow& row) {
     c.key = NewRecordKey();
     c.plate = NormalizedPlate(row[kPlateColumn]);
     c.owner = row[kOwnerColumn].trimmed();
-    c.sex = row[kSexColumn].trimmed();
+    c.sex = StoredSex(row[kSexColumn]);
     c.telephone = row[kTelephoneColumn].trimmed();
     c.entryDate = AuditedDate(row[kEntryDateColumn]);
     c.reminderDate = AuditedDate(row[kReminderDateColumn]);
@@ -60,6 +61,17 @@ QString Placeholders(const QString& one, qsizetype count) {
         all << one;
     }
     return all.join(QStringLiteral(", "));
+}
+
+// Customers whose reminder date was blank are stored with today's: the shop is told how many
+// calls that adds to today's list.
+QString TodayListText(const ImportResult& result) {
+    if (result.remindToday == 0) {
+        return {};
+    }
+    return QStringLiteral(
+               "\n其中 %1 位客户的提醒日期是今天（提醒日期为空的按今天），已列入今天的提醒名单。")
+        .arg(result.remindToday);
 }
 
 ImportResult Stopped(ImportResult::Outcome outcome, qsizetype row, const QString& message) {
@@ -185,6 +197,10 @@ bool CustomerImporter::flush() {
         return false;
     }
     result_.stored += qsizetype(fresh.size());
+    const QDate today = Today();
+    result_.remindToday += std::count_if(fresh.begin(), fresh.end(), [&today](const Pending& p) {
+        return p.customer.reminderDate == today;
+    });
     return true;
 }
 
@@ -213,14 +229,17 @@ ImportResult CustomerImporter::finish() {
 
 ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
     const qsizetype total = qsizetype(rows.size());
+    SheetProblems problems;
     for (qsizetype i = 0; i < total; ++i) {
-        const SheetRow& row = rows[size_t(i)];
-        if (!HasPlateAndOwner(row)) {
-            continue;
+        if (HasPlateAndOwner(rows[size_t(i)])) {
+            problems.check(rows[size_t(i)], i + 1);
         }
-        if (const QString error = RowError(row); !error.isEmpty()) {
-            return Stopped(ImportResult::Outcome::Refused, i + 1, error);
-        }
+    }
+    if (!problems.empty()) {
+        const SheetProblem& first = problems.shown().front();
+        ImportResult refused = Stopped(ImportResult::Outcome::Refused, first.row, first.reason);
+        refused.problems = std::move(problems);
+        return refused;
     }
 
     CustomerImporter importer;
@@ -242,7 +261,7 @@ ImportResult ImportSheet(const SheetRows& rows, const SheetProgress& progress) {
 QString ImportSummaryText(const ImportResult& result) {
     QString text = QStringLiteral("导入 %1 条客户记录").arg(result.stored);
     if (result.skipped() == 0) {
-        return text + QStringLiteral("。");
+        return text + QStringLiteral("。") + TodayListText(result);
     }
     QStringList reasons;
     if (result.withoutPlateOrOwner > 0) {
@@ -255,7 +274,7 @@ QString ImportSummaryText(const ImportResult& result) {
         reasons << kRepeatedReason + QStringLiteral(" %1 条").arg(result.repeatedInSheet);
     }
     return text + QStringLiteral("，跳过 %1 条：").arg(result.skipped()) +
-           reasons.join(QStringLiteral("，")) + QStringLiteral("。");
+           reasons.join(QStringLiteral("，")) + QStringLiteral("。") + TodayListText(result);
 }
 
 QString ExportSkippedRows(const std::vector<SkippedRow>& rows, const QString& path) {

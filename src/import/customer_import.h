@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "import/audit.h"
 #include "import/sheet_rows.h"
 
 class Transaction;
@@ -33,12 +34,17 @@ struct ImportResult {
 
     // Imported: every row left out, in sheet order (empty rows are not listed).
     std::vector<SkippedRow> skippedRows;
+    // Refused: every problem of the sheet's customer rows, the first refusal's among them.
+    SheetProblems problems;
+    // Imported: the customers stored with today's reminder date, who are on today's list.
+    qsizetype remindToday = 0;
 
     qsizetype skipped() const { return withoutPlateOrOwner + plateAlreadyStored + repeatedInSheet; }
 };
 
 // The "导入到数据库中 ..." command: stores every row that has a plate and an owner's name as a new,
-// not yet called customer, with its texts trimmed and both dates as the audit writes them.
+// not yet called customer, with its texts trimmed, the sex as StoredSex gives it and both dates
+// as the audit writes them.
 // A plate already stored, or repeated from an earlier row of the sheet, is left out. Every row
 // with a plate and a name must pass the audit's checks first, whether or not an earlier row
 // lacks them; on the first that fails nothing is stored. The rows are stored in one
@@ -76,7 +82,7 @@ private:
 };
 
 // What the import window adds after "导入成功！": how many rows were stored and how many were
-// left out, and why.
+// left out, and why; and how many are on today's reminder list.
 QString ImportSummaryText(const ImportResult& result);
 
 // Writes the rows an import left out to a workbook at `path`: the sheet's row number, its eight

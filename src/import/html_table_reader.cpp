@@ -117,11 +117,11 @@ private:
             startRow();
         }
         // Skip the places that cells of rows above still span.
-        while (column_ < kSheetColumnCount && covered_[size_t(column_)] > row_) {
+        while (column_ < kMaxFileColumns && covered_[size_t(column_)] > row_) {
             ++column_;
         }
         cellColumn_ = column_;
-        for (qint64 c = column_; c < std::min<qint64>(column_ + colSpan, kSheetColumnCount); ++c) {
+        for (qint64 c = column_; c < std::min<qint64>(column_ + colSpan, kMaxFileColumns); ++c) {
             covered_[size_t(c)] = row_ + rowSpan;
         }
         column_ += colSpan;
@@ -156,7 +156,7 @@ private:
     QString text_;
     bool space_ = false;
     // For each column, the first row that a cell spanning down from above no longer covers.
-    std::array<qint64, kSheetColumnCount> covered_{};
+    std::array<qint64, kMaxFileColumns> covered_{};
 };
 
 struct Parse {

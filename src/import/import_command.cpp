@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/clock.h"
 #include "core/console.h"
 #include "data/database.h"
 #include "import/audit.h"
@@ -18,6 +19,9 @@ const QString kCannotOpenDatabase = QStringLiteral("无法打开数据库：");
 const QString kReadOnly = QStringLiteral("数据库只能读取，无法导入：");
 // The window points at the row; a script is told which line of the file it is.
 const QString kRowAtFault = QStringLiteral("文件第 %1 行：%2");
+const QString kFileLine = QStringLiteral("文件第 %1 行");
+const QString kProblemsFound = QStringLiteral("共发现 %1 个问题：");
+const QString kIgnoredColumns = QStringLiteral("按表头读取，忽略了不认识的列：%1");
 
 void Write(FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
@@ -69,13 +73,15 @@ bool WriteCsv(SheetStream& stream) {
 }
 
 // What the window's audit, then the import's own check of every customer row, make of the
-// rows, one at a time: the first refusal of each.
+// rows, one at a time: the first refusal of each, and every problem.
 struct RowChecks {
     AuditResult audit;
     bool auditEnded = false;
     qsizetype importRefusedRow = 0;
     QString importRefusal;
     qsizetype rows = 0;
+    SheetProblems problems;
+    qsizetype todayReminders = 0;
 
     bool add(const SheetRow& row) {
         ++rows;
@@ -90,21 +96,40 @@ struct RowChecks {
                 auditEnded = true;
             }
         }
-        if (importRefusedRow == 0 && HasPlateAndOwner(row)) {
-            if (const QString error = RowError(row); !error.isEmpty()) {
+        if (HasPlateAndOwner(row)) {
+            problems.check(row, rows);
+            todayReminders += AuditedDate(row[kReminderDateColumn]) == Today() ? 1 : 0;
+            if (importRefusedRow == 0 && !problems.empty()) {
                 importRefusedRow = rows;
-                importRefusal = error;
+                importRefusal = problems.shown().front().reason;
             }
         }
-        return audit.outcome == AuditResult::Outcome::Passed || importRefusedRow == 0;
+        // Every row is looked at, so that every problem is told at once.
+        return true;
     }
 };
+
+// Every problem found, by the file's own line numbers, after the first refusal's message.
+void SayProblems(const SheetFile& file, const RowChecks& checks) {
+    if (checks.problems.empty()) {
+        return;
+    }
+    Say(stderr, kProblemsFound.arg(checks.problems.count()) + QLatin1Char('\n') +
+                    checks.problems.lines(file.skippedAbove, kFileLine).join(QLatin1Char('\n')));
+}
+
+void SayIgnoredColumns(const SheetFile& file) {
+    if (!file.ignoredColumns.isEmpty()) {
+        Say(stderr, kIgnoredColumns.arg(file.ignoredColumns.join(QStringLiteral("、"))));
+    }
+}
 
 int Import(SheetStream& stream, const SheetFile& file, const RowChecks& checks,
            const QString& dataDir, const QString& serverUri) {
     // The window's two commands in turn: "数据审核", then "导入到数据库中".
     if (checks.audit.outcome != AuditResult::Outcome::Passed) {
         Say(stderr, AtFault(file, checks.audit.row, checks.audit.message));
+        SayProblems(file, checks);
         return kImportNotDone;
     }
     const Database::OpenResult opened =
@@ -137,6 +162,7 @@ int Import(SheetStream& stream, const SheetFile& file, const RowChecks& checks,
             return kImportDone;
         case ImportResult::Outcome::Refused:
             Say(stderr, AtFault(file, result.row, result.message));
+            SayProblems(file, checks);
             return kImportNotDone;
         case ImportResult::Outcome::Cancelled:
         case ImportResult::Outcome::Failed:
@@ -162,18 +188,24 @@ int RunImportCommand(const QString& path, const QString& dataDir, bool dryRun,
     // handing the rows on as they come, so no sheet is ever held whole.
     SheetStream stream(path);
     RowChecks checks;
-    const SheetFile file = stream.check(
-        dryRun ? SheetRowSink() : [&checks](SheetRow& row) { return checks.add(row); });
+    const SheetFile file = stream.check([&checks](SheetRow& row) { return checks.add(row); });
     if (!file.ok()) {
         Say(stderr, kCannotRead + file.error);
         return kImportBadRequest;
     }
-    if (dryRun) {
-        return WriteCsv(stream) ? kImportDone : kImportNotDone;
-    }
     if (!stream.ordered()) {
         checks = RowChecks();
         stream.rows([&checks](SheetRow& row) { return checks.add(row); });
+    }
+    SayIgnoredColumns(file);
+    if (dryRun) {
+        // The rows go to standard output; what the audit would say of them, to standard error.
+        const bool written = WriteCsv(stream);
+        SayProblems(file, checks);
+        if (const QString blank = TodayRemindersText(checks.todayReminders); !blank.isEmpty()) {
+            Say(stderr, blank);
+        }
+        return written ? kImportDone : kImportNotDone;
     }
     return Import(stream, file, checks, dataDir, serverUri);
 }

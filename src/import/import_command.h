@@ -14,8 +14,10 @@ enum ImportCommandStatus {
 
 // Reads FILE as the import window does, audits its rows and imports them into the database of
 // `dataDir`, all or nothing, with the window's rules and messages: reasons go to standard error,
-// the summary of an import to standard output. A dry run opens no database: it writes the rows
-// as read, the heading left out, to standard output as UTF-8 CSV (RFC 4180) and stores nothing.
+// the summary of an import to standard output; after the first refusal's reason, every problem
+// of the file's customer rows follows it. A dry run opens no database: it writes the rows as
+// read, the heading left out, to standard output as UTF-8 CSV (RFC 4180), every problem and the
+// customers a blank reminder date puts on today's list to standard error, and stores nothing.
 // With `serverUri` the database is the one on that server instead of the folder's file.
 int RunImportCommand(const QString& file, const QString& dataDir, bool dryRun,
                      const QString& serverUri = {});

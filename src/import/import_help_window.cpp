@@ -28,6 +28,14 @@ QString HelpText() {
         QStringLiteral("[联系电话] 无要求"),
         QStringLiteral("[身份证号] 无要求"),
         QStringLiteral("[车型]     无要求"),
+        // What reading by heading and 男/女 add to the rules above.
+        QStringLiteral("[性别]     也可填写男、女，导入为先生、女士。"),
+        QStringLiteral(
+            "表格的第一行（或标题下的一行）是表头时，按表头中的列名找到各列，列的顺序不限；"
+            "也认得常用的列名，如车牌、车牌号码、姓名、客户姓名、手机、手机号、"
+            "下次保养日期、建档日期、车辆型号等。表头中必须有车牌号、车主姓名和性别，"
+            "不认识的列不导入。"),
+        QStringLiteral("数据审核会列出所有问题（行、列、内容、原因和可以填写的内容）。"),
     };
     QString text;
     for (const QString& line : lines) {

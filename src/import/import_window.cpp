@@ -10,6 +10,7 @@
 #include "import/audit.h"
 #include "import/customer_import.h"
 #include "import/import_help_window.h"
+#include "import/problem_list.h"
 #include "import/sheet_builder.h"
 #include "import/sheet_commands.h"
 #include "import/sheet_file.h"
@@ -53,6 +54,8 @@ const QString kRowsRead = QStringLiteral("已读取 %1 行");
 const QString kSheetRead = QStringLiteral("，取自工作表“%1”（工作簿中共有 %2 个工作表）");
 const QString kHeadingSkipped = QStringLiteral("，跳过了表头行");
 const QString kTitleSkipped = QStringLiteral("，跳过了数据上方的 %1 行（标题 %2 行和表头行）");
+const QString kByHeading = QStringLiteral("，按表头中的列名读取");
+const QString kIgnoredColumns = QStringLiteral("，忽略了不认识的列：%1");
 const QString kRowsPrompt = QStringLiteral("请输入行数（范围1~10,000,000）：");
 const QString kColsPrompt = QStringLiteral("请输入列数（范围1~10,000,000）：");
 
@@ -90,6 +93,12 @@ QString StatusText(const SheetFile& file) {
     } else if (file.skippedAbove > 1) {
         text += kTitleSkipped.arg(file.skippedAbove).arg(file.skippedAbove - 1);
     }
+    if (file.byHeading) {
+        text += kByHeading;
+    }
+    if (!file.ignoredColumns.isEmpty()) {
+        text += kIgnoredColumns.arg(file.ignoredColumns.join(QStringLiteral("、")));
+    }
     return text + QStringLiteral("。");
 }
 
@@ -101,6 +110,7 @@ ImportWindow::ImportWindow(QWidget* parent)
       picLOAD(new ui::BusyIndicator(this)),
       lstFont(ui::Named(new QListWidget(this), QStringLiteral("lstFont"))),
       statusLine(ui::Named(new QLabel(this), QStringLiteral("statusLine"))),
+      problems(new ProblemList(this)),
       menuBar(ui::Named(new QMenuBar(this), QStringLiteral("menuBar"))) {
     setObjectName(QStringLiteral("frmDemo2"));
     setWindowTitle(kTitle);
@@ -114,6 +124,9 @@ ImportWindow::ImportWindow(QWidget* parent)
     layout->setMenuBar(menuBar);
     layout->addWidget(grid1);
     layout->addWidget(statusLine);
+    layout->addWidget(problems);
+    connect(problems, &ProblemList::cellChosen, this,
+            [this](int row, int column) { grid1->setCurrentCell(row, column + 1); });
     // Shown once a workbook has been read.
     statusLine->hide();
     buildFileMenu();
@@ -275,6 +288,7 @@ void ImportWindow::Form_Load() {
 void ImportWindow::mnuNewFile_Click() {
     NewSheet(*grid1);
     statusLine->hide();
+    problems->clear();
 }
 
 void ImportWindow::mnuOpen_Click() {
@@ -356,6 +370,7 @@ void ImportWindow::menuExceltoExport_Click() {
     grid1->setAutoRedraw(true);
     statusLine->setText(StatusText(file));
     statusLine->show();
+    problems->clear();
 }
 
 void ImportWindow::showRow(qsizetype row) {
@@ -377,6 +392,9 @@ void ImportWindow::menusjsh_Click() {
         grid1->setAutoRedraw(false);
         PutCustomerRows(*grid1, *rows, qsizetype(rows->size()));
         grid1->setAutoRedraw(true);
+    }
+    if (result.outcome != AuditResult::Outcome::Cancelled) {
+        problems->show(result.problems, TodayRemindersText(result.todayReminders));
     }
     switch (result.outcome) {
         case AuditResult::Outcome::Passed:
@@ -405,11 +423,13 @@ void ImportWindow::mnuExportToExcel_Click() {
     }
     switch (result.outcome) {
         case ImportResult::Outcome::Imported:
+            problems->clear();
             skippedRows_ = std::move(result.skippedRows);
             mnuExportSkipped->setEnabled(!skippedRows_.empty());
             ui::Information(this, kImported + QLatin1Char('\n') + ImportSummaryText(result));
             break;
         case ImportResult::Outcome::Refused:
+            problems->show(result.problems, QString());
             showRow(result.row);
             ui::Stop(this, AuditRefusalText(result.row, result.message));
             break;

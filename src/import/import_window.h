@@ -11,6 +11,7 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QMenuBar;
+class ProblemList;
 
 namespace ui {
 class BusyIndicator;
@@ -31,6 +32,8 @@ public:
     // Under the sheet once a workbook is read: the rows read, the worksheet they come from and
     // the rows above the data that were left out.
     QLabel* statusLine;
+    // Under the status line after an audit or a refused import: every problem found.
+    ProblemList* problems;
     QMenuBar* menuBar;
 
     QMenu* mnuFile;

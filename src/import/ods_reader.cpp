@@ -160,11 +160,10 @@ private:
                     // A column's cell style serves its cells that name none.
                     const QXmlStreamAttributes attributes = xml_.xml().attributes();
                     const qint64 repeat =
-                        RepeatCount(attributes, u"number-columns-repeated", kSheetColumnCount);
+                        RepeatCount(attributes, u"number-columns-repeated", kMaxFileColumns);
                     const QString style =
                         XmlAttribute(attributes, u"default-cell-style-name", kTableNs).toString();
-                    for (qint64 i = 0; i < repeat && columnStyles_.size() < kSheetColumnCount;
-                         ++i) {
+                    for (qint64 i = 0; i < repeat && columnStyles_.size() < kMaxFileColumns; ++i) {
                         columnStyles_.push_back(style);
                     }
                     xml_.skipElement();
@@ -183,7 +182,7 @@ private:
         // row with text matters, and one more such row says the sheet is too long.
         const qint64 repeat = RepeatCount(xml_.xml().attributes(), u"number-rows-repeated",
                                           SheetBuilder::kMaxRows + 1);
-        SheetRow cells;
+        FileRow cells;
         bool hasText = false;
         qint64 column = 0;
         for (int depth = 1; depth > 0;) {
@@ -206,21 +205,21 @@ private:
             // A covered cell lies under a merged one: it holds its column, and any text it keeps
             // is hidden under the merged cell, so it is not what the sheet shows.
             const qint64 cellRepeat =
-                RepeatCount(xml_.xml().attributes(), u"number-columns-repeated", kSheetColumnCount);
-            if (covered || column >= kSheetColumnCount) {
+                RepeatCount(xml_.xml().attributes(), u"number-columns-repeated", kMaxFileColumns);
+            if (covered || column >= kMaxFileColumns) {
                 xml_.skipElement();
             } else {
                 currentColumn_ = column;
                 const QString text = readCell();
-                for (qint64 i = 0; i < cellRepeat && column + i < kSheetColumnCount; ++i) {
+                for (qint64 i = 0; i < cellRepeat && column + i < kMaxFileColumns; ++i) {
                     cells[size_t(column + i)] = text;
                 }
                 hasText = hasText || !text.isEmpty();
             }
-            column = std::min<qint64>(column + cellRepeat, kSheetColumnCount);
+            column = std::min<qint64>(column + cellRepeat, kMaxFileColumns);
         }
         auto put = [&](qint64 row) {
-            for (int c = 0; c < kSheetColumnCount; ++c) {
+            for (int c = 0; c < kMaxFileColumns; ++c) {
                 if (!cells[size_t(c)].isEmpty()) {
                     builder_.setCell(row, c, cells[size_t(c)]);
                 }

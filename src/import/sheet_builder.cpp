@@ -6,10 +6,23 @@
 #include <cmath>
 
 #include "core/date_text.h"
-#include "import/audit.h"
+
+namespace {
+
+// A row with a plate and an owner's name where the columns stand without a heading.
+bool HasPlateAndOwnerByPosition(const FileRow& row) {
+    return !row[kPlateColumn].trimmed().isEmpty() && !row[kOwnerColumn].trimmed().isEmpty();
+}
+
+bool IsEmpty(const SheetRow& row) {
+    return std::all_of(row.begin(), row.end(),
+                       [](const QString& text) { return text.trimmed().isEmpty(); });
+}
+
+}  // namespace
 
 void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
-    if (row < 0 || column < 0 || column >= kSheetColumnCount) {
+    if (row < 0 || column < 0 || column >= kMaxFileColumns) {
         return;
     }
     if (row >= kMaxRows) {
@@ -17,7 +30,8 @@ void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
         return;
     }
     // An empty cell far down must not grow the sheet: only text makes a row exist.
-    const qint64 rowsHeld = sink_ ? currentRow_ + 1 : qint64(rows_.size());
+    const qint64 rowsHeld =
+        sink_ ? currentRow_ + 1 : qint64(headDecided_ ? rows_.size() : head_.size());
     if (text.isEmpty() && row >= rowsHeld) {
         return;
     }
@@ -34,7 +48,7 @@ void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
         }
         if (row > currentRow_) {
             if (currentRow_ >= 0) {
-                complete(current_);
+                complete();
             }
             // The rows between hold nothing.
             for (qint64 gap = row - currentRow_ - 1; gap > 0; --gap) {
@@ -42,48 +56,91 @@ void SheetBuilder::setCell(qint64 row, qint64 column, const QString& text) {
                     pendingEmpty_ += gap;
                     break;
                 }
-                SheetRow empty;
-                complete(empty);
+                complete();
             }
             currentRow_ = row;
         }
-        current_[size_t(column)] = text;
+        if (!headDecided_) {
+            currentHead_[size_t(column)] = text;
+        } else if (const int target = heading_.target[size_t(column)]; target >= 0) {
+            current_[size_t(target)] = text;
+        }
+        return;
+    }
+    if (!headDecided_) {
+        if (row <= qint64(kMaxTitleRows)) {
+            if (row >= qint64(head_.size())) {
+                head_.resize(size_t(row) + 1);
+            }
+            head_[size_t(row)][size_t(column)] = text;
+            return;
+        }
+        decideHead();
+    }
+    const int target = heading_.target[size_t(column)];
+    if (target < 0) {
         return;
     }
     if (row >= qint64(rows_.size())) {
         rows_.resize(size_t(row) + 1);
     }
-    rows_[size_t(row)][size_t(column)] = text;
+    rows_[size_t(row)][size_t(target)] = text;
 }
 
-void SheetBuilder::complete(SheetRow& row) {
+void SheetBuilder::complete() {
     if (headDecided_) {
-        handOver(row);
-    } else {
-        head_.push_back(std::move(row));
-        const SheetRow& last = head_.back();
-        if (head_.size() > kMaxTitleRows || IsHeadingRow(last) || HasPlateAndOwner(last)) {
-            decideHead();
+        handOver(current_);
+        current_ = SheetRow();
+        return;
+    }
+    head_.push_back(currentHead_);
+    currentHead_ = FileRow();
+    const FileRow& last = head_.back();
+    if (head_.size() > kMaxTitleRows || NamesColumns(last) || HasPlateAndOwnerByPosition(last)) {
+        decideHead();
+    }
+}
+
+SheetRow SheetBuilder::mapped(const FileRow& row) const {
+    SheetRow out;
+    for (size_t c = 0; c < row.size(); ++c) {
+        if (const int target = heading_.target[c]; target >= 0) {
+            out[size_t(target)] = row[c];
         }
     }
-    row = SheetRow();
+    return out;
 }
 
 void SheetBuilder::decideHead() {
     headDecided_ = true;
-    size_t first = 0;
+    // A title ("客户资料") and a line or two of dates may stand above the heading row: they go
+    // with it. A row with a plate and an owner is a customer, never a title.
     for (size_t i = 0; i < head_.size() && i <= kMaxTitleRows; ++i) {
-        if (IsHeadingRow(head_[i])) {
-            first = i + 1;
+        if (NamesColumns(head_[i])) {
+            headingRow_ = qint64(i);
+            heading_ = HeadingFromRow(head_[i]);
             skippedAbove_ = int(i) + 1;
             break;
         }
-        if (HasPlateAndOwner(head_[i])) {
+        if (HasPlateAndOwnerByPosition(head_[i])) {
             break;
         }
     }
-    for (size_t i = first; i < head_.size(); ++i) {
-        handOver(head_[i]);
+    std::vector<Unreadable> held = std::move(headUnreadable_);
+    headUnreadable_.clear();
+    for (const Unreadable& cell : held) {
+        setUnreadable(cell.row, cell.column, cell.why);
+    }
+    if (sink_) {
+        for (size_t i = size_t(headingRow_ + 1); i < head_.size(); ++i) {
+            SheetRow row = mapped(head_[i]);
+            handOver(row);
+        }
+    } else {
+        rows_.reserve(head_.size());
+        for (const FileRow& row : head_) {
+            rows_.push_back(mapped(row));
+        }
     }
     head_.clear();
 }
@@ -92,8 +149,7 @@ void SheetBuilder::handOver(SheetRow& row) {
     if (sinkStopped_) {
         return;
     }
-    if (std::all_of(row.begin(), row.end(),
-                    [](const QString& text) { return text.trimmed().isEmpty(); })) {
+    if (IsEmpty(row)) {
         ++pendingEmpty_;
         return;
     }
@@ -111,7 +167,7 @@ void SheetBuilder::finish() {
         return;
     }
     if (currentRow_ >= 0) {
-        complete(current_);
+        complete();
         // Whatever comes now is out of order.
         currentRow_ = kMaxRows;
     }
@@ -126,8 +182,16 @@ void SheetBuilder::adopt(SheetBuilder&& other) {
         *this = std::move(other);
         return;
     }
-    other.forEachCell(
-        [this](qint64 row, qint64 column, const QString& text) { setCell(row, column, text); });
+    SheetRows rows = other.takeRows();
+    headDecided_ = true;
+    heading_ = other.heading_;
+    skippedAbove_ = other.skippedAbove_;
+    for (SheetRow& row : rows) {
+        handOver(row);
+    }
+    // Whatever comes now is out of order.
+    currentRow_ = kMaxRows;
+    hasCells_ = hasCells_ || other.hasCells_;
     tooLong_ = tooLong_ || other.tooLong_;
     chars_ = std::max(chars_, other.chars_);
     unreadable_ = std::move(other.unreadable_);
@@ -136,15 +200,35 @@ void SheetBuilder::adopt(SheetBuilder&& other) {
     worksheets_ = other.worksheets_;
 }
 
-QString SheetBuilder::cell(qint64 row, qint64 column) const {
-    if (row < 0 || row >= qint64(rows_.size()) || column < 0 || column >= kSheetColumnCount) {
-        return {};
+bool SheetBuilder::keepsColumn(qint64 column) const {
+    return column >= 0 && column < kMaxFileColumns &&
+           (!headDecided_ || heading_.target[size_t(column)] >= 0);
+}
+
+std::optional<QString> SheetBuilder::cell(qint64 row, qint64 column) const {
+    if (row < 0 || !keepsColumn(column)) {
+        return std::nullopt;
     }
-    return rows_[size_t(row)][size_t(column)];
+    if (!headDecided_) {
+        return row < qint64(head_.size()) ? head_[size_t(row)][size_t(column)] : QString();
+    }
+    if (row >= qint64(rows_.size())) {
+        return QString();
+    }
+    return rows_[size_t(row)][size_t(heading_.target[size_t(column)])];
 }
 
 void SheetBuilder::setUnreadable(qint64 row, qint64 column, const QString& why) {
-    if (row < 0 || column < 0 || column >= kSheetColumnCount || row >= kMaxRows) {
+    if (row < 0 || column < 0 || column >= kMaxFileColumns || row >= kMaxRows) {
+        return;
+    }
+    // A cell of a column the heading leaves out does not matter; which columns those are is
+    // known once the first rows are.
+    if (!headDecided_ && row <= qint64(kMaxTitleRows)) {
+        headUnreadable_.push_back({row, column, why});
+        return;
+    }
+    if (!keepsColumn(column)) {
         return;
     }
     ++unreadableCount_;
@@ -170,30 +254,19 @@ QString SheetBuilder::unreadableText() const {
 }
 
 SheetRows SheetBuilder::takeRows() {
+    if (!headDecided_) {
+        decideHead();
+    }
     SheetRows rows = std::move(rows_);
     rows_.clear();
-    auto isEmpty = [](const SheetRow& row) {
-        for (const QString& text : row) {
-            if (!text.trimmed().isEmpty()) {
-                return false;
-            }
-        }
-        return true;
-    };
-    while (!rows.empty() && isEmpty(rows.back())) {
+    while (!rows.empty() && IsEmpty(rows.back())) {
         rows.pop_back();
     }
-    // A title ("客户资料") and a line or two of dates may stand above the heading row: they go
-    // with it. A row with a plate and an owner is a customer, never a title.
-    for (size_t i = 0; i < rows.size() && i <= kMaxTitleRows; ++i) {
-        if (IsHeadingRow(rows[i])) {
-            rows.erase(rows.begin(), rows.begin() + qsizetype(i) + 1);
-            skippedAbove_ = int(i) + 1;
-            break;
-        }
-        if (HasPlateAndOwner(rows[i])) {
-            break;
-        }
+    // The heading row goes, with the title lines above it.
+    if (headingRow_ >= 0) {
+        rows.erase(rows.begin(),
+                   rows.begin() + std::min(qsizetype(headingRow_) + 1, qsizetype(rows.size())));
+        headingRow_ = -1;
     }
     return rows;
 }

@@ -6,17 +6,20 @@
 #include <optional>
 #include <vector>
 
+#include "import/sheet_heading.h"
 #include "import/sheet_rows.h"
 
 // Takes the customer rows one by one as a streaming read finds them; returning false stops the
 // rows that follow (the read itself goes on, to find what is wrong with the file).
 using SheetRowSink = std::function<bool(SheetRow& row)>;
 
-// Collects the cells a reader finds, in any order, into sheet rows. Cells right of column 8 are
-// dropped; a cell below the last row a sheet may have makes the sheet too long, so a hostile
-// file cannot make us allocate rows without end. The characters of all cells are counted as
-// they come, so a file whose few stored texts are shown in many cells cannot make us hold or
-// write out gigabytes either.
+// Collects the cells a reader finds, in any order, into sheet rows. The first rows are held as
+// the file has them until it is known whether one of them is a heading row naming the columns;
+// from then on each cell goes to the sheet column its file column holds (the first eight in
+// order when no heading names them), and the cells of other columns are dropped. A cell below the
+// last row a sheet may have makes the sheet too long, so a hostile file cannot make us allocate
+// rows without end. The characters of all cells are counted as they come, so a file whose few
+// stored texts are shown in many cells cannot make us hold or write out gigabytes either.
 class SheetBuilder {
 public:
     // More rows than any spreadsheet application can hold.
@@ -32,8 +35,11 @@ public:
 
     // `row` and `column` count from 0 as the file does: row 0 may be the heading row.
     void setCell(qint64 row, qint64 column, const QString& text);
-    // The cell's text so far (empty when unset).
-    QString cell(qint64 row, qint64 column) const;
+    // The cell's text so far (empty when unset), by the file's row and column; nothing for a
+    // column that is left out.
+    std::optional<QString> cell(qint64 row, qint64 column) const;
+    // Whether the cells of the file's column are kept (all are, until the heading is known).
+    bool keepsColumn(qint64 column) const;
 
     bool tooLong() const { return tooLong_; }
     bool hasCells() const { return hasCells_; }
@@ -60,18 +66,6 @@ public:
     // "第3行第5列是公式，无法读取其结果" for the first few such cells, or empty.
     QString unreadableText() const;
 
-    // Calls `visit` with every cell that holds text, row by row.
-    template <class Visit>
-    void forEachCell(Visit visit) const {
-        for (size_t row = 0; row < rows_.size(); ++row) {
-            for (size_t column = 0; column < rows_[row].size(); ++column) {
-                if (!rows_[row][column].isEmpty()) {
-                    visit(qint64(row), qint64(column), rows_[row][column]);
-                }
-            }
-        }
-    }
-
     // Title lines that may stand above the heading row.
     static constexpr size_t kMaxTitleRows = 3;
 
@@ -84,6 +78,8 @@ public:
 
     // Rows above the data left out by takeRows(): a title line and the heading row.
     int skippedAbove() const { return skippedAbove_; }
+    // How the file's columns became the sheet's, once the rows are taken or finished.
+    const SheetHeading& heading() const { return heading_; }
 
 private:
     struct Unreadable {
@@ -94,9 +90,12 @@ private:
 
     // The streaming half: rows go through head_ until the heading is found or ruled out, then
     // to the sink; empty rows are only counted until a row with text follows them.
-    void complete(SheetRow& row);
+    void complete();
     void handOver(SheetRow& row);
+    // Finds the heading among the rows held as the file has them, and from it where each
+    // column goes; then puts those rows, mapped, where the rows that follow go.
     void decideHead();
+    SheetRow mapped(const FileRow& row) const;
 
     SheetRows rows_;
     bool tooLong_ = false;
@@ -106,13 +105,20 @@ private:
     bool inOrder_ = true;
     bool sinkStopped_ = false;
     qint64 currentRow_ = -1;
-    SheetRow current_;
-    SheetRows head_;
+    SheetRow current_;     // once the heading is known
+    FileRow currentHead_;  // before
+    std::vector<FileRow> head_;
     bool headDecided_ = false;
+    SheetHeading heading_ = PositionHeading();
+    // The row of head_ that names the columns, or -1.
+    qint64 headingRow_ = -1;
     qint64 pendingEmpty_ = 0;
     QString sheetName_;
     int worksheets_ = 0;
     std::vector<Unreadable> unreadable_;
+    // Unreadable cells of the rows held before the heading is known: their columns may be
+    // left out.
+    std::vector<Unreadable> headUnreadable_;
     qsizetype unreadableCount_ = 0;
     int skippedAbove_ = 0;
 };

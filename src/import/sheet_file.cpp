@@ -20,6 +20,19 @@ bool IsEncryptedPackage(const QByteArray& data) {
     return data.contains(utf16);
 }
 
+const QString kMissingColumns = QStringLiteral("表头中没有必需的列：%1");
+const QString kUnknownColumns = QStringLiteral("（不认识的列：%1）");
+
+// Why a heading without the required columns cannot be read, naming the columns it has that
+// were not recognised, which may be the missing ones under another name.
+QString MissingColumnsReason(const SheetHeading& heading) {
+    QString reason = kMissingColumns.arg(MissingColumnsText(heading));
+    if (!heading.ignored.isEmpty()) {
+        reason += kUnknownColumns.arg(heading.ignored.join(QStringLiteral("、")));
+    }
+    return reason;
+}
+
 bool IsOpenDocument(const QByteArray& data) {
     return IsOpenDocumentArchive(data);
 }
@@ -87,11 +100,16 @@ SheetFile Outcome(const QString& reason, const SheetBuilder& builder) {
         result.error = builder.unreadableText();
     } else if (result.ok() && !builder.hasCells()) {
         result.error = sheet_error::kEmptySheet;
+    } else if (result.ok() && !builder.heading().missing.isEmpty()) {
+        result.error = MissingColumnsReason(builder.heading());
     }
     if (result.ok()) {
         result.sheetName = builder.sheetName();
         result.worksheets = builder.worksheets();
         result.skippedAbove = builder.skippedAbove();
+        result.byHeading =
+            builder.heading().named && builder.heading().target != PositionHeading().target;
+        result.ignoredColumns = builder.heading().ignored;
     }
     return result;
 }
@@ -106,10 +124,11 @@ SheetFile ReadSheetFile(const QString& path) {
         reason = Parse(data, QFileInfo(path).suffix().toLower(), builder);
     }
     data.clear();
+    // Taking the rows settles the heading, which Outcome looks at.
+    SheetRows rows = reason.isEmpty() ? builder.takeRows() : SheetRows();
     SheetFile result = Outcome(reason, builder);
     if (result.ok()) {
-        result.rows = builder.takeRows();
-        result.skippedAbove = builder.skippedAbove();
+        result.rows = std::move(rows);
     }
     return result;
 }
@@ -132,10 +151,9 @@ SheetFile SheetStream::check(const SheetRowSink& sink) {
     }
     // Where the heading row stands is known only from the whole sheet.
     SheetBuilder whole;
-    SheetFile result = Outcome(Parse(data_, suffix_, whole), whole);
+    const QString wholeReason = Parse(data_, suffix_, whole);
     whole.takeRows();
-    result.skippedAbove = whole.skippedAbove();
-    return result;
+    return Outcome(wholeReason, whole);
 }
 
 void SheetStream::rows(const SheetRowSink& sink) {

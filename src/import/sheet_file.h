@@ -15,6 +15,11 @@ struct SheetFile {
     int worksheets = 0;
     // Rows above the data that were left out (a title line, the heading row).
     int skippedAbove = 0;
+    // True when a heading row placed the columns elsewhere than they usually stand: they were
+    // taken by name.
+    bool byHeading = false;
+    // The headings of the columns left out, as the file writes them.
+    QStringList ignoredColumns;
 
     bool ok() const { return error.isEmpty(); }
 };
@@ -23,7 +28,11 @@ struct SheetFile {
 // any name (an HTML table, a SpreadsheetML 2003 workbook, or comma-, semicolon- or tab-separated
 // text in UTF-8, UTF-16 or GB18030), into rows of eight texts; what the file holds decides how it
 // is read. A heading row, and a title line or two above it, are left out; date cells read as
-// "yyyy-MM-dd" and number cells with all their digits. A file that cannot be read whole gives
+// "yyyy-MM-dd" and number cells with all their digits. When a heading row names the columns
+// ("车牌", "手机号", ...) they are taken by name, in any order, and the others are left out; a
+// heading without the plate's, the owner's or the sex's column refuses the file, saying which
+// are missing. Without such a heading the first eight columns are read in their usual order.
+// A file that cannot be read whole gives
 // no rows at all, and a reason fit to follow "无法读取文件：".
 SheetFile ReadSheetFile(const QString& path);
 

@@ -7,13 +7,3 @@ const QStringList& SheetHeadings() {
                                          QStringLiteral("身份证号"), QStringLiteral("车型")};
     return headings;
 }
-
-bool IsHeadingRow(const SheetRow& row) {
-    const QStringList& headings = SheetHeadings();
-    for (int c = 0; c < kSheetColumnCount; ++c) {
-        if (row[c].trimmed() != headings[c]) {
-            return false;
-        }
-    }
-    return true;
-}

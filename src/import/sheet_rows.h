@@ -23,11 +23,14 @@ enum SheetColumn {
 using SheetRow = std::array<QString, kSheetColumnCount>;
 using SheetRows = std::vector<SheetRow>;
 
+// The columns of a file the import looks at: a heading row may name the eight anywhere among
+// them, beside columns of the shop's own (a running number, an address).
+constexpr int kMaxFileColumns = 32;
+// A row as the file holds it, before its columns are known.
+using FileRow = std::array<QString, kMaxFileColumns>;
+
 // "提醒日期", "车牌号", ... in column order.
 const QStringList& SheetHeadings();
-
-// True when the row's cells, trimmed, are the eight headings.
-bool IsHeadingRow(const SheetRow& row);
 
 // Called now and then with the rows done so far and the rows in all; returning false asks the
 // work to stop.

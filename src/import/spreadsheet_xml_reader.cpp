@@ -206,8 +206,8 @@ private:
                 damaged = true;
                 return;
             }
-            // Only the first eight columns are read; the places beyond need not be counted.
-            constexpr qint64 kLast = kSheetColumnCount;
+            // Only the columns the import looks at are read; the places beyond need not be counted.
+            constexpr qint64 kLast = kMaxFileColumns;
             const qint64 column = std::min(*index > 0 ? *index - 1 : next, kLast);
             next = std::min(column + 1 + std::min(*across, kLast), kLast);
             const auto style = formats_.constFind(Attribute(attributes, u"StyleID").toString());

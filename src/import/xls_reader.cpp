@@ -165,13 +165,13 @@ private:
     }
 
     void number(Position at, uint16_t xf, double value) {
-        if (at.column >= kSheetColumnCount) {
+        if (at.column >= kMaxFileColumns) {
             return;
         }
         if (at.row >= numberColumns_.size()) {
             numberColumns_.resize(size_t(at.row) + 1, 0);
         }
-        numberColumns_[at.row] |= uint8_t(1u << at.column);
+        numberColumns_[at.row] |= uint32_t(1u) << at.column;
         builder_.setCell(at.row, at.column, globals_.numberText(xf, value, origin_));
     }
 
@@ -224,7 +224,7 @@ private:
                 GivesText(in.restOfPiece().substr(0, size))) {
                 // Saved without being worked out: a text formula cannot give the number 0.
                 // Once every cell is read, the simple ones are worked out here.
-                if (at.column < kSheetColumnCount) {
+                if (at.column < kMaxFileColumns) {
                     textFormulaAt_[uint32_t(at.row) << 8 | at.column] = textFormulas_.size();
                     textFormulas_.push_back({at, std::string(in.restOfPiece().substr(0, size))});
                 }
@@ -237,7 +237,7 @@ private:
             number(at, xf, value);
             // A 0 may be a text formula the office suite did not work out (an IF between two
             // texts): if it works out to text, that is what the cell shows.
-            if (bits == 0 && size > 0 && at.column < kSheetColumnCount) {
+            if (bits == 0 && size > 0 && at.column < kMaxFileColumns) {
                 maybeText_.push_back({at, std::string(in.restOfPiece().substr(0, size))});
             }
             return true;
@@ -254,7 +254,7 @@ private:
                 boolOrError(at, value, (low & 0xFF) == 2);
                 break;
             case 3:  // empty text, or no result at all
-                if (at.column < kSheetColumnCount) {
+                if (at.column < kMaxFileColumns) {
                     emptyResults_.push_back(at);
                 }
                 break;
@@ -269,9 +269,12 @@ private:
         // A formula may use text cells of the first columns, and the results worked out before
         // it; numbers show formatted, so a formula that uses one is left unread.
         const biff::CellText cellText = [this](int row, int column) -> std::optional<QString> {
-            const bool number = size_t(row) < numberColumns_.size() && column < kSheetColumnCount &&
+            if (column < 0 || column >= kMaxFileColumns) {
+                return std::nullopt;
+            }
+            const bool number = size_t(row) < numberColumns_.size() &&
                                 (numberColumns_[size_t(row)] >> column & 1) != 0;
-            if (column >= kSheetColumnCount || number || unworked(row, column)) {
+            if (number || unworked(row, column)) {
                 return std::nullopt;
             }
             return builder_.cell(row, column);
@@ -333,7 +336,7 @@ private:
     std::vector<TextFormula> maybeText_;
     std::unordered_map<uint32_t, size_t> textFormulaAt_;
     // Per row, a bit for each of the first columns that holds a number.
-    std::vector<uint8_t> numberColumns_;
+    std::vector<uint32_t> numberColumns_;
 };
 
 }  // namespace

@@ -186,7 +186,7 @@ private:
         nextColumn_ = column + 1;
         cellDepth_ = 1;
         column_ = column;
-        skipping_ = row_ < 0 || column >= kSheetColumnCount;
+        skipping_ = row_ < 0 || column >= kMaxFileColumns;
         if (skipping_) {
             return true;
         }

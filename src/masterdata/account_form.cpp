@@ -13,6 +13,15 @@
 
 AccountForm LayOutAccountForm(QWidget* window, const QString& heading,
                               const std::array<std::pair<QString, QLineEdit*>, 3>& rows) {
+    QList<std::pair<QString, QWidget*>> fields;
+    for (const auto& [caption, box] : rows) {
+        fields.append({caption, box});
+    }
+    return LayOutAccountRows(window, heading, fields);
+}
+
+AccountForm LayOutAccountRows(QWidget* window, const QString& heading,
+                              const QList<std::pair<QString, QWidget*>>& rows) {
     AccountForm form;
     form.heading = ui::HeadingLabel(window, heading, QStringLiteral("Label1"), 14);
 
@@ -23,6 +32,7 @@ AccountForm LayOutAccountForm(QWidget* window, const QString& heading,
         auto* label = new QLabel(rows[row].first, window);
         label->setBuddy(rows[row].second);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        form.captions.append(label);
         // A window may have asked for a wider box already.
         rows[row].second->setMinimumWidth(std::max(180, rows[row].second->minimumWidth()));
         fields->addWidget(label, row, 0);

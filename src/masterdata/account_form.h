@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <array>
 #include <utility>
@@ -15,8 +16,12 @@ struct AccountForm {
     QLabel* heading;
     QPushButton* ok;
     QPushButton* cancel;
+    QList<QLabel*> captions;  // in row order
 };
 
 // Lays the window out with its three boxes, each after its caption.
 AccountForm LayOutAccountForm(QWidget* window, const QString& heading,
                               const std::array<std::pair<QString, QLineEdit*>, 3>& rows);
+// The same with any number of fields of any kind.
+AccountForm LayOutAccountRows(QWidget* window, const QString& heading,
+                              const QList<std::pair<QString, QWidget*>>& rows);

@@ -245,7 +245,10 @@ void DatabaseConnectionWindow::Command4_Click() {
     if (!ui::Confirm(this, kAskUseFile)) {
         return;
     }
-    ForgetServer(Database::DataDir());
+    if (const DbStatus forgotten = ForgetServer(Database::DataDir()); !forgotten) {
+        ui::Stop(this, forgotten.error());
+        return;
+    }
     for (ui::TextBox* box : {Text1, Text2, Text3, Text4, Text5}) {
         box->clear();
     }

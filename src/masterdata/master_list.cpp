@@ -6,6 +6,7 @@
 #include "data/record_key.h"
 #include "data/run_sql.h"
 #include "data/transaction.h"
+#include "session/roles.h"
 
 namespace {
 
@@ -34,6 +35,12 @@ DbResult<std::optional<MasterValues>> StoredValues(const MasterTable& list, cons
 
 bool SameValues(const MasterTable& list, const MasterValues& a, const MasterValues& b) {
     return a.name == b.name && (!list.hasAmount() || SameAmount(a.amount, b.amount));
+}
+
+// Who may change the list: the price list and the technicians are each an administrator's.
+QString ListRefusal(const MasterTable& list) {
+    return RefusalFor(list.table == RepairItemTable().table ? Guarded::PriceList
+                                                            : Guarded::Technicians);
 }
 
 }  // namespace
@@ -65,6 +72,9 @@ QString MasterListStatement(const MasterTable& list) {
 }
 
 DbResult<QString> AddMasterRow(const MasterTable& list) {
+    if (const QString refusal = ListRefusal(list); !refusal.isEmpty()) {
+        return DbResult<QString>::failure(refusal);
+    }
     const QString key = NewRecordKey();
     const QString amount =
         list.hasAmount() ? QStringLiteral(", %1").arg(list.amountColumn) : QString();
@@ -80,6 +90,9 @@ DbResult<QString> AddMasterRow(const MasterTable& list) {
 }
 
 DbStatus DeleteMasterRow(const MasterTable& list, const QString& key) {
+    if (const QString refusal = ListRefusal(list); !refusal.isEmpty()) {
+        return DbStatus::failure(refusal);
+    }
     const Recordset deleted = RunSql(
         QStringLiteral("delete from %1 where %2 = ?").arg(list.table, list.keyColumn), {key});
     if (deleted.isNull()) {
@@ -148,6 +161,9 @@ bool ChangedHere(const MasterTable& list, const MasterRow& row) {
 
 DbResult<MasterSave> SaveMasterRows(const MasterTable& list, const QList<MasterRow>& rows) {
     using Result = DbResult<MasterSave>;
+    if (const QString refusal = ListRefusal(list); !refusal.isEmpty()) {
+        return Result::failure(refusal);
+    }
     QList<double> amounts;
     if (list.hasAmount()) {
         amounts.reserve(rows.size());

@@ -1,14 +1,15 @@
 #include "masterdata/operator_add_window.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/operators.h"
 #include "core/field_limits.h"
 #include "masterdata/account_form.h"
+#include "session/operators.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
@@ -20,6 +21,7 @@ const QString kHeading = QStringLiteral("用户添加");
 const QString kNameCaption = QStringLiteral("用户名:");
 const QString kPasswordCaption = QStringLiteral("密码:");
 const QString kConfirmationCaption = QStringLiteral("确认密码:");
+const QString kRoleCaption = QStringLiteral("角色:");
 const QString kNameEmpty = QStringLiteral("用户名不允许为空！");
 const QString kNameTaken = QStringLiteral("用户重复，请重新录入！");
 const QString kPasswordEmpty = QStringLiteral("验证密码不允许为空！");
@@ -40,9 +42,16 @@ OperatorAddWindow::OperatorAddWindow(QWidget* parent) : QWidget(parent, Qt::Wind
         }
     }
     Text[0]->setMaxLength(FieldLimit(TextField::OperatorName));
-    const AccountForm form = LayOutAccountForm(
-        this, kHeading,
-        {{{kNameCaption, Text[0]}, {kPasswordCaption, Text[1]}, {kConfirmationCaption, Text[2]}}});
+    Combo1 = ui::Named(new QComboBox(this), QStringLiteral("Combo1"));
+    // A clerk first: an administrator is chosen on purpose.
+    for (Role role : {Role::Clerk, Role::Administrator}) {
+        Combo1->addItem(RoleName(role), int(role));
+    }
+    const AccountForm form = LayOutAccountRows(this, kHeading,
+                                               {{kNameCaption, Text[0]},
+                                                {kPasswordCaption, Text[1]},
+                                                {kConfirmationCaption, Text[2]},
+                                                {kRoleCaption, Combo1}});
     Label1 = form.heading;
     Command1 = form.ok;
     Command2 = form.cancel;
@@ -71,8 +80,8 @@ void OperatorAddWindow::refuse(const QString& message, QWidget* field) {
 }
 
 void OperatorAddWindow::Command1_Click() {
-    const DbResult<OperatorAdd> added =
-        AddOperator(Text[0]->text(), Text[1]->text(), Text[2]->text());
+    const DbResult<OperatorAdd> added = AddOperator(
+        Text[0]->text(), Text[1]->text(), Text[2]->text(), Role(Combo1->currentData().toInt()));
     if (!added) {
         ui::ShowDatabaseError(this, added.error());
         return;
@@ -100,6 +109,7 @@ void OperatorAddWindow::Command1_Click() {
             break;
     }
     ui::Information(this, kAdded);
+    Q_EMIT operatorAdded(Text[0]->text());
     close();
 }
 

@@ -9,20 +9,26 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// Form10: the operator who is logged in sets a new password, typed twice; the old one is not
-// asked for.
+// Form10: a new password, typed twice. The operator who is logged in first types the current
+// one; right after a login that must set a new password the login has checked it already; an
+// administrator resetting another operator's password types none, and that operator then sets
+// a new one at the next login.
 class PasswordChangeWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit PasswordChangeWindow(QWidget* parent = nullptr);
 
-    // Shows whose password is changed: the operator who is logged in.
+    // The operator who is logged in changes their own password.
     void load(const QString& operatorName);
+    // The login's demand for a new password: `current` is the password just typed there.
+    void loadAfterLogin(const QString& operatorName, const QString& current);
+    // An administrator gives another operator a password that lasts until their next login.
+    void loadReset(const QString& operatorName);
 
     QLabel* Label1;  // heading
     QLineEdit* Text1;
-    // Text(1) the new password, Text(2) the same again; there is no Text(0).
+    // Text(0) the current password, Text(1) the new password, Text(2) the same again.
     std::array<ui::TextBox*, 3> Text{};
     QPushButton* Command1;
     QPushButton* Command2;
@@ -32,4 +38,12 @@ public:
 
 Q_SIGNALS:
     void passwordChanged();
+
+private:
+    enum class Mode { Own, AfterLogin, Reset };
+    void prepare(const QString& operatorName, Mode mode);
+
+    QLabel* currentCaption_ = nullptr;
+    Mode mode_ = Mode::Own;
+    QString current_;
 };

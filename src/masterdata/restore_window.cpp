@@ -1,16 +1,12 @@
 #include "masterdata/restore_window.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/current_operator.h"
-#include "app/login_window.h"
 #include "core/clock.h"
 #include "data/backup.h"
 #include "data/database.h"
@@ -18,6 +14,9 @@
 #include "masterdata/backup_folder.h"
 #include "masterdata/backup_grid.h"
 #include "masterdata/backup_procedure.h"
+#include "masterdata/restore_rights.h"
+#include "session/current_operator.h"
+#include "session/roles.h"
 #include "ui/button_row.h"
 #include "ui/file_dialog.h"
 #include "ui/grid.h"
@@ -25,7 +24,6 @@
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
 #include "ui/named.h"
-#include "ui/window_placement.h"
 
 namespace {
 
@@ -135,6 +133,11 @@ void RestoreWindow::Command3_Click() {
 }
 
 void RestoreWindow::restoreFrom(const QString& chosen, const QString& question) {
+    // Said before the long preparation; the restore itself asks again.
+    if (const QString refusal = RefusalFor(Guarded::Restore); !refusal.isEmpty()) {
+        ui::Stop(this, refusal);
+        return;
+    }
     if (!ui::Confirm(this, question)) {
         return;
     }
@@ -153,7 +156,7 @@ void RestoreWindow::restoreFrom(const QString& chosen, const QString& question) 
         ui::Stop(this, kFailed + prepared.error());
         return;
     }
-    if (const DbStatus finished = FinishRestore(*plan); !finished) {
+    if (const DbStatus finished = FinishRestoreAsOperator(*plan); !finished) {
         ui::Stop(this, kFailed + finished.error());
         Form_Load();
         return;
@@ -168,7 +171,10 @@ void RestoreWindow::restoreOnServer(const QString& chosen) {
     const QDateTime stamp = Now();
     // This program's own connection lets go first: a list still being read would hold the tables
     // the restore replaces, and the restore would wait for itself.
-    Database::Close();
+    if (const DbStatus closed = CloseForServerRestore(); !closed) {
+        ui::Stop(this, kFailed + closed.error());
+        return;
+    }
     DbResult<QString> safety = DbResult<QString>::failure(QString());
     RunWithProgress(this, kProgress, [&](const BackupOptions& options) {
         const DbResult<ServerBackupTarget> target = ServerBackupTargetFor(source);
@@ -199,19 +205,6 @@ void RestoreWindow::Command2_Click() {
 }
 
 void RestoreWindow::logInAgain() {
-    SetCurrentOperator(QString());
-    auto* login = new LoginWindow;
-    ui::PlaceWindow(login, nullptr);
-    login->show();
-    QList<QPointer<QWidget>> windows;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window != login && !window->parentWidget() && window->isVisible()) {
-            windows << window;
-        }
-    }
-    for (const QPointer<QWidget>& window : windows) {
-        if (window) {
-            window->close();
-        }
-    }
+    close();
+    EndSession();
 }

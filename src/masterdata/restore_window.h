@@ -41,7 +41,8 @@ private:
     void restoreFrom(const QString& chosen, const QString& question);
     // The same on a server: the database is closed while the dump is put back, then opened again.
     void restoreOnServer(const QString& chosen);
-    // Closes every window and shows the login again: the windows show data that is gone.
+    // Ends the session: the shell closes every window and shows the login again, as the windows
+    // show data that is gone.
     void logInAgain();
 
     int selectedRow_ = 0;

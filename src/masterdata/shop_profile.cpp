@@ -2,6 +2,7 @@
 
 #include "data/run_sql.h"
 #include "data/transaction.h"
+#include "session/roles.h"
 
 namespace {
 
@@ -24,6 +25,9 @@ DbResult<ShopProfile> ReadShopProfile() {
 }
 
 DbStatus SaveShopProfile(const ShopProfile& profile) {
+    if (const QString refusal = RefusalFor(Guarded::ShopProfile); !refusal.isEmpty()) {
+        return DbStatus::failure(refusal);
+    }
     Transaction transaction;
     if (!transaction.isActive()) {
         return DbStatus::failure(transaction.error());

@@ -5,18 +5,20 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/current_operator.h"
 #include "import/import_window.h"
 #include "masterdata/backup_window.h"
 #include "masterdata/database_connection_window.h"
 #include "masterdata/master_list_window.h"
 #include "masterdata/operator_add_window.h"
+#include "masterdata/operator_list_window.h"
 #include "masterdata/panel_icons.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/plate_prefix_window.h"
 #include "masterdata/restore_window.h"
 #include "masterdata/shop_profile_window.h"
 #include "printing/default_printer_window.h"
+#include "session/current_operator.h"
+#include "ui/message_box.h"
 #include "ui/named.h"
 #include "ui/window_host.h"
 
@@ -34,6 +36,7 @@ const QString kRestore = QStringLiteral("数据恢复");
 const QString kShopProfile = QStringLiteral("店铺信息");
 const QString kPrinter = QStringLiteral("打印机选择");
 const QString kConnection = QStringLiteral("数据库连接");
+const QString kOperators = QStringLiteral("用户管理");
 
 constexpr int kPictureSize = 64;
 constexpr int kColumns = 4;
@@ -94,7 +97,10 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
           PanelPicture::Printer, &printerPicture, &printerLabel);
     entry(QStringLiteral("connectionPicture"), QStringLiteral("connectionLabel"), kConnection,
           PanelPicture::Connection, &connectionPicture, &connectionLabel);
-    // The entry that copies this shop onto a server takes the next place, beside its connection.
+    // 用户管理 goes with 用户添加's picture: both are about the operators.
+    entry(QStringLiteral("operatorsPicture"), QStringLiteral("operatorsLabel"), kOperators,
+          PanelPicture::AddOperator, &operatorsPicture, &operatorsLabel);
+    // The entry that copies this shop onto a server takes the next place.
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
@@ -113,6 +119,38 @@ SystemPanelWindow::SystemPanelWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     connect(printerPicture, &QToolButton::clicked, this, &SystemPanelWindow::printerPicture_Click);
     connect(connectionPicture, &QToolButton::clicked, this,
             &SystemPanelWindow::connectionPicture_Click);
+    connect(operatorsPicture, &QToolButton::clicked, this,
+            &SystemPanelWindow::operatorsPicture_Click);
+
+    const std::pair<Guarded, std::pair<QToolButton*, QLabel*>> guarded[] = {
+        {Guarded::Technicians, {Picture2, Label2}},
+        {Guarded::PriceList, {Picture22, Label21}},
+        {Guarded::Operators, {Picture21, Label11}},
+        {Guarded::Operators, {operatorsPicture, operatorsLabel}},
+        {Guarded::Restore, {restorePicture, restoreLabel}},
+        {Guarded::ShopProfile, {shopPicture, shopLabel}},
+        {Guarded::DatabaseConnection, {connectionPicture, connectionLabel}},
+    };
+    for (const auto& [action, widgets] : guarded) {
+        const QString refusal = RefusalFor(action);
+        if (refusal.isEmpty()) {
+            continue;
+        }
+        for (QWidget* widget :
+             {static_cast<QWidget*>(widgets.first), static_cast<QWidget*>(widgets.second)}) {
+            widget->setEnabled(false);
+            widget->setToolTip(refusal);
+        }
+        widgets.first->setCursor(Qt::ArrowCursor);
+    }
+}
+
+bool SystemPanelWindow::allowed(Guarded action) {
+    const QString refusal = RefusalFor(action);
+    if (!refusal.isEmpty()) {
+        ui::Stop(this, refusal);
+    }
+    return refusal.isEmpty();
 }
 
 void SystemPanelWindow::Picture1_Click() {
@@ -120,15 +158,24 @@ void SystemPanelWindow::Picture1_Click() {
 }
 
 void SystemPanelWindow::Picture2_Click() {
+    if (!allowed(Guarded::Technicians)) {
+        return;
+    }
     const MasterListForm& form = MasterListWindow::Technicians();
     Show(ui::WindowHost::instanceNamed<MasterListWindow>(form.formName, form));
 }
 
 void SystemPanelWindow::Picture21_Click() {
+    if (!allowed(Guarded::Operators)) {
+        return;
+    }
     Show(ui::WindowHost::instance<OperatorAddWindow>());
 }
 
 void SystemPanelWindow::Picture22_Click() {
+    if (!allowed(Guarded::PriceList)) {
+        return;
+    }
     const MasterListForm& form = MasterListWindow::RepairItems();
     Show(ui::WindowHost::instanceNamed<MasterListWindow>(form.formName, form));
 }
@@ -148,10 +195,16 @@ void SystemPanelWindow::Picture60_Click() {
 }
 
 void SystemPanelWindow::restorePicture_Click() {
+    if (!allowed(Guarded::Restore)) {
+        return;
+    }
     Show(ui::WindowHost::instance<RestoreWindow>());
 }
 
 void SystemPanelWindow::shopPicture_Click() {
+    if (!allowed(Guarded::ShopProfile)) {
+        return;
+    }
     Show(ui::WindowHost::instance<ShopProfileWindow>());
 }
 
@@ -160,5 +213,15 @@ void SystemPanelWindow::printerPicture_Click() {
 }
 
 void SystemPanelWindow::connectionPicture_Click() {
+    if (!allowed(Guarded::DatabaseConnection)) {
+        return;
+    }
     Show(ui::WindowHost::instance<DatabaseConnectionWindow>());
+}
+
+void SystemPanelWindow::operatorsPicture_Click() {
+    if (!allowed(Guarded::Operators)) {
+        return;
+    }
+    Show(ui::WindowHost::instance<OperatorListWindow>());
 }

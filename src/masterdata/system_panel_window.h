@@ -2,11 +2,14 @@
 
 #include <QWidget>
 
+#include "session/roles.h"
+
 class QLabel;
 class QToolButton;
 
 // Form5: the system panel. Each entry is a picture that opens a maintenance window or runs the
-// backup, with its caption below; the captions themselves do nothing.
+// backup, with its caption below; the captions themselves do nothing. An entry the operator's
+// role may not use is shown unavailable, with the reason as its tip.
 class SystemPanelWindow : public QWidget {
     Q_OBJECT
 
@@ -35,6 +38,8 @@ public:
     QLabel* printerLabel;
     QToolButton* connectionPicture;
     QLabel* connectionLabel;
+    QToolButton* operatorsPicture;
+    QLabel* operatorsLabel;
 
     void Picture1_Click();
     void Picture2_Click();
@@ -47,4 +52,9 @@ public:
     void shopPicture_Click();
     void printerPicture_Click();
     void connectionPicture_Click();
+    void operatorsPicture_Click();
+
+private:
+    // Whether the operator may use the entry for `action`; says why not when they may not.
+    bool allowed(Guarded action);
 };

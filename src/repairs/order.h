@@ -28,4 +28,11 @@ struct Order {
     QDate date;            // kh_wx_date
     QString technician;    // kh_wx_wxjs
     QList<OrderLine> lines;
+    // Raised by every correction and by the void; a change is refused when the stored number
+    // is no longer the one read.
+    int revision = 0;     // kh_wx_bb
+    bool voided = false;  // kh_wx_zf = '1'
+    QString voidedBy;     // kh_wx_zfr
+    QString voidedAt;     // kh_wx_zfsj: "yyyy-MM-dd HH:mm:ss"
+    QString voidReason;   // kh_wx_zfyy
 };

@@ -102,6 +102,18 @@ QString FormattedSequence(const QString& text) {
     return text.isEmpty() ? text : FormatAmount(LeadingNumber(text), kSequenceFormat);
 }
 
+QString OrderLineTooLong(const Order& order) {
+    for (const OrderLine& line : order.lines) {
+        if (!FitsField(TextField::Item, line.item)) {
+            return FieldTooLongText(TextField::Item, line.item);
+        }
+        if (!FitsField(TextField::LineText, line.description)) {
+            return FieldTooLongText(TextField::LineText, line.description);
+        }
+    }
+    return {};
+}
+
 DbResult<OrderSave> SaveOrder(const Order& order) {
     const DbResult<SavedOrder> saved = SaveOrder(order, NumberSource::Typed);
     if (!saved) {
@@ -113,13 +125,8 @@ DbResult<OrderSave> SaveOrder(const Order& order) {
 DbResult<SavedOrder> SaveOrder(const Order& given, NumberSource source) {
     using Result = DbResult<SavedOrder>;
     Order order = given;
-    for (const OrderLine& line : order.lines) {
-        if (!FitsField(TextField::Item, line.item)) {
-            return Result::failure(FieldTooLongText(TextField::Item, line.item));
-        }
-        if (!FitsField(TextField::LineText, line.description)) {
-            return Result::failure(FieldTooLongText(TextField::LineText, line.description));
-        }
+    if (const QString tooLong = OrderLineTooLong(order); !tooLong.isEmpty()) {
+        return Result::failure(tooLong);
     }
     Transaction transaction;
     if (!transaction.isActive()) {

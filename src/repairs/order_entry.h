@@ -29,6 +29,10 @@ QString OrderTotalText(const QStringList& amounts);
 // The sequence box as it reads after leaving it: at least three digits; empty stays empty.
 QString FormattedSequence(const QString& text);
 
+// Why a line of the order cannot be stored: the first item or description longer than its
+// limit; empty when every line fits.
+QString OrderLineTooLong(const Order& order);
+
 enum class OrderSave { Saved, CustomerNotFound, DuplicateNumber };
 
 // Where the order's number came from. The number the window offered (the day's next when it

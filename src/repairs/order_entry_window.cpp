@@ -7,7 +7,6 @@
 #include <QStringListModel>
 #include <QVBoxLayout>
 
-#include "app/current_operator.h"
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "core/field_limits.h"
@@ -19,6 +18,7 @@
 #include "repairs/order_entry.h"
 #include "repairs/order_line_rows.h"
 #include "repairs/slip_preview_window.h"
+#include "session/current_operator.h"
 #include "ui/date_picker.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"
@@ -421,18 +421,25 @@ void OrderEntryWindow::refuse(const QString& message, QWidget* field) {
     field->setFocus(Qt::OtherFocusReason);
 }
 
-void OrderEntryWindow::Command1_Click() {
+bool OrderEntryWindow::requiredFieldsFilled(bool withSequence) {
     // A number without its sequence would be no order number at all.
-    if (IsBlank(Text7->text())) {
+    if (withSequence && IsBlank(Text7->text())) {
         refuse(kSequenceRequired, Text7);
-        return;
+        return false;
     }
     if (IsBlank(Text4->text())) {
         refuse(kPlateRequired, Text4);
-        return;
+        return false;
     }
     if (IsBlank(Combo2->currentText())) {
         refuse(kTechnicianRequired, Combo2);
+        return false;
+    }
+    return true;
+}
+
+void OrderEntryWindow::Command1_Click() {
+    if (!requiredFieldsFilled(true)) {
         return;
     }
     const Order typed = order();

@@ -58,8 +58,16 @@ public:
     void Text2_LostFocus(int line);
     void Text3_LostFocus(int line);
     void Text7_LostFocus();
-    void Command1_Click();
+    // Saves a new order; a window that corrects a stored one saves it its own way.
+    virtual void Command1_Click();
     void Command2_Click();
+
+protected:
+    // Whether the fields a save needs are filled: the sequence (unless `withSequence` is false),
+    // the plate and the technician. Refuses the save on the first one missing.
+    bool requiredFieldsFilled(bool withSequence);
+    // Refuses the save with a stop message and puts the focus on the field at fault.
+    void refuse(const QString& message, QWidget* field);
 
 private:
     void buildControls();
@@ -67,8 +75,6 @@ private:
     void lookUpPlate();
     void leaveLineNumber(ui::TextBox* box, int line);
     void recomputeTotal();
-    // Refuses the save with a stop message and puts the focus on the field at fault.
-    void refuse(const QString& message, QWidget* field);
 
     // The number offered when the window opened; empty when none could be proposed.
     QString offeredNumber_;

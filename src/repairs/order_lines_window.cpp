@@ -10,10 +10,12 @@
 #include <QVBoxLayout>
 
 #include "core/number_text.h"
+#include "repairs/order_actions.h"
 #include "repairs/order_history.h"
 #include "repairs/order_line_rows.h"
 #include "repairs/slip.h"
 #include "repairs/slip_preview_window.h"
+#include "session/roles.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"
 #include "ui/message_box.h"
@@ -32,6 +34,8 @@ const QString kPhoneCaption = QStringLiteral("联系电话");
 const QString kTotalCaption = QStringLiteral("合 计");
 const QString kClose = QStringLiteral("关 闭");
 const QString kPrint = QStringLiteral("打印");
+const QString kCorrect = QStringLiteral("修改维修单");
+const QString kVoid = QStringLiteral("作废");
 const QString kNoLines = QStringLiteral("没有找到明细记录！");
 const QString kQuantityFormat = QStringLiteral("#######0.00");
 const QString kAmountFormat = QStringLiteral("########0.00");
@@ -119,12 +123,17 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
 
     Command1 = Named(new QPushButton(kPrint, this), QStringLiteral("Command1"));
     Command2 = Named(new QPushButton(kClose, this), QStringLiteral("Command2"));
+    Command3 = Named(new QPushButton(kCorrect, this), QStringLiteral("Command3"));
+    Command4 = Named(new QPushButton(kVoid, this), QStringLiteral("Command4"));
     // Not a dialog: a button presses on Enter only when it has the focus.
-    for (QPushButton* button : {Command1, Command2}) {
+    for (QPushButton* button : {Command1, Command2, Command3, Command4}) {
         button->setAutoDefault(true);
         button->setMinimumWidth(90);
     }
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command3);
+    buttons->addSpacing(12);
+    buttons->addWidget(Command4);
     buttons->addStretch();
     buttons->addWidget(Command1);
     buttons->addSpacing(12);
@@ -153,11 +162,16 @@ OrderLinesWindow::OrderLinesWindow(QWidget* parent) : QWidget(parent, Qt::Window
         }
     }
     chain(Text9);
+    chain(Command3);
+    chain(Command4);
     chain(Command1);
     chain(Command2);
 
     connect(Command1, &QPushButton::clicked, this, &OrderLinesWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &OrderLinesWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &OrderLinesWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &OrderLinesWindow::Command4_Click);
+    showStoredOrder(std::nullopt);
     ui::CloseOnEscape(this, [this] { Command2_Click(); });
     // Enter or Space closes a view that only shows.
     Command2->setFocus();
@@ -204,6 +218,34 @@ void OrderLinesWindow::Command2_Click() {
     close();
 }
 
+void OrderLinesWindow::showStoredOrder(const std::optional<Order>& stored) {
+    stored_ = stored;
+    // Lines without an order header, or of a voided order, are no order to change.
+    const bool changeable = stored && !stored->voided;
+    const std::pair<QPushButton*, Guarded> guarded[] = {{Command3, Guarded::CorrectOrder},
+                                                        {Command4, Guarded::VoidOrder}};
+    for (const auto& [button, action] : guarded) {
+        const QString refusal = RefusalFor(action);
+        button->setEnabled(changeable && refusal.isEmpty());
+        button->setToolTip(refusal);
+    }
+}
+
+void OrderLinesWindow::Command3_Click() {
+    if (!stored_) {
+        return;
+    }
+    CorrectListedOrder(this, *stored_);
+    // What this window shows may be the version just replaced.
+    close();
+}
+
+void OrderLinesWindow::Command4_Click() {
+    if (stored_ && VoidListedOrder(this, *stored_)) {
+        close();
+    }
+}
+
 void OrderLinesWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
@@ -226,8 +268,14 @@ bool ShowOrderLines(QWidget* parent, const QString& number, const QString& total
         ui::Stop(parent, kNoLines);
         return false;
     }
+    const DbResult<std::optional<Order>> stored = FindOrder(number);
+    if (!stored) {
+        ui::ShowDatabaseError(parent, stored.error());
+        return false;
+    }
     auto* window = ui::WindowHost::instance<OrderLinesWindow>();
     window->load(*order, totalText);
+    window->showStoredOrder(*stored);
     ui::WindowHost::show(window, ui::WindowHost::Mode::Modal);
     return true;
 }

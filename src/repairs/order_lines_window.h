@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "repairs/order.h"
 #include "ui/key_controls.h"
@@ -12,7 +13,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// Form17: the owner, technician, total and up to seven lines of one saved order, read-only.
+// Form17: the owner, technician, total and up to seven lines of one saved order, read-only;
+// from here the order can be corrected or voided.
 // The history and the statistics windows fill it with load() and show it modally
 // (ShowOrderLines); it reads nothing itself.
 class OrderLinesWindow : public QWidget {
@@ -42,6 +44,8 @@ public:
     // Prints the order's slip again, through the same preview as a new order.
     QPushButton* Command1;
     QPushButton* Command2;
+    QPushButton* Command3;  // 修改维修单
+    QPushButton* Command4;  // 作废
 
     // Shows the order's technician, owner, model, telephone and lines, and `totalText` as the
     // total: the opener's own list text, which is what was saved with the order even when it
@@ -49,8 +53,14 @@ public:
     // seven lines have a slot.
     void load(const Order& order, const QString& totalText);
 
+    // The stored order the lines belong to, as read with them, which the correction and the
+    // void act on; nothing for lines without an order header, and then both are unavailable.
+    void showStoredOrder(const std::optional<Order>& stored);
+
     void Command1_Click();
     void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -58,6 +68,7 @@ protected:
 private:
     Order order_;
     QString totalText_;
+    std::optional<Order> stored_;
 };
 
 // Reads the lines of the order number and shows them modally with `totalText` as the total.

@@ -11,8 +11,11 @@
 #include "core/date_text.h"
 #include "core/number_text.h"
 #include "core/order_number_text.h"
+#include "repairs/order_actions.h"
 #include "repairs/order_history.h"
 #include "repairs/order_lines_window.h"
+#include "repairs/order_versions_window.h"
+#include "session/roles.h"
 #include "ui/grid.h"
 #include "ui/heading_label.h"
 #include "ui/key_controls.h"
@@ -27,6 +30,12 @@ const QString kTotalCaption = QStringLiteral("合计");
 const QString kShowLines = QStringLiteral("查看明细");
 const QString kClose = QStringLiteral("关闭");
 const QString kNoOrders = QStringLiteral("没有历史维修记录！");
+const QString kCorrect = QStringLiteral("修改维修单");
+const QString kVoid = QStringLiteral("作废");
+const QString kVersions = QStringLiteral("修改记录");
+const QString kChooseOrder = QStringLiteral("请先选择一张维修单！");
+// %1 the reason, %2 who, %3 when.
+const QString kVoidNote = QStringLiteral("已作废：%1（%2 %3）");
 const QString kAmountFormat = QStringLiteral("########0.00");
 
 constexpr int kRightCentre = 14;
@@ -44,6 +53,7 @@ enum Column {
     kModelColumn,
     kTotalColumn,
     kOperatorColumn,
+    kNoteColumn,
     kColumnCount
 };
 
@@ -53,8 +63,9 @@ struct ColumnLook {
 };
 // Columns 0 and 1 stay empty and hidden.
 const ColumnLook kColumns[kColumnCount] = {
-    {u"", 0},           {u"", 0},           {u"单号", 110}, {u"维修日期", 90}, {u"车牌号", 100},
-    {u"车主姓名", 120}, {u"联系电话", 160}, {u"车型", 70},  {u"合计", -1},     {u"操作人", -1},
+    {u"", 0},         {u"", 0},           {u"单号", 110},     {u"维修日期", 90},
+    {u"车牌号", 100}, {u"车主姓名", 120}, {u"联系电话", 160}, {u"车型", 70},
+    {u"合计", -1},    {u"操作人", -1},    {u"备注", -1},
 };
 
 QString CellText(const Order& order, int col) {
@@ -75,6 +86,9 @@ QString CellText(const Order& order, int col) {
             return FormatAmount(order.total, kAmountFormat);
         case kOperatorColumn:
             return order.operatorName;
+        case kNoteColumn:
+            return order.voided ? kVoidNote.arg(order.voidReason, order.voidedBy, order.voidedAt)
+                                : QString();
         default:
             return QString();
     }
@@ -101,9 +115,21 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
     Text9->setText(QStringLiteral("0.00"));
     totalLabel->setBuddy(Text9);
     Command1 = Named(new QPushButton(kShowLines, this), QStringLiteral("Command1"));
+    Command2 = Named(new QPushButton(kCorrect, this), QStringLiteral("Command2"));
+    Command3 = Named(new QPushButton(kVoid, this), QStringLiteral("Command3"));
+    Command4 = Named(new QPushButton(kVersions, this), QStringLiteral("Command4"));
     Command5 = Named(new QPushButton(kClose, this), QStringLiteral("Command5"));
+    // Shown to everyone, usable by those allowed; the reason is on the button.
+    const std::pair<QPushButton*, Guarded> guarded[] = {{Command2, Guarded::CorrectOrder},
+                                                        {Command3, Guarded::VoidOrder}};
+    for (const auto& [button, action] : guarded) {
+        if (const QString refusal = RefusalFor(action); !refusal.isEmpty()) {
+            button->setEnabled(false);
+            button->setToolTip(refusal);
+        }
+    }
     // Not a dialog: a button presses on Enter only when asked to.
-    for (QPushButton* button : {Command1, Command5}) {
+    for (QPushButton* button : {Command1, Command2, Command3, Command4, Command5}) {
         button->setAutoDefault(true);
         button->setMinimumWidth(90);
     }
@@ -113,9 +139,10 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
     bottom->addWidget(totalLabel);
     bottom->addWidget(Text9);
     bottom->addStretch();
-    bottom->addWidget(Command1);
-    bottom->addSpacing(10);
-    bottom->addWidget(Command5);
+    for (QPushButton* button : {Command1, Command2, Command3, Command4, Command5}) {
+        bottom->addSpacing(10);
+        bottom->addWidget(button);
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
@@ -125,13 +152,19 @@ RepairHistoryWindow::RepairHistoryWindow(QWidget* parent) : QWidget(parent, Qt::
     layout->addLayout(bottom);
 
     setTabOrder(grid1, Command1);
-    setTabOrder(Command1, Command5);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command5);
     setTabOrder(Command5, Text9);
 
     connect(grid1, &ui::Grid::currentCellChanged, this,
             &RepairHistoryWindow::grid1_CurrentCellChanged);
     connect(grid1, &ui::Grid::rowDoubleClicked, this, &RepairHistoryWindow::grid1_DblClick);
     connect(Command1, &QPushButton::clicked, this, &RepairHistoryWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &RepairHistoryWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &RepairHistoryWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &RepairHistoryWindow::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &RepairHistoryWindow::Command5_Click);
     ui::CloseOnEscape(this, [this] { Command5_Click(); });
 
@@ -189,7 +222,13 @@ void RepairHistoryWindow::load(const QList<Order>& orders) {
         for (int col = kNumberColumn; col < kColumnCount; ++col) {
             grid1->setCellText(row, col, CellText(order, col));
         }
-        sum += order.total;
+        // A voided order stays in the list, struck through, and out of the sum.
+        if (order.voided) {
+            grid1->formatCells({row, kNumberColumn, row, kOperatorColumn},
+                               [](ui::CellFormat& f) { f.strikeOut = true; });
+        } else {
+            sum += order.total;
+        }
     }
     Text9->setText(FormatAmount(sum, kAmountFormat));
     grid1->widenColumnsToContent();
@@ -216,6 +255,32 @@ void RepairHistoryWindow::Command1_Click() {
     const bool listed = SelectedRow > 0 && SelectedRow <= orders_.size();
     ShowOrderLines(this, listed ? orders_[SelectedRow - 1].number : QString(),
                    grid1->cellText(SelectedRow, kTotalColumn));
+}
+
+const Order* RepairHistoryWindow::selectedOrder() {
+    if (SelectedRow > 0 && SelectedRow <= orders_.size()) {
+        return &orders_[SelectedRow - 1];
+    }
+    ui::Stop(this, kChooseOrder);
+    return nullptr;
+}
+
+void RepairHistoryWindow::Command2_Click() {
+    if (const Order* listed = selectedOrder()) {
+        CorrectListedOrder(this, *listed);
+    }
+}
+
+void RepairHistoryWindow::Command3_Click() {
+    if (const Order* listed = selectedOrder()) {
+        VoidListedOrder(this, *listed);
+    }
+}
+
+void RepairHistoryWindow::Command4_Click() {
+    if (const Order* listed = selectedOrder()) {
+        ShowOrderVersions(this, listed->number);
+    }
 }
 
 void RepairHistoryWindow::Command5_Click() {

@@ -14,9 +14,10 @@ namespace ui {
 class Grid;
 }
 
-// Form8: every repair order of one vehicle with its total, and the sum of all of them.
-// Read-only and not modal; ShowRepairHistory fills it, and fills the same window again when it
-// is already open.
+// Form8: every repair order of one vehicle with its total, and the sum of those that count:
+// a voided order is listed struck through with its reason. From here an order is corrected,
+// voided or its earlier versions shown. Not modal; ShowRepairHistory fills it, and fills the same
+// window again when it is already open.
 class RepairHistoryWindow : public QWidget {
     Q_OBJECT
 
@@ -28,6 +29,9 @@ public:
     QLabel* totalLabel;
     QLineEdit* Text9;
     QPushButton* Command1;
+    QPushButton* Command2;  // 修改维修单
+    QPushButton* Command3;  // 作废
+    QPushButton* Command4;  // 修改记录
     QPushButton* Command5;
 
     // The list row the operator last moved to; 0 when none. A new list keeps it while that
@@ -41,12 +45,18 @@ public:
     void grid1_CurrentCellChanged(int row, int col);
     void grid1_DblClick();
     void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
     void Command5_Click();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The order of the list row chosen; says so and gives nothing when no order row is.
+    const Order* selectedOrder();
+
     QList<Order> orders_;
 };
 

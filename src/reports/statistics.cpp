@@ -40,6 +40,7 @@ StatisticsDescription OrderList() {
     d.plateField = QStringLiteral("kh_wx_cph");
     d.ownerField = QStringLiteral("kh_wx_czname");
     d.technicianField = QStringLiteral("kh_wx_wxjs");
+    d.voidField = QStringLiteral("kh_wx_zf");
     d.columns = OrderColumns();
     d.amountColumn = 7;
     d.opensLines = true;
@@ -89,6 +90,7 @@ StatisticsDescription ItemDetail() {
     d.itemField = QStringLiteral("kh_wx_mx_xm");
     d.plateField = QStringLiteral("kh_wx_mx_cph");
     d.ownerField = QStringLiteral("kh_wx_mx_czname");
+    d.voidField = QStringLiteral("kh_wx_mx_zf");
     d.columns = {Column(u"", "kh_wx_mx_code", 0),
                  Column(u"日期", "kh_wx_mx_date", 72),
                  Column(u"单号", "kh_wx_mx_dh", 75),
@@ -170,7 +172,8 @@ QList<TextFilter> TextFilters(const StatisticsDescription& d, const StatisticsFi
 }  // namespace
 
 QString StatisticsSource(const StatisticsDescription& d, const StatisticsFilter& filter) {
-    QString sql = QStringLiteral("from %1 where %2 >= ? and %2 <= ?").arg(d.table, d.dateField);
+    QString sql = QStringLiteral("from %1 where %2 >= ? and %2 <= ? and %3 = '0'")
+                      .arg(d.table, d.dateField, d.voidField);
     const QString like = QStringLiteral(" like ? escape '\\'");
     for (const TextFilter& text : TextFilters(d, filter)) {
         QStringList any;

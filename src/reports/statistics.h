@@ -49,6 +49,7 @@ struct StatisticsDescription {
     QString plateField;
     QString ownerField;
     QString technicianField;
+    QString voidField;  // '1' marks a voided order's rows, which no list counts
     QList<StatisticsColumn> columns;
     int amountColumn = 0;  // the column that is summed, and receives the report's total
     int dateColumn = 1;
@@ -107,7 +108,8 @@ DbResult<StatisticsResult> RunStatistics(const StatisticsDescription& descriptio
 QString StatisticsStatement(const StatisticsDescription& description,
                             const StatisticsFilter& filter);
 // Its table and its conditions ("from ... where ..."), which the parameters fill; a summary of
-// the listed rows selects them with the same text. A filter text left empty has no condition.
+// the listed rows selects them with the same text. A filter text left empty has no condition;
+// the rows of voided orders are always left out.
 QString StatisticsSource(const StatisticsDescription& description, const StatisticsFilter& filter);
 // " order by ...": the order the list shows its rows in.
 QString StatisticsOrder(const StatisticsDescription& description);

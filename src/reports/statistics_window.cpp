@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/current_operator.h"
 #include "core/clock.h"
 #include "masterdata/repair_items.h"
 #include "repairs/order_lines_window.h"
@@ -18,6 +17,7 @@
 #include "reports/statistics_grid_source.h"
 #include "reports/statistics_rows.h"
 #include "reports/summary_grid.h"
+#include "session/current_operator.h"
 #include "ui/bar_chart.h"
 #include "ui/busy_indicator.h"
 #include "ui/date_picker.h"

@@ -13,6 +13,7 @@
 #include "data/engine_error.h"
 #include "data/pg_connection.h"
 #include "platform/file_io.h"
+#include "session/roles.h"
 
 namespace {
 
@@ -237,6 +238,9 @@ bool HasStoredPassword(const ServerAddress& server) {
 }
 
 DbStatus StoreServer(const QString& dataDir, const ServerAddress& server, const QString& password) {
+    if (const QString refusal = RefusalFor(Guarded::DatabaseConnection); !refusal.isEmpty()) {
+        return DbStatus::failure(refusal);
+    }
     if (const QString problem = AddressProblem(server); !problem.isEmpty()) {
         return DbStatus::failure(problem);
     }
@@ -264,7 +268,10 @@ DbStatus StoreServer(const QString& dataDir, const ServerAddress& server, const 
     return DbOk();
 }
 
-void ForgetServer(const QString& dataDir) {
+DbStatus ForgetServer(const QString& dataDir) {
+    if (const QString refusal = RefusalFor(Guarded::DatabaseConnection); !refusal.isEmpty()) {
+        return DbStatus::failure(refusal);
+    }
     const std::optional<ServerAddress> server = StoredServer(dataDir);
     {
         QSettings settings(kOrganization, kApplication);
@@ -272,7 +279,7 @@ void ForgetServer(const QString& dataDir) {
         settings.sync();
     }
     if (!server) {
-        return;
+        return DbOk();
     }
     // The password goes too, unless another data folder still opens the same server with it.
     QSettings settings(kOrganization, kApplication);
@@ -281,7 +288,7 @@ void ForgetServer(const QString& dataDir) {
         const ServerAddress other = ReadAddress(settings);
         settings.endGroup();
         if (other == *server) {
-            return;
+            return DbOk();
         }
     }
     const QString path = PasswordFilePath();
@@ -290,6 +297,7 @@ void ForgetServer(const QString& dataDir) {
     if (HasPasswordLine(contents, *server)) {
         WritePrivateFile(path, WithPassword(contents, *server, {}).toUtf8());
     }
+    return DbOk();
 }
 
 QString StoredServerUri(const QString& dataDir) {

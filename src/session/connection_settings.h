@@ -63,7 +63,8 @@ bool HasStoredPassword(const ServerAddress& server);
 // written.
 DbStatus StoreServer(const QString& dataDir, const ServerAddress& server,
                      const QString& password = {});
-// The next start of `dataDir` opens its own file again.
-void ForgetServer(const QString& dataDir);
+// The next start of `dataDir` opens its own file again. Both are an administrator's: anyone
+// else is refused with RefusalFor's reason.
+DbStatus ForgetServer(const QString& dataDir);
 // The URI of the stored server, its password file named; empty when none is stored.
 QString StoredServerUri(const QString& dataDir);

@@ -32,6 +32,7 @@ struct CellFormat {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    bool strikeOut = false;  // a row that no longer counts, as a voided order
     bool wrap = false;
     bool locked = false;
     QString fontName;     // empty: the grid font
@@ -45,7 +46,7 @@ struct CellFormat {
     BorderStyle bottom = BorderStyle::None;
 
     bool hasFont() const {
-        return bold || italic || underline || !fontName.isEmpty() || fontSize > 0;
+        return bold || italic || underline || strikeOut || !fontName.isEmpty() || fontSize > 0;
     }
     bool operator==(const CellFormat&) const = default;
 };

@@ -113,6 +113,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
             font.setBold(format.bold);
             font.setItalic(format.italic);
             font.setUnderline(format.underline);
+            font.setStrikeOut(format.strikeOut);
             return font;
         }
         case Qt::ForegroundRole:

@@ -16,16 +16,16 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/current_operator.h"
 #include "app/localization.h"
 #include "app/login_window.h"
 #include "app/main_window.h"
-#include "app/operators.h"
 #include "core/clock.h"
 #include "data/database.h"
 #include "data/password.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/shop_profile_window.h"
+#include "session/current_operator.h"
+#include "session/operators.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"
@@ -60,8 +60,8 @@ class TestLoginWindow : public WindowTest {
 
 private Q_SLOTS:
     void showsOperatorsAndDefaultPassword() {
-        TestDatabase::exec(
-            QStringLiteral("insert into user_table values ('张三', 'a'), ('管理员', 'b')"));
+        TestDatabase::exec(QStringLiteral(
+            "insert into user_table (user_name, user_pass) values ('张三', 'a'), ('管理员', 'b')"));
         LoginWindow login;
         QCOMPARE(login.objectName(), QStringLiteral("Form9"));
         QCOMPARE(login.Combo1->count(), 3);
@@ -115,8 +115,8 @@ private Q_SLOTS:
     // A wrong password holds that name's next attempt back, by the program's clock: the right
     // password typed at once is not even checked; after the pause it logs in.
     void aFailedLoginSlowsTheNextAttempt() {
-        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("Secret7"),
-                                 QStringLiteral("Secret7")),
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("888888"),
+                                 QStringLiteral("Secret7"), QStringLiteral("Secret7")),
                  PasswordChange::Changed);
         const QDateTime pinned = Now();
         auto* login = new LoginWindow;
@@ -293,7 +293,8 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(QString, message);
         QFETCH(QString, focus);
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('张三', 'abc')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('张三', 'abc')"));
         LoginWindow login;
         login.show();
         login.Combo1->setEditText(name);
@@ -318,7 +319,8 @@ private Q_SLOTS:
     // The first row of a name counts; a plain stored password is replaced by its hash once used.
     void duplicateNamesAndPlainPasswords() {
         TestDatabase::exec(
-            QStringLiteral("insert into user_table values ('张三', 'first'), ('张三', 'second')"));
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('张三', "
+                           "'first'), ('张三', 'second')"));
         {
             LoginWindow login;
             login.Combo1->setEditText(QStringLiteral("张三"));
@@ -343,7 +345,8 @@ private Q_SLOTS:
     }
 
     void emptyStoredPasswordAcceptsEmptyEntry() {
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('王五', '')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('王五', '')"));
         for (int attempt = 0; attempt < 2; ++attempt) {
             LoginWindow login;
             login.Combo1->setEditText(QStringLiteral("王五"));
@@ -359,8 +362,8 @@ private Q_SLOTS:
     // The operator who logged in last on this data folder is offered again, with the cursor in
     // the password box; another data folder remembers its own.
     void remembersTheLastOperatorOfTheFolder() {
-        TestDatabase::exec(
-            QStringLiteral("insert into user_table values ('王五', ''), ('赵六', '')"));
+        TestDatabase::exec(QStringLiteral(
+            "insert into user_table (user_name, user_pass) values ('王五', ''), ('赵六', '')"));
         {
             LoginWindow first;
             QCOMPARE(first.Combo1->currentText(), QString());
@@ -419,6 +422,48 @@ private Q_SLOTS:
         QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
         QVERIFY2(buttons->button(QDialogButtonBox::Open)->text().contains(QStringLiteral("打开")),
                  qPrintable(buttons->button(QDialogButtonBox::Open)->text()));
+    }
+
+    // A password an administrator reset lets the operator in only to set their own: the change
+    // asks for no current password (it was just typed), and a clerk is not asked for the shop's
+    // name. A disabled operator is not let in at all.
+    void aResetPasswordIsReplacedAtTheLogin() {
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values "
+                           "('小李', 'old-pass'), ('老王', 'abcdef')"));
+        QCOMPARE(*ResetPassword(QStringLiteral("小李"), QStringLiteral("temp-123"),
+                                QStringLiteral("temp-123")),
+                 PasswordChange::Changed);
+        QCOMPARE(*SetOperatorEnabled(QStringLiteral("老王"), false), OperatorChange::Changed);
+        auto* login = new LoginWindow;
+        login->show();
+        QSignalSpy spy(login, &LoginWindow::loggedIn);
+        MessageScript messages;
+        messages.expect(QStringLiteral("该用户已被停用，请与管理员联系！"))
+            .expect(QStringLiteral("您的密码已由管理员重置。请先设置一个新密码，然后再进入系统。"))
+            .expect(QStringLiteral("修改成功！"));
+        login->Combo1->setEditText(QStringLiteral("老王"));
+        login->Text1->setText(QStringLiteral("abcdef"));
+        login->Command1->click();
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(CurrentOperator(), QString());
+
+        ScopedModalDriver driver([](QWidget* window) {
+            auto* change = qobject_cast<PasswordChangeWindow*>(window);
+            QVERIFY(change);
+            QVERIFY(change->Text[0]->isHidden());
+            QTest::keyClicks(change->Text[1], QStringLiteral("mine-456"));
+            QTest::keyClicks(change->Text[2], QStringLiteral("mine-456"));
+            change->Command1->click();
+        });
+        login->Combo1->setEditText(QStringLiteral("小李"));
+        login->Text1->setText(QStringLiteral("temp-123"));
+        login->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(CurrentOperator(), QStringLiteral("小李"));
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("mine-456")), Login::Accepted);
+        delete OpenMainWindow();
     }
 
     void closingBeforeLoginEndsTheProgram() {

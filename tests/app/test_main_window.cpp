@@ -8,7 +8,6 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "core/data_changes.h"
@@ -17,6 +16,7 @@
 #include "customers/customer_entry_window.h"
 #include "followup/call_history_window.h"
 #include "followup/call_record_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"

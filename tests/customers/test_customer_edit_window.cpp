@@ -9,12 +9,14 @@
 #include "core/date_text.h"
 #include "customers/customer_edit_window.h"
 #include "customers/customer_store.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
 #include "support/window_test.h"
 #include "support/windows.h"
 #include "ui/date_picker.h"
+#include "ui/input_box.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -212,6 +214,49 @@ private Q_SLOTS:
         }));
         VERIFY_MESSAGES(messages);
         QCOMPARE(TestDatabase::scalar(QStringLiteral("select count(*) from kh_table")).toInt(), 0);
+    }
+
+    // 更正车牌 asks for the plate and moves the customer's orders with it; a plate another
+    // customer holds is refused, and the window then shows the plate as stored.
+    void correctThePlate() {
+        SetCurrentOperator(QStringLiteral("店长"));
+        StoreCustomer(kKey, QStringLiteral("先生"));
+        TestDatabase::addCustomer(TestDatabase::sampleCustomer(
+            kOtherKey, QStringLiteral("京B88888"), QStringLiteral("李四")));
+        TestDatabase::addOrder(TestDatabase::sampleOrder(QStringLiteral(" 20261206001"),
+                                                         QStringLiteral("京A12345"), 5));
+        QStringList answers = {QStringLiteral("京b 88888"), QStringLiteral("京A·54321")};
+        QStringList prompts;
+        const ui::InputBox::Handler previous =
+            ui::InputBox::setScriptHandler([&](const ui::InputBox::Request& request) {
+                prompts << request.defaultText;
+                return answers.takeFirst();
+            });
+        MessageScript messages;
+        messages.expect(QStringLiteral("车牌号 京b 88888 已属于其他客户，不能更正为此车牌！"))
+            .expect(QStringLiteral("车牌已由 京A12345 更正为 京A54321。"))
+            .expect(QStringLiteral("修改成功！"));
+        const bool closed = EditCustomer(kKey, [](CustomerEditWindow* window) {
+            QCOMPARE(window->Command3->text(), QStringLiteral("更正车牌"));
+            window->Command3->click();
+            QCOMPARE(window->Text[0]->text(), QStringLiteral("京A12345"));
+            window->Command3->click();
+            QCOMPARE(window->Text[0]->text(), QStringLiteral("京A54321"));
+            // The other fields save as before, beside the corrected plate.
+            window->Text[1]->setText(QStringLiteral("张三丰"));
+            window->Command1->click();
+        });
+        ui::InputBox::setScriptHandler(previous);
+        VERIFY_MESSAGES(messages);
+        QVERIFY(closed);
+        QCOMPARE(prompts, QStringList({"京A12345", "京A12345"}));
+        QCOMPARE(Stored(kKey).mid(1, 2), QStringList({"京A54321", "张三丰"}));
+        QCOMPARE(
+            TestDatabase::scalar(QStringLiteral("select kh_wx_cph from kh_wx_table")).toString(),
+            QStringLiteral("京A54321"));
+        QCOMPARE(TestDatabase::scalar(QStringLiteral("select kh_cph_gz_czr from kh_cph_gz_table"))
+                     .toString(),
+                 QStringLiteral("店长"));
     }
 
     void databaseErrorKeepsRowAndWindow() {

@@ -294,6 +294,8 @@ private Q_SLOTS:
 
     void olderVersionIsUpgraded() {
         MakeVersion1(*db_);
+        Exec(*db_, QStringLiteral("insert into user_table (user_name, user_pass) values "
+                                  "('管理员', 'a'), ('小李', 'b')"));
         const PgSchemaResult result = prepare();
         QVERIFY2(result.ok, qPrintable(result.message));
         QVERIFY(result.upgraded);
@@ -302,6 +304,21 @@ private Q_SLOTS:
         QCOMPARE(ServerIndexes(*db_), FileIndexes());
         QCOMPARE(Rows(*db_, QStringLiteral("select version from meta")),
                  QStringList{QString::number(Database::kSchemaVersion)});
+        // Every operator stays an administrator; the row id is still each table's last column
+        // (a recordset finds it there), holds its numbers and numbers the next row after them.
+        QCOMPARE(Rows(*db_, QStringLiteral("select user_name, user_role, user_enabled, rowid "
+                                           "from user_table order by rowid")),
+                 QStringList({"管理员|管理员|1|1", "小李|管理员|1|2"}));
+        QCOMPARE(Rows(*db_,
+                      QStringLiteral("select c.table_name from information_schema.columns c where "
+                                     "c.table_schema = 'public' and c.column_name = 'rowid' and "
+                                     "c.ordinal_position < (select max(d.ordinal_position) from "
+                                     "information_schema.columns d where d.table_schema = 'public' "
+                                     "and d.table_name = c.table_name)")),
+                 QStringList());
+        QCOMPARE(Rows(*db_, QStringLiteral("insert into user_table (user_name) values ('老王') "
+                                           "returning rowid")),
+                 QStringList{"3"});
         // Version 1's seeded shop name is no name the shop chose; the step clears it.
         QCOMPARE(
             Rows(*db_, QStringLiteral("select re_name, re_address, re_tele from regedit_table")),

@@ -14,7 +14,6 @@
 #include <map>
 #include <optional>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "customers/customer_edit_window.h"
@@ -33,6 +32,7 @@
 #include "masterdata/password_change_window.h"
 #include "masterdata/restore_window.h"
 #include "repairs/order_entry_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/fault_vfs.h"
 #include "support/message_script.h"
@@ -384,6 +384,7 @@ Said TryChangePassword(Attempt& attempt) {
     auto* w = ui::WindowHost::instance<PasswordChangeWindow>();
     w->load(Database::DefaultOperatorName());
     Open(w);
+    w->Text[0]->setText(Database::DefaultPassword());
     w->Text[1]->setText(QStringLiteral("654321"));
     w->Text[2]->setText(QStringLiteral("654321"));
     MessageScript messages;

@@ -177,6 +177,10 @@ private Q_SLOTS:
         QCOMPARE(Scalar(QStringLiteral("select kh_wx_mx_xm from kh_wx_mx_table")),
                  QStringLiteral("更换机油"));
         QCOMPARE(Scalar(QStringLiteral("select cp_name from cp_table")), QStringLiteral("沪B"));
+        // Everyone who could log in before did everything, and still may.
+        QCOMPARE(Scalar(QStringLiteral("select user_role || '|' || user_enabled || '|' || "
+                                       "user_reset || '|' || user_login from user_table")),
+                 QStringLiteral("管理员|1|0|"));
         QCOMPARE(Scalar(QStringLiteral("select count(*) from regedit_table")),
                  upgradedName ? QStringLiteral("1") : QStringLiteral("0"));
         if (upgradedName) {

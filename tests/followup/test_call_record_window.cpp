@@ -8,12 +8,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/localization.h"
 #include "core/clock.h"
 #include "core/date_text.h"
 #include "followup/call_record_window.h"
 #include "followup/phrase_list_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"

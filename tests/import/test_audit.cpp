@@ -107,7 +107,9 @@ private Q_SLOTS:
         QTest::newRow("女士") << "女士" << true;
         QTest::newRow("先生 between spaces") << " 先生 " << true;
         QTest::newRow("full-width space") << "女士　" << true;
-        QTest::newRow("男") << "男" << false;
+        QTest::newRow("男") << "男" << true;
+        QTest::newRow("女") << "女" << true;
+        QTest::newRow("男士") << "男士" << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("twice") << "先生先生" << false;
     }
@@ -133,6 +135,61 @@ private Q_SLOTS:
             QCOMPARE(rows[1][kEntryDateColumn], QStringLiteral("2026/2/4"));
             QCOMPARE(rows[2][kReminderDateColumn], QStringLiteral("2026/3/4"));
         }
+    }
+
+    void sexIsStoredAsTheShopSaysIt() {
+        QCOMPARE(StoredSex(QStringLiteral("男")), QStringLiteral("先生"));
+        QCOMPARE(StoredSex(QStringLiteral(" 女 ")), QStringLiteral("女士"));
+        QCOMPARE(StoredSex(QStringLiteral("先生")), QStringLiteral("先生"));
+        QCOMPARE(StoredSex(QStringLiteral("女士")), QStringLiteral("女士"));
+        QCOMPARE(StoredSex(QStringLiteral("男女")), QString());
+    }
+
+    // The audit stops at the first refusal as it always did, and lists every problem of every
+    // customer row: several in one row, rows below the refusal and below an empty row, none of
+    // a row without a plate or a name. Blank and unreadable reminder dates are counted.
+    void everyProblemIsListed() {
+        const QString longName(61, QChar(u'名'));
+        SheetRows rows = {Row("", "京A1", "甲", "女"), Row("2026/1/2", "京A2", longName, "男士"),
+                          Row("下周", "京A3", "丙", "先生"), Row("", "", "", "?"),
+                          Row("2026/1/3", "京A5", "戊", "")};
+        rows[2][kTelephoneColumn] = QString(61, QChar(u'1'));
+        const AuditResult result = AuditSheet(rows);
+        QCOMPARE(result.outcome, AuditResult::Outcome::Refused);
+        QCOMPARE(result.row, 2);
+        QCOMPARE(result.message, QStringLiteral("性别错误！"));
+        QCOMPARE(result.todayReminders, 2);
+        QCOMPARE(result.problems.count(), 4);
+        QCOMPARE(result.problems.lines(),
+                 QStringList({"第 2 行，“性别”列的“男士”：性别错误！（可填：先生、女士、男、女）",
+                              "第 2 行，“车主姓名”列的“" + longName.left(20) +
+                                  "…”：“车主姓名”超过 60 个字的上限（这里有 61 个字）。（可填："
+                                  "不超过 60 个字）",
+                              "第 3 行，“联系电话”列的“" + QString(20, QChar(u'1')) +
+                                  "…”：“联系电话”超过 60 个字的上限（这里有 61 个字）。（可填："
+                                  "不超过 60 个字）",
+                              "第 5 行，“性别”列的“”：性别错误！（可填：先生、女士、男、女）"}));
+        // The rows below the refusal are looked at, not rewritten.
+        QCOMPARE(rows[2][kReminderDateColumn], QStringLiteral("下周"));
+        QCOMPARE(TodayRemindersText(result.todayReminders),
+                 QStringLiteral("其中 2 "
+                                "位客户的提醒日期是今天（提醒日期为空或不是日期的按今天），导入后列"
+                                "入今天的提醒名单。"));
+        QCOMPARE(TodayRemindersText(0), QString());
+    }
+
+    // A sheet of many faulty rows keeps the first hundred problems and counts the rest; a
+    // command line shows the file's own line numbers.
+    void longProblemListIsCut() {
+        SheetRows rows(250, Row("2026/1/2", "京A1", "甲", "?"));
+        const AuditResult result = AuditSheet(rows);
+        QCOMPARE(result.problems.count(), 250);
+        QCOMPARE(result.problems.shown().size(), size_t(SheetProblems::kShown));
+        const QStringList lines = result.problems.lines(1, QStringLiteral("文件第 %1 行"));
+        QCOMPARE(lines.size(), SheetProblems::kShown + 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("文件第 2 行，")),
+                 qPrintable(lines.first()));
+        QCOMPARE(lines.last(), QStringLiteral("……另有 150 个问题未列出。"));
     }
 
     void headingRowAlonePasses() {

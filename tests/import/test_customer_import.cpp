@@ -104,7 +104,8 @@ private Q_SLOTS:
                                                  "0 already stored, 1 repeated"));
         QCOMPARE(ImportSummaryText(result),
                  QStringLiteral("导入 6 条客户记录，跳过 2 条：车牌号或车主姓名为空 1 条，"
-                                "与表中前面的行车牌号重复 1 条。"));
+                                "与表中前面的行车牌号重复 1 条。\n其中 2 位客户的提醒日期是今天"
+                                "（提醒日期为空的按今天），已列入今天的提醒名单。"));
         const QStringList expected = {
             "京A10001|张伟|先生|13912345678|2025-12-31|2026-03-01|110101199003071234|大众帕萨特|0",
             "京A10002|李娜|女士|010-62345678|2025-11-05|2026-03-02|11010119850101002X|"
@@ -115,6 +116,43 @@ private Q_SLOTS:
             "京A10006|周杰|先生|13800000006|2025-01-06|2026-03-06||现代伊兰特|0",
             "京A10007|吴芳|女士|13800000007|2025-01-07|2026-03-07||福特福克斯|0"};
         QCOMPARE(Stored(), expected);
+    }
+
+    // A shop's list read by its headings: 男/女 are stored as 先生/女士, the other columns by
+    // their names.
+    void shopListIsStoredByItsHeadings() {
+        TestDatabase::exec(QStringLiteral("delete from kh_table"));
+        const QString today = DateText(Today());
+        const ImportResult result =
+            ImportSheet(ReadData(QStringLiteral("import_shop_headings.xls")));
+        QCOMPARE(result.outcome, ImportResult::Outcome::Imported);
+        QCOMPARE(result.remindToday, 1);
+        const QStringList expected = {
+            "京A20001|张伟|先生|13912345678|2025-12-31|2026-03-01|110101199003071234|大众帕萨特|0",
+            "京A20002|李娜|女士|13800000002|2025-11-05|2026-03-02|11010119850101002X|"
+            "丰田卡罗拉, 1.6L|0",
+            "京A20003|王强|先生|13800000003|" + today + "|" + today + "||本田雅阁|0"};
+        QCOMPARE(Stored(), expected);
+    }
+
+    // A refused import lists every problem of the sheet, the first refusal's first.
+    void refusalListsEveryProblem() {
+        SheetRows rows = {Row("京E1", "甲", "男士"), Row("京E2", "乙", "女"), Row("", "", "?"),
+                          Row("京E4", "丁", "?")};
+        rows[1][kModelColumn] = QString(61, QChar(u'型'));
+        const int before = Count();
+        const ImportResult result = ImportSheet(rows);
+        QCOMPARE(result.outcome, ImportResult::Outcome::Refused);
+        QCOMPARE(result.row, 1);
+        QCOMPARE(result.message, QStringLiteral("性别错误！"));
+        QCOMPARE(result.problems.count(), 3);
+        QList<std::pair<qsizetype, int>> where;
+        for (const SheetProblem& problem : result.problems.shown()) {
+            where.append({problem.row, int(problem.column)});
+        }
+        QCOMPARE(where, (QList<std::pair<qsizetype, int>>{
+                            {1, kSexColumn}, {2, kModelColumn}, {4, kSexColumn}}));
+        QCOMPARE(Count(), before);
     }
 
     // The same sheet a second time stores nothing and says why.
@@ -216,8 +254,8 @@ private Q_SLOTS:
         QTest::addColumn<SheetRows>("rows");
         QTest::addColumn<int>("row");
         QTest::newRow("below an empty plate")
-            << SheetRows{Row("京C1", "甲", "先生"), Row("", "乙", "先生"), Row("京C3", "丙", "男"),
-                         Row("京C4", "丁", "")}
+            << SheetRows{Row("京C1", "甲", "先生"), Row("", "乙", "先生"),
+                         Row("京C3", "丙", "男士"), Row("京C4", "丁", "")}
             << 3;
         QTest::newRow("first row") << SheetRows{Row("京C1", "甲", "")} << 1;
         QTest::newRow("last row") << SheetRows{Row("京C1", "甲", "先生"), Row("京C1", "甲", "先生"),

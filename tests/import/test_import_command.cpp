@@ -97,7 +97,8 @@ private Q_SLOTS:
         QVERIFY2(run.status == 0, qPrintable(run.err));
         QCOMPARE(run.out,
                  QStringLiteral("导入成功！\n导入 6 条客户记录，跳过 2 条：车牌号或车主姓名为空 "
-                                "1 条，与表中前面的行车牌号重复 1 条。\n"));
+                                "1 条，与表中前面的行车牌号重复 1 条。\n其中 2 位客户的提醒日期是"
+                                "今天（提醒日期为空的按今天），已列入今天的提醒名单。\n"));
         QCOMPARE(run.err, QString());
         QCOMPARE(Customers(db_->dir()), before + 6);
 
@@ -151,7 +152,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason");
         const QByteArray heading("提醒日期,车牌号,车主姓名,性别,联系电话,登记日期,身份证号,车型\n");
         QTest::newRow("audit fails on the file's fourth line")
-            << "客户资料\n" + heading + ",京A1,张三,先生\n,京A2,李四,男\n"
+            << "客户资料\n" + heading + ",京A1,张三,先生\n,京A2,李四,男士\n"
             << false << 1 << "文件第 4 行：性别错误！";
         QTest::newRow("a later row fails after an empty plate")
             << heading + ",京A1,张三,先生\n,,王五\n,京A3,赵六,?\n"
@@ -179,6 +180,44 @@ private Q_SLOTS:
         QVERIFY2(run.err.startsWith(reason), qPrintable(run.err));
         QCOMPARE(run.out, QString());
         QCOMPARE(Customers(db_->dir()), before);
+    }
+
+    // A shop's list with its own headings imports; the columns left out are named. A refusal
+    // and a dry run list every problem by the file's own lines, after the first reason.
+    void headingsAndProblems() {
+        const int before = Customers(db_->dir());
+        const Run run =
+            Ruvaso({QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                    Data(QStringLiteral("import_shop_headings.ods"))});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QCOMPARE(run.err, QStringLiteral("按表头读取，忽略了不认识的列：序号、地址\n"));
+        QVERIFY2(run.out.startsWith(QStringLiteral("导入成功！\n导入 3 条客户记录。")),
+                 qPrintable(run.out));
+        QCOMPARE(Customers(db_->dir()), before + 3);
+
+        const QByteArray faulty(
+            "客户资料\n手机,姓名,车牌,性别\n139,张三,京F1,男士\n,,,\n"
+            "138,李四,京F2,?\n");
+        const QString problems = QStringLiteral(
+            "共发现 2 个问题：\n"
+            "文件第 3 行，“性别”列的“男士”：性别错误！（可填：先生、女士、男、女）\n"
+            "文件第 5 行，“性别”列的“?”：性别错误！（可填：先生、女士、男、女）\n");
+        const Run refused =
+            Ruvaso({QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                    write(QStringLiteral("faulty.csv"), faulty)});
+        QCOMPARE(refused.status, 1);
+        QCOMPARE(refused.err, QStringLiteral("文件第 3 行：性别错误！\n") + problems);
+        QCOMPARE(Customers(db_->dir()), before + 3);
+
+        const Run dry =
+            Ruvaso({QStringLiteral("--data-dir"), db_->dir(), QStringLiteral("--import"),
+                    write(QStringLiteral("faulty.csv"), faulty), QStringLiteral("--dry-run")});
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(dry.out,
+                 QStringLiteral(",京F1,张三,男士,139,,,\r\n,,,,,,,\r\n,京F2,李四,?,138,,,\r\n"));
+        QCOMPARE(dry.err, problems + QStringLiteral("其中 2 "
+                                                    "位客户的提醒日期是今天（提醒日期为空或不是日期"
+                                                    "的按今天），导入后列入今天的提醒名单。\n"));
     }
 
     // A dry run writes the rows as read and needs no database at all.

@@ -1,11 +1,12 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
-#include "app/operators.h"
 #include "masterdata/operator_add_window.h"
+#include "session/operators.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"
@@ -127,6 +128,28 @@ private Q_SLOTS:
                     .startsWith(QLatin1String("$argon2id$")));
         QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("      ")), Login::Accepted);
         QCOMPARE(*CheckLogin(QStringLiteral("小李"), QString()), Login::WrongPassword);
+        // Unless an administrator is chosen, the new operator is a clerk.
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select user_role from user_table where user_name='小李'"))
+                     .toString(),
+                 QStringLiteral("店员"));
+    }
+
+    void anAdministratorIsChosenOnPurpose() {
+        OperatorAddWindow* window = Open();
+        QCOMPARE(window->Combo1->currentText(), QStringLiteral("店员"));
+        window->Text[0]->setText(QStringLiteral("老王"));
+        window->Text[1]->setText(QStringLiteral("abcdef"));
+        window->Text[2]->setText(QStringLiteral("abcdef"));
+        window->Combo1->setCurrentText(QStringLiteral("管理员"));
+        MessageScript messages;
+        messages.expect(QStringLiteral("用户信息添加成功！"));
+        window->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select user_role from user_table where user_name='老王'"))
+                     .toString(),
+                 QStringLiteral("管理员"));
     }
 
     void cancelAddsNothing() {

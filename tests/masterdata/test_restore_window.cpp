@@ -9,14 +9,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
+#include "app/start_up.h"
 #include "core/clock.h"
 #include "customers/customer_store.h"
 #include "data/backup.h"
 #include "data/database.h"
 #include "masterdata/backup_folder.h"
 #include "masterdata/restore_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/scratch_settings.h"
@@ -110,6 +111,8 @@ private Q_SLOTS:
     void init() {
         WindowTest::init();
         settings_ = std::make_unique<ScratchSettings>();
+        // The shell's answer to a restore, as the program's start sets it.
+        SetSessionEndHandler(&LogInAgain);
     }
 
     // The deleted customer comes back, what it replaced is kept, and everyone logs in again.
@@ -119,7 +122,7 @@ private Q_SLOTS:
         const QString yesterday = backupOf(Today().addDays(-1));
         QVERIFY(CopyDatabaseFile(db_->filePath(), yesterday).ok());
         QVERIFY(RemoveCustomer(QStringLiteral("{C1}")).ok());
-        SetCurrentOperator(QStringLiteral("小李"));
+        TestDatabase::logInAs(QStringLiteral("小李"), Role::Administrator);
         auto* main = new MainWindow;
         main->show();
 
@@ -163,6 +166,26 @@ private Q_SLOTS:
         QCOMPARE(again->grid1->rows(), 3);
         QCOMPARE(again->grid1->cellText(1, 0), safety);
         QCOMPARE(again->grid1->cellText(1, 3), QStringLiteral("恢复前的数据"));
+    }
+
+    // A clerk who reaches the window all the same is told why nothing is restored.
+    void aClerkCannotRestore() {
+        const QString backup = backupOf(Today().addDays(-1));
+        QVERIFY(CopyDatabaseFile(db_->filePath(), backup).ok());
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer("{C1}", QStringLiteral("京A11111"), "张三"));
+        TestDatabase::logInAs(QStringLiteral("小王"), Role::Clerk);
+        RestoreWindow* window = Open();
+        ClickRow(window->grid1, 1);
+        MessageScript messages;
+        messages.expect(QStringLiteral("系统提示"),
+                        QStringLiteral("只有管理员可以恢复数据，当前用户“小王”是店员。"),
+                        MessageScript::Icon::Stop);
+        window->Command1->click();
+        VERIFY_MESSAGES(messages);
+        QVERIFY(HasCustomer(QStringLiteral("{C1}")));
+        QVERIFY(window->isVisible());
+        QCOMPARE(CurrentOperator(), QStringLiteral("小王"));
     }
 
     void restoreNeedsAChoiceAndAYes() {

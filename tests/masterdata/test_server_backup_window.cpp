@@ -12,6 +12,7 @@
 #include "masterdata/background_backup.h"
 #include "masterdata/backup_window.h"
 #include "masterdata/restore_window.h"
+#include "session/current_operator.h"
 #include "support/message_script.h"
 #include "support/window_test.h"
 #include "ui/grid.h"
@@ -81,6 +82,8 @@ private Q_SLOTS:
             QSKIP("drives the windows against a server: run with RUVASO_TEST_ENGINE=postgres");
         }
         WindowTest::initTestCase();
+        // The shell's answer to a restore, as the program's start sets it.
+        SetSessionEndHandler(&LogInAgain);
     }
 
     void theDayDumpIsListedAndRestored() {

@@ -9,13 +9,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "data/backup.h"
 #include "masterdata/backup_window.h"
 #include "masterdata/password_change_window.h"
 #include "masterdata/system_panel_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
@@ -107,6 +107,10 @@ private Q_SLOTS:
                                              << "connectionLabel"
                                              << "数据库连接"
                                              << "frmDatabaseConnection";
+        QTest::newRow("operators") << "operatorsPicture"
+                                   << "operatorsLabel"
+                                   << "用户管理"
+                                   << "frmOperators";
     }
     void entriesOpenTheirWindows() {
         QFETCH(QString, picture);
@@ -130,6 +134,49 @@ private Q_SLOTS:
         // A second click raises the same window.
         button->click();
         QCOMPARE(ui::WindowHost::findNamed(opens), window);
+    }
+
+    // A clerk sees the administrator's entries unavailable, with the reason as their tip, and
+    // cannot open them even by the handler; an administrator sees every entry available.
+    void aClerkSeesWhatIsNotTheirs_data() {
+        QTest::addColumn<bool>("clerk");
+        QTest::newRow("clerk") << true;
+        QTest::newRow("administrator") << false;
+    }
+    void aClerkSeesWhatIsNotTheirs() {
+        QFETCH(bool, clerk);
+        TestDatabase::logInAs(QStringLiteral("小王"), clerk ? Role::Clerk : Role::Administrator);
+        SystemPanelWindow* panel = Open();
+        const std::pair<QToolButton*, QString> guarded[] = {
+            {panel->Picture2, QStringLiteral("修改维修技师")},
+            {panel->Picture22, QStringLiteral("修改维修项目")},
+            {panel->Picture21, QStringLiteral("管理用户")},
+            {panel->operatorsPicture, QStringLiteral("管理用户")},
+            {panel->restorePicture, QStringLiteral("恢复数据")},
+            {panel->shopPicture, QStringLiteral("修改店铺信息")},
+            {panel->connectionPicture, QStringLiteral("更改数据库连接")},
+        };
+        for (const auto& [button, action] : guarded) {
+            const QString reason =
+                QStringLiteral("只有管理员可以%1，当前用户“小王”是店员。").arg(action);
+            QCOMPARE(button->isEnabled(), !clerk);
+            QCOMPARE(button->toolTip() == reason, clerk);
+        }
+        for (QToolButton* open : {panel->Picture1, panel->Picture60, panel->Picture29,
+                                  panel->Picture30, panel->printerPicture}) {
+            QVERIFY(open->isEnabled());
+        }
+        QCOMPARE(panel->shopLabel->isEnabled(), !clerk);
+        QCOMPARE(panel->shopLabel->toolTip().isEmpty(), !clerk);
+        if (clerk) {
+            MessageScript messages;
+            messages.expect(QStringLiteral("系统提示"),
+                            QStringLiteral("只有管理员可以修改维修项目，当前用户“小王”是店员。"),
+                            MessageScript::Icon::Stop);
+            panel->Picture22_Click();
+            VERIFY_MESSAGES(messages);
+            QVERIFY(!ui::WindowHost::findNamed(QStringLiteral("Form7")));
+        }
     }
 
     void importOpensItsWindowModally() {

@@ -10,7 +10,6 @@
 #include <QStyleFactory>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "core/date_text.h"
@@ -18,6 +17,7 @@
 #include "repairs/order_entry_window.h"
 #include "repairs/slip_preview_window.h"
 #include "repairs/slip_view.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/keyboard.h"
 #include "support/message_script.h"

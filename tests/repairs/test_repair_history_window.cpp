@@ -5,12 +5,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
+#include "repairs/order_correction_window.h"
 #include "repairs/order_entry.h"
 #include "repairs/order_lines_window.h"
+#include "repairs/order_versions_window.h"
 #include "repairs/repair_history_window.h"
+#include "session/current_operator.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"
 #include "support/modal_driver.h"
@@ -18,6 +20,7 @@
 #include "support/window_test.h"
 #include "ui/grid.h"
 #include "ui/grid_model.h"
+#include "ui/input_box.h"
 #include "ui/window_host.h"
 
 namespace {
@@ -93,6 +96,27 @@ ScopedModalDriver ReadLines(LinesSeen* seen) {
     });
 }
 
+// Answers every input box with `answer` while it lives, counting the questions.
+class ScriptedInput {
+public:
+    explicit ScriptedInput(const QString& answer)
+        : previous_(ui::InputBox::setScriptHandler([this, answer](const ui::InputBox::Request&) {
+              ++asked;
+              return answer;
+          })) {}
+    ~ScriptedInput() { ui::InputBox::setScriptHandler(std::move(previous_)); }
+    ScriptedInput(const ScriptedInput&) = delete;
+    ScriptedInput& operator=(const ScriptedInput&) = delete;
+    int asked = 0;
+
+private:
+    ui::InputBox::Handler previous_;
+};
+
+bool StruckThrough(const RepairHistoryWindow& window, int row) {
+    return window.grid1->cellFormat(row, 2).strikeOut && window.grid1->cellFormat(row, 8).strikeOut;
+}
+
 }  // namespace
 
 class TestRepairHistoryWindow : public WindowTest {
@@ -144,14 +168,14 @@ private Q_SLOTS:
             widths << window->grid1->columnWidth(col);
         }
         QCOMPARE(headings, QStringList({"", "", "单号", "维修日期", "车牌号", "车主姓名",
-                                        "联系电话", "车型", "合计", "操作人"}));
-        QCOMPARE(widths, QList<int>({0, 0, 110, 90, 100, 120, 160, 70, 64, 64}));
+                                        "联系电话", "车型", "合计", "操作人", "备注"}));
+        QCOMPARE(widths, QList<int>({0, 0, 110, 90, 100, 120, 160, 70, 64, 64, 64}));
 
         const QList<QStringList> expected = {
             {"", "", "20261130-001", "2026-11-30", kPlate, "张三", "13800138000", "捷达", "120.00",
-             "管理员"},
+             "管理员", ""},
             {"", "", "20261206-002", "2026-12-06", kPlate, "李四", "13900000000", "帕萨特", "35.50",
-             "小王"},
+             "小王", ""},
         };
         QCOMPARE(Rows(*window), expected);
         QCOMPARE(window->grid1->rowHeight(1), 25);
@@ -345,7 +369,11 @@ private Q_SLOTS:
 
         QTest::keyClick(window->grid1, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), window->Command1);
-        QTest::keyClick(window->Command1, Qt::Key_Tab);
+        for (QPushButton* next : {window->Command2, window->Command3, window->Command4}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        QTest::keyClick(window->Command4, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), window->Command5);
         QTest::keyClick(window->Command5, Qt::Key_Space);
         QVERIFY(!window->isVisible());
@@ -389,6 +417,174 @@ private Q_SLOTS:
         messages.expect(QStringLiteral("没有历史维修记录！"));
         main.kh_wxjl->trigger();
         VERIFY_MESSAGES(messages);
+    }
+
+    // 作废 asks for a reason; the voided order stays listed, struck through with its reason,
+    // and leaves the sum. Cancel voids nothing, and a voided order is not voided twice.
+    void voidAnOrder() {
+        SetCurrentOperator(QStringLiteral("小李"));
+        AddTwoOrders();
+        RepairHistoryWindow* window = OpenHistory(kPlate);
+        QVERIFY(window);
+        window->grid1->setCurrentCell(2, 3);
+        MessageScript messages;
+        {
+            ScriptedInput cancel{QString()};
+            window->Command3->click();
+            QCOMPARE(cancel.asked, 1);
+        }
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(window->Text9->text(), QStringLiteral("155.50"));
+        {
+            ScriptedInput blank{QStringLiteral("   ")};
+            messages.expect(QStringLiteral("作废原因不能为空！"));
+            window->Command3->click();
+            VERIFY_MESSAGES(messages);
+        }
+        {
+            ScriptedInput reason{QStringLiteral("重复录入")};
+            messages.expect(QStringLiteral("维修单已作废。"));
+            window->Command3->click();
+            VERIFY_MESSAGES(messages);
+        }
+        QCOMPARE(window->grid1->rows(), 3);
+        QVERIFY(
+            window->grid1->cellText(2, 10).startsWith(QStringLiteral("已作废：重复录入（小李 ")));
+        QVERIFY(StruckThrough(*window, 2));
+        QVERIFY(!StruckThrough(*window, 1));
+        QCOMPARE(window->Text9->text(), QStringLiteral("120.00"));
+
+        messages.expect(QStringLiteral("该维修单已作废！"));
+        window->Command3->click();
+        messages.expect(QStringLiteral("该维修单已作废，不能修改！"));
+        window->Command2->click();
+        VERIFY_MESSAGES(messages);
+        messages.expect(QStringLiteral("请先选择一张维修单！"));
+        window->grid1->setCurrentCell(0, 3);
+        window->SelectedRow = 0;
+        window->Command3->click();
+        VERIFY_MESSAGES(messages);
+    }
+
+    // 修改维修单 opens the order window on the order, number kept and locked; the saved
+    // correction shows in the history at once, and 修改记录 shows the version it replaced.
+    void correctThroughTheOrderWindow() {
+        SetCurrentOperator(QStringLiteral("小李"));
+        AddTwoOrders();
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer(QStringLiteral("{1}"), kPlate, QStringLiteral("张三")));
+        RepairHistoryWindow* window = OpenHistory(kPlate);
+        QVERIFY(window);
+        window->grid1->setCurrentCell(1, 3);
+        MessageScript messages;
+        int shown = 0;
+        {
+            ScopedModalDriver driver([&](QWidget* opened) {
+                ++shown;
+                auto* form = qobject_cast<OrderCorrectionWindow*>(opened);
+                QVERIFY(form);
+                QCOMPARE(form->windowTitle(), QStringLiteral("修改维修单"));
+                QCOMPARE(form->Text6->text() + form->Text7->text(), QStringLiteral(" 20261130001"));
+                QVERIFY(form->Text7->isReadOnly());
+                QCOMPARE(form->Text4->text(), kPlate);
+                QCOMPARE(form->Combo2->currentText(), QStringLiteral("李师傅"));
+                QCOMPARE(form->Combo1[1]->currentText(), QStringLiteral("洗车"));
+                QCOMPARE(form->Text9->text(), QStringLiteral("120.00"));
+                // The same checks as a new order.
+                form->Combo2->setEditText(QString());
+                messages.expect(QStringLiteral("维修技师为必填项！"));
+                form->Command1->click();
+                form->Combo2->setEditText(QStringLiteral("王师傅"));
+                form->Text2[0]->setText(QStringLiteral("80"));
+                form->Text2_LostFocus(0);
+                QCOMPARE(form->Text9->text(), QStringLiteral("150.00"));
+                messages.expect(QStringLiteral("修改成功！"));
+                form->Command1->click();
+                QVERIFY(!form->isVisible());
+            });
+            window->Command2->click();
+        }
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(shown, 1);
+        QCOMPARE(window->grid1->cellText(1, 2), QStringLiteral("20261130-001"));
+        QCOMPARE(window->grid1->cellText(1, 8), QStringLiteral("150.00"));
+        QCOMPARE(window->Text9->text(), QStringLiteral("185.50"));
+
+        shown = 0;
+        {
+            ScopedModalDriver driver([&](QWidget* opened) {
+                ++shown;
+                auto* versions = qobject_cast<OrderVersionsWindow*>(opened);
+                QVERIFY(versions);
+                QStringList firstColumn;
+                for (int row = 1; row < versions->grid1->rows(); ++row) {
+                    firstColumn << versions->grid1->cellText(row, 1);
+                }
+                QCOMPARE(firstColumn, QStringList({"第1版", "", "", "当前", "", ""}));
+                QCOMPARE(versions->grid1->cellText(1, 6), QStringLiteral("李师傅"));
+                QCOMPARE(versions->grid1->cellText(1, 10), QStringLiteral("120.00"));
+                QVERIFY(versions->grid1->cellText(1, 2).startsWith(QStringLiteral("小李 ")));
+                QCOMPARE(versions->grid1->cellText(4, 10), QStringLiteral("150.00"));
+                QCOMPARE(versions->grid1->cellText(5, 10), QStringLiteral("120.00"));
+            });
+            window->Command4->click();
+        }
+        QCOMPARE(shown, 1);
+        // The other order was never corrected.
+        window->grid1->setCurrentCell(2, 3);
+        messages.expect(QStringLiteral("该维修单没有修改记录。"));
+        window->Command4->click();
+        VERIFY_MESSAGES(messages);
+    }
+
+    // An order another station changed after the history listed it is neither voided nor
+    // corrected over that change; from the line-item window too.
+    void changedElsewhereIsRefused() {
+        AddTwoOrders();
+        TestDatabase::addCustomer(
+            TestDatabase::sampleCustomer(QStringLiteral("{1}"), kPlate, QStringLiteral("张三")));
+        RepairHistoryWindow* window = OpenHistory(kPlate);
+        QVERIFY(window);
+        window->grid1->setCurrentCell(1, 3);
+        TestDatabase::exec(QStringLiteral("update kh_wx_table set kh_wx_bb = kh_wx_bb + 1"));
+        const QString refused =
+            QStringLiteral("该维修单已被其他工作站修改或作废，请关闭后重新打开。");
+        MessageScript messages;
+        {
+            ScriptedInput reason{QStringLiteral("录错")};
+            messages.expect(refused);
+            window->Command3->click();
+            VERIFY_MESSAGES(messages);
+        }
+        {
+            ScopedModalDriver driver([&](QWidget* opened) {
+                auto* form = qobject_cast<OrderCorrectionWindow*>(opened);
+                QVERIFY(form);
+                messages.expect(refused);
+                form->Command1->click();
+                QVERIFY(form->isVisible());
+            });
+            window->Command2->click();
+        }
+        VERIFY_MESSAGES(messages);
+        QCOMPARE(
+            TestDatabase::scalar(QStringLiteral("select count(*) from kh_wx_ls_table")).toInt(), 0);
+
+        // The line-item window reads the order afresh: its void goes through, and it closes.
+        {
+            ScriptedInput reason{QStringLiteral("录错")};
+            ScopedModalDriver driver([&](QWidget* opened) {
+                auto* lines = qobject_cast<OrderLinesWindow*>(opened);
+                QVERIFY(lines);
+                QVERIFY(lines->Command3->isEnabled());
+                messages.expect(QStringLiteral("维修单已作废。"));
+                lines->Command4->click();
+                QVERIFY(!lines->isVisible());
+            });
+            window->Command1->click();
+        }
+        VERIFY_MESSAGES(messages);
+        QVERIFY(StruckThrough(*window, 1));
     }
 
     void databaseErrorIsShown() {

@@ -11,13 +11,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/current_operator.h"
 #include "app/main_window.h"
 #include "core/clock.h"
 #include "printing/default_printer_window.h"
 #include "repairs/order_lines_window.h"
 #include "reports/report_preview.h"
 #include "reports/statistics_window.h"
+#include "session/current_operator.h"
 #include "support/cups_server.h"
 #include "support/database_fixture.h"
 #include "support/message_script.h"

@@ -9,6 +9,7 @@
 #include "core/date_text.h"
 #include "data/database.h"
 #include "data/statement.h"
+#include "session/current_operator.h"
 #include "support/pg_server.h"
 
 namespace {
@@ -61,6 +62,8 @@ TestDatabase::TestDatabase() {
         return true;
     }();
     Q_UNUSED(clockPinned);
+    // An operator logged in by an earlier test belongs to that test's database.
+    SetCurrentOperator(QString());
     if (onServer()) {
         const QString name = Server().createDatabase(TemplateDatabase());
         if (name.isEmpty()) {
@@ -228,4 +231,11 @@ Order TestDatabase::sampleOrder(const QString& number, const QString& plate, dou
     o.nextReminder = o.date.addMonths(3);
     o.technician = QStringLiteral("李师傅");
     return o;
+}
+
+void TestDatabase::logInAs(const QString& name, Role role) {
+    exec(QStringLiteral(
+             "insert into user_table (user_name, user_pass, user_role) values (?, '', ?)"),
+         {name, RoleName(role)});
+    SetCurrentOperator(name);
 }

@@ -5,6 +5,7 @@
 
 #include "customers/customer.h"
 #include "repairs/order.h"
+#include "session/roles.h"
 
 // A fresh data folder holding a freshly seeded database, open for the lifetime of the object.
 // The clock is pinned to the moment the first one is made, so a run across midnight still sees
@@ -49,6 +50,9 @@ public:
     // last page with bytes no page holds: the file still opens, but a check finds the damage.
     // Reopens it and returns whether it opened.
     bool damageButKeepOpenable();
+
+    // Stores an operator of that role (with an empty password) and logs them in.
+    static void logInAs(const QString& name, Role role);
 
     // Stores the customer exactly as given, called flag included (fixture set-up).
     static void addCustomer(const Customer& customer);

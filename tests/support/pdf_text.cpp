@@ -3,11 +3,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "support/host_tool.h"
+
 namespace {
 
 QString RunTool(const QString& tool, const QStringList& arguments, QString* error) {
     QProcess process;
-    process.start(tool, arguments);
+    process.start(HostProgram(tool), arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         *error = tool + QStringLiteral(" failed: ") + process.errorString() + QLatin1Char(' ') +
@@ -43,7 +45,7 @@ PdfText ReadPdfText(const QString& path) {
     PdfText result;
     const QString html = RunTool(QStringLiteral("pdftotext"),
                                  {QStringLiteral("-bbox"), QStringLiteral("-enc"),
-                                  QStringLiteral("UTF-8"), path, QStringLiteral("-")},
+                                  QStringLiteral("UTF-8"), HostPath(path), QStringLiteral("-")},
                                  &result.error);
     if (!result.error.isEmpty()) {
         return result;
@@ -68,7 +70,7 @@ PdfText ReadPdfText(const QString& path) {
 
 QStringList PdfFontNames(const QString& path) {
     QString error;
-    const QString listing = RunTool(QStringLiteral("pdffonts"), {path}, &error);
+    const QString listing = RunTool(QStringLiteral("pdffonts"), {HostPath(path)}, &error);
     QStringList names;
     // Two heading lines, then one font a line with its name first.
     const QStringList lines = listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include "support/host_tool.h"
+
 namespace {
 
 // Prints the first sheet as JSON: one list per row, each cell ["n", number] or ["s", text].
@@ -51,8 +53,8 @@ json.dump({"sheet": name, "rows": rows}, sys.stdout, ensure_ascii=False)
 XlsxRows ReadXlsxRows(const QString& path) {
     XlsxRows result;
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"), QString::fromUtf8(kScript), path});
+    python.start(HostProgram(QStringLiteral("python3")),
+                 {QStringLiteral("-c"), QString::fromUtf8(kScript), HostPath(path)});
     if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit ||
         python.exitCode() != 0) {
         result.error = QStringLiteral("python3 failed: ") + python.errorString() +

@@ -1,8 +1,8 @@
 #include <QTest>
 
-#include "app/operators.h"
 #include "core/clock.h"
 #include "data/password.h"
+#include "session/operators.h"
 #include "support/database_fixture.h"
 #include "support/rule_test.h"
 
@@ -23,8 +23,10 @@ class TestOperators : public RuleTest {
 private Q_SLOTS:
 
     void namesInStoredOrder() {
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('小李', '1')"));
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('老王', '2')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('小李', '1')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('老王', '2')"));
         const DbResult<QStringList> names = OperatorNames();
         QVERIFY(names.ok());
         QCOMPARE(*names, QStringList({QStringLiteral("管理员"), QStringLiteral("小李"),
@@ -54,11 +56,14 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, password);
         QFETCH(int, expected);
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('双', ?)"),
-                           {HashPassword(QStringLiteral("first"))});
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('双', ?)"),
-                           {HashPassword(QStringLiteral("second"))});
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('空', '')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('双', ?)"),
+            {HashPassword(QStringLiteral("first"))});
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('双', ?)"),
+            {HashPassword(QStringLiteral("second"))});
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('空', '')"));
         const DbResult<Login> login = CheckLogin(name, password);
         QVERIFY(login.ok());
         QCOMPARE(int(*login), expected);
@@ -66,7 +71,8 @@ private Q_SLOTS:
 
     // A password kept as plain text is hashed once it has matched, and still works afterwards.
     void plainPasswordIsHashedOnFirstLogin() {
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('旧', 'abc')"));
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_pass) values ('旧', 'abc')"));
         QCOMPARE(*CheckLogin(QStringLiteral("旧"), QStringLiteral("abd")), Login::WrongPassword);
         QCOMPARE(StoredPassword(QStringLiteral("旧")), QStringLiteral("abc"));
         QCOMPARE(*CheckLogin(QStringLiteral("旧"), QStringLiteral("abc")), Login::Accepted);
@@ -135,43 +141,63 @@ private Q_SLOTS:
 
     void changePassword_data() {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("current");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<int>("expected");
         QTest::newRow("changed") << "管理员"
+                                 << "888888"
                                  << "n3w-pass"
                                  << "n3w-pass" << int(PasswordChange::Changed);
         QTest::newRow("empty password, before the lookup")
             << "无名"
             << ""
+            << ""
             << "x" << int(PasswordChange::PasswordEmpty);
         QTest::newRow("empty confirmation") << "管理员"
+                                            << "888888"
                                             << "x"
                                             << "" << int(PasswordChange::ConfirmationEmpty);
         QTest::newRow("unknown operator, before the comparison")
             << "无名"
+            << "888888"
             << "a"
             << "b" << int(PasswordChange::UnknownOperator);
+        QTest::newRow("wrong current password, before the comparison")
+            << "管理员"
+            << "888889"
+            << "a"
+            << "b" << int(PasswordChange::WrongCurrent);
+        QTest::newRow("no current password") << "管理员"
+                                             << ""
+                                             << "n3w-pass"
+                                             << "n3w-pass" << int(PasswordChange::WrongCurrent);
         QTest::newRow("letter case counts") << "管理员"
+                                            << "888888"
                                             << "New"
                                             << "new" << int(PasswordChange::Mismatch);
         QTest::newRow("blanks are a password") << "管理员"
+                                               << "888888"
                                                << "      "
                                                << "      " << int(PasswordChange::Changed);
         QTest::newRow("five characters") << "管理员"
+                                         << "888888"
                                          << "abcde"
                                          << "abcde" << int(PasswordChange::Refused);
         QTest::newRow("the seed password again") << "管理员"
+                                                 << "888888"
                                                  << "888888"
                                                  << "888888" << int(PasswordChange::Refused);
     }
     void changePassword() {
         QFETCH(QString, name);
+        QFETCH(QString, current);
         QFETCH(QString, password);
         QFETCH(QString, confirmation);
         QFETCH(int, expected);
         const QString stored = StoredPassword(QStringLiteral("管理员"));
-        const DbResult<PasswordChange> changed = ChangePassword(name, password, confirmation);
+        const DbResult<PasswordChange> changed =
+            ChangePassword(name, current, password, confirmation);
         QVERIFY2(changed.ok(), qPrintable(changed.error()));
         QCOMPARE(int(*changed), expected);
         if (expected == int(PasswordChange::Changed)) {
@@ -184,14 +210,105 @@ private Q_SLOTS:
 
     // The operator's own password again changes nothing and is said so, not "changed".
     void theCurrentPasswordIsNoChange() {
-        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("first-1"),
-                                 QStringLiteral("first-1")),
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("888888"),
+                                 QStringLiteral("first-1"), QStringLiteral("first-1")),
                  PasswordChange::Changed);
         const QString stored = StoredPassword(QStringLiteral("管理员"));
         QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("first-1"),
-                                 QStringLiteral("first-1")),
+                                 QStringLiteral("first-1"), QStringLiteral("first-1")),
                  PasswordChange::SameAsBefore);
         QCOMPARE(StoredPassword(QStringLiteral("管理员")), stored);
+    }
+
+    // The seed operator is an administrator; an operator added without a role is a clerk. The
+    // list shows every operator with role, state and last login.
+    void rolesAndTheList() {
+        QCOMPARE(*AddOperator(QStringLiteral("小李"), QStringLiteral("abcdef"),
+                              QStringLiteral("abcdef")),
+                 OperatorAdd::Added);
+        QCOMPARE(*AddOperator(QStringLiteral("老王"), QStringLiteral("abcdef"),
+                              QStringLiteral("abcdef"), Role::Administrator),
+                 OperatorAdd::Added);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("abcdef")), Login::Accepted);
+        QCOMPARE(*SetOperatorEnabled(QStringLiteral("老王"), false), OperatorChange::Changed);
+        const DbResult<QList<OperatorAccount>> list = ListOperators();
+        QVERIFY2(list.ok(), qPrintable(list.error()));
+        QStringList shown;
+        for (const OperatorAccount& account : *list) {
+            shown << QStringLiteral("%1|%2|%3|%4")
+                         .arg(account.name, RoleName(account.role), account.enabled ? "1" : "0",
+                              account.lastLogin);
+        }
+        QCOMPARE(shown, QStringList({QStringLiteral("管理员|管理员|1|"),
+                                     QStringLiteral("小李|店员|1|") +
+                                         Now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                     QStringLiteral("老王|管理员|0|")}));
+    }
+
+    // A disabled operator is not offered and cannot log in, but stays listed; enabled again,
+    // they log in as before.
+    void disabledOperatorsCannotLogIn() {
+        TestDatabase::exec(QStringLiteral(
+            "insert into user_table (user_name, user_pass) values ('小李', 'abcdef')"));
+        QCOMPARE(*SetOperatorEnabled(QStringLiteral("小李"), false), OperatorChange::Changed);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("abcdef")), Login::Disabled);
+        // A wrong password says nothing about the account.
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("abcdeg")),
+                 Login::WrongPassword);
+        QCOMPARE(*OperatorNames(), QStringList{QStringLiteral("管理员")});
+        QCOMPARE(*SetOperatorEnabled(QStringLiteral("小李"), true), OperatorChange::Changed);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("abcdef")), Login::Accepted);
+        QCOMPARE(*SetOperatorEnabled(QStringLiteral("无名"), false),
+                 OperatorChange::UnknownOperator);
+    }
+
+    // A reset password lets the operator in once, to set their own; the reset asks for no
+    // current password, their own change does.
+    void resetPasswordMustBeReplaced() {
+        TestDatabase::exec(QStringLiteral(
+            "insert into user_table (user_name, user_pass) values ('小李', 'forgotten')"));
+        QCOMPARE(*ResetPassword(QStringLiteral("小李"), QStringLiteral("temp-123"),
+                                QStringLiteral("temp-123")),
+                 PasswordChange::Changed);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("forgotten")),
+                 Login::WrongPassword);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("temp-123")),
+                 Login::PasswordDue);
+        QCOMPARE(*ChangePassword(QStringLiteral("小李"), QStringLiteral("temp-123"),
+                                 QStringLiteral("mine-456"), QStringLiteral("mine-456")),
+                 PasswordChange::Changed);
+        QCOMPARE(*CheckLogin(QStringLiteral("小李"), QStringLiteral("mine-456")), Login::Accepted);
+    }
+
+    // Neither disabling nor another role may leave no enabled administrator; what was refused
+    // is taken back whole.
+    void oneEnabledAdministratorRemains() {
+        const QString admin = QStringLiteral("管理员");
+        const QString other = QStringLiteral("老王");
+        auto state = [] {
+            return TestDatabase::rowsText(QStringLiteral(
+                "select user_name, user_role, user_enabled from user_table order by rowid"));
+        };
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_role) "
+                           "values ('小李', '店员')"));
+        const QString alone = state();
+        QCOMPARE(*SetOperatorEnabled(admin, false), OperatorChange::LastAdministrator);
+        QCOMPARE(*SetOperatorRole(admin, Role::Clerk), OperatorChange::LastAdministrator);
+        QCOMPARE(state(), alone);
+
+        TestDatabase::exec(
+            QStringLiteral("insert into user_table (user_name, user_role) "
+                           "values ('老王', '管理员')"));
+        QCOMPARE(*SetOperatorEnabled(admin, false), OperatorChange::Changed);
+        QCOMPARE(*SetOperatorEnabled(other, false), OperatorChange::LastAdministrator);
+        QCOMPARE(*SetOperatorRole(other, Role::Clerk), OperatorChange::LastAdministrator);
+        // A disabled administrator does not count; made a clerk, they may still be.
+        QCOMPARE(*SetOperatorRole(admin, Role::Clerk), OperatorChange::Changed);
+        QCOMPARE(*SetOperatorRole(QStringLiteral("小李"), Role::Administrator),
+                 OperatorChange::Changed);
+        QCOMPARE(*SetOperatorEnabled(other, false), OperatorChange::Changed);
+        QCOMPARE(state(), QStringLiteral("管理员|店员|0;小李|管理员|1;老王|管理员|0"));
     }
 
     // Each failure doubles the pause before that name's next attempt; a success ends it, and
@@ -225,9 +342,10 @@ private Q_SLOTS:
 
     // With two rows of one name the login checks the first, so that is the one changed.
     void changePasswordOfTheRowTheLoginChecks() {
-        TestDatabase::exec(QStringLiteral("insert into user_table values ('管理员', 'second')"));
-        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("n3w-pass"),
-                                 QStringLiteral("n3w-pass")),
+        TestDatabase::exec(QStringLiteral(
+            "insert into user_table (user_name, user_pass) values ('管理员', 'second')"));
+        QCOMPARE(*ChangePassword(QStringLiteral("管理员"), QStringLiteral("888888"),
+                                 QStringLiteral("n3w-pass"), QStringLiteral("n3w-pass")),
                  PasswordChange::Changed);
         QCOMPARE(*CheckLogin(QStringLiteral("管理员"), QStringLiteral("n3w-pass")),
                  Login::Accepted);
