@@ -3,9 +3,11 @@
 
 Reads every workbook under CORPUS with `ruvaso --import FILE --dry-run` and converts it with the
 office suite (headless, Chinese locale, the first worksheet as shown) to CSV, then compares the
-first eight columns cell by cell. Cells count as equal when their texts are, when one shows
-TRUE/FALSE and the other 1/0, when both are error values, and when both show the same date (and
-time of day): the import writes dates as yyyy-MM-dd, the office suite in the cell's format.
+first eight columns cell by cell. Cells count as equal when their texts are, but for the blanks
+at either end (the room a format such as #,##0_) keeps for alignment, which the import trims),
+when one shows TRUE/FALSE and the other 1/0, when both are error values, and when both show the
+same date (and time of day): the import writes dates as yyyy-MM-dd, the office suite in the
+cell's format, the parts that format leaves out (a year, a day) not compared.
 
 A workbook the import refuses counts as refused, with its reason. Prints a table per format
 family and, with --verbose, the first differing cell of each workbook.
@@ -75,6 +77,16 @@ def moment(text):
     # A month and a year alone ("1月-85", "2026年3月") stand for the month's first day.
     month = re.match(r"^(\d{1,2})月-(\d{2})\s*$", date.strip()) or \
         re.match(r"^(\d{4})年(\d{1,2})月\s*$", date.strip())
+    # d-mmm-yy in Chinese ("23-3月-64"); a day and a month alone ("23-3月", "3/28") stand for
+    # that day of no year.
+    chinese = re.match(r"^(\d{1,2})-(\d{1,2})月(?:-(\d{2,4}))?\s*$", date.strip())
+    if chinese and not found:
+        year = int(chinese.group(3) or 0)
+        year = year + (2000 if year < 30 else 1900) if 0 < year < 100 else year
+        return (year, int(chinese.group(2)), int(chinese.group(1))) + (clock or (0, 0, 0))
+    day_month = re.match(r"^(\d{1,2})/(\d{1,2})\s*$", date.strip())
+    if day_month and not found:
+        return (0, int(day_month.group(1)), int(day_month.group(2))) + (clock or (0, 0, 0))
     if month and not found:
         a, b = int(month.group(1)), int(month.group(2))
         year, number = (b + (2000 if b < 30 else 1900), a) if "月-" in date else (a, b)
@@ -82,11 +94,11 @@ def moment(text):
     if found:
         day = tuple(int(g) for g in found.groups())
     else:
-        found = re.match(r"^(\d{1,2})/(\d{1,2})/(\d{2,4})\s*$", date.strip())
+        found = re.match(r"^(\d{1,2})([/-])(\d{1,2})\2(\d{2,4})\s*$", date.strip())
         if found:
-            year = int(found.group(3))
+            year = int(found.group(4))
             day = (year + (2000 if year < 30 else 1900) if year < 100 else year,
-                   int(found.group(1)), int(found.group(2)))
+                   int(found.group(1)), int(found.group(3)))
         else:
             found = re.match(r"^(\d{1,2})-([A-Za-z]{3})-(\d{2,4})\s*$", date.strip())
             if not found or found.group(2).lower() not in MONTHS:
@@ -102,6 +114,7 @@ def is_error(text):
 
 
 def same(ours, theirs):
+    ours, theirs = ours.strip(" "), theirs.strip(" ")
     if ours == theirs:
         return True
     truth = {"TRUE": "1", "FALSE": "0"}
@@ -114,6 +127,8 @@ def same(ours, theirs):
         theirs_moment, ours_moment = moment(theirs), moment(ours)
         if theirs_moment is not None and theirs_moment[2] == 0:  # no day shown
             ours_moment = ours_moment[:2] + (0,) + ours_moment[3:]
+        if theirs_moment is not None and theirs_moment[0] == 0:  # no year shown
+            ours_moment = (0,) + ours_moment[1:]
         return theirs_moment is not None and theirs_moment == ours_moment
     return False
 

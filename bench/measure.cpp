@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 double ResidentMb() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -31,6 +32,12 @@ double ResidentMb() {
 double HeapMb() {
     const struct mallinfo2 info = mallinfo2();
     return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+}
+
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 double MedianSeconds(int runs, const std::function<void()>& work) {
@@ -107,6 +114,8 @@ CommandCost RunCommand(const QString& program, const QStringList& arguments) {
         return cost;
     }
     cost.seconds = double(timer.nsecsElapsed()) / 1e9;
+    cost.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     cost.peakMb = double(usage.ru_maxrss) / 1024.0;
     return cost;
 }

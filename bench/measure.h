@@ -13,6 +13,9 @@ double ResidentMb();
 // Heap bytes in use, in MB: what the program holds, whatever the allocator kept for later.
 double HeapMb();
 
+// Seconds of processor time this process (all its threads) has used so far.
+double CpuSeconds();
+
 // Median seconds of `runs` runs of `work`.
 double MedianSeconds(int runs, const std::function<void()>& work);
 
@@ -24,9 +27,11 @@ void ResetPeakResident();
 double PeakResidentMb();
 
 // Runs a command to its end, its output to /dev/null: the seconds it took (negative when it
-// failed) and the most resident memory it or a process it waited for held, in MB.
+// failed), the processor time it and the processes it waited for used (user and system), and
+// the most resident memory any of them held, in MB.
 struct CommandCost {
     double seconds = -1;
+    double cpuSeconds = 0;
     double peakMb = 0;
 };
 CommandCost RunCommand(const QString& program, const QStringList& arguments);

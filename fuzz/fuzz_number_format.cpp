@@ -14,11 +14,30 @@ namespace {
 
 void WriteSeeds(const QString& folder) {
     const char* codes[] = {
-        "General",          "0.00",           "#,##0.00;[Red]-#,##0.00", "0%",
-        "0.00E+00",         "# ?/?",          "# ?\?/??",                "[h]:mm:ss",
-        "h:mm AM/PM",       "yyyy/m/d h:mm",  "[$¥-804]#,##0.00",        "00000000000",
-        "\"编号\"000",      "[>100]0;[<0]0;0", "mm:ss.00",               "_(* #,##0_);@",
-        "上午/下午h\"时\"", "#,##0,,",        "##0.0E+0",                "0;-0;;@",
+        "General",
+        "0.00",
+        "#,##0.00;[Red]-#,##0.00",
+        "0%",
+        "0.00E+00",
+        "# ?/?",
+        "# ?\?/??",
+        "[h]:mm:ss",
+        "h:mm AM/PM",
+        "yyyy/m/d h:mm",
+        "[$¥-804]#,##0.00",
+        "00000000000",
+        "\"编号\"000",
+        "[>100]0;[<0]0;0",
+        "mm:ss.00",
+        "_(* #,##0_);@",
+        "上午/下午h\"时\"",
+        "#,##0,,",
+        "##0.0E+0",
+        "0;-0;;@",
+        "\"KABA:\"@",
+        "@\"号\"",
+        "0;-0;0;_(@_)",
+        "# ?\?/?? \"寸\"",
     };
     QDir().mkpath(folder);
     int n = 0;
@@ -58,5 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     format.text(-value, origin);
     format.text(0, origin);
     format.showsDate();
+    format.textOf(code);
     return 0;
 }

@@ -3,7 +3,25 @@
 #include <QRegularExpression>
 
 QString DateText(const QDate& date) {
-    return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 1 || year > 9999) {
+        return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    }
+    // Written out digit by digit: a workbook's date column calls this for every cell, and the
+    // locale's general date formatting costs many times more.
+    QString text(10, u'-');
+    const auto put = [&text](qsizetype at, int number, int digits) {
+        for (qsizetype i = at + digits - 1; i >= at; --i, number /= 10) {
+            text[i] = QChar(u'0' + number % 10);
+        }
+    };
+    put(0, year, 4);
+    put(5, month, 2);
+    put(8, day, 2);
+    return text;
 }
 
 QDate ParseDateText(const QString& text) {

@@ -38,6 +38,10 @@ public:
     // Whether the section for positive numbers shows a date.
     bool showsDate() const;
 
+    // The text a text cell shows: through the section for texts (the fourth, or the only one
+    // when it holds @, as in "编号"@) where the code has one, else as it is.
+    QString textOf(const QString& text) const;
+
     enum class Kind {
         Literal,
         Digit,
@@ -82,6 +86,8 @@ private:
     const Section* pick(double value, bool& absolute) const;
 
     std::vector<Section> sections_;
+    // The section that shows texts, when it shows more than the text itself; else -1.
+    int textSection_ = -1;
 };
 
 // The text a number shows under `code`, compiled on the spot.

@@ -280,7 +280,11 @@ private:
                                                          : QStringLiteral("FALSE");
             } else if (type == u"string" &&
                        HasXmlAttribute(attributes, u"string-value", kOfficeNs)) {
-                return XmlAttribute(attributes, u"string-value", kOfficeNs).toString();
+                // The text as its text style shows it ("KABA:" before it), which is what the
+                // paragraph beside it holds when the office suite wrote it.
+                const QString value =
+                    XmlAttribute(attributes, u"string-value", kOfficeNs).toString();
+                return format != nullptr ? format->textOf(value) : value;
             }
         }
         // A formula saved without its result cannot be read; saying so beats an empty cell.

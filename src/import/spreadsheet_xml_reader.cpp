@@ -68,9 +68,9 @@ QString FormatCode(const QString& name) {
 // The number format of each style that has one, by the style's ID.
 using StyleFormats = QHash<QString, NumberFormat>;
 
-// A cell's value as a spreadsheet shows it: numbers and date-times as their style's number
-// format shows them (dates as yyyy-MM-dd), truth values as TRUE and FALSE, anything else as
-// written.
+// A cell's value as a spreadsheet shows it: numbers, date-times and texts as their style's
+// number format shows them (dates as yyyy-MM-dd), truth values as TRUE and FALSE, anything else
+// as written.
 QString ShownValue(QStringView type, const QString& text, const NumberFormat* format) {
     static const QDate origin(1899, 12, 30);
     if (type == u"Number") {
@@ -91,14 +91,19 @@ QString ShownValue(QStringView type, const QString& text, const NumberFormat* fo
             const double seconds = time.captured(1).toDouble() * 3600 +
                                    time.captured(2).toDouble() * 60 +
                                    (time.captured(3) + time.captured(4)).toDouble();
-            return format->text(double(origin.daysTo(date)) + seconds / 86400, origin);
+            // A time of day or a duration is written on day 0, 1899-12-31: 255 hours there are
+            // 255 hours, not a day more. A date keeps its own day.
+            const double days = !format->showsDate() && date == QDate(1899, 12, 31)
+                                    ? 0
+                                    : double(origin.daysTo(date));
+            return format->text(days + seconds / 86400, origin);
         }
         return date.isValid() ? DateText(date) : text;
     }
     if (type == u"Boolean") {
         return text.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
-    return text;
+    return format != nullptr && type == u"String" ? format->textOf(text) : text;
 }
 
 // Reads the Styles element just started: each style's number format.

@@ -38,6 +38,10 @@ struct Globals {
     bool showsDate(uint16_t xf) const { return xf < dateXfs.size() && dateXfs[xf]; }
     // The text a number shows in a cell of style `xf`; day counts start at `origin`.
     QString numberText(uint16_t xf, double value, const QDate& origin) const;
+    // The text a text cell of style `xf` shows.
+    QString text(uint16_t xf, const QString& text) const {
+        return xf < xfNumberFormats.size() ? numberFormats[xfNumberFormats[xf]].textOf(text) : text;
+    }
 };
 
 // The BOF record at the start of a substream: its format version and what it holds.

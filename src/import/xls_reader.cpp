@@ -130,7 +130,7 @@ private:
                     return false;
                 }
                 if (index < globals_.strings.size()) {
-                    builder_.setCell(at.row, at.column, globals_.strings[index]);
+                    builder_.setCell(at.row, at.column, globals_.text(xf, globals_.strings[index]));
                 } else {
                     builder_.setUnreadable(at.row, at.column, kMissingText);
                 }
@@ -140,7 +140,7 @@ private:
             case biff::kRString: {
                 QString text;
                 return header(in, at, xf) && readString(in, 2, text) &&
-                       (builder_.setCell(at.row, at.column, text), true);
+                       (builder_.setCell(at.row, at.column, globals_.text(xf, text)), true);
             }
             case biff::kBoolErr: {
                 uint8_t value = 0;

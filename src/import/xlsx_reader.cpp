@@ -248,15 +248,15 @@ private:
                 return damaged();
             }
             if (!strings_.isEmpty(index)) {
-                builder_.setCell(row, column, strings_.at(index));
+                builder_.setCell(row, column, textOf(style, strings_.at(index)));
             }
             return true;
         }
         if (type == CellType::InlineString && inlineText.isEmpty() && hasValue) {
             inlineText = DecodeXlsxEscapes(value_);
         }
-        const QString text =
-            type == CellType::InlineString ? inlineText : cellText(type, style, value_);
+        const QString text = type == CellType::InlineString ? textOf(style, inlineText)
+                                                            : cellText(type, style, value_);
         if (!text.isEmpty()) {
             builder_.setCell(row, column, text);
         }
@@ -264,9 +264,17 @@ private:
     }
 
     // A cell's text as its workbook shows it, from its value.
+    // A text cell's text as its cell format shows it.
+    QString textOf(qint64 style, const QString& text) const {
+        return style >= 0 && style < qsizetype(formats_.size())
+                   ? formats_[size_t(style)].format.textOf(text)
+                   : text;
+    }
+
     QString cellText(CellType type, qint64 style, const QString& value) const {
         switch (type) {
             case CellType::FormulaString:
+                return textOf(style, DecodeXlsxEscapes(value));
             case CellType::Error:
                 return DecodeXlsxEscapes(value);
             case CellType::Boolean: {

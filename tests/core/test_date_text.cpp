@@ -65,6 +65,9 @@ void TestDateText::roundTrip() {
     // Text order must be date order, so every part is zero-padded.
     QCOMPARE(DateText(QDate(2026, 1, 5)), QStringLiteral("2026-01-05"));
     QCOMPARE(DateText(QDate()), QString());
+    QCOMPARE(DateText(QDate(99, 3, 1)), QStringLiteral("0099-03-01"));
+    QCOMPARE(DateText(QDate(9999, 12, 31)), QStringLiteral("9999-12-31"));
+    QCOMPARE(DateText(QDate(10000, 1, 1)), QStringLiteral("10000-01-01"));
     for (const QDate& date : {QDate(1999, 12, 31), QDate(2026, 2, 28), QDate(2030, 10, 1)})
         QCOMPARE(ParseDateText(DateText(date)), date);
 }

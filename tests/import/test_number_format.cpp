@@ -96,6 +96,9 @@ private Q_SLOTS:
         row("fraction two digits", "# ?\?/??", 0.3333, "1/3");
         row("fraction whole", "# ?/?", 2, "2");
         row("fraction fixed", "# ?/8", 1.25, "1 2/8");
+        row("fraction of zero", "# ?/?", 0, "0");
+        row("fraction keeps the room of its placeholders", "# ?\?/??", 123456.12, "123456  3/25");
+        row("fraction with text after it", "# ?\?/?? \"寸\"", 0.5, "1/2  寸");
         row("text format", "@", 13912345678, "13912345678");
         row("time", "h:mm", 0.2736111, "6:34");
         row("time with seconds", "hh:mm:ss", 0.2736111, "06:34:00");
@@ -124,6 +127,33 @@ private Q_SLOTS:
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(FormatNumber(code, value, QDate(1899, 12, 30)), text);
+    }
+
+    // A text cell shows through the section for texts, where the code has one.
+    void textsShowThroughTheirSection_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        auto row = [](const char* name, const char* code, const char* text, const char* shown) {
+            QTest::newRow(name) << QString::fromUtf8(code) << QString::fromUtf8(text)
+                                << QString::fromUtf8(shown);
+        };
+        row("prefix", "\"KABA:\"@", "ASC", "KABA:ASC");
+        row("suffix", "@\"号\"", "A7", "A7号");
+        row("fourth section", "0;-0;0;\"编号\"@", "12", "编号12");
+        row("fourth section without @", "0;-0;0;\"文字\"", "abc", "文字");
+        row("padding dropped, own blanks kept", "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)",
+            " abc ", " abc ");
+        row("text alone", "@", " abc", " abc");
+        row("number format leaves text", "0.00", "abc", "abc");
+        row("two sections leave text", "0;\"负\"@", "abc", "abc");
+        row("general leaves text", "General", "abc", "abc");
+    }
+    void textsShowThroughTheirSection() {
+        QFETCH(QString, code);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(NumberFormat(code).textOf(text), shown);
     }
 
     // The ids a workbook uses without writing their codes, as a Chinese system shows them.

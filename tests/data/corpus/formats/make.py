@@ -1,12 +1,16 @@
 #!/usr/bin/python3
 """Numbers in every kind of number format, as each producer we can drive writes them: openpyxl,
 xlsxwriter and xlwt from the codes below, and the office suite from formats.fods (its own data
-styles) saved as .ods, .xlsx, .xls and SpreadsheetML 2003. Each workbook has the customer
-headings and one row a format: the number in the telephone column, the format's name in the
-model column; <name>.expected.csv holds the text the producer shows.
+styles) saved as .ods, .xlsx, .xls and SpreadsheetML 2003; written here, an .ods with other
+writers' data styles and a SpreadsheetML workbook with the named formats Excel writes. Each
+workbook has the customer headings and one row a format: the number in the telephone column, the
+format's name in the model column; <name>.expected.csv holds the text the producer shows.
 
 Run with --check to compare each workbook with the office suite's CSV (Chinese locale), which
-shows the formatted text; dates differ there by design (the import writes yyyy-MM-dd).
+shows the formatted text; dates differ there by design (the import writes yyyy-MM-dd), and so do
+the named formats, which the office suite shows in its own way (Long Time on a 12-hour clock,
+Currency in dollars, General rounded to whole numbers) where a Chinese system shows 6:34:00,
+¥1,234.50 and 0.3.
 
 Needs python3-openpyxl, python3-xlsxwriter, python3-xlwt and libreoffice-calc-nogui.
 Run: /usr/bin/python3 make.py [--check]
@@ -273,6 +277,8 @@ HAND_STYLES = """
 <number:number-style style:name="P9"><number:text>多</number:text></number:number-style>
 <number:number-style style:name="N9"><number:number number:min-integer-digits="1"/>
  <style:map style:condition="value()&gt;100" style:apply-style-name="P9"/></number:number-style>
+<number:text-style style:name="N10"><number:text>编号</number:text><number:text-content/>
+ </number:text-style>
 """
 # (cell style's data style, the cell's value attributes, what the cell shows, name)
 HAND_CELLS = [
@@ -290,13 +296,14 @@ HAND_CELLS = [
      "textual month"),
     ("N9", 'office:value-type="float" office:value="150"', "多", "condition"),
     ("N9", 'office:value-type="float" office:value="50"', "50", "condition not met"),
+    ("N10", 'office:value-type="string" office:string-value="A7"', "编号A7", "text style"),
 ]
 
 
 def make_hand_ods():
     cell_styles = "".join('<style:style style:name="c%s" style:family="table-cell" '
                           'style:data-style-name="%s"/>' % (n, n)
-                          for n in ("N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8", "N9"))
+                          for n in ("N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8", "N9", "N10"))
     rows = ["<table:table-row>%s</table:table-row>" % "".join(text_cell(h) for h in HEADINGS)]
     for i, (style, value, shown, name) in enumerate(HAND_CELLS):
         # The text beside each number is a stale one, as some writers leave it.
@@ -331,6 +338,53 @@ def make_hand_ods():
         out.writestr("META-INF/manifest.xml", manifest, zipfile.ZIP_DEFLATED)
     write_expected("data_styles", [(name, None, None, shown)
                                    for _, _, shown, name in HAND_CELLS])
+
+
+# (named format or code, data type, data, the text a spreadsheet on a Chinese system shows):
+# the named formats of the 2003 format as Excel writes them, times of day and durations on
+# day 0, 1899-12-31.
+XML_CELLS = [
+    ("Long Time", "DateTime", "1899-12-31T06:34:00.000", "6:34:00"),
+    ("Long Time", "Number", "1.2736111111111111", "6:34:00"),
+    ("Medium Time", "Number", "0.75", "6:00 下午"),
+    ("Short Time", "Number", "0.75", "18:00"),
+    ("[h]:mm:ss", "DateTime", "1899-12-31T255:10:10.000", "255:10:10"),
+    ("[h]:mm", "Number", "1.5", "36:00"),
+    ("General Date", "DateTime", "2026-03-01T18:00:00.000", "2026-03-01 18:00"),
+    ("Short Date", "DateTime", "2026-03-01T00:00:00.000", "2026-03-01"),
+    ("Fixed", "Number", "3.14159", "3.14"),
+    ("Standard", "Number", "1234567.891", "1,234,567.89"),
+    ("Percent", "Number", "0.974", "97.40%"),
+    ("Currency", "Number", "1234.5", "¥1,234.50"),
+    ("Scientific", "Number", "12345", "1.23E+04"),
+    ("Yes/No", "Number", "0", "No"),
+    ("General", "Number", "0.30000000000000004", "0.3"),
+    ("00000000000", "Number", "1391234567", "01391234567"),
+    ('"编号"@', "String", "A7", "编号A7"),
+]
+
+
+def make_hand_xml():
+    styles = "".join('<Style ss:ID="s%d"><NumberFormat ss:Format="%s"/></Style>'
+                     % (i, code.replace('"', "&quot;"))
+                     for i, (code, _, _, _) in enumerate(XML_CELLS))
+
+    def string(text):
+        return '<Cell><Data ss:Type="String">%s</Data></Cell>' % text
+    rows = ["<Row>%s</Row>" % "".join(string(h) for h in HEADINGS)]
+    for i, (code, kind, data, _) in enumerate(XML_CELLS):
+        rows.append('<Row><Cell ss:Index="2"><Data ss:Type="String">%s</Data></Cell>%s%s'
+                    '<Cell ss:StyleID="s%d"><Data ss:Type="%s">%s</Data></Cell>'
+                    '<Cell ss:Index="8"><Data ss:Type="String">%s</Data></Cell></Row>'
+                    % (plate(i), string("客户%d" % i), string("先生"), i, kind, data, code))
+    with open(os.path.join(HERE, "named_formats.xml"), "w", encoding="utf-8") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n<?mso-application progid="Excel.Sheet"?>'
+                  '<Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet" '
+                  'xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet"><Styles>%s</Styles>'
+                  '<Worksheet ss:Name="客户"><Table>%s</Table></Worksheet></Workbook>\n'
+                  % (styles, "".join(rows)))
+    write_expected("named_formats", [(code, None, None, shown)
+                                     for code, _, _, shown in XML_CELLS])
 
 
 def check():
@@ -368,3 +422,4 @@ if __name__ == "__main__":
         make_xlwt()
         make_office()
         make_hand_ods()
+        make_hand_xml()
