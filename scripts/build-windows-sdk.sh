@@ -269,14 +269,15 @@ build_qtbase() {
     log "qtbase"
     rm -rf "$work/qtbase-build"
     # Without Direct2D, Qt 6.4 leaves its DirectWrite font engine out of QtGui but still calls it
-    # from the Windows printing; without either, text is drawn through GDI.
+    # from the Windows printing; without either, text is drawn through GDI. Likewise its Windows
+    # TLS plugin is built even without TLS, and does not compile then.
     cmake -G Ninja -S "$s" -B "$work/qtbase-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
         -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DINPUT_opengl=desktop -DFEATURE_vulkan=OFF \
         -DFEATURE_direct2d=OFF -DFEATURE_directwrite=OFF \
-        -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_ssl=OFF \
+        -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF \
         -DFEATURE_openssl=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_tuiotouch=OFF \
         -DFEATURE_system_zlib=OFF -DFEATURE_zstd=OFF \
         -DFEATURE_system_sqlite=ON -DFEATURE_sql_sqlite=ON -DFEATURE_sql_psql=OFF -DFEATURE_sql_odbc=OFF \
