@@ -77,8 +77,12 @@ DbStatus Decode(const QString& path, const std::atomic<bool>* stop, const Progre
     std::vector<char> input(kBlock);
     std::vector<char> output(kBlock);
     qint64 done = 0;
+    qint64 decoded = 0;
+    int framesEnded = 0;
     size_t pending = 1;  // not yet at the end of a frame
     bool sawFrame = false;
+    // What the file's header says it holds; the decoder itself does not hold it to that.
+    const qint64 declared = DecodedSize(path);
     while (true) {
         const DbResult<qint64> read = NextBlock(in, path, input, stop);
         if (!read) {
@@ -98,6 +102,8 @@ DbStatus Decode(const QString& path, const std::atomic<bool>* stop, const Progre
                     Damaged(path, QString::fromUtf8(ZSTD_getErrorName(pending))));
             }
             sawFrame = true;
+            framesEnded += pending == 0 ? 1 : 0;
+            decoded += qint64(to.pos);
             if (to.pos > 0) {
                 if (const QString error = sink(output.data(), to.pos); !error.isEmpty()) {
                     return DbStatus::failure(error);
@@ -113,9 +119,11 @@ DbStatus Decode(const QString& path, const std::atomic<bool>* stop, const Progre
                 return DbStatus::failure(
                     Damaged(path, QString::fromUtf8(ZSTD_getErrorName(pending))));
             }
+            framesEnded += pending == 0 ? 1 : 0;
             if (to.pos == 0) {
                 break;
             }
+            decoded += qint64(to.pos);
             if (const QString error = sink(output.data(), to.pos); !error.isEmpty()) {
                 return DbStatus::failure(error);
             }
@@ -126,6 +134,10 @@ DbStatus Decode(const QString& path, const std::atomic<bool>* stop, const Progre
     }
     if (!sawFrame || pending != 0) {
         return DbStatus::failure(Damaged(path, QStringLiteral("文件不完整")));
+    }
+    // A backup is one frame: its header's size must be the size it decodes to.
+    if (framesEnded == 1 && declared >= 0 && declared != decoded) {
+        return DbStatus::failure(Damaged(path, QStringLiteral("文件头记录的大小与内容不符")));
     }
     return DbOk();
 }

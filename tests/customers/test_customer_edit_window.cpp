@@ -219,7 +219,7 @@ private Q_SLOTS:
     // 更正车牌 asks for the plate and moves the customer's orders with it; a plate another
     // customer holds is refused, and the window then shows the plate as stored.
     void correctThePlate() {
-        SetCurrentOperator(QStringLiteral("店长"));
+        TestDatabase::logInAs(QStringLiteral("店长"), Role::Administrator);
         StoreCustomer(kKey, QStringLiteral("先生"));
         TestDatabase::addCustomer(TestDatabase::sampleCustomer(
             kOtherKey, QStringLiteral("京B88888"), QStringLiteral("李四")));

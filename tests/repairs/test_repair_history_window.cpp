@@ -382,7 +382,7 @@ private Q_SLOTS:
 
     // From the main window's pop-up menu, for the plate of the chosen list row.
     void mainWindowMenuOpensTheHistory() {
-        SetCurrentOperator(QStringLiteral("小李"));
+        TestDatabase::logInAs(QStringLiteral("小李"), Role::Administrator);
         AddTwoOrders();
         Customer customer =
             TestDatabase::sampleCustomer(QStringLiteral("{1}"), kPlate, QStringLiteral("张三"));
@@ -419,10 +419,28 @@ private Q_SLOTS:
         VERIFY_MESSAGES(messages);
     }
 
+    // A clerk sees the history but neither corrects nor voids: both buttons are unavailable and
+    // say why, and the order stays as it was.
+    void aClerkCannotCorrectOrVoid() {
+        TestDatabase::logInAs(QStringLiteral("小王"), Role::Clerk);
+        AddTwoOrders();
+        RepairHistoryWindow* window = OpenHistory(kPlate);
+        QVERIFY(window);
+        for (QPushButton* button : {window->Command2, window->Command3}) {
+            QVERIFY(!button->isEnabled());
+            QVERIFY2(button->toolTip().contains(QStringLiteral("店员")),
+                     qPrintable(button->toolTip()));
+        }
+        QCOMPARE(TestDatabase::scalar(
+                     QStringLiteral("select count(*) from kh_wx_table where kh_wx_zf = '1'"))
+                     .toInt(),
+                 0);
+    }
+
     // 作废 asks for a reason; the voided order stays listed, struck through with its reason,
     // and leaves the sum. Cancel voids nothing, and a voided order is not voided twice.
     void voidAnOrder() {
-        SetCurrentOperator(QStringLiteral("小李"));
+        TestDatabase::logInAs(QStringLiteral("小李"), Role::Administrator);
         AddTwoOrders();
         RepairHistoryWindow* window = OpenHistory(kPlate);
         QVERIFY(window);
@@ -469,7 +487,7 @@ private Q_SLOTS:
     // 修改维修单 opens the order window on the order, number kept and locked; the saved
     // correction shows in the history at once, and 修改记录 shows the version it replaced.
     void correctThroughTheOrderWindow() {
-        SetCurrentOperator(QStringLiteral("小李"));
+        TestDatabase::logInAs(QStringLiteral("小李"), Role::Administrator);
         AddTwoOrders();
         TestDatabase::addCustomer(
             TestDatabase::sampleCustomer(QStringLiteral("{1}"), kPlate, QStringLiteral("张三")));
