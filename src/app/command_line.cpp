@@ -7,6 +7,7 @@
 
 #include "app/copy_command.h"
 #include "app/qt_translations.h"
+#include "core/console.h"
 #include "core/terminal_text.h"
 #include "data/database.h"
 #include "import/import_command.h"
@@ -63,7 +64,7 @@ QString ForHelp(const QString& text) {
 }
 
 int UsageError(const QString& text, int status) {
-    std::fputs(qPrintable(text + QStringLiteral("\n请用 --help 查看用法。\n")), stderr);
+    Say(stderr, text + QStringLiteral("\n请用 --help 查看用法。"));
     return status;
 }
 
@@ -269,10 +270,19 @@ int RunCommandLine(int argc, char** argv) {
         // read in its own English by UsageProblem, and the locale stays C so that the numbers
         // an action prints read the same on every machine.
         InstallQtChineseTranslations();
-        parser.showHelp(0);
+        // Written here rather than by the parser: on Windows the parser shows a message box
+        // instead when the program has no console of its own, as under a script.
+        QString help = parser.helpText();
+        if (help.endsWith(QLatin1Char('\n'))) {
+            help.chop(1);
+        }
+        Say(stdout, help);
+        return 0;
     }
     if (parser.isSet(options.version)) {
-        parser.showVersion();
+        Say(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
+                        QCoreApplication::applicationVersion());
+        return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
         return UsageError(

@@ -1,4 +1,6 @@
 #include <windows.h>
+// <windows.h> names ReplaceFileW so; ours is platform::ReplaceFile.
+#undef ReplaceFile
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

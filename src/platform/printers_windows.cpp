@@ -1,6 +1,8 @@
 #include <windows.h>
 // The spooler's declarations need the types above first.
 #include <winspool.h>
+// <winspool.h> names SetDefaultPrinterW so; ours is the one printing/printers.h declares.
+#undef SetDefaultPrinter
 
 #include <vector>
 

@@ -7,3 +7,7 @@
 // from its Z: path, but it reads Unix paths, so the file's path is handed over in Unix form.
 QString HostProgram(const QString& name);
 QString HostPath(const QString& path);
+
+// Whether the system has named pipes in its file system (Windows has none), and makes one.
+bool HostHasPipes();
+bool MakePipe(const QString& path);

@@ -33,3 +33,11 @@ QString HostPath(const QString& path) {
     HeapFree(GetProcessHeap(), 0, unixPath);
     return result;
 }
+
+bool HostHasPipes() {
+    return false;
+}
+
+bool MakePipe(const QString&) {
+    return false;
+}
