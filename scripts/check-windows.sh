@@ -90,8 +90,13 @@ sdk=$("$source_dir/scripts/build-windows-sdk.sh" --path)
 WINEPATH="$(winpath "$sdk/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix)"
 WINEPATH+=";$(winpath /usr/x86_64-w64-mingw32/lib)"
 export WINEPATH
+known=$source_dir/tests/wine-known-failures.txt
+echo "built, but left out of this run because they do not yet pass under Wine:"
+grep -v '^#' "$known" | sed 's/|/: /; s/^/  /'
+left_out=$(grep -v '^#' "$known" | cut -d'|' -f1 | paste -sd'|')
 started=$(date +%s)
-(cd "$build" && ctest -j2 --timeout 600 --output-on-failure) >"$work/ctest.txt" 2>&1 || true
+(cd "$build" && ctest -j2 --timeout 600 --output-on-failure -E "^($left_out)\$") \
+    >"$work/ctest.txt" 2>&1 || true
 unset WINEPATH
 grep -E "^ *[0-9]+/[0-9]+ Test" "$work/ctest.txt" | sed 's/^/  /'
 summary=$(grep -E "tests passed, [0-9]+ tests failed out of" "$work/ctest.txt" || true)
