@@ -172,17 +172,7 @@ void OperatorListWindow::Command2_Click() {
     if (!enable && !ui::Confirm(this, kAskDisable.arg(name))) {
         return;
     }
-    const DbResult<OperatorChange> changed = SetOperatorEnabled(name, enable);
-    if (!changed) {
-        ui::ShowDatabaseError(this, changed.error());
-        return;
-    }
-    if (*changed == OperatorChange::LastAdministrator) {
-        ui::Stop(this, LastAdministratorText());
-    } else if (*changed == OperatorChange::UnknownOperator) {
-        ui::Stop(this, kGone.arg(name));
-    }
-    reload(name);
+    showChange(SetOperatorEnabled(name, enable), name);
 }
 
 void OperatorListWindow::Command3_Click() {
@@ -195,7 +185,10 @@ void OperatorListWindow::Command3_Click() {
     if (!ui::Confirm(this, kAskRole.arg(name, RoleName(next)))) {
         return;
     }
-    const DbResult<OperatorChange> changed = SetOperatorRole(name, next);
+    showChange(SetOperatorRole(name, next), name);
+}
+
+void OperatorListWindow::showChange(const DbResult<OperatorChange>& changed, const QString& name) {
     if (!changed) {
         ui::ShowDatabaseError(this, changed.error());
         return;

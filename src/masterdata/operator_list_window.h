@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include "data/db_result.h"
+#include "session/operators.h"
+
 class QLabel;
 class QPushButton;
 
@@ -42,6 +45,8 @@ private:
     QString chosen();
     // Shows the list again with `name` chosen.
     void reload(const QString& name);
+    // Tells the outcome of a change to the operator `name`, then shows the list as it is now.
+    void showChange(const DbResult<OperatorChange>& changed, const QString& name);
     void showChoice();
 
     int selectedRow_ = 0;
