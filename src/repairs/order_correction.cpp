@@ -125,21 +125,15 @@ DbResult<OrderChangeOutcome> CorrectOrder(const Order& corrected, const QString&
     }
     const Order& stored = *current->order;
 
-    const QString plate = NormalizedPlate(corrected.plate);
-    Recordset customer = RunSql(
-        QStringLiteral(
-            "select rowid, kh_cph from kh_table where %1 order by kh_cph = ? desc, rowid limit 1")
-            .arg(PlateMatches()),
-        {plate, plate, plate});
-    if (customer.isNull()) {
-        return Result::failure(customer.error());
+    const DbResult<std::optional<PlateOwner>> owner = FindPlateOwner(corrected.plate);
+    if (!owner) {
+        return Result::failure(owner.error());
     }
-    if (customer.Eof()) {
+    if (!owner->has_value()) {
         return OrderChangeOutcome{OrderChange::CustomerNotFound, {}};
     }
-    const qint64 customerRow = customer.Text(0).toLongLong();
-    const QString storedPlate = customer.Text(1);
-    customer.Close();
+    const qint64 customerRow = (*owner)->row;
+    const QString storedPlate = (*owner)->plate;
 
     QString error;
     if (!KeepVersion(stored, correctedBy, &error)) {

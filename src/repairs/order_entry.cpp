@@ -47,6 +47,22 @@ QDate OfferedNumberDay(const QString& number) {
 
 }  // namespace
 
+DbResult<std::optional<PlateOwner>> FindPlateOwner(const QString& typedPlate) {
+    const QString plate = NormalizedPlate(typedPlate);
+    Recordset customer = RunSql(
+        QStringLiteral(
+            "select rowid, kh_cph from kh_table where %1 order by kh_cph = ? desc, rowid limit 1")
+            .arg(PlateMatches()),
+        {plate, plate, plate});
+    if (customer.isNull()) {
+        return DbResult<std::optional<PlateOwner>>::failure(customer.error());
+    }
+    if (customer.Eof()) {
+        return std::optional<PlateOwner>();
+    }
+    return std::optional<PlateOwner>(PlateOwner{customer.Text(0).toLongLong(), customer.Text(1)});
+}
+
 QString OrderDatePart(const QDate& day) {
     return QLatin1Char(' ') + day.toString(QStringLiteral("yyyyMMdd"));
 }
@@ -134,23 +150,15 @@ DbResult<SavedOrder> SaveOrder(const Order& given, NumberSource source) {
     }
     // The checks come first, in the order the operator is told about them, so a refused save
     // has written nothing.
-    const QString plate = NormalizedPlate(order.plate);
-    Recordset customer = RunSql(
-        QStringLiteral(
-            "select rowid, kh_cph from kh_table where %1 order by kh_cph = ? desc, rowid limit 1")
-            .arg(PlateMatches()),
-        {plate, plate, plate});
-    if (customer.isNull()) {
-        return Result::failure(customer.error());
+    const DbResult<std::optional<PlateOwner>> owner = FindPlateOwner(order.plate);
+    if (!owner) {
+        return Result::failure(owner.error());
     }
-    if (customer.Eof()) {
+    if (!owner->has_value()) {
         return SavedOrder{OrderSave::CustomerNotFound, {}};
     }
-    const qint64 customerRow = customer.Text(0).toLongLong();
-    // The order carries the plate as the customer's row holds it, so the vehicle's history
-    // finds it however the plate was typed.
-    const QString storedPlate = customer.Text(1);
-    customer.Close();
+    const qint64 customerRow = (*owner)->row;
+    const QString storedPlate = (*owner)->plate;
     Recordset taken = RunSql(QStringLiteral("select 1 from kh_wx_table where kh_wx_dh = ? limit 1"),
                              {order.number});
     if (taken.isNull()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDate>
 #include <QString>
 
@@ -32,6 +34,15 @@ QString FormattedSequence(const QString& text);
 // Why a line of the order cannot be stored: the first item or description longer than its
 // limit; empty when every line fits.
 QString OrderLineTooLong(const Order& order);
+
+// The customer an order's plate belongs to, however the plate was typed: their row and the
+// plate as their row holds it, which the order then carries so the vehicle's history finds it.
+// Empty when no customer has the plate.
+struct PlateOwner {
+    qint64 row = 0;
+    QString plate;
+};
+DbResult<std::optional<PlateOwner>> FindPlateOwner(const QString& typedPlate);
 
 enum class OrderSave { Saved, CustomerNotFound, DuplicateNumber };
 
